@@ -1,0 +1,135 @@
+#!/usr/bin/env bash
+# Installs everything the build and the tests need, once. Every step leaves a stamp in
+# .deps/stamps and is skipped when its stamp is there, so a second run costs seconds.
+# Called by the Makefile; not meant to be run by hand.
+set -euo pipefail
+
+top=$(cd "$(dirname "$0")/.." && pwd)
+deps="$top/.deps"
+prefix="$deps/mingw"          # cross-built libraries (headers, static libs, import libs)
+stamps="$deps/stamps"
+src="$deps/src"
+toolchain="$top/cmake/mingw-w64-x86_64.cmake"
+jobs=$(nproc)
+
+mkdir -p "$stamps" "$src" "$prefix"
+
+say() { printf '[setup] %s\n' "$*" >&2; }
+done_already() { [ -f "$stamps/$1" ]; }
+mark_done() { touch "$stamps/$1"; }
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+# --- Debian packages --------------------------------------------------------------------------
+packages=(
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
+  wine wine64 xvfb xdotool x11-apps cmake ninja-build nasm make python3 dpkg-dev
+  googletest libgtest-dev libbenchmark-dev nlohmann-json3-dev
+  libz-mingw-w64-dev zlib1g-dev libjpeg62-turbo-dev libpng-dev
+  pngcheck imagemagick webp ffmpeg
+)
+# clang gives the native build libFuzzer; it is optional, so it is not installed here.
+
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [ "$status" = "install ok installed" ] || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  say "installing Debian packages: ${missing[*]}"
+  as_root apt-get update -q
+  DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+# The machine may bring its own Node.js with npm; Debian's npm is only the fallback.
+if ! command -v npm >/dev/null; then
+  as_root apt-get update -q
+  DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -q --no-install-recommends npm
+fi
+
+# The posix thread model is needed for std::thread; the win32 model is Debian's default.
+for tool in x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-gcc-posix; do
+  command -v "$tool" >/dev/null || { echo "missing $tool" >&2; exit 1; }
+done
+
+# --- Source packages --------------------------------------------------------------------------
+# apt-get source needs deb-src entries. Where the machine has none, mirror its own deb entries
+# as deb-src entries, so no host name is ever written here.
+ensure_deb_src() {
+  if grep -rqsE '^(deb-src|Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+    return
+  fi
+  say "adding deb-src entries derived from the existing apt sources"
+  local f out
+  for f in /etc/apt/sources.list.d/*.sources; do
+    [ -f "$f" ] || continue
+    out="/etc/apt/sources.list.d/tovasen-src-$(basename "$f")"
+    sed -E 's/^Types:[[:space:]]*deb[[:space:]]*$/Types: deb-src/' "$f" | as_root tee "$out" >/dev/null
+  done
+  if [ -f /etc/apt/sources.list ]; then
+    grep -E '^deb ' /etc/apt/sources.list | sed 's/^deb /deb-src /' \
+      | as_root tee /etc/apt/sources.list.d/tovasen-src.list >/dev/null || true
+  fi
+  as_root apt-get update -q
+}
+
+fetch_source() { # package -> prints the unpacked source directory
+  local pkg=$1 dir
+  dir=$(find "$src" -maxdepth 1 -type d -name "$pkg-*" | head -n 1)
+  if [ -z "$dir" ]; then
+    ensure_deb_src >&2
+    (cd "$src" && apt-get source -q --download-only "$pkg" >&2 \
+      && dpkg-source --no-check -x "$(ls -1 "${pkg}"_*.dsc | head -n 1)" >&2)
+    dir=$(find "$src" -maxdepth 1 -type d -name "$pkg-*" | head -n 1)
+  fi
+  [ -n "$dir" ] || { echo "could not unpack the source of $pkg" >&2; exit 1; }
+  printf '%s\n' "$dir"
+}
+
+cross_cmake() { # source-dir build-dir extra-args...
+  local s=$1 b=$2; shift 2
+  cmake -S "$s" -B "$b" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" "$@" >/dev/null
+  cmake --build "$b" -j "$jobs" >/dev/null
+  cmake --install "$b" >/dev/null
+}
+
+if ! done_already libjpeg-turbo; then
+  say "cross-building libjpeg-turbo (static)"
+  s=$(fetch_source libjpeg-turbo)
+  cross_cmake "$s" "$deps/build/libjpeg-turbo" -DENABLE_SHARED=OFF -DENABLE_STATIC=ON \
+    -DWITH_TURBOJPEG=OFF -DWITH_JPEG8=OFF -DREQUIRE_SIMD=ON
+  mark_done libjpeg-turbo
+fi
+
+if ! done_already libwebp; then
+  say "cross-building libwebp.dll"
+  s=$(fetch_source libwebp)
+  # The DLL ships beside the exe on a bare Windows, so it carries its own C runtime support.
+  cross_cmake "$s" "$deps/build/libwebp" -DBUILD_SHARED_LIBS=ON \
+    -DWEBP_BUILD_ANIM_UTILS=OFF -DWEBP_BUILD_CWEBP=OFF -DWEBP_BUILD_DWEBP=OFF \
+    -DWEBP_BUILD_GIF2WEBP=OFF -DWEBP_BUILD_IMG2WEBP=OFF -DWEBP_BUILD_VWEBP=OFF \
+    -DWEBP_BUILD_WEBPINFO=OFF -DWEBP_BUILD_WEBPMUX=OFF -DWEBP_BUILD_EXTRAS=OFF \
+    -DCMAKE_SHARED_LINKER_FLAGS="-static-libgcc -static"
+  [ -f "$prefix/bin/libwebp.dll" ] || { echo "libwebp.dll was not built" >&2; exit 1; }
+  mark_done libwebp
+fi
+
+if ! done_already googletest; then
+  say "cross-building GoogleTest"
+  cross_cmake /usr/src/googletest "$deps/build/googletest" -DBUILD_GMOCK=ON -Dgtest_disable_pthreads=OFF
+  mark_done googletest
+fi
+
+# --- ffmpeg.exe ---------------------------------------------------------------------------------
+if ! done_already ffmpeg; then
+  say "unpacking ffmpeg.exe from the npm package @ffmpeg-installer/win32-x64"
+  mkdir -p "$deps/npm" "$deps/ffmpeg"
+  (cd "$deps/npm" && npm pack --silent @ffmpeg-installer/win32-x64@4.1.0 >/dev/null)
+  tar -xzf "$deps/npm"/ffmpeg-installer-win32-x64-4.1.0.tgz -C "$deps/npm"
+  cp "$deps/npm/package/ffmpeg.exe" "$deps/ffmpeg/ffmpeg.exe"
+  mark_done ffmpeg
+fi
+
+say "dependencies ready in $deps"

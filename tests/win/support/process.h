@@ -1,0 +1,30 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+namespace tovasen::test {
+
+// The distribution folder (build/win/bin) as seen from a test program in build/win/tests.
+std::wstring DistFolder();
+std::wstring TovasenExe();
+
+// A child process that is ended when the owner goes out of scope, so a failed test never
+// leaves a program running into the next one.
+class ChildProcess {
+public:
+    ChildProcess(const std::wstring& exe, const std::wstring& arguments);
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+    ~ChildProcess();
+
+    // True when the process ended within timeoutMs; its exit code is then in ExitCode.
+    bool WaitForExit(DWORD timeoutMs);
+    DWORD ExitCode() const;
+    DWORD Id() const { return info_.dwProcessId; }
+
+private:
+    PROCESS_INFORMATION info_{};
+};
+
+}  // namespace tovasen::test
