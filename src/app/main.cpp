@@ -1,36 +1,62 @@
 #include <windows.h>
 
-#include "resource_ids.h"
+#include <shellapi.h>
 
+#include <string>
+
+#include "app/frm_tovasen.h"
+#include "ui/application.h"
+#include "ui/handles.h"
+
+namespace tovasen {
 namespace {
 
-LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_DESTROY) {
-        PostQuitMessage(0);
-        return 0;
-    }
-    return DefWindowProcW(hwnd, msg, wParam, lParam);
+constexpr wchar_t kMutexName[] = L"TovasenMutex";
+constexpr DWORD kMutexAllAccess = 0x1F0001;
+
+std::wstring FirstArgument() {
+    int count = 0;
+    LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::wstring first = (args && count > 1) ? args[1] : L"";
+    LocalFree(args);
+    return first;
+}
+
+// Asks the running instance to exit and gives it about a second to go.
+void Uninstall(HWND running) {
+    SendMessageW(running, WM_USER, 2, 0);
+    for (int i = 0; i < 10 && IsWindow(running); ++i) Sleep(100);
+}
+
+int RunInstance(const std::wstring& firstArgument) {
+    // Held until the process ends: it is what tells later starts that we run.
+    UniqueKernelHandle mutex(CreateMutexW(nullptr, TRUE, kMutexName));
+    TApplication application;
+    application.Initialize();
+    application.SetTitle(L"");
+    auto* form = new TFrmTovasen(&application, firstArgument);
+    application.SetMainForm(form);
+    if (firstArgument == L"/start") application.ShowMainForm = false;
+    application.Run();
+    return 0;
 }
 
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = WndProc;
-    wc.hInstance = instance;
-    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_MAIN));
-    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
-    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-    wc.lpszClassName = L"TFrmTovasen";
-    RegisterClassExW(&wc);
-    HWND hwnd = CreateWindowExW(0, wc.lpszClassName, L"Tovasen", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                CW_USEDEFAULT, 320, 240, nullptr, nullptr, instance, nullptr);
-    ShowWindow(hwnd, show);
-    MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+int Main() {
+    const std::wstring first = FirstArgument();
+    HWND running = FindWindowW(TFrmTovasen::kClassName, nullptr);
+    if (first == L"/uninst") {
+        Uninstall(running);
+        return 0;
     }
-    return static_cast<int>(msg.wParam);
+    if (UniqueKernelHandle other{OpenMutexW(kMutexAllAccess, FALSE, kMutexName)}) {
+        if (first != L"/start") SendMessageW(running, WM_USER, 1, 0);
+        return 0;
+    }
+    return RunInstance(first);
 }
+
+}  // namespace tovasen
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return tovasen::Main(); }

@@ -6,7 +6,12 @@
 
 namespace tovasen::test {
 
-std::wstring DistFolder() { return ExeFolder() + L"..\\bin\\"; }
+std::wstring DistFolder() {
+    const std::wstring relative = ExeFolder() + L"..\\bin\\";
+    wchar_t full[MAX_PATH] = {};
+    GetFullPathNameW(relative.c_str(), MAX_PATH, full, nullptr);
+    return full;
+}
 
 std::wstring TovasenExe() { return DistFolder() + L"Tovasen.exe"; }
 
@@ -38,6 +43,33 @@ DWORD ChildProcess::ExitCode() const {
     DWORD code = 0;
     GetExitCodeProcess(info_.hProcess, &code);
     return code;
+}
+
+}  // namespace tovasen::test
+
+namespace tovasen::test {
+
+HWND FindProcessWindow(DWORD pid, const wchar_t* className) {
+    struct Search {
+        DWORD pid;
+        const wchar_t* className;
+        HWND found;
+    } search{pid, className, nullptr};
+    EnumWindows(
+        [](HWND hwnd, LPARAM data) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(data);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(hwnd, &owner);
+            wchar_t name[128] = {};
+            GetClassNameW(hwnd, name, 128);
+            if (owner == s->pid && lstrcmpW(name, s->className) == 0) {
+                s->found = hwnd;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 }  // namespace tovasen::test

@@ -28,3 +28,10 @@ private:
 };
 
 }  // namespace tovasen::test
+
+namespace tovasen::test {
+
+// The first top-level window of class className that belongs to process pid (hidden ones too).
+HWND FindProcessWindow(DWORD pid, const wchar_t* className);
+
+}  // namespace tovasen::test

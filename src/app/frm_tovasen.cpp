@@ -1,0 +1,209 @@
+#include "app/frm_tovasen.h"
+
+#include "app/autostart.h"
+#include "app/window_functions.h"
+#include "resource_ids.h"
+#include "ui/application.h"
+
+namespace tovasen {
+
+TFrmTovasen* FrmTovasen = nullptr;
+
+namespace {
+
+constexpr int kClientWidth = 162;
+constexpr int kClientHeight = 191;
+constexpr UINT kMessageFlagsError = MB_TOPMOST | MB_SETFOREGROUND | MB_ICONERROR;
+constexpr UINT kMessageFlagsInfo = MB_TOPMOST | MB_SETFOREGROUND | MB_ICONINFORMATION;
+constexpr UINT kExitQuestionFlags = MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2 | MB_SETFOREGROUND | MB_TOPMOST;
+
+HICON LoadMainIcon(int size) {
+    return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_MAIN), IMAGE_ICON,
+                                         size, size, 0));
+}
+
+}  // namespace
+
+TFrmTovasen::TFrmTovasen(TComponent* owner, std::wstring firstArgument)
+    : TForm(owner, L"FrmTovasen"),
+      FFirstArgument(std::move(firstArgument)),
+      FIcon(LoadMainIcon(GetSystemMetrics(SM_CXICON))),
+      FSmallIcon(LoadMainIcon(GetSystemMetrics(SM_CXSMICON))) {
+    FrmTovasen = this;
+    TCreateParams params;
+    params.ClassName = kClassName;
+    params.Caption = L"Tovasen";
+    params.Style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_BORDER | WS_CLIPCHILDREN;
+    params.ExStyle = WS_EX_APPWINDOW;  // the main form owns the taskbar button
+    params.Background = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    params.Icon = FIcon.Get();
+    CreateHandle(params);
+    SetCaption(L"Tovasen");
+    SendMessageW(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(FSmallIcon.Get()));
+    SetClientSize96(kClientWidth, kClientHeight);
+    CenterOnScreen();
+    OnCloseQuery = [this](bool& canClose) { FormCloseQuery(canClose); };
+    CreateMenu();
+    FormCreate();
+}
+
+TFrmTovasen::~TFrmTovasen() {
+    FormDestroy();
+    if (FrmTovasen == this) FrmTovasen = nullptr;
+}
+
+void TFrmTovasen::CreateMenu() {
+    Menu = new TPopupMenu(this, L"Menu");
+    ChkRegStart = new TMenuItem(&Menu->Items(), L"ChkRegStart", L"부팅시 실행",
+                                [this](TMenuItem&) { ChkRegStartClick(); });
+    new TMenuItem(&Menu->Items(), L"N8", L"-");
+    N10 = new TMenuItem(&Menu->Items(), L"N10", L"종료하기", [this](TMenuItem&) { N10Click(); });
+}
+
+void TFrmTovasen::FormCreate() {
+    // 1-2: the update check's callback is UpdateCheckDone; help requests (F1) do nothing.
+    Application->OnHelp = [](bool& callHelp) {
+        callHelp = false;
+        return true;
+    };
+    ShowCard(0);
+    if (FFirstArgument == L"/inst") SetAutoStart(kAutoStartName, true);
+    LoadConfig();
+
+    TrayIcon = new TTrayIcon(this, L"TrayIcon");
+    TrayIcon->OnClick = [] { RestoreMainWindow(); };
+    TrayIcon->PopupMenu = Menu;
+    TrayIcon->SetIcon(FSmallIcon.Get());
+    TrayIcon->SetHint(L"Tovasen");
+    TrayIcon->SetVisible(true);
+
+    FCapture = std::make_unique<TCapture>();
+    CreateFloatList();
+    FStatus = 0;
+    FCanClose = false;
+    DisableSnippingKey();
+    CreateHotKeyDialog();
+    CreateSizeDialog();
+    ChkAreaChange();
+    ChkSaveToChange();
+    AllowWindowMessage(WM_COPYDATA);
+    StartUpdateCheck();
+}
+
+// --- Steps that later subsystems fill in -------------------------------------------------------
+// Each is called from its place in the start-up sequence already, so the order never changes
+// when the subsystem arrives. Until then they do only what is stated.
+
+void TFrmTovasen::LoadConfig() {
+    // The settings store and the translation table replace this with the full load; the
+    // autostart mark and the application title are all that exist yet.
+    ChkRegStart->Checked = RefreshAutoStart(kAutoStartName);
+    Application->SetTitle(Caption());
+}
+
+void TFrmTovasen::ShowCard(int) {
+    // The card panel arrives with the main window's controls.
+}
+
+void TFrmTovasen::CreateFloatList() {
+    // Floating snapshot windows arrive with their own subsystem; none can exist before.
+}
+
+void TFrmTovasen::FloatDelete() {
+    // Frees every floating window once they exist.
+}
+
+void TFrmTovasen::CreateHotKeyDialog() {
+    // The hotkey dialog registers the capture hotkey; it arrives with the hotkey subsystem.
+}
+
+void TFrmTovasen::CreateSizeDialog() {
+    // The region size presets dialog arrives with region selection.
+}
+
+void TFrmTovasen::ChkAreaChange() {
+    // Applies the saved capture mode once the mode list exists.
+}
+
+void TFrmTovasen::ChkSaveToChange() {
+    // Applies the saved save target and its availability checks once the target list exists.
+}
+
+void TFrmTovasen::StartUpdateCheck() {
+    // The update check runs on its own thread and calls UpdateCheckDone; it arrives with the
+    // update service client.
+}
+
+void TFrmTovasen::UpdateCheckDone(bool updateAccepted) {
+    if (updateAccepted) RequestExit();
+}
+
+// --- Shut-down ---------------------------------------------------------------------------------
+
+void TFrmTovasen::RequestExit() {
+    FCanClose = true;
+    Close();
+}
+
+void TFrmTovasen::FormCloseQuery(bool& canClose) {
+    canClose = FCanClose;
+    if (FCanClose && IsRecording()) {
+        ShowMessage(L"녹화중입니다.", kMessageFlagsInfo);
+        canClose = false;
+        return;
+    }
+    if (!FCanClose) HideMainWindow();
+}
+
+void TFrmTovasen::FormDestroy() {
+    FloatDelete();
+    FCapture.reset();
+}
+
+void TFrmTovasen::N10Click() {
+    if (MessageBoxW(Application->Handle(), L"정말 종료하시겠습니까?", Application->Title().c_str(),
+                    kExitQuestionFlags) == IDYES) {
+        RequestExit();
+    }
+}
+
+void TFrmTovasen::ChkRegStartClick() {
+    ChkRegStart->Checked = !ChkRegStart->Checked;
+    if (!SetAutoStart(kAutoStartName, ChkRegStart->Checked)) {
+        ShowMessage(L"잘못된 백신 또는 악성 프로그램이 부팅시 실행을 차단하였습니다.", kMessageFlagsError);
+        ChkRegStart->Checked = false;
+    }
+}
+
+int TFrmTovasen::ShowMessage(const std::wstring& text, UINT flags) {
+    return MessageBoxW(Application->Handle(), text.c_str(), Caption().c_str(), flags);
+}
+
+// --- Messages ----------------------------------------------------------------------------------
+
+void TFrmTovasen::WMUser(WPARAM wParam) {
+    if (!TrayIcon) return;  // still inside FormCreate
+    if (wParam == 1) RestoreMainWindow();
+    else if (wParam == 2) RequestExit();
+}
+
+LRESULT TFrmTovasen::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_USER:
+        WMUser(wParam);
+        return 0;
+    case WM_QUERYENDSESSION:
+        RequestExit();
+        return 1;
+    case WM_RBUTTONUP: {
+        POINT at{};
+        GetCursorPos(&at);
+        Menu->Popup(at.x, at.y, Handle());
+        return 0;
+    }
+    default:
+        return TForm::WndProc(msg, wParam, lParam);
+    }
+}
+
+}  // namespace tovasen

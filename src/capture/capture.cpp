@@ -1,0 +1,85 @@
+#include "capture/capture.h"
+
+#include <dwmapi.h>
+
+#include "capture/monitors.h"
+#include "ui/errors.h"
+#include "ui/os_version.h"
+
+namespace tovasen {
+namespace {
+
+constexpr DWORD kCopyWithLayeredWindows = SRCCOPY | CAPTUREBLT;
+
+}  // namespace
+
+RECT VisibleWindowRect(HWND window) {
+    RECT rect{};
+    BOOL composition = FALSE;
+    if (WindowsMajorVersion() >= 6 && SUCCEEDED(DwmIsCompositionEnabled(&composition)) && composition &&
+        DwmGetWindowAttribute(window, DWMWA_EXTENDED_FRAME_BOUNDS, &rect, sizeof(rect)) == S_OK) {
+        return rect;
+    }
+    GetWindowRect(window, &rect);
+    return rect;
+}
+
+TCapture::TCapture() : FDC(GetDC(nullptr)) {
+    if (!FDC) RaiseLastOSError(L"GetDC(screen)");
+}
+
+TCapture::~TCapture() { ReleaseDC(nullptr, FDC); }
+
+void TCapture::Capture(TCanvas& canvas, RECT rect) {
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    BitBlt(canvas.Handle(), 0, 0, width, height, FDC, rect.left, rect.top, kCopyWithLayeredWindows);
+    if (ShowCursor) DrawMouse(canvas, rect.left, rect.top);
+}
+
+void TCapture::Prepare(TBitmap& bitmap, int width, int height) {
+    if (bitmap.Width() != width || bitmap.Height() != height ||
+        bitmap.PixelFormat() != TPixelFormat::pf32bit) {
+        bitmap.SetPixelFormat(TPixelFormat::pf32bit);
+        bitmap.SetSize(width, height);
+    }
+}
+
+void TCapture::Capture(TBitmap& bitmap, RECT rect) {
+    Prepare(bitmap, rect.right - rect.left, rect.bottom - rect.top);
+    Capture(bitmap.Canvas(), rect);
+}
+
+void TCapture::Capture(TBitmap& bitmap, HWND handle, RECT& rect) {
+    const RECT bounds = handle ? VisibleWindowRect(handle) : MonitorBounds(ScreenMonitors().at(
+                                                                 static_cast<size_t>(CursorMonitor())));
+    const int left = bounds.left, top = bounds.top;
+    const int width = bounds.right - bounds.left, height = bounds.bottom - bounds.top;
+    Prepare(bitmap, width, height);
+    rect = RECT{left, top, left + width, top + height};
+    Capture(bitmap.Canvas(), rect);
+}
+
+void TCapture::DrawMouse(TCanvas& canvas, int left, int top) {
+    CURSORINFO cursor{};
+    cursor.cbSize = sizeof(cursor);
+    GetCursorInfo(&cursor);
+    int x = cursor.ptScreenPos.x - left;
+    int y = cursor.ptScreenPos.y - top;
+    ICONINFO info{};
+    if (cursor.hCursor && GetIconInfo(cursor.hCursor, &info)) {
+        x -= static_cast<int>(info.xHotspot);
+        y -= static_cast<int>(info.yHotspot);
+        if (info.hbmMask) DeleteObject(info.hbmMask);
+        if (info.hbmColor) DeleteObject(info.hbmColor);
+    }
+    if (cursor.hCursor) DrawIcon(canvas.Handle(), x, y, cursor.hCursor);
+}
+
+int TCapture::CursorMonitor() const {
+    POINT at{};
+    GetCursorPos(&at);
+    return MonitorIndexFromPoint(at);
+}
+
+}  // namespace tovasen

@@ -1,0 +1,26 @@
+#include "ui/errors.h"
+
+#include <windows.h>
+
+namespace tovasen {
+namespace {
+
+std::wstring SystemMessage(DWORD code) {
+    wchar_t* text = nullptr;
+    const DWORD n = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring message = n ? std::wstring(text, n) : L"error " + std::to_wstring(code);
+    LocalFree(text);
+    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r')) message.pop_back();
+    return message;
+}
+
+}  // namespace
+
+EOSError::EOSError(const std::wstring& call, unsigned long code)
+    : Exception(call + L": " + SystemMessage(code)), code_(code) {}
+
+void RaiseLastOSError(const std::wstring& call) { throw EOSError(call, GetLastError()); }
+
+}  // namespace tovasen

@@ -1,0 +1,110 @@
+#include "ui/form.h"
+
+#include "ui/application.h"
+#include "ui/dpi_scale.h"
+
+namespace tovasen {
+
+std::wstring TForm::Caption() const { return FCaption; }
+
+void TForm::SetCaption(const std::wstring& caption) {
+    FCaption = caption;
+    if (HandleAllocated()) SetWindowTextW(Handle(), caption.c_str());
+}
+
+void TForm::Show() {
+    ShowWindow(Handle(), SW_SHOW);
+    BringToFront();
+}
+
+void TForm::Hide() { ShowWindow(Handle(), SW_HIDE); }
+
+void TForm::BringToFront() {
+    BringWindowToTop(Handle());
+    SetForegroundWindow(Handle());
+}
+
+void TForm::Close() { SendMessageW(Handle(), WM_CLOSE, 0, 0); }
+
+void TForm::HandleClose() {
+    bool canClose = true;
+    if (OnCloseQuery) OnCloseQuery(canClose);
+    if (!canClose) return;
+    if (OnClose) OnClose();
+    if (FModal) {
+        if (ModalResult == mrNone) ModalResult = mrCancel;
+        return;
+    }
+    Hide();
+    if (Application && Application->MainForm() == this) Application->Terminate();
+}
+
+int TForm::ShowModal() {
+    ModalResult = mrNone;
+    FModal = true;
+    HWND owner = GetWindow(Handle(), GW_OWNER);
+    const bool ownerWasEnabled = owner && IsWindowEnabled(owner);
+    if (ownerWasEnabled) EnableWindow(owner, FALSE);
+    Show();
+    MSG msg;
+    while (ModalResult == mrNone && HandleAllocated()) {
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got == 0 || got == -1) {
+            PostQuitMessage(static_cast<int>(msg.wParam));  // leave the quit for the main loop
+            ModalResult = mrCancel;
+            break;
+        }
+        if (!IsDialogMessageW(Handle(), &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+    if (ownerWasEnabled) EnableWindow(owner, TRUE);
+    if (HandleAllocated()) Hide();
+    FModal = false;
+    return ModalResult;
+}
+
+int TForm::Dpi() const {
+    const UINT dpi = HandleAllocated() ? GetDpiForWindow(Handle()) : 0;
+    return dpi ? static_cast<int>(dpi) : 96;
+}
+
+int TForm::ScaleValue(int pixels96) const { return ScaleToDpi(pixels96, Dpi()); }
+
+void TForm::SetClientSize96(int width, int height) {
+    RECT rect{0, 0, ScaleValue(width), ScaleValue(height)};
+    const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(Handle(), GWL_STYLE));
+    const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(Handle(), GWL_EXSTYLE));
+    AdjustWindowRectExForDpi(&rect, style, FALSE, exStyle, static_cast<UINT>(Dpi()));
+    SetWindowPos(Handle(), nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TForm::CenterOnScreen() {
+    RECT window{};
+    GetWindowRect(Handle(), &window);
+    MONITORINFO info{};
+    info.cbSize = sizeof(info);
+    GetMonitorInfoW(MonitorFromWindow(Handle(), MONITOR_DEFAULTTOPRIMARY), &info);
+    const RECT& work = info.rcWork;
+    const int w = window.right - window.left, h = window.bottom - window.top;
+    SetWindowPos(Handle(), nullptr, work.left + (work.right - work.left - w) / 2,
+                 work.top + (work.bottom - work.top - h) / 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+LRESULT TForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_CLOSE:
+        HandleClose();
+        return 0;
+    case WM_HELP:
+        if (Application) Application->HelpRequested();
+        return TRUE;
+    default:
+        return TWindow::WndProc(msg, wParam, lParam);
+    }
+}
+
+}  // namespace tovasen

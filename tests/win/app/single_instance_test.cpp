@@ -1,0 +1,155 @@
+// The program as a user starts it: real processes, the prefix's real registry.
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "app/autostart.h"
+#include "support/process.h"
+#include "support/wait.h"
+#include "ui/registry.h"
+
+namespace tovasen {
+namespace {
+
+constexpr UINT kTrayCallback = WM_APP + 1;
+
+class SingleInstance : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(nullptr, FindWindowW(L"TFrmTovasen", nullptr)) << "an instance is still running";
+    }
+
+    // Starts Tovasen.exe and waits until its main window exists (and is visible, if asked).
+    std::unique_ptr<test::ChildProcess> Start(const std::wstring& args, bool visible) {
+        auto program = std::make_unique<test::ChildProcess>(test::TovasenExe(), args);
+        const bool up = test::WaitUntil([&] {
+            HWND w = test::FindProcessWindow(program->Id(), L"TFrmTovasen");
+            return w && (!visible || IsWindowVisible(w)) &&
+                   test::FindProcessWindow(program->Id(), L"TTrayIconWindow");
+        });
+        EXPECT_TRUE(up) << "Tovasen did not come up";
+        return program;
+    }
+
+    static HWND MainWindow(const test::ChildProcess& p) { return test::FindProcessWindow(p.Id(), L"TFrmTovasen"); }
+
+    static int CountMainWindows() {
+        int count = 0;
+        EnumWindows(
+            [](HWND hwnd, LPARAM data) -> BOOL {
+                wchar_t name[64] = {};
+                GetClassNameW(hwnd, name, 64);
+                if (lstrcmpW(name, L"TFrmTovasen") == 0) ++*reinterpret_cast<int*>(data);
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&count));
+        return count;
+    }
+
+    static void CloseWithTitleBar(HWND window) {
+        PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+        ASSERT_TRUE(test::WaitUntil([&] { return !IsWindowVisible(window); })) << "close did not hide";
+    }
+};
+
+TEST_F(SingleInstance, SecondStartShowsTheFirstAndEnds) {
+    auto first = Start(L"", true);
+    HWND window = MainWindow(*first);
+    CloseWithTitleBar(window);
+
+    test::ChildProcess second(test::TovasenExe(), L"");
+    ASSERT_TRUE(second.WaitForExit(10000)) << "the second instance kept running";
+    EXPECT_EQ(0u, second.ExitCode());
+    EXPECT_TRUE(test::WaitUntil([&] { return IsWindowVisible(window) != FALSE; })) << "first not shown";
+    EXPECT_TRUE(test::WaitUntil([&] { return GetForegroundWindow() == window; })) << "first not activated";
+    EXPECT_EQ(1, CountMainWindows());
+    EXPECT_FALSE(first->WaitForExit(0));
+}
+
+TEST_F(SingleInstance, StartArgumentWithAnInstanceRunningDoesNothingVisible) {
+    auto first = Start(L"", true);
+    HWND window = MainWindow(*first);
+    CloseWithTitleBar(window);
+
+    test::ChildProcess second(test::TovasenExe(), L"/start");
+    ASSERT_TRUE(second.WaitForExit(10000));
+    Sleep(300);  // a wrongly sent show request would have arrived by now
+    EXPECT_FALSE(IsWindowVisible(window));
+    EXPECT_EQ(1, CountMainWindows());
+}
+
+TEST_F(SingleInstance, StartArgumentAloneSitsInTheTrayOnly) {
+    auto program = Start(L"/start", false);
+    Sleep(300);
+    EXPECT_FALSE(IsWindowVisible(MainWindow(*program))) << "the main window is shown";
+
+    // The shell only modifies icons it holds, so this succeeds exactly when the icon was added.
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof(data);
+    data.hWnd = test::FindProcessWindow(program->Id(), L"TTrayIconWindow");
+    data.uID = 1;
+    data.uFlags = NIF_TIP;
+    lstrcpyW(data.szTip, L"Tovasen");
+    EXPECT_TRUE(Shell_NotifyIconW(NIM_MODIFY, &data)) << "no tray icon";
+}
+
+TEST_F(SingleInstance, UninstallEndsTheRunningInstanceWithinASecond) {
+    auto first = Start(L"", true);
+    const ULONGLONG started = GetTickCount64();
+    test::ChildProcess uninstaller(test::TovasenExe(), L"/uninst");
+    ASSERT_TRUE(uninstaller.WaitForExit(5000));
+    EXPECT_LT(GetTickCount64() - started, 3000u) << "the uninstaller waited too long";
+    EXPECT_TRUE(first->WaitForExit(3000)) << "the running instance did not end";
+}
+
+TEST_F(SingleInstance, UninstallWithoutAnInstanceEndsAtOnce) {
+    test::ChildProcess uninstaller(test::TovasenExe(), L"/uninst");
+    EXPECT_TRUE(uninstaller.WaitForExit(5000));
+}
+
+TEST_F(SingleInstance, InstallWritesTheRunValueAndShowsTheWindow) {
+    SetAutoStart(kAutoStartName, false);
+    auto program = Start(L"/inst", true);
+    const auto value = TRegistryKey::Open(HKEY_CURRENT_USER, kRunKey, false).ReadString(L"Tovasen");
+    ASSERT_TRUE(value.has_value());
+    EXPECT_EQ(L"\"" + test::TovasenExe() + L"\" /start", *value);
+    EXPECT_TRUE(IsWindowVisible(MainWindow(*program)));
+    SetAutoStart(kAutoStartName, false);
+}
+
+TEST_F(SingleInstance, TitleBarCloseHidesAndTheTrayClickRestores) {
+    auto program = Start(L"", true);
+    HWND window = MainWindow(*program);
+    CloseWithTitleBar(window);
+    EXPECT_FALSE(program->WaitForExit(300)) << "closing ended the program";
+
+    HWND tray = test::FindProcessWindow(program->Id(), L"TTrayIconWindow");
+    PostMessageW(tray, kTrayCallback, 1, WM_LBUTTONUP);
+    EXPECT_TRUE(test::WaitUntil([&] { return IsWindowVisible(window) != FALSE; })) << "not restored";
+    EXPECT_TRUE(test::WaitUntil([&] { return GetForegroundWindow() == window; })) << "not in front";
+}
+
+TEST_F(SingleInstance, ExitMessageAndEndOfSessionEndTheProgram) {
+    {
+        auto program = Start(L"", true);
+        PostMessageW(MainWindow(*program), WM_USER, 2, 0);
+        EXPECT_TRUE(program->WaitForExit(5000)) << "WM_USER 2 did not end it";
+    }
+    {
+        auto program = Start(L"", true);
+        EXPECT_EQ(1, SendMessageW(MainWindow(*program), WM_QUERYENDSESSION, 0, 0));
+        EXPECT_TRUE(program->WaitForExit(5000)) << "log-off did not end it";
+    }
+    {
+        auto program = Start(L"", true);
+        PostMessageW(MainWindow(*program), WM_USER, 3, 0);
+        EXPECT_FALSE(program->WaitForExit(500)) << "an unknown WM_USER request ended it";
+    }
+}
+
+}  // namespace
+}  // namespace tovasen
