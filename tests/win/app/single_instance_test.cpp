@@ -151,5 +151,56 @@ TEST_F(SingleInstance, ExitMessageAndEndOfSessionEndTheProgram) {
     }
 }
 
+// Opens the main window's menu with a right-click and picks an item by keyboard, counting from
+// the bottom, as a user would.
+void ChooseFromMenuBottom(const test::ChildProcess& program, HWND window, int upPresses) {
+    PostMessageW(window, WM_RBUTTONUP, 0, 0);
+    HWND menu = nullptr;
+    ASSERT_TRUE(test::WaitUntil([&] { return (menu = test::FindProcessWindow(program.Id(), L"#32768")) &&
+                                             IsWindowVisible(menu); }))
+        << "the menu did not open";
+    for (int i = 0; i < upPresses; ++i) PostMessageW(menu, WM_KEYDOWN, VK_UP, 0);
+    PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+}
+
+// Waits for the program's message box, checks its text and presses the given button.
+void AnswerMessageBox(const test::ChildProcess& program, const std::wstring& text, int button) {
+    HWND box = nullptr;
+    ASSERT_TRUE(test::WaitUntil([&] { return (box = test::FindProcessWindow(program.Id(), L"#32770")) &&
+                                            IsWindowVisible(box); }))
+        << "no message box";
+    wchar_t shown[256] = {};
+    GetDlgItemTextW(box, 0xFFFF, shown, 256);
+    EXPECT_EQ(text, shown);
+    PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(button), 0);
+    ASSERT_TRUE(test::WaitUntil([&] { return !IsWindow(box); }));
+}
+
+TEST_F(SingleInstance, ExitAsksFirstAndOnlyYesEnds) {
+    auto program = Start(L"", true);
+    HWND window = MainWindow(*program);
+    ChooseFromMenuBottom(*program, window, 1);
+    AnswerMessageBox(*program, L"정말 종료하시겠습니까?", IDNO);
+    EXPECT_FALSE(program->WaitForExit(300)) << "No ended the program";
+
+    ChooseFromMenuBottom(*program, window, 1);
+    AnswerMessageBox(*program, L"정말 종료하시겠습니까?", IDYES);
+    EXPECT_TRUE(program->WaitForExit(5000)) << "Yes did not end the program";
+}
+
+TEST_F(SingleInstance, AutostartMenuItemWritesAndRemovesTheRunValue) {
+    SetAutoStart(kAutoStartName, false);
+    auto program = Start(L"", true);
+    HWND window = MainWindow(*program);
+    auto runValue = [] { return TRegistryKey::Open(HKEY_CURRENT_USER, kRunKey, true).ReadString(L"Tovasen"); };
+
+    ChooseFromMenuBottom(*program, window, 2);
+    ASSERT_TRUE(test::WaitUntil([&] { return runValue().has_value(); })) << "no Run value written";
+    EXPECT_EQ(L"\"" + test::TovasenExe() + L"\" /start", *runValue());
+
+    ChooseFromMenuBottom(*program, window, 2);
+    EXPECT_TRUE(test::WaitUntil([&] { return !runValue().has_value(); })) << "Run value not removed";
+}
+
 }  // namespace
 }  // namespace tovasen
