@@ -1,5 +1,7 @@
 #include "ui/bitmap.h"
 
+#include <exception>
+
 #include "ui/errors.h"
 
 namespace tovasen {
@@ -49,17 +51,34 @@ std::uint8_t* TBitmap::ScanLine(int y) {
 const std::uint8_t* TBitmap::ScanLine(int y) const { return const_cast<TBitmap*>(this)->ScanLine(y); }
 
 void TBitmap::Reallocate() {
-    if (FOldBitmap) {
-        SelectObject(FDC.Get(), FOldBitmap);
-        FOldBitmap = nullptr;
-    }
-    FBitmap.Reset();
+    UniqueBitmap fresh;
+    std::exception_ptr failure;
     FBits = nullptr;
-    if (Empty()) return;
+    if (!Empty()) {
+        try {
+            fresh = CreateBitmap();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }
+    if (fresh && FBitmap) {
+        // Keep the picture across a change of format or size, as far as it still fits.
+        UniqueMemoryDC target(CreateCompatibleDC(FDC.Get()));
+        ScopedSelect select(target.Get(), fresh.Get());
+        BitBlt(target.Get(), 0, 0, FWidth, FHeight, FDC.Get(), 0, 0, SRCCOPY);
+    }
+    if (FOldBitmap) SelectObject(FDC.Get(), FOldBitmap);
+    FOldBitmap = nullptr;
+    FBitmap = std::move(fresh);  // the old bitmap is out of the DC now and can go
+    if (FBitmap) FOldBitmap = SelectObject(FDC.Get(), FBitmap.Get());
+    if (failure) std::rethrow_exception(failure);
+}
 
+UniqueBitmap TBitmap::CreateBitmap() {
+    UniqueBitmap bitmap;
     if (FPixelFormat == TPixelFormat::pfDevice) {
         WindowDC screen(nullptr);
-        FBitmap.Reset(CreateCompatibleBitmap(screen.Get(), FWidth, FHeight));
+        bitmap.Reset(CreateCompatibleBitmap(screen.Get(), FWidth, FHeight));
     } else {
         BITMAPINFO info{};
         info.bmiHeader.biSize = sizeof(info.bmiHeader);
@@ -69,17 +88,17 @@ void TBitmap::Reallocate() {
         info.bmiHeader.biBitCount = static_cast<WORD>(BitsPerPixel());
         info.bmiHeader.biCompression = BI_RGB;
         void* bits = nullptr;
-        FBitmap.Reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+        bitmap.Reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
         FBits = static_cast<std::uint8_t*>(bits);
     }
-    if (!FBitmap) {
+    if (!bitmap) {
         const DWORD code = GetLastError();
         const std::wstring what =
             L"Creating a " + std::to_wstring(FWidth) + L" x " + std::to_wstring(FHeight) + L" bitmap";
         FWidth = FHeight = 0;
         throw EOSError(what, code);
     }
-    FOldBitmap = SelectObject(FDC.Get(), FBitmap.Get());
+    return bitmap;
 }
 
 }  // namespace tovasen

@@ -22,7 +22,7 @@ private:
 
 // A bitmap selected into its own memory DC. 24- and 32-bit bitmaps are top-down DIB sections
 // whose rows can be read and written directly; pfDevice is compatible with the screen. Setting
-// the format or size it already has reallocates nothing.
+// the format or size it already has reallocates nothing; a real change keeps the picture.
 class TBitmap {
 public:
     TBitmap();
@@ -49,6 +49,7 @@ public:
 
 private:
     void Reallocate();
+    UniqueBitmap CreateBitmap();
 
     TPixelFormat FPixelFormat = TPixelFormat::pfDevice;
     int FWidth = 0;

@@ -3,9 +3,7 @@
 #include <windows.h>
 
 namespace tovasen {
-namespace {
-
-std::wstring SystemMessage(DWORD code) {
+std::wstring SystemErrorText(unsigned long code) {
     wchar_t* text = nullptr;
     const DWORD n = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -16,10 +14,8 @@ std::wstring SystemMessage(DWORD code) {
     return message;
 }
 
-}  // namespace
-
 EOSError::EOSError(const std::wstring& call, unsigned long code)
-    : Exception(call + L": " + SystemMessage(code)), code_(code) {}
+    : Exception(call + L": " + SystemErrorText(code)), code_(code) {}
 
 void RaiseLastOSError(const std::wstring& call) { throw EOSError(call, GetLastError()); }
 

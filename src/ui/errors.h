@@ -25,6 +25,9 @@ private:
     unsigned long code_;
 };
 
+// The system's own text for an error code, without the trailing line break.
+std::wstring SystemErrorText(unsigned long code);
+
 // Raises EOSError for the calling thread's last error.
 [[noreturn]] void RaiseLastOSError(const std::wstring& call);
 

@@ -1,0 +1,13 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tovasen {
+
+// Writes bytes as the file path: first to a new temporary file in the same folder, then moved
+// over path in one step. A failure leaves any earlier file of that name as it was and no
+// partial file behind; the error (with the system's text) is raised as an Exception.
+void ReplaceFileWith(const std::wstring& path, const std::vector<std::uint8_t>& bytes);
+
+}  // namespace tovasen
