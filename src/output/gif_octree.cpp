@@ -121,17 +121,30 @@ private:
 std::vector<Rgb> OctreePalette(const PixelView& image) {
     CheckEncodable(image);
     std::vector<Cell> histogram(1u << 18);
+    // Screenshots are mostly runs of one colour: count a run once instead of pixel by pixel.
+    auto add = [&](std::uint32_t bgr, std::uint64_t run) {
+        const unsigned b = bgr & 0xFF, g = (bgr >> 8) & 0xFF, r = bgr >> 16;
+        Cell& cell = histogram[((r >> 2) << 12) | ((g >> 2) << 6) | (b >> 2)];
+        cell.count += run;
+        cell.r += r * run;
+        cell.g += g * run;
+        cell.b += b * run;
+    };
     for (int y = 0; y < image.height; ++y) {
         const std::uint8_t* p = image.Row(y);
+        std::uint32_t runColour = 0;
+        std::uint64_t run = 0;
         for (int x = 0; x < image.width; ++x, p += image.bytesPerPixel) {
-            const unsigned index = (static_cast<unsigned>(p[2] >> 2) << 12) | (static_cast<unsigned>(p[1] >> 2) << 6) |
-                                   static_cast<unsigned>(p[0] >> 2);
-            Cell& cell = histogram[index];
-            ++cell.count;
-            cell.r += p[2];
-            cell.g += p[1];
-            cell.b += p[0];
+            const std::uint32_t colour = (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[1]} << 8) | p[0];
+            if (run && colour == runColour) {
+                ++run;
+                continue;
+            }
+            if (run) add(runColour, run);
+            runColour = colour;
+            run = 1;
         }
+        add(runColour, run);
     }
     Octree tree;
     for (unsigned i = 0; i < histogram.size(); ++i) {

@@ -37,7 +37,8 @@ OwnedImage ScreenshotLike(int width, int height, int bytesPerPixel) {
             if (y < height / 20) Put(img, x, y, 32, 96, 200);
             else if (x < width / 6) Put(img, x, y, 236, 236, 240);
             else Put(img, x, y, 255, 255, 255);
-            if (bytesPerPixel == 4) img.At(x, y)[3] = static_cast<std::uint8_t>(rnd.Next());
+            const auto alpha = static_cast<std::uint8_t>(rnd.Next());  // drawn always: same image at 3 or 4 bytes
+            if (bytesPerPixel == 4) img.At(x, y)[3] = alpha;
         }
     }
     // Lines of "text": short dark strokes in rows, like glyphs of a small font.
