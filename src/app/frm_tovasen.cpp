@@ -1,6 +1,13 @@
 #include "app/frm_tovasen.h"
 
+#include <cwctype>
+
 #include "app/autostart.h"
+#include "app/config.h"
+#include "app/settings.h"
+#include "app/version_text.h"
+#include "i18n/translate_component.h"
+#include "i18n/translation.h"
 #include "app/window_functions.h"
 #include "resource_ids.h"
 #include "ui/application.h"
@@ -54,6 +61,21 @@ TFrmTovasen::~TFrmTovasen() {
 
 void TFrmTovasen::CreateMenu() {
     Menu = new TPopupMenu(this, L"Menu");
+    N11 = new TMenuItem(&Menu->Items(), L"N11", L"언어 설정");
+    // Each language's own name: these captions are never translated.
+    static constexpr std::array<std::pair<const wchar_t*, const wchar_t*>, 7> kLanguageItems = {{
+        {L"ChkLangKo", L"한국어"},
+        {L"ChkLangEn", L"English"},
+        {L"ChkLangJa", L"日本語"},
+        {L"ChkLangRu", L"русский"},
+        {L"ChkLangIt", L"Italiano"},
+        {L"ChkLangFr", L"Français"},
+        {L"ChkLangZh", L"中文"},
+    }};
+    for (std::size_t i = 0; i < kLanguageItems.size(); ++i) {
+        ChkLangItems[i] = new TMenuItem(N11, kLanguageItems[i].first, kLanguageItems[i].second,
+                                        [this](TMenuItem& sender) { ChkLang(sender); });
+    }
     ChkRegStart = new TMenuItem(&Menu->Items(), L"ChkRegStart", L"부팅시 실행",
                                 [this](TMenuItem&) { ChkRegStartClick(); });
     new TMenuItem(&Menu->Items(), L"N8", L"-");
@@ -95,10 +117,51 @@ void TFrmTovasen::FormCreate() {
 // when the subsystem arrives. Until then they do only what is stated.
 
 void TFrmTovasen::LoadConfig() {
-    // The settings store and the translation table replace this with the full load; the
-    // autostart mark and the application title are all that exist yet.
-    ChkRegStart->Checked = RefreshAutoStart(kAutoStartName);
+    {
+        const TConfig config;
+        LoadOcrLanguages();
+        const TSettings settings = ReadSettings(config, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+                                                GetUserLanguage(), DesktopFolder());
+        Language = settings.language;
+        SavePath = settings.path;
+        ChkRegStart->Checked = RefreshAutoStart(kAutoStartName);
+        // The values of the option menus and lists are applied here as their controls arrive.
+        CheckLanguageItem(Language);
+    }
+    TranslateComponent(this, Language);
+    SetCaption(Translate(Caption()));
     Application->SetTitle(Caption());
+}
+
+void TFrmTovasen::LoadOcrLanguages() {
+    // Text recognition fills Languages; until it exists no OCR language is offered.
+}
+
+void TFrmTovasen::CheckLanguageItem(const std::wstring& code) {
+    const int checked = LanguageIndex(code);
+    for (std::size_t i = 0; i < ChkLangItems.size(); ++i) ChkLangItems[i]->Checked = static_cast<int>(i) == checked;
+}
+
+void TFrmTovasen::ChkLang(TMenuItem& sender) {
+    std::wstring code = sender.Name().substr(7);  // "ChkLangJa" gives "Ja"
+    for (wchar_t& c : code) c = static_cast<wchar_t>(towlower(c));
+    Language = code;
+    CheckLanguageItem(Language);
+    TranslateComponent(this, Language);
+    // The region frame and the hotkey and size dialogs are translated here once they exist.
+    const std::wstring caption = Translate(Caption());
+    Application->SetTitle(caption);
+    TrayIcon->SetHint(caption + L" " + GetVersionText(L"%d.%d.%d.%d"));
+    SetCaption(caption);
+    SaveConfig(L"language", Language);
+}
+
+void TFrmTovasen::SaveConfig(const std::wstring& name, int value) { TConfig().WriteInteger(name, value); }
+
+void TFrmTovasen::SaveConfig(const std::wstring& name, bool value) { TConfig().WriteBoolean(name, value); }
+
+void TFrmTovasen::SaveConfig(const std::wstring& name, const std::wstring& value) {
+    TConfig().WriteString(name, value);
 }
 
 void TFrmTovasen::ShowCard(int) {
@@ -161,7 +224,7 @@ void TFrmTovasen::FormDestroy() {
 }
 
 void TFrmTovasen::N10Click() {
-    if (MessageBoxW(Application->Handle(), L"정말 종료하시겠습니까?", Application->Title().c_str(),
+    if (MessageBoxW(Application->Handle(), Translate(L"정말 종료하시겠습니까?").c_str(), Application->Title().c_str(),
                     kExitQuestionFlags) == IDYES) {
         RequestExit();
     }
@@ -176,7 +239,7 @@ void TFrmTovasen::ChkRegStartClick() {
 }
 
 int TFrmTovasen::ShowMessage(const std::wstring& text, UINT flags) {
-    return MessageBoxW(Application->Handle(), text.c_str(), Caption().c_str(), flags);
+    return MessageBoxW(Application->Handle(), Translate(text).c_str(), Translate(Caption()).c_str(), flags);
 }
 
 // --- Messages ----------------------------------------------------------------------------------

@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -31,12 +32,21 @@ public:
 
     // The main window's popup menu, also the tray icon's. It holds what exists so far.
     TPopupMenu* Menu = nullptr;
+    TMenuItem* N11 = nullptr;  // the language submenu
+    std::array<TMenuItem*, 7> ChkLangItems{};  // ChkLangKo ... ChkLangZh, in kLanguageCodes order
     TMenuItem* ChkRegStart = nullptr;
     TMenuItem* N10 = nullptr;
     TTrayIcon* TrayIcon = nullptr;
 
     void N10Click();
     void ChkRegStartClick();
+    void ChkLang(TMenuItem& sender);
+
+    // Writes one setting at once, as every option handler does after changing its control.
+    void SaveConfig(const std::wstring& name, int value);
+    void SaveConfig(const std::wstring& name, bool value);
+    void SaveConfig(const std::wstring& name, const std::wstring& value);
+    void SaveConfig(const std::wstring& name, const wchar_t* value) { SaveConfig(name, std::wstring(value)); }
 
     std::vector<std::wstring> Languages;  // OCR languages, filled with the settings
     std::wstring Language;                // interface language code
@@ -56,6 +66,8 @@ private:
 
     // Steps of start-up and shut-down that the later subsystems fill in.
     void LoadConfig();
+    void LoadOcrLanguages();
+    void CheckLanguageItem(const std::wstring& code);
     void ShowCard(int index);
     void CreateFloatList();
     void FloatDelete();

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/frm_tovasen.h"
+#include "i18n/translate_component.h"
 #include "ui/application.h"
 #include "ui/handles.h"
 
@@ -31,6 +32,7 @@ void Uninstall(HWND running) {
 int RunInstance(const std::wstring& firstArgument) {
     // Held until the process ends: it is what tells later starts that we run.
     UniqueKernelHandle mutex(CreateMutexW(nullptr, TRUE, kMutexName));
+    InitializeTranslation();
     TApplication application;
     application.Initialize();
     application.SetTitle(L"");

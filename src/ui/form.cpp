@@ -1,9 +1,12 @@
 #include "ui/form.h"
 
 #include "ui/application.h"
+#include "ui/control.h"
 #include "ui/dpi_scale.h"
 
 namespace tovasen {
+
+TForm::~TForm() { DestroyHandle(); }  // controls go before the font they use
 
 std::wstring TForm::Caption() const { return FCaption; }
 
@@ -65,6 +68,19 @@ int TForm::ShowModal() {
     return ModalResult;
 }
 
+HFONT TForm::Font() {
+    if (!FFont) {
+        LOGFONTW font{};
+        font.lfHeight = -ScaleValue(12);
+        font.lfWeight = FW_NORMAL;
+        font.lfCharSet = DEFAULT_CHARSET;
+        font.lfQuality = CLEARTYPE_QUALITY;
+        lstrcpyW(font.lfFaceName, L"Segoe UI");
+        FFont.Reset(CreateFontIndirectW(&font));
+    }
+    return FFont.Get();
+}
+
 int TForm::Dpi() const {
     const UINT dpi = HandleAllocated() ? GetDpiForWindow(Handle()) : 0;
     return dpi ? static_cast<int>(dpi) : 96;
@@ -99,6 +115,9 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
         HandleClose();
         return 0;
+    case WM_COMMAND:
+        if (lParam) return SendMessageW(reinterpret_cast<HWND>(lParam), CN_COMMAND, wParam, lParam);
+        return TWindow::WndProc(msg, wParam, lParam);
     case WM_HELP:
         if (Application) Application->HelpRequested();
         return TRUE;

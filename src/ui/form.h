@@ -1,6 +1,7 @@
 #pragma once
 #include <functional>
 
+#include "ui/captioned.h"
 #include "ui/window.h"
 
 namespace tovasen {
@@ -9,12 +10,16 @@ enum TModalResult : int { mrNone = 0, mrOk = IDOK, mrCancel = IDCANCEL, mrYes = 
 
 // A top-level window. Closing asks OnCloseQuery; a form that may close then hides, and the
 // application's main form ends the message loop. A modal form returns its ModalResult.
-class TForm : public TWindow {
+// Notifications of child controls are reflected back to them (CN_COMMAND).
+class TForm : public TWindow, public TCaptioned {
 public:
     using TWindow::TWindow;
+    ~TForm() override;
 
-    std::wstring Caption() const;
-    void SetCaption(const std::wstring& caption);
+    std::wstring Caption() const override;
+    void SetCaption(const std::wstring& caption) override;
+    // The font of the form and its controls ("Segoe UI", 12 px at 96 DPI).
+    HFONT Font();
 
     bool Visible() const noexcept { return HandleAllocated() && IsWindowVisible(Handle()); }
     void Show();
@@ -46,6 +51,7 @@ private:
     void HandleClose();
     std::wstring FCaption;
     bool FModal = false;
+    UniqueFont FFont;
 };
 
 }  // namespace tovasen

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "app/autostart.h"
+#include "app/config.h"
 #include "support/process.h"
 #include "support/wait.h"
 #include "ui/registry.h"
@@ -21,6 +22,7 @@ class SingleInstance : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_EQ(nullptr, FindWindowW(L"TFrmTovasen", nullptr)) << "an instance is still running";
+        TConfig().WriteString(L"language", L"ko");
     }
 
     // Starts Tovasen.exe and waits until its main window exists (and is visible, if asked).
@@ -200,6 +202,23 @@ TEST_F(SingleInstance, AutostartMenuItemWritesAndRemovesTheRunValue) {
 
     ChooseFromMenuBottom(*program, window, 2);
     EXPECT_TRUE(test::WaitUntil([&] { return !runValue().has_value(); })) << "Run value not removed";
+}
+
+TEST_F(SingleInstance, TheLanguageMenuSwitchesAndStoresTheLanguage) {
+    auto program = Start(L"", true);
+    HWND window = MainWindow(*program);
+    // Up from the bottom: exit, autostart, the language submenu; Right opens it on "한국어".
+    PostMessageW(window, WM_RBUTTONUP, 0, 0);
+    HWND menu = nullptr;
+    ASSERT_TRUE(test::WaitUntil([&] { return (menu = test::FindProcessWindow(program->Id(), L"#32768")) &&
+                                             IsWindowVisible(menu); }));
+    for (WPARAM key : {VK_UP, VK_UP, VK_UP, VK_RIGHT, VK_DOWN, VK_RETURN}) PostMessageW(menu, WM_KEYDOWN, key, 0);
+    EXPECT_TRUE(test::WaitUntil([] { return TConfig().ReadString(L"language", L"") == L"en"; }))
+        << "choosing English did not store the language";
+
+    ChooseFromMenuBottom(*program, window, 1);
+    AnswerMessageBox(*program, L"Do you really want to exit?", IDYES);
+    EXPECT_TRUE(program->WaitForExit(5000));
 }
 
 }  // namespace

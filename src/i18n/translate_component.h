@@ -1,0 +1,25 @@
+#pragma once
+#include <string>
+#include <vector>
+
+namespace tovasen {
+
+class TComponent;
+class TMenuItem;
+
+// Translates every caption and list item of a component and of what it owns. A language given
+// becomes the current one. Window titles of forms show English in every language but Korean.
+void TranslateComponent(TComponent* component, const std::wstring& lang = {});
+void TranslateMenuItem(TMenuItem& item);
+void TranslateStrings(std::vector<std::wstring>& lines);
+
+// The "TRANSLATE" resource of module as table lines; empty when it is missing.
+std::vector<std::wstring> LoadTranslationTable(void* module);
+
+// Program start: reads the "TRANSLATE" resource into TranslationTable (what could be read, when
+// reading fails) and sets CurrentLanguage from the user's language.
+void InitializeTranslation();
+// The user's ISO 639 language name, "en" when the system cannot tell.
+std::wstring GetUserLanguage();
+
+}  // namespace tovasen

@@ -1,0 +1,60 @@
+#include "ui/control.h"
+
+#include <commctrl.h>
+
+#include "ui/application.h"
+#include "ui/errors.h"
+#include "ui/form.h"
+
+namespace tovasen {
+
+TControl::TControl(TForm* parent, std::wstring name) : TComponent(parent, std::move(name)), FParent(parent) {}
+
+TControl::~TControl() {
+    if (FHandle) RemoveWindowSubclass(FHandle.Get(), SubclassProc, 1);
+}
+
+void TControl::CreateControl(const wchar_t* className, const std::wstring& text, DWORD style, DWORD exStyle) {
+    HWND hwnd = CreateWindowExW(exStyle, className, text.c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0,
+                                FParent->Handle(), nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (!hwnd) RaiseLastOSError(std::wstring(L"CreateWindowExW(") + className + L")");
+    FHandle.Reset(hwnd);
+    SetWindowSubclass(hwnd, SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
+    SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FParent->Font()), FALSE);
+}
+
+void TControl::SetBounds96(int left, int top, int width, int height) {
+    FLeft = left;
+    FTop = top;
+    FWidth = width;
+    FHeight = height;
+    SetWindowPos(Handle(), nullptr, FParent->ScaleValue(left), FParent->ScaleValue(top), FParent->ScaleValue(width),
+                 FParent->ScaleValue(height), SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TControl::SetWidth96(int width) { SetBounds96(FLeft, FTop, width, FHeight); }
+
+void TControl::SetVisible(bool visible) { ShowWindow(Handle(), visible ? SW_SHOWNA : SW_HIDE); }
+
+void TControl::SetEnabled(bool enabled) { EnableWindow(Handle(), enabled); }
+
+LRESULT TControl::ControlProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == CN_COMMAND) {
+        CNCommand(HIWORD(wParam));
+        return 0;
+    }
+    return DefSubclassProc(Handle(), msg, wParam, lParam);
+}
+
+LRESULT CALLBACK TControl::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                        DWORD_PTR data) {
+    auto* self = reinterpret_cast<TControl*>(data);
+    try {
+        return self->ControlProc(msg, wParam, lParam);
+    } catch (...) {
+        if (Application) Application->HandleException(std::current_exception());
+        return DefSubclassProc(hwnd, msg, wParam, lParam);
+    }
+}
+
+}  // namespace tovasen
