@@ -123,6 +123,14 @@ if ! done_already googletest; then
   mark_done googletest
 fi
 
+if ! done_already nlohmann-json; then
+  # Header-only: the Debian package's headers serve the cross build as they are.
+  say "copying nlohmann-json headers for the cross build"
+  mkdir -p "$prefix/include"
+  cp -r /usr/include/nlohmann "$prefix/include/"
+  mark_done nlohmann-json
+fi
+
 # --- ffmpeg.exe ---------------------------------------------------------------------------------
 if ! done_already ffmpeg; then
   say "unpacking ffmpeg.exe from the npm package @ffmpeg-installer/win32-x64"

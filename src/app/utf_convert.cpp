@@ -67,6 +67,21 @@ std::wstring Utf8ToWide(std::string_view text) {
     return out;
 }
 
+std::wstring Utf16ToWide(std::u16string_view text) {
+    std::wstring out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<char32_t>(text[++i]) - 0xDC00);
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = kReplacement;
+        }
+        AppendWide(out, c);
+    }
+    return out;
+}
+
 std::string WideToUtf8(std::wstring_view text) {
     std::string out;
     out.reserve(text.size());
