@@ -37,6 +37,10 @@ std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
     if (HasInvalidPathCharacters(folder, L"<>\"|?*") || HasInvalidPathCharacters(name, L"<>\"|?*:/\\")) {
         throw EInvalidPath();
     }
+    return AppendToFolder(folder, name);
+}
+
+std::wstring AppendToFolder(const std::wstring& folder, const std::wstring& name) {
     if (folder.empty()) return name;
     const wchar_t last = folder.back();
     return (last == L'\\' || last == L'/') ? folder + name : folder + L"\\" + name;

@@ -25,6 +25,10 @@ public:
 };
 
 // folder + name with one backslash between (none when folder is empty or already ends in a
+// separator), as it stands: for search patterns such as "*.*".
+std::wstring AppendToFolder(const std::wstring& folder, const std::wstring& name);
+
+// folder + name with one backslash between (none when folder is empty or already ends in a
 // separator). Raises EInvalidPath when either holds characters a path cannot.
 std::wstring JoinPath(const std::wstring& folder, const std::wstring& name);
 

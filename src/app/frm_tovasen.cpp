@@ -1,14 +1,9 @@
 #include "app/frm_tovasen.h"
 
-#include <cwctype>
-
 #include "app/autostart.h"
-#include "app/config.h"
-#include "app/settings.h"
-#include "app/version_text.h"
-#include "i18n/translate_component.h"
-#include "i18n/translation.h"
+#include "app/copydata_command.h"
 #include "app/window_functions.h"
+#include "i18n/translation.h"
 #include "resource_ids.h"
 #include "ui/application.h"
 
@@ -20,8 +15,8 @@ namespace {
 
 constexpr int kClientWidth = 162;
 constexpr int kClientHeight = 191;
-constexpr UINT kMessageFlagsError = MB_TOPMOST | MB_SETFOREGROUND | MB_ICONERROR;
-constexpr UINT kMessageFlagsInfo = MB_TOPMOST | MB_SETFOREGROUND | MB_ICONINFORMATION;
+constexpr UINT kErrorFlags = MB_TOPMOST | MB_SETFOREGROUND | MB_ICONERROR;
+constexpr UINT kNoticeFlags = MB_TOPMOST | MB_SETFOREGROUND | MB_ICONINFORMATION;
 constexpr UINT kExitQuestionFlags = MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2 | MB_SETFOREGROUND | MB_TOPMOST;
 
 HICON LoadMainIcon(int size) {
@@ -50,6 +45,7 @@ TFrmTovasen::TFrmTovasen(TComponent* owner, std::wstring firstArgument)
     SetClientSize96(kClientWidth, kClientHeight);
     CenterOnScreen();
     OnCloseQuery = [this](bool& canClose) { FormCloseQuery(canClose); };
+    CreateControls();
     CreateMenu();
     FormCreate();
 }
@@ -59,31 +55,8 @@ TFrmTovasen::~TFrmTovasen() {
     if (FrmTovasen == this) FrmTovasen = nullptr;
 }
 
-void TFrmTovasen::CreateMenu() {
-    Menu = new TPopupMenu(this, L"Menu");
-    N11 = new TMenuItem(&Menu->Items(), L"N11", L"언어 설정");
-    // Each language's own name: these captions are never translated.
-    static constexpr std::array<std::pair<const wchar_t*, const wchar_t*>, 7> kLanguageItems = {{
-        {L"ChkLangKo", L"한국어"},
-        {L"ChkLangEn", L"English"},
-        {L"ChkLangJa", L"日本語"},
-        {L"ChkLangRu", L"русский"},
-        {L"ChkLangIt", L"Italiano"},
-        {L"ChkLangFr", L"Français"},
-        {L"ChkLangZh", L"中文"},
-    }};
-    for (std::size_t i = 0; i < kLanguageItems.size(); ++i) {
-        ChkLangItems[i] = new TMenuItem(N11, kLanguageItems[i].first, kLanguageItems[i].second,
-                                        [this](TMenuItem& sender) { ChkLang(sender); });
-    }
-    ChkRegStart = new TMenuItem(&Menu->Items(), L"ChkRegStart", L"부팅시 실행",
-                                [this](TMenuItem&) { ChkRegStartClick(); });
-    new TMenuItem(&Menu->Items(), L"N8", L"-");
-    N10 = new TMenuItem(&Menu->Items(), L"N10", L"종료하기", [this](TMenuItem&) { N10Click(); });
-}
-
 void TFrmTovasen::FormCreate() {
-    // 1-2: the update check's callback is UpdateCheckDone; help requests (F1) do nothing.
+    // The update check calls UpdateCheckDone when it ends; help requests (F1) do nothing.
     Application->OnHelp = [](bool& callHelp) {
         callHelp = false;
         return true;
@@ -116,58 +89,6 @@ void TFrmTovasen::FormCreate() {
 // Each is called from its place in the start-up sequence already, so the order never changes
 // when the subsystem arrives. Until then they do only what is stated.
 
-void TFrmTovasen::LoadConfig() {
-    {
-        const TConfig config;
-        LoadOcrLanguages();
-        const TSettings settings = ReadSettings(config, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
-                                                GetUserLanguage(), DesktopFolder());
-        Language = settings.language;
-        SavePath = settings.path;
-        ChkRegStart->Checked = RefreshAutoStart(kAutoStartName);
-        // The values of the option menus and lists are applied here as their controls arrive.
-        CheckLanguageItem(Language);
-    }
-    TranslateComponent(this, Language);
-    SetCaption(Translate(Caption()));
-    Application->SetTitle(Caption());
-}
-
-void TFrmTovasen::LoadOcrLanguages() {
-    // Text recognition fills Languages; until it exists no OCR language is offered.
-}
-
-void TFrmTovasen::CheckLanguageItem(const std::wstring& code) {
-    const int checked = LanguageIndex(code);
-    for (std::size_t i = 0; i < ChkLangItems.size(); ++i) ChkLangItems[i]->Checked = static_cast<int>(i) == checked;
-}
-
-void TFrmTovasen::ChkLang(TMenuItem& sender) {
-    std::wstring code = sender.Name().substr(7);  // "ChkLangJa" gives "Ja"
-    for (wchar_t& c : code) c = static_cast<wchar_t>(towlower(c));
-    Language = code;
-    CheckLanguageItem(Language);
-    TranslateComponent(this, Language);
-    // The region frame and the hotkey and size dialogs are translated here once they exist.
-    const std::wstring caption = Translate(Caption());
-    Application->SetTitle(caption);
-    TrayIcon->SetHint(caption + L" " + GetVersionText(L"%d.%d.%d.%d"));
-    SetCaption(caption);
-    SaveConfig(L"language", Language);
-}
-
-void TFrmTovasen::SaveConfig(const std::wstring& name, int value) { TConfig().WriteInteger(name, value); }
-
-void TFrmTovasen::SaveConfig(const std::wstring& name, bool value) { TConfig().WriteBoolean(name, value); }
-
-void TFrmTovasen::SaveConfig(const std::wstring& name, const std::wstring& value) {
-    TConfig().WriteString(name, value);
-}
-
-void TFrmTovasen::ShowCard(int) {
-    // The card panel arrives with the main window's controls.
-}
-
 void TFrmTovasen::CreateFloatList() {
     // Floating snapshot windows arrive with their own subsystem; none can exist before.
 }
@@ -182,14 +103,6 @@ void TFrmTovasen::CreateHotKeyDialog() {
 
 void TFrmTovasen::CreateSizeDialog() {
     // The region size presets dialog arrives with region selection.
-}
-
-void TFrmTovasen::ChkAreaChange() {
-    // Applies the saved capture mode once the mode list exists.
-}
-
-void TFrmTovasen::ChkSaveToChange() {
-    // Applies the saved save target and its availability checks once the target list exists.
 }
 
 void TFrmTovasen::StartUpdateCheck() {
@@ -211,7 +124,7 @@ void TFrmTovasen::RequestExit() {
 void TFrmTovasen::FormCloseQuery(bool& canClose) {
     canClose = FCanClose;
     if (FCanClose && IsRecording()) {
-        ShowMessage(L"녹화중입니다.", kMessageFlagsInfo);
+        ShowMessage(Translate(L"녹화중입니다."), kNoticeFlags);
         canClose = false;
         return;
     }
@@ -220,6 +133,7 @@ void TFrmTovasen::FormCloseQuery(bool& canClose) {
 
 void TFrmTovasen::FormDestroy() {
     FloatDelete();
+    TmrColor->SetEnabled(false);
     FCapture.reset();
 }
 
@@ -233,13 +147,14 @@ void TFrmTovasen::N10Click() {
 void TFrmTovasen::ChkRegStartClick() {
     ChkRegStart->Checked = !ChkRegStart->Checked;
     if (!SetAutoStart(kAutoStartName, ChkRegStart->Checked)) {
-        ShowMessage(L"잘못된 백신 또는 악성 프로그램이 부팅시 실행을 차단하였습니다.", kMessageFlagsError);
+        ShowMessage(Translate(L"잘못된 백신 또는 악성 프로그램이 부팅시 실행을 차단하였습니다."), kErrorFlags);
         ChkRegStart->Checked = false;
     }
 }
 
+// Shows text as given (callers translate the fixed part: an error text must not be looked up).
 int TFrmTovasen::ShowMessage(const std::wstring& text, UINT flags) {
-    return MessageBoxW(Application->Handle(), Translate(text).c_str(), Translate(Caption()).c_str(), flags);
+    return MessageBoxW(Application->Handle(), text.c_str(), Translate(Caption()).c_str(), flags);
 }
 
 // --- Messages ----------------------------------------------------------------------------------
@@ -250,6 +165,20 @@ void TFrmTovasen::WMUser(WPARAM wParam) {
     else if (wParam == 2) RequestExit();
 }
 
+LRESULT TFrmTovasen::WMCopyData(const COPYDATASTRUCT& data) {
+    if (data.dwData != 1) return 0;
+    switch (ParseRemoteCommand(CopyDataText(data.lpData, data.cbData))) {
+    case RemoteCommand::About:
+        LblCopyrightClick();
+        return 1;
+    case RemoteCommand::Capture:
+        Start();
+        return 1;
+    default:
+        return 0;
+    }
+}
+
 LRESULT TFrmTovasen::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_USER:
@@ -258,6 +187,8 @@ LRESULT TFrmTovasen::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_QUERYENDSESSION:
         RequestExit();
         return 1;
+    case WM_COPYDATA:
+        return lParam ? WMCopyData(*reinterpret_cast<const COPYDATASTRUCT*>(lParam)) : 0;
     case WM_RBUTTONUP: {
         POINT at{};
         GetCursorPos(&at);

@@ -9,14 +9,22 @@
 #include "ui/form.h"
 #include "ui/handles.h"
 #include "ui/menu.h"
+#include "ui/std_controls.h"
+#include "ui/timer.h"
 #include "ui/tray_icon.h"
 
 namespace tovasen {
 
 class TRecorder;  // arrives with screen recording
 
-// The main window: owner of the tray icon, the grabber and, later, every capture window.
-// Closing it only hides it; the program ends once an exit was asked for (FCanClose).
+// Capture modes and save targets: the item indices of ChkArea and ChkSaveTo.
+enum CaptureModeIndex : int { cmFullScreen, cmRegion, cmDrag, cmActiveWindow, cmWindowControl, cmWebPage, cmColor };
+enum SaveTargetIndex : int { stPNG, stJPG, stGIF, stBMP, stWebP, stMP4, stTXT, stClipboard, stUpload, stPrinter, stFloating };
+
+// The main window: a small panel with the capture mode, the save target and their options,
+// the colour-pick card, and the one popup menu that the tray icon shares. It owns the tray
+// icon, the grabber and every capture window. Closing it only hides it; the program ends once
+// an exit was asked for (FCanClose).
 class TFrmTovasen : public TForm {
 public:
     static constexpr wchar_t kClassName[] = L"TFrmTovasen";
@@ -27,20 +35,54 @@ public:
 
     bool IsRecording() const noexcept { return FRecorder != nullptr; }
     std::uint8_t Status() const noexcept { return FStatus; }
-    TCapture& Capture() noexcept { return *FCapture; }
-    bool CanClose() const noexcept { return FCanClose; }
 
-    // The main window's popup menu, also the tray icon's. It holds what exists so far.
+    // --- Capture controller ---
+    void Start();
+    void CaptureStart();
+    std::wstring NewFilename(const std::wstring& ext);
+
+    // --- Controls (96-DPI layout) ---
+    TLabel* LblArea = nullptr;
+    TComboBox* ChkArea = nullptr;
+    TLabel* LblSaveTo = nullptr;
+    TComboBox* ChkSaveTo = nullptr;
+    TComboBox* ChkJPEG_qual = nullptr;
+    TComboBox* ChkWebP_qual = nullptr;
+    TComboBox* ChkOCR_lang = nullptr;
+    TButton* BtnOpenDir = nullptr;
+    TShape* ShpColor = nullptr;
+    TLabel* LblColor = nullptr;
+    TListBox* LstColor = nullptr;
+    TLabel* LblCopyright = nullptr;
+    TTimer* TmrColor = nullptr;
+
+    // --- The popup menu, also the tray icon's ---
     TPopupMenu* Menu = nullptr;
-    TMenuItem* N11 = nullptr;  // the language submenu
-    std::array<TMenuItem*, 7> ChkLangItems{};  // ChkLangKo ... ChkLangZh, in kLanguageCodes order
+    TMenuItem *N12 = nullptr, *N4 = nullptr;
+    TMenuItem *ChkSound1 = nullptr, *ChkSound2 = nullptr, *ChkSound3 = nullptr;
+    TMenuItem *ChkMouse = nullptr, *ChkAutoCopy = nullptr;
+    std::array<TMenuItem*, 5> ChkRecLimits{};  // ChkRecLimit0, 30, 60, 120, 240
+    TMenuItem *ChkMouse_Rec = nullptr, *ChkAudio = nullptr, *ChkLog = nullptr;
+    TMenuItem* N11 = nullptr;                   // the language submenu
+    std::array<TMenuItem*, 7> ChkLangItems{};   // ChkLangKo ... ChkLangZh, in kLanguageCodes order
+    TMenuItem *ChkAppend1 = nullptr, *ChkAppend3 = nullptr, *ChkAppend2 = nullptr;
     TMenuItem* ChkRegStart = nullptr;
-    TMenuItem* N10 = nullptr;
+    TMenuItem *N9 = nullptr, *N10 = nullptr;
     TTrayIcon* TrayIcon = nullptr;
 
+    // --- Handlers ---
     void N10Click();
     void ChkRegStartClick();
     void ChkLang(TMenuItem& sender);
+    void ChkAreaChange();
+    void ChkSaveToChange();
+    void ChkAppend1Click(TMenuItem& sender);
+    void ChkSound1Click(TMenuItem& sender);
+    void ChkRecLimit0Click(TMenuItem& sender);
+    void BtnOpenDirClick();
+    void N4Click();
+    void LblCopyrightClick();
+    void TmrColorTimer();
 
     // Writes one setting at once, as every option handler does after changing its control.
     void SaveConfig(const std::wstring& name, int value);
@@ -56,31 +98,56 @@ protected:
     LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    // Layout and menus (frm_tovasen_layout.cpp).
+    void CreateControls();
     void CreateMenu();
+    TMenuItem* AddToggle(TMenuItem* parent, const wchar_t* name, const wchar_t* caption, const wchar_t* setting);
+    void ShowCard(int index);
+    // The target list's width and the one side box the target has, on card 0 only.
+    void ApplySaveTargetLayout();
+
+    // Start-up and shut-down.
     void FormCreate();
     void FormCloseQuery(bool& canClose);
     void FormDestroy();
     void WMUser(WPARAM wParam);
+    LRESULT WMCopyData(const COPYDATASTRUCT& data);
     void RequestExit();
     int ShowMessage(const std::wstring& text, UINT flags);
 
-    // Steps of start-up and shut-down that the later subsystems fill in.
+    // Settings.
     void LoadConfig();
     void LoadOcrLanguages();
     void CheckLanguageItem(const std::wstring& code);
-    void ShowCard(int index);
+    void CheckOneOf(const std::vector<TMenuItem*>& items, TMenuItem* checked);
+
+    // Capture controller (frm_tovasen_capture.cpp).
+    int CaptureMode() const { return ChkArea->ItemIndex(); }
+    int SaveTarget() const { return ChkSaveTo->ItemIndex(); }
+    std::unique_ptr<TBitmap> Capture(RECT& rect);
+    void SaveToTarget(TBitmap& bitmap, const RECT& rect);
+    void CaptureColor();
+    void PlayCaptureSound();
+    void RecordStart();
+    void RecordStop();
+
+    // Windows that choose what to capture; they arrive with region selection and web capture.
+    void CloseSelectionWindows();
+    void ShowSelectionWindow(int mode);
+
+    // Steps that later subsystems fill in.
     void CreateFloatList();
     void FloatDelete();
     void CreateHotKeyDialog();
     void CreateSizeDialog();
-    void ChkAreaChange();
-    void ChkSaveToChange();
     void StartUpdateCheck();
     void UpdateCheckDone(bool updateAccepted);
 
     std::wstring FFirstArgument;
     UniqueIcon FIcon;
     UniqueIcon FSmallIcon;
+    std::array<std::vector<TControl*>, 3> FCards;
+    int FCard = 0;
 
     std::unique_ptr<TCapture> FCapture;
     TRecorder* FRecorder = nullptr;

@@ -118,6 +118,10 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
         if (lParam) return SendMessageW(reinterpret_cast<HWND>(lParam), CN_COMMAND, wParam, lParam);
         return TWindow::WndProc(msg, wParam, lParam);
+    case WM_CTLCOLORSTATIC:
+        // Labels sit on the form's own background.
+        SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+        return static_cast<LRESULT>(GetClassLongPtrW(Handle(), GCLP_HBRBACKGROUND));
     case WM_HELP:
         if (Application) Application->HelpRequested();
         return TRUE;

@@ -75,3 +75,56 @@ void TComboBox::CNCommand(WORD code) {
 }
 
 }  // namespace tovasen
+
+namespace tovasen {
+
+TListBox::TListBox(TForm* parent, std::wstring name, DWORD extraStyle) : TControl(parent, std::move(name)) {
+    CreateControl(L"LISTBOX", L"", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP | extraStyle,
+                  WS_EX_CLIENTEDGE);
+}
+
+int TListBox::Count() const { return static_cast<int>(SendMessageW(Handle(), LB_GETCOUNT, 0, 0)); }
+
+std::wstring TListBox::Item(int index) const {
+    const auto length = SendMessageW(Handle(), LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (length < 0) return {};
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(
+        SendMessageW(Handle(), LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()))));
+    return text;
+}
+
+void TListBox::Insert(int index, const std::wstring& item) {
+    SendMessageW(Handle(), LB_INSERTSTRING, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(item.c_str()));
+}
+
+void TListBox::Delete(int index) { SendMessageW(Handle(), LB_DELETESTRING, static_cast<WPARAM>(index), 0); }
+
+int TListBox::ItemIndex() const { return static_cast<int>(SendMessageW(Handle(), LB_GETCURSEL, 0, 0)); }
+
+void TListBox::SetItemIndex(int index) { SendMessageW(Handle(), LB_SETCURSEL, static_cast<WPARAM>(index), 0); }
+
+TShape::TShape(TForm* parent, std::wstring name) : TControl(parent, std::move(name)) {
+    CreateControl(L"STATIC", L"", SS_NOTIFY);
+}
+
+void TShape::SetColor(COLORREF color) {
+    if (color == FColor) return;
+    FColor = color;
+    InvalidateRect(Handle(), nullptr, FALSE);
+}
+
+LRESULT TShape::ControlProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg != WM_PAINT) return TControl::ControlProc(msg, wParam, lParam);
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(Handle(), &paint);
+    RECT rect;
+    GetClientRect(Handle(), &rect);
+    UniqueBrush fill(CreateSolidBrush(FColor));
+    FillRect(dc, &rect, fill.Get());
+    FrameRect(dc, &rect, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    EndPaint(Handle(), &paint);
+    return 0;
+}
+
+}  // namespace tovasen

@@ -48,3 +48,33 @@ protected:
 };
 
 }  // namespace tovasen
+
+namespace tovasen {
+
+// A single-selection list box.
+class TListBox : public TControl {
+public:
+    TListBox(TForm* parent, std::wstring name, DWORD extraStyle = 0);
+    int Count() const;
+    std::wstring Item(int index) const;
+    void Insert(int index, const std::wstring& item);
+    void Delete(int index);
+    int ItemIndex() const;
+    void SetItemIndex(int index);
+};
+
+// A filled rectangle with a black outline (the colour swatch).
+class TShape : public TControl {
+public:
+    TShape(TForm* parent, std::wstring name);
+    COLORREF Color() const noexcept { return FColor; }
+    void SetColor(COLORREF color);
+
+protected:
+    LRESULT ControlProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    COLORREF FColor = RGB(255, 255, 255);
+};
+
+}  // namespace tovasen

@@ -96,6 +96,7 @@ TEST(FileNaming, JoinPathAndItsInvalidCharacters) {
     EXPECT_EQ(L"C:\\a\\T-001.png", JoinPath(L"C:\\a\\", L"T-001.png"));
     EXPECT_EQ(L"C:\\a/T-001.png", JoinPath(L"C:\\a/", L"T-001.png"));
     EXPECT_EQ(L"C:\\a\\T-001.png", JoinPath(L"C:\\a", L"T-001.png"));
+    EXPECT_EQ(L"C:\\a\\*.*", AppendToFolder(L"C:\\a", L"*.*")) << "patterns are not checked";
     EXPECT_THROW(JoinPath(L"C:\\a|b", L"T-001.png"), EInvalidPath);
     EXPECT_THROW(JoinPath(L"C:\\a", L"T-001.p?g"), EInvalidPath);
     EXPECT_THROW(JoinPath(std::wstring(L"C:\\a\tb"), L"x"), EInvalidPath);

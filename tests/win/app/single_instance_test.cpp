@@ -10,6 +10,7 @@
 #include "app/autostart.h"
 #include "app/config.h"
 #include "support/process.h"
+#include "support/program.h"
 #include "support/wait.h"
 #include "ui/registry.h"
 
@@ -25,19 +26,10 @@ protected:
         TConfig().WriteString(L"language", L"ko");
     }
 
-    // Starts Tovasen.exe and waits until its main window exists (and is visible, if asked).
-    std::unique_ptr<test::ChildProcess> Start(const std::wstring& args, bool visible) {
-        auto program = std::make_unique<test::ChildProcess>(test::TovasenExe(), args);
-        const bool up = test::WaitUntil([&] {
-            HWND w = test::FindProcessWindow(program->Id(), L"TFrmTovasen");
-            return w && (!visible || IsWindowVisible(w)) &&
-                   test::FindProcessWindow(program->Id(), L"TTrayIconWindow");
-        });
-        EXPECT_TRUE(up) << "Tovasen did not come up";
-        return program;
+    static std::unique_ptr<test::ChildProcess> Start(const std::wstring& args, bool visible) {
+        return test::StartTovasen(args, visible);
     }
-
-    static HWND MainWindow(const test::ChildProcess& p) { return test::FindProcessWindow(p.Id(), L"TFrmTovasen"); }
+    static HWND MainWindow(const test::ChildProcess& p) { return test::MainWindowOf(p); }
 
     static int CountMainWindows() {
         int count = 0;
@@ -153,71 +145,39 @@ TEST_F(SingleInstance, ExitMessageAndEndOfSessionEndTheProgram) {
     }
 }
 
-// Opens the main window's menu with a right-click and picks an item by keyboard, counting from
-// the bottom, as a user would.
-void ChooseFromMenuBottom(const test::ChildProcess& program, HWND window, int upPresses) {
-    PostMessageW(window, WM_RBUTTONUP, 0, 0);
-    HWND menu = nullptr;
-    ASSERT_TRUE(test::WaitUntil([&] { return (menu = test::FindProcessWindow(program.Id(), L"#32768")) &&
-                                             IsWindowVisible(menu); }))
-        << "the menu did not open";
-    for (int i = 0; i < upPresses; ++i) PostMessageW(menu, WM_KEYDOWN, VK_UP, 0);
-    PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
-}
-
-// Waits for the program's message box, checks its text and presses the given button.
-void AnswerMessageBox(const test::ChildProcess& program, const std::wstring& text, int button) {
-    HWND box = nullptr;
-    ASSERT_TRUE(test::WaitUntil([&] { return (box = test::FindProcessWindow(program.Id(), L"#32770")) &&
-                                            IsWindowVisible(box); }))
-        << "no message box";
-    wchar_t shown[256] = {};
-    GetDlgItemTextW(box, 0xFFFF, shown, 256);
-    EXPECT_EQ(text, shown);
-    PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(button), 0);
-    ASSERT_TRUE(test::WaitUntil([&] { return !IsWindow(box); }));
-}
-
 TEST_F(SingleInstance, ExitAsksFirstAndOnlyYesEnds) {
     auto program = Start(L"", true);
-    HWND window = MainWindow(*program);
-    ChooseFromMenuBottom(*program, window, 1);
-    AnswerMessageBox(*program, L"정말 종료하시겠습니까?", IDNO);
+    test::ChooseFromMenuBottom(*program, test::kExitItem);
+    test::AnswerMessageBox(*program, L"정말 종료하시겠습니까?", IDNO);
     EXPECT_FALSE(program->WaitForExit(300)) << "No ended the program";
 
-    ChooseFromMenuBottom(*program, window, 1);
-    AnswerMessageBox(*program, L"정말 종료하시겠습니까?", IDYES);
+    test::ChooseFromMenuBottom(*program, test::kExitItem);
+    test::AnswerMessageBox(*program, L"정말 종료하시겠습니까?", IDYES);
     EXPECT_TRUE(program->WaitForExit(5000)) << "Yes did not end the program";
 }
 
 TEST_F(SingleInstance, AutostartMenuItemWritesAndRemovesTheRunValue) {
     SetAutoStart(kAutoStartName, false);
     auto program = Start(L"", true);
-    HWND window = MainWindow(*program);
     auto runValue = [] { return TRegistryKey::Open(HKEY_CURRENT_USER, kRunKey, true).ReadString(L"Tovasen"); };
 
-    ChooseFromMenuBottom(*program, window, 2);
+    test::ChooseFromMenuBottom(*program, test::kAutostartItem);
     ASSERT_TRUE(test::WaitUntil([&] { return runValue().has_value(); })) << "no Run value written";
     EXPECT_EQ(L"\"" + test::TovasenExe() + L"\" /start", *runValue());
 
-    ChooseFromMenuBottom(*program, window, 2);
+    test::ChooseFromMenuBottom(*program, test::kAutostartItem);
     EXPECT_TRUE(test::WaitUntil([&] { return !runValue().has_value(); })) << "Run value not removed";
 }
 
 TEST_F(SingleInstance, TheLanguageMenuSwitchesAndStoresTheLanguage) {
     auto program = Start(L"", true);
-    HWND window = MainWindow(*program);
-    // Up from the bottom: exit, autostart, the language submenu; Right opens it on "한국어".
-    PostMessageW(window, WM_RBUTTONUP, 0, 0);
-    HWND menu = nullptr;
-    ASSERT_TRUE(test::WaitUntil([&] { return (menu = test::FindProcessWindow(program->Id(), L"#32768")) &&
-                                             IsWindowVisible(menu); }));
-    for (WPARAM key : {VK_UP, VK_UP, VK_UP, VK_RIGHT, VK_DOWN, VK_RETURN}) PostMessageW(menu, WM_KEYDOWN, key, 0);
+    // The language submenu opens on "한국어"; English is the next item.
+    test::ChooseFromMenuBottom(*program, test::kLanguageMenu, {VK_RIGHT, VK_DOWN, VK_RETURN});
     EXPECT_TRUE(test::WaitUntil([] { return TConfig().ReadString(L"language", L"") == L"en"; }))
         << "choosing English did not store the language";
 
-    ChooseFromMenuBottom(*program, window, 1);
-    AnswerMessageBox(*program, L"Do you really want to exit?", IDYES);
+    test::ChooseFromMenuBottom(*program, test::kExitItem);
+    test::AnswerMessageBox(*program, L"Do you really want to exit?", IDYES);
     EXPECT_TRUE(program->WaitForExit(5000));
 }
 

@@ -1,0 +1,175 @@
+// The capture controller: one request from the hotkey or a WM_COPYDATA command becomes one
+// finished capture, or one message saying why not.
+#include <windows.h>
+
+#include <mmsystem.h>
+
+#include <cstring>
+#include <cwchar>
+
+#include "app/frm_tovasen.h"
+#include "i18n/translation.h"
+#include "output/clipboard.h"
+#include "output/image_writers.h"
+#include "ui/application.h"
+#include "ui/errors.h"
+
+namespace tovasen {
+namespace {
+
+constexpr UINT kNoticeFlags = MB_TOPMOST | MB_SETFOREGROUND | MB_ICONINFORMATION;
+constexpr UINT kErrorFlags = MB_TOPMOST | MB_SETFOREGROUND | MB_ICONERROR;
+
+[[noreturn]] void NotAvailable(const wchar_t* what) {
+    throw Exception(std::wstring(what) + L" is not available in this version of Tovasen.");
+}
+
+// The quality list's text as a number; 90 when it is not one (or nothing is selected).
+int QualityOf(const TComboBox& box) {
+    const int index = box.ItemIndex();
+    if (index < 0) return 90;
+    const std::wstring text = box.Items()[static_cast<std::size_t>(index)];
+    wchar_t* end = nullptr;
+    const long value = std::wcstol(text.c_str(), &end, 10);
+    return (text.empty() || *end != L'\0') ? 90 : static_cast<int>(value);
+}
+
+}  // namespace
+
+void TFrmTovasen::Start() {
+    const int mode = CaptureMode();
+    const int target = SaveTarget();
+    if (mode != cmColor &&
+        ((target == stMP4 && mode >= cmDrag) || (target == stFloating && mode == cmWebPage))) {
+        ShowMessage(Translate(L"지원하지 않는 캡쳐영역입니다."), kNoticeFlags);
+        return;
+    }
+    if (target == stMP4) {
+        try {
+            if (FStatus == 0) RecordStart();
+            else RecordStop();
+        } catch (const Exception& e) {
+            ShowMessage(Translate(L"캡쳐가 실패하였습니다.") + L"\r\r" + e.Message(), kErrorFlags);
+        }
+        return;
+    }
+    if (FStatus == 0) CaptureStart();
+}
+
+void TFrmTovasen::CaptureStart() {
+    FStatus = 1;
+    const int mode = CaptureMode();
+    if (ChkSound2->Checked && mode != cmDrag) PlayCaptureSound();
+    RECT rect{};
+    std::unique_ptr<TBitmap> bitmap;
+    try {
+        if (mode == cmColor) CaptureColor();
+        else bitmap = Capture(rect);
+        if (bitmap) SaveToTarget(*bitmap, rect);
+    } catch (const std::exception& e) {
+        const auto* ours = dynamic_cast<const Exception*>(&e);
+        const std::wstring text = ours ? ours->Message() : std::wstring(e.what(), e.what() + std::strlen(e.what()));
+        ShowMessage(Translate(L"캡쳐가 실패하였습니다.") + L"\r\r" + text, kErrorFlags);
+    }
+    FStatus = 0;
+}
+
+std::unique_ptr<TBitmap> TFrmTovasen::Capture(RECT& rect) {
+    auto bitmap = std::make_unique<TBitmap>();
+    FCapture->ShowCursor = ChkMouse->Checked;
+    switch (CaptureMode()) {
+    case cmFullScreen:
+        FCapture->Capture(*bitmap, nullptr, rect);
+        break;
+    case cmActiveWindow:
+        FCapture->Capture(*bitmap, GetForegroundWindow(), rect);
+        break;
+    case cmWindowControl: {
+        POINT at{};
+        GetCursorPos(&at);
+        FCapture->Capture(*bitmap, WindowFromPoint(at), rect);
+        break;
+    }
+    case cmRegion:
+        NotAvailable(L"Region capture");
+    case cmDrag:
+        NotAvailable(L"Drag region capture");
+    case cmWebPage:
+        NotAvailable(L"Web page capture");
+    default:
+        throw Exception(L"No capture mode is selected.");
+    }
+    return bitmap;
+}
+
+void TFrmTovasen::SaveToTarget(TBitmap& bitmap, const RECT&) {
+    const int target = SaveTarget();
+    switch (target) {
+    case stPNG:
+        SavePNG(bitmap, NewFilename(L"png"));
+        break;
+    case stJPG:
+        SaveJPG(bitmap, NewFilename(L"jpg"), static_cast<std::uint8_t>(QualityOf(*ChkJPEG_qual)));
+        break;
+    case stGIF:
+        SaveGIF(bitmap, NewFilename(L"gif"));
+        break;
+    case stBMP:
+        SaveBMP(bitmap, NewFilename(L"bmp"));
+        break;
+    case stWebP:
+        SaveWebP(bitmap, NewFilename(L"webp"), QualityOf(*ChkWebP_qual));
+        break;
+    case stClipboard:
+        CopyBitmapToClipboard(bitmap);
+        break;
+    case stPrinter:
+        PrintBitmap(bitmap, Dpi());
+        break;
+    case stTXT:
+        NotAvailable(L"Text recognition");
+    case stUpload:
+        NotAvailable(L"Image upload");
+    case stFloating:
+        NotAvailable(L"The floating window");
+    default:
+        throw Exception(L"No save target is selected.");
+    }
+    if (ChkAutoCopy->Checked && target != stClipboard) CopyBitmapToClipboard(bitmap);
+    if (ChkSound3->Checked) PlayCaptureSound();
+}
+
+void TFrmTovasen::RecordStart() { NotAvailable(L"Screen recording"); }
+
+void TFrmTovasen::RecordStop() { NotAvailable(L"Screen recording"); }
+
+void TFrmTovasen::PlayCaptureSound() {
+    PlaySoundW(L"sound", GetModuleHandleW(nullptr), SND_RESOURCE | SND_ASYNC);
+}
+
+void TFrmTovasen::TmrColorTimer() {
+    POINT at{};
+    GetCursorPos(&at);
+    const COLORREF color = GetPixel(FCapture->DC(), at.x, at.y);
+    wchar_t text[8];
+    std::swprintf(text, 8, L"%02X%02X%02X", GetRValue(color), GetGValue(color), GetBValue(color));
+    LblColor->SetCaption(text);
+    ShpColor->SetColor(color);
+}
+
+void TFrmTovasen::CaptureColor() {
+    const std::wstring text = LblColor->Caption();
+    LstColor->Insert(0, text);
+    CopyTextToClipboard(text);
+}
+
+void TFrmTovasen::CloseSelectionWindows() {
+    // Nothing to close until the region frame, window picker and web page window exist.
+}
+
+void TFrmTovasen::ShowSelectionWindow(int) {
+    // The region frame, window picker and web page window arrive with their own subsystems;
+    // capturing in those modes reports that it is not available.
+}
+
+}  // namespace tovasen

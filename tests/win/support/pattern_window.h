@@ -1,0 +1,64 @@
+#pragma once
+#include <windows.h>
+
+#include "support/wait.h"
+
+namespace tovasen::test {
+
+// The colour at (x, y) of the test pattern, in the painted window's client coordinates.
+inline COLORREF PatternAt(int x, int y) {
+    return RGB((x * 7) % 256, (y * 13) % 256, (x * 3 + y * 5) % 256);
+}
+
+// A topmost popup that paints PatternAt in its own client coordinates, or one plain colour.
+class PatternWindow {
+public:
+    PatternWindow(int x, int y, int w, int h, bool white = false, HCURSOR cursor = nullptr)
+        : PatternWindow(x, y, w, h, white ? RGB(255, 255, 255) : kPattern, cursor) {}
+    PatternWindow(int x, int y, int w, int h, COLORREF plain, HCURSOR cursor = nullptr) : plain_(plain) {
+        static const wchar_t* kClass = L"TovasenTestPattern";
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = Proc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = kClass;
+        RegisterClassW(&wc);
+        hwnd_ = CreateWindowExW(WS_EX_TOPMOST, kClass, L"", WS_POPUP, x, y, w, h, nullptr, nullptr,
+                                wc.hInstance, this);
+        if (cursor) SetClassLongPtrW(hwnd_, GCLP_HCURSOR, reinterpret_cast<LONG_PTR>(cursor));
+        ShowWindow(hwnd_, SW_SHOW);
+        SetForegroundWindow(hwnd_);
+        UpdateWindow(hwnd_);
+        PumpMessages();
+        Sleep(100);  // let the X server finish drawing
+        PumpMessages();
+    }
+    ~PatternWindow() { DestroyWindow(hwnd_); }
+    HWND Handle() const { return hwnd_; }
+
+private:
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+        if (msg == WM_NCCREATE) {
+            SetWindowLongPtrW(hwnd, GWLP_USERDATA,
+                              reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams));
+        }
+        auto* self = reinterpret_cast<PatternWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        if (msg == WM_PAINT && self) {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(hwnd, &ps);
+            RECT client;
+            GetClientRect(hwnd, &client);
+            for (int y = 0; y < client.bottom; ++y) {
+                for (int x = 0; x < client.right; ++x) SetPixel(dc, x, y, self->plain_ != kPattern ? self->plain_ : PatternAt(x, y));
+            }
+            EndPaint(hwnd, &ps);
+            return 0;
+        }
+        return DefWindowProcW(hwnd, msg, wp, lp);
+    }
+    static constexpr COLORREF kPattern = 0xFFFFFFFF;  // not a colour: paint the pattern
+    HWND hwnd_;
+    COLORREF plain_;
+};
+
+
+}  // namespace tovasen::test

@@ -1,0 +1,57 @@
+#include "support/program.h"
+
+#include <gtest/gtest.h>
+
+#include "support/wait.h"
+
+namespace tovasen::test {
+
+std::unique_ptr<ChildProcess> StartTovasen(const std::wstring& args, bool visible) {
+    auto program = std::make_unique<ChildProcess>(TovasenExe(), args);
+    const bool up = WaitUntil([&] {
+        HWND w = FindProcessWindow(program->Id(), L"TFrmTovasen");
+        return w && (!visible || IsWindowVisible(w)) && FindProcessWindow(program->Id(), L"TTrayIconWindow");
+    });
+    EXPECT_TRUE(up) << "Tovasen did not come up";
+    return program;
+}
+
+HWND MainWindowOf(const ChildProcess& program) { return FindProcessWindow(program.Id(), L"TFrmTovasen"); }
+
+HWND WaitForMessageBox(const ChildProcess& program, DWORD timeoutMs) {
+    HWND box = nullptr;
+    WaitUntil([&] { return (box = FindProcessWindow(program.Id(), L"#32770")) && IsWindowVisible(box); }, timeoutMs);
+    return box && IsWindowVisible(box) ? box : nullptr;
+}
+
+std::wstring MessageBoxText(HWND box) {
+    wchar_t shown[1024] = {};
+    GetDlgItemTextW(box, 0xFFFF, shown, 1024);
+    return shown;
+}
+
+void AnswerMessageBox(const ChildProcess& program, const std::wstring& text, int button) {
+    HWND box = WaitForMessageBox(program);
+    ASSERT_NE(nullptr, box) << "no message box";
+    EXPECT_EQ(text, MessageBoxText(box));
+    PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(button), 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
+}
+
+void ChooseFromMenuBottom(const ChildProcess& program, int upPresses, std::initializer_list<WPARAM> thenKeys) {
+    PostMessageW(MainWindowOf(program), WM_RBUTTONUP, 0, 0);
+    HWND menu = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (menu = FindProcessWindow(program.Id(), L"#32768")) && IsWindowVisible(menu); }))
+        << "the menu did not open";
+    for (int i = 0; i < upPresses; ++i) PostMessageW(menu, WM_KEYDOWN, VK_UP, 0);
+    for (WPARAM key : thenKeys) PostMessageW(menu, WM_KEYDOWN, key, 0);
+    if (thenKeys.size() == 0) PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+}
+
+DWORD RunTovasenCmd(const std::wstring& args, DWORD timeoutMs) {
+    ChildProcess cmd(DistFolder() + L"tovasen-cmd.exe", args);
+    EXPECT_TRUE(cmd.WaitForExit(timeoutMs)) << "tovasen-cmd did not finish";
+    return cmd.ExitCode();
+}
+
+}  // namespace tovasen::test
