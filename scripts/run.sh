@@ -30,10 +30,7 @@ fi
 
 if [ ! -d "$WINEPREFIX" ]; then
   echo "Creating the Wine prefix $WINEPREFIX"
-  WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1
-  # Xvfb has no window manager: let Wine draw the window frames itself, as Windows does.
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-  wineserver -w
+  "$top/scripts/wine-prefix.sh"
 fi
 
 wine "$exe" "$@" &

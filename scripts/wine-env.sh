@@ -30,11 +30,6 @@ for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.05; 
 export DISPLAY=":$display"
 
 rm -rf "$WINEPREFIX"
-mkdir -p "$(dirname "$WINEPREFIX")"
-# No Mono or Gecko installer prompts: there is nothing to download them from.
-WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1
-# Xvfb has no window manager: let Wine draw the window frames itself, as Windows does.
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-wineserver -w
+"$top/scripts/wine-prefix.sh"
 
 "$@"

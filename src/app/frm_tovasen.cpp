@@ -45,6 +45,7 @@ TFrmTovasen::TFrmTovasen(TComponent* owner, std::wstring firstArgument)
     SetClientSize96(kClientWidth, kClientHeight);
     CenterOnScreen();
     OnCloseQuery = [this](bool& canClose) { FormCloseQuery(canClose); };
+    OnRightClick = [this] { FormMouseUp(); };
     CreateControls();
     CreateMenu();
     FormCreate();
@@ -98,7 +99,7 @@ void TFrmTovasen::FloatDelete() {
 }
 
 void TFrmTovasen::CreateHotKeyDialog() {
-    // The hotkey dialog registers the capture hotkey; it arrives with the hotkey subsystem.
+    FrmHotKey = new TFrmHotKey(this, [this] { Start(); });
 }
 
 void TFrmTovasen::CreateSizeDialog() {
@@ -189,12 +190,6 @@ LRESULT TFrmTovasen::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 1;
     case WM_COPYDATA:
         return lParam ? WMCopyData(*reinterpret_cast<const COPYDATASTRUCT*>(lParam)) : 0;
-    case WM_RBUTTONUP: {
-        POINT at{};
-        GetCursorPos(&at);
-        Menu->Popup(at.x, at.y, Handle());
-        return 0;
-    }
     default:
         return TForm::WndProc(msg, wParam, lParam);
     }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "capture/capture.h"
+#include "hotkey/frm_hotkey.h"
 #include "ui/form.h"
 #include "ui/handles.h"
 #include "ui/menu.h"
@@ -53,8 +54,12 @@ public:
     TShape* ShpColor = nullptr;
     TLabel* LblColor = nullptr;
     TListBox* LstColor = nullptr;
+    TShape* ShpRec = nullptr;
+    TLabel* Label1 = nullptr;
+    TLabel* LvlRecTime = nullptr;
     TLabel* LblCopyright = nullptr;
     TTimer* TmrColor = nullptr;
+    TFrmHotKey* FrmHotKey = nullptr;
 
     // --- The popup menu, also the tray icon's ---
     TPopupMenu* Menu = nullptr;
@@ -66,8 +71,10 @@ public:
     TMenuItem* N11 = nullptr;                   // the language submenu
     std::array<TMenuItem*, 7> ChkLangItems{};   // ChkLangKo ... ChkLangZh, in kLanguageCodes order
     TMenuItem *ChkAppend1 = nullptr, *ChkAppend3 = nullptr, *ChkAppend2 = nullptr;
+    TMenuItem* N1 = nullptr;
     TMenuItem* ChkRegStart = nullptr;
     TMenuItem *N9 = nullptr, *N10 = nullptr;
+    TPopupMenu* Pick = nullptr;  // the colour list's menu: N5 copy, N7 delete
     TTrayIcon* TrayIcon = nullptr;
 
     // --- Handlers ---
@@ -83,6 +90,11 @@ public:
     void N4Click();
     void LblCopyrightClick();
     void TmrColorTimer();
+    void N1Click();
+    void N5Click();
+    void N7Click();
+    void FormMouseUp();
+    void LstColorDrawItem(const DRAWITEMSTRUCT& item, const std::wstring& text);
 
     // Writes one setting at once, as every option handler does after changing its control.
     void SaveConfig(const std::wstring& name, int value);

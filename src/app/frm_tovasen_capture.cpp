@@ -147,22 +147,6 @@ void TFrmTovasen::PlayCaptureSound() {
     PlaySoundW(L"sound", GetModuleHandleW(nullptr), SND_RESOURCE | SND_ASYNC);
 }
 
-void TFrmTovasen::TmrColorTimer() {
-    POINT at{};
-    GetCursorPos(&at);
-    const COLORREF color = GetPixel(FCapture->DC(), at.x, at.y);
-    wchar_t text[8];
-    std::swprintf(text, 8, L"%02X%02X%02X", GetRValue(color), GetGValue(color), GetBValue(color));
-    LblColor->SetCaption(text);
-    ShpColor->SetColor(color);
-}
-
-void TFrmTovasen::CaptureColor() {
-    const std::wstring text = LblColor->Caption();
-    LstColor->Insert(0, text);
-    CopyTextToClipboard(text);
-}
-
 void TFrmTovasen::CloseSelectionWindows() {
     // Nothing to close until the region frame, window picker and web page window exist.
 }

@@ -15,30 +15,29 @@ const std::vector<std::wstring> kQualities = {L"100", L"90", L"80", L"70", L"60"
 }  // namespace
 
 void TFrmTovasen::CreateControls() {
+    const auto popMenu = [this] { FormMouseUp(); };
+    auto list = [this](const wchar_t* name, int left, int top, int width, const std::vector<std::wstring>& items) {
+        auto* box = new TComboBox(this, name, true);
+        box->SetBounds96(left, top, width, 300);
+        box->SetHeight96(22);
+        box->SetItems(items);
+        return box;
+    };
     LblArea = new TLabel(this, L"LblArea", L"캡쳐영역");
     LblArea->SetBounds96(8, 8, 145, 17);
-    ChkArea = new TComboBox(this, L"ChkArea");
-    ChkArea->SetBounds96(9, 29, 145, 200);
-    ChkArea->SetItems(kModes);
+    ChkArea = list(L"ChkArea", 9, 29, 145, kModes);
     ChkArea->OnChange = [this] { ChkAreaChange(); };
 
     // Card 0: the save target and its options.
     LblSaveTo = new TLabel(this, L"LblSaveTo", L"저장형식");
     LblSaveTo->SetBounds96(kCardLeft, kCardTop, 145, 17);
-    ChkSaveTo = new TComboBox(this, L"ChkSaveTo");
-    ChkSaveTo->SetBounds96(kCardLeft, kCardTop + 21, 145, 260);
-    ChkSaveTo->SetItems(kTargets);
+    ChkSaveTo = list(L"ChkSaveTo", kCardLeft, kCardTop + 21, 145, kTargets);
     ChkSaveTo->OnChange = [this] { ChkSaveToChange(); };
-    ChkJPEG_qual = new TComboBox(this, L"ChkJPEG_qual");
-    ChkJPEG_qual->SetBounds96(kCardLeft + 88, kCardTop + 21, 57, 160);
-    ChkJPEG_qual->SetItems(kQualities);
+    ChkJPEG_qual = list(L"ChkJPEG_qual", kCardLeft + 88, kCardTop + 21, 57, kQualities);
     ChkJPEG_qual->OnChange = [this] { SaveConfig(L"jpeg_quality", ChkJPEG_qual->ItemIndex()); };
-    ChkWebP_qual = new TComboBox(this, L"ChkWebP_qual");
-    ChkWebP_qual->SetBounds96(kCardLeft + 88, kCardTop + 21, 57, 160);
-    ChkWebP_qual->SetItems(kQualities);
+    ChkWebP_qual = list(L"ChkWebP_qual", kCardLeft + 88, kCardTop + 21, 57, kQualities);
     ChkWebP_qual->OnChange = [this] { SaveConfig(L"webp_quality", ChkWebP_qual->ItemIndex()); };
-    ChkOCR_lang = new TComboBox(this, L"ChkOCR_lang");
-    ChkOCR_lang->SetBounds96(kCardLeft + 78, kCardTop + 21, 67, 160);
+    ChkOCR_lang = list(L"ChkOCR_lang", kCardLeft + 78, kCardTop + 21, 67, {});
     ChkOCR_lang->OnChange = [this] { SaveConfig(L"language_ocr", ChkOCR_lang->ItemIndex()); };
     for (TComboBox* side : {ChkJPEG_qual, ChkWebP_qual, ChkOCR_lang}) side->SetVisible(false);
     BtnOpenDir = new TButton(this, L"BtnOpenDir", L"폴더열기");
@@ -51,13 +50,46 @@ void TFrmTovasen::CreateControls() {
     ShpColor->SetBounds96(kCardLeft, kCardTop, 15, 15);
     LblColor = new TLabel(this, L"LblColor", L"FFFFFF");
     LblColor->SetBounds96(kCardLeft + 23, kCardTop, 120, 17);
-    LstColor = new TListBox(this, L"LstColor");
+    LstColor = new TListBox(this, L"LstColor", true);
     LstColor->SetBounds96(kCardLeft, kCardTop + 21, 145, 75);
+    LstColor->SetFont(L"Courier New", 12);
+    LstColor->SetItemHeight96(15);
+    LstColor->OnDrawItem = [this](const DRAWITEMSTRUCT& item, const std::wstring& text) { LstColorDrawItem(item, text); };
+    LstColor->OnRightClick = [this] {
+        POINT at{};
+        GetCursorPos(&at);
+        Pick->Popup(at.x, at.y, Handle());
+    };
     FCards[1] = {ShpColor, LblColor, LstColor};
-    for (TControl* c : FCards[1]) c->SetVisible(false);
 
-    LblCopyright = new TLabel(this, L"LblCopyright", L"Dravomix 제작");
+    // Card 2: recording, a red light with the running time.
+    ShpRec = new TShape(this, L"ShpRec", TShape::Kind::Ellipse);
+    ShpRec->SetBounds96(kCardLeft, kCardTop + 8, 145, 81);
+    ShpRec->SetColor(RGB(255, 0, 0));
+    ShpRec->SetPenColor(RGB(255, 0, 0));
+    Label1 = new TLabel(this, L"Label1", L"녹화중", SS_CENTER);
+    Label1->SetBounds96(kCardLeft + 24, kCardTop + 30, 97, 17);
+    Label1->SetFont(L"Segoe UI", 12, true);
+    Label1->SetFontColor(RGB(255, 255, 0));
+    Label1->SetBackground(RGB(255, 0, 0));
+    LvlRecTime = new TLabel(this, L"LvlRecTime", L"00:00:00.00", SS_CENTER);
+    LvlRecTime->SetBounds96(kCardLeft + 24, kCardTop + 51, 97, 17);
+    LvlRecTime->SetFontColor(RGB(255, 255, 255));
+    LvlRecTime->SetBackground(RGB(255, 0, 0));
+    FCards[2] = {ShpRec, Label1, LvlRecTime};
+
+    LblCopyright = new TLabel(this, L"LblCopyright", L"Dravomix 제작", SS_CENTER);
     LblCopyright->SetBounds96(8, 168, 146, 17);
+    LblCopyright->SetFontColor(RGB(0, 0, 255));
+    LblCopyright->Cursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32649));  // IDC_HAND
+    LblCopyright->OnClick = [this] { LblCopyrightClick(); };
+
+    for (TControl* c : {static_cast<TControl*>(LblArea), static_cast<TControl*>(LblSaveTo),
+                        static_cast<TControl*>(LblColor), static_cast<TControl*>(ShpColor),
+                        static_cast<TControl*>(ShpRec), static_cast<TControl*>(Label1),
+                        static_cast<TControl*>(LvlRecTime), static_cast<TControl*>(LblCopyright)}) {
+        c->OnRightClick = popMenu;
+    }
 
     TmrColor = new TTimer(this, L"TmrColor", 100);
     TmrColor->OnTimer = [this] { TmrColorTimer(); };
@@ -130,10 +162,15 @@ void TFrmTovasen::CreateMenu() {
     ChkAppend3 = new TMenuItem(n2, L"ChkAppend3", L"순차적 #2", naming);
     ChkAppend2 = new TMenuItem(n2, L"ChkAppend2", L"날짜시간", naming);
 
+    N1 = new TMenuItem(&root, L"N1", L"단축키 설정", [this](TMenuItem&) { N1Click(); });
     ChkRegStart = new TMenuItem(&root, L"ChkRegStart", L"부팅시 실행", [this](TMenuItem&) { ChkRegStartClick(); });
     new TMenuItem(&root, L"N8", L"-");
     N9 = new TMenuItem(&root, L"N9", L"Dravomix 제작", [this](TMenuItem&) { LblCopyrightClick(); });
     N10 = new TMenuItem(&root, L"N10", L"종료하기", [this](TMenuItem&) { N10Click(); });
+
+    Pick = new TPopupMenu(this, L"Pick");
+    new TMenuItem(&Pick->Items(), L"N5", L"복사", [this](TMenuItem&) { N5Click(); });
+    new TMenuItem(&Pick->Items(), L"N7", L"삭제", [this](TMenuItem&) { N7Click(); });
 }
 
 }  // namespace tovasen

@@ -97,7 +97,8 @@ void TFrmTovasen::ChkLang(TMenuItem& sender) {
     Language = code;
     CheckLanguageItem(Language);
     TranslateComponent(this, Language);
-    // The region frame and the hotkey and size dialogs are translated here once they exist.
+    // The region frame and the size dialog are translated here too once they exist.
+    TranslateComponent(FrmHotKey);
     TranslateComponent(ChkArea);
     TranslateComponent(ChkSaveTo);
     const std::wstring caption = Translate(Caption());
@@ -201,6 +202,8 @@ void TFrmTovasen::BtnOpenDirClick() {
 void TFrmTovasen::N4Click() {
     if (SelectFolder(Handle(), SavePath, Translate(L"폴더 선택"), Translate(L"선택"))) SaveConfig(L"path", SavePath);
 }
+
+void TFrmTovasen::N1Click() { FrmHotKey->Open(); }
 
 void TFrmTovasen::LblCopyrightClick() {
     ShellOpen(std::wstring(kWebSite) + kAboutPath + L"?v=" + GetVersionText(L"%d.%d.%d.%d"));

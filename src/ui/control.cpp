@@ -15,8 +15,11 @@ TControl::~TControl() {
 }
 
 void TControl::CreateControl(const wchar_t* className, const std::wstring& text, DWORD style, DWORD exStyle) {
+    // Ids let the parent find the control again (owner-drawn items name only their id).
+    static UINT nextId = 100;
     HWND hwnd = CreateWindowExW(exStyle, className, text.c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0,
-                                FParent->Handle(), nullptr, GetModuleHandleW(nullptr), nullptr);
+                                FParent->Handle(), reinterpret_cast<HMENU>(static_cast<UINT_PTR>(nextId++)),
+                                GetModuleHandleW(nullptr), nullptr);
     if (!hwnd) RaiseLastOSError(std::wstring(L"CreateWindowExW(") + className + L")");
     FHandle.Reset(hwnd);
     SetWindowSubclass(hwnd, SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
@@ -38,10 +41,37 @@ void TControl::SetVisible(bool visible) { ShowWindow(Handle(), visible ? SW_SHOW
 
 void TControl::SetEnabled(bool enabled) { EnableWindow(Handle(), enabled); }
 
+RECT TControl::BoundsInParent() const {
+    RECT rect{};
+    GetWindowRect(Handle(), &rect);
+    MapWindowPoints(nullptr, FParent->Handle(), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
 LRESULT TControl::ControlProc(UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == CN_COMMAND) {
+    switch (msg) {
+    case CN_COMMAND:
         CNCommand(HIWORD(wParam));
         return 0;
+    case CN_DRAWITEM:
+        CNDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        return TRUE;
+    case CN_CTLCOLOR:
+        return reinterpret_cast<LRESULT>(CNCtlColor(reinterpret_cast<HDC>(wParam)));
+    case WM_SETCURSOR:
+        if (Cursor && LOWORD(lParam) == HTCLIENT) {
+            SetCursor(Cursor);
+            return TRUE;
+        }
+        break;
+    case WM_RBUTTONUP:
+        if (OnRightClick) {
+            OnRightClick();
+            return 0;
+        }
+        break;
+    default:
+        break;
     }
     return DefSubclassProc(Handle(), msg, wParam, lParam);
 }

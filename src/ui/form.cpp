@@ -118,10 +118,24 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
         if (lParam) return SendMessageW(reinterpret_cast<HWND>(lParam), CN_COMMAND, wParam, lParam);
         return TWindow::WndProc(msg, wParam, lParam);
+    case WM_DRAWITEM: {
+        const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+        if (item->CtlType != ODT_MENU) return SendMessageW(item->hwndItem, CN_DRAWITEM, wParam, lParam);
+        return TWindow::WndProc(msg, wParam, lParam);
+    }
     case WM_CTLCOLORSTATIC:
-        // Labels sit on the form's own background.
+    case WM_CTLCOLORBTN: {
+        // A control may choose its colours; otherwise it sits on the form's own background.
+        if (LRESULT brush = SendMessageW(reinterpret_cast<HWND>(lParam), CN_CTLCOLOR, wParam, 0)) return brush;
         SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
         return static_cast<LRESULT>(GetClassLongPtrW(Handle(), GCLP_HBRBACKGROUND));
+    }
+    case WM_RBUTTONUP:
+        if (OnRightClick) {
+            OnRightClick();
+            return 0;
+        }
+        return TWindow::WndProc(msg, wParam, lParam);
     case WM_HELP:
         if (Application) Application->HelpRequested();
         return TRUE;

@@ -42,6 +42,7 @@ public:
     int ScaleValue(int pixels96) const;
 
     std::function<void(bool& canClose)> OnCloseQuery;
+    std::function<void()> OnRightClick;
     std::function<void()> OnClose;
 
 protected:

@@ -1,5 +1,7 @@
 #include "ui/std_controls.h"
 
+#include "ui/form.h"
+
 namespace tovasen {
 namespace {
 
@@ -9,17 +11,74 @@ std::wstring WindowText(HWND hwnd) {
     return text;
 }
 
+UniqueFont MakeFont(const TForm& form, const wchar_t* face, int height96, bool bold) {
+    LOGFONTW font{};
+    font.lfHeight = -form.ScaleValue(height96);
+    font.lfWeight = bold ? FW_BOLD : FW_NORMAL;
+    font.lfCharSet = DEFAULT_CHARSET;
+    font.lfQuality = CLEARTYPE_QUALITY;
+    lstrcpynW(font.lfFaceName, face, LF_FACESIZE);
+    return UniqueFont(CreateFontIndirectW(&font));
+}
+
+std::wstring ListItemText(HWND hwnd, UINT lengthMessage, UINT textMessage, UINT index) {
+    const auto length = SendMessageW(hwnd, lengthMessage, index, 0);
+    if (length < 0) return {};
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const auto n = SendMessageW(hwnd, textMessage, index, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(n < 0 ? 0 : static_cast<std::size_t>(n));
+    return text;
+}
+
 }  // namespace
 
-TLabel::TLabel(TForm* parent, std::wstring name, const std::wstring& caption) : TControl(parent, std::move(name)) {
-    CreateControl(L"STATIC", caption, SS_LEFT | SS_NOPREFIX | SS_NOTIFY);
+// --- TLabel ---
+
+TLabel::TLabel(TForm* parent, std::wstring name, const std::wstring& caption, DWORD align)
+    : TControl(parent, std::move(name)) {
+    CreateControl(L"STATIC", caption, align | SS_NOPREFIX | SS_NOTIFY);
 }
 
 std::wstring TLabel::Caption() const { return WindowText(Handle()); }
-void TLabel::SetCaption(const std::wstring& caption) { SetWindowTextW(Handle(), caption.c_str()); }
 
-TButton::TButton(TForm* parent, std::wstring name, const std::wstring& caption) : TControl(parent, std::move(name)) {
-    CreateControl(L"BUTTON", caption, BS_PUSHBUTTON | WS_TABSTOP);
+void TLabel::SetCaption(const std::wstring& caption) {
+    SetWindowTextW(Handle(), caption.c_str());
+    InvalidateRect(Handle(), nullptr, TRUE);
+}
+
+void TLabel::SetFontColor(COLORREF color) {
+    FFontColor = color;
+    InvalidateRect(Handle(), nullptr, TRUE);
+}
+
+void TLabel::SetBackground(COLORREF color) {
+    FBackground = color;
+    FBrush.Reset(color == CLR_INVALID ? nullptr : CreateSolidBrush(color));
+    InvalidateRect(Handle(), nullptr, TRUE);
+}
+
+void TLabel::SetFont(const wchar_t* face, int height96, bool bold) {
+    FFont = MakeFont(*Parent(), face, height96, bold);
+    SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(FFont.Get()), TRUE);
+}
+
+void TLabel::CNCommand(WORD code) {
+    if (code == STN_CLICKED && OnClick) OnClick();
+}
+
+HBRUSH TLabel::CNCtlColor(HDC dc) {
+    if (FFontColor == CLR_INVALID && !FBrush) return nullptr;
+    if (FFontColor != CLR_INVALID) SetTextColor(dc, FFontColor);
+    SetBkMode(dc, TRANSPARENT);
+    return FBrush ? FBrush.Get()
+                  : reinterpret_cast<HBRUSH>(GetClassLongPtrW(Parent()->Handle(), GCLP_HBRBACKGROUND));
+}
+
+// --- Buttons ---
+
+TButton::TButton(TForm* parent, std::wstring name, const std::wstring& caption, DWORD style)
+    : TControl(parent, std::move(name)) {
+    CreateControl(L"BUTTON", caption, style | (style == BS_GROUPBOX ? 0u : static_cast<DWORD>(WS_TABSTOP)));
 }
 
 std::wstring TButton::Caption() const { return WindowText(Handle()); }
@@ -29,19 +88,39 @@ void TButton::CNCommand(WORD code) {
     if (code == BN_CLICKED && OnClick) OnClick();
 }
 
-TComboBox::TComboBox(TForm* parent, std::wstring name, DWORD extraStyle) : TControl(parent, std::move(name)) {
-    CreateControl(L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | extraStyle);
+TCheckBox::TCheckBox(TForm* parent, std::wstring name, const std::wstring& caption)
+    : TButton(parent, std::move(name), caption, BS_AUTOCHECKBOX) {}
+
+bool TCheckBox::Checked() const { return SendMessageW(Handle(), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+void TCheckBox::SetChecked(bool checked) {
+    SendMessageW(Handle(), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+TGroupBox::TGroupBox(TForm* parent, std::wstring name, const std::wstring& caption)
+    : TButton(parent, std::move(name), caption, BS_GROUPBOX) {}
+
+// --- Lists ---
+
+void DrawListItem(const DRAWITEMSTRUCT& item, const std::wstring& text) {
+    const bool selected = (item.itemState & ODS_SELECTED) != 0;
+    FillRect(item.hDC, &item.rcItem, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+    SetBkMode(item.hDC, TRANSPARENT);
+    SetTextColor(item.hDC, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+    TextOutW(item.hDC, item.rcItem.left + 1, item.rcItem.top + 1, text.c_str(), static_cast<int>(text.size()));
+    if (item.itemState & ODS_FOCUS) DrawFocusRect(item.hDC, &item.rcItem);
+}
+
+TComboBox::TComboBox(TForm* parent, std::wstring name, bool ownerDraw) : TControl(parent, std::move(name)) {
+    CreateControl(L"COMBOBOX", L"",
+                  CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | (ownerDraw ? CBS_OWNERDRAWFIXED | CBS_HASSTRINGS : 0u));
 }
 
 std::vector<std::wstring> TComboBox::Items() const {
     std::vector<std::wstring> items;
     const auto count = SendMessageW(Handle(), CB_GETCOUNT, 0, 0);
     for (LRESULT i = 0; i < count; ++i) {
-        std::wstring text(static_cast<std::size_t>(SendMessageW(Handle(), CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0)) + 1,
-                          L'\0');
-        const auto n = SendMessageW(Handle(), CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()));
-        text.resize(n < 0 ? 0 : static_cast<std::size_t>(n));
-        items.push_back(std::move(text));
+        items.push_back(ListItemText(Handle(), CB_GETLBTEXTLEN, CB_GETLBTEXT, static_cast<UINT>(i)));
     }
     return items;
 }
@@ -59,6 +138,11 @@ int TComboBox::ItemIndex() const { return static_cast<int>(SendMessageW(Handle()
 
 void TComboBox::SetItemIndex(int index) { SendMessageW(Handle(), CB_SETCURSEL, static_cast<WPARAM>(index), 0); }
 
+std::wstring TComboBox::Text() const {
+    const int index = ItemIndex();
+    return index < 0 ? std::wstring() : ListItemText(Handle(), CB_GETLBTEXTLEN, CB_GETLBTEXT, static_cast<UINT>(index));
+}
+
 void TComboBox::TranslateItems(const std::function<std::wstring(const std::wstring&)>& translate) {
     const int index = ItemIndex();
     std::vector<std::wstring> items = Items();
@@ -70,28 +154,41 @@ void TComboBox::TranslateItems(const std::function<std::wstring(const std::wstri
     InvalidateRect(Handle(), nullptr, TRUE);
 }
 
+void TComboBox::SetHeight96(int height) {
+    // The closed box is its selection field plus a border whose size the system decides:
+    // set the field, see what the box became, and correct by the difference once.
+    const int wanted = Parent()->ScaleValue(height);
+    int field = wanted - 6;
+    SendMessageW(Handle(), CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
+    RECT rect{};
+    GetWindowRect(Handle(), &rect);
+    field += wanted - (rect.bottom - rect.top);
+    SendMessageW(Handle(), CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
+    SendMessageW(Handle(), CB_SETITEMHEIGHT, 0, field);
+}
+
 void TComboBox::CNCommand(WORD code) {
     if (code == CBN_SELCHANGE && OnChange) OnChange();
 }
 
-}  // namespace tovasen
+void TComboBox::CNDrawItem(const DRAWITEMSTRUCT& item) {
+    const std::wstring text =
+        item.itemID == static_cast<UINT>(-1) ? std::wstring() : ListItemText(Handle(), CB_GETLBTEXTLEN, CB_GETLBTEXT, item.itemID);
+    if (OnDrawItem) OnDrawItem(item, text);
+    else DrawListItem(item, text);
+}
 
-namespace tovasen {
-
-TListBox::TListBox(TForm* parent, std::wstring name, DWORD extraStyle) : TControl(parent, std::move(name)) {
-    CreateControl(L"LISTBOX", L"", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP | extraStyle,
+TListBox::TListBox(TForm* parent, std::wstring name, bool ownerDraw) : TControl(parent, std::move(name)) {
+    CreateControl(L"LISTBOX", L"",
+                  LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP |
+                      (ownerDraw ? LBS_OWNERDRAWFIXED | LBS_HASSTRINGS : 0u),
                   WS_EX_CLIENTEDGE);
 }
 
 int TListBox::Count() const { return static_cast<int>(SendMessageW(Handle(), LB_GETCOUNT, 0, 0)); }
 
 std::wstring TListBox::Item(int index) const {
-    const auto length = SendMessageW(Handle(), LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
-    if (length < 0) return {};
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(
-        SendMessageW(Handle(), LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()))));
-    return text;
+    return ListItemText(Handle(), LB_GETTEXTLEN, LB_GETTEXT, static_cast<UINT>(index));
 }
 
 void TListBox::Insert(int index, const std::wstring& item) {
@@ -104,7 +201,25 @@ int TListBox::ItemIndex() const { return static_cast<int>(SendMessageW(Handle(),
 
 void TListBox::SetItemIndex(int index) { SendMessageW(Handle(), LB_SETCURSEL, static_cast<WPARAM>(index), 0); }
 
-TShape::TShape(TForm* parent, std::wstring name) : TControl(parent, std::move(name)) {
+void TListBox::SetItemHeight96(int height) {
+    SendMessageW(Handle(), LB_SETITEMHEIGHT, 0, Parent()->ScaleValue(height));
+}
+
+void TListBox::SetFont(const wchar_t* face, int height96) {
+    FFont = MakeFont(*Parent(), face, height96, false);
+    SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(FFont.Get()), TRUE);
+}
+
+void TListBox::CNDrawItem(const DRAWITEMSTRUCT& item) {
+    if (item.itemID == static_cast<UINT>(-1)) return;
+    const std::wstring text = Item(static_cast<int>(item.itemID));
+    if (OnDrawItem) OnDrawItem(item, text);
+    else DrawListItem(item, text);
+}
+
+// --- TShape ---
+
+TShape::TShape(TForm* parent, std::wstring name, Kind kind) : TControl(parent, std::move(name)), FKind(kind) {
     CreateControl(L"STATIC", L"", SS_NOTIFY);
 }
 
@@ -114,15 +229,27 @@ void TShape::SetColor(COLORREF color) {
     InvalidateRect(Handle(), nullptr, FALSE);
 }
 
+void TShape::SetPenColor(COLORREF color) {
+    FPen = color;
+    InvalidateRect(Handle(), nullptr, FALSE);
+}
+
 LRESULT TShape::ControlProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_ERASEBKGND) return TRUE;
     if (msg != WM_PAINT) return TControl::ControlProc(msg, wParam, lParam);
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(Handle(), &paint);
     RECT rect;
     GetClientRect(Handle(), &rect);
+    FillRect(dc, &rect, reinterpret_cast<HBRUSH>(GetClassLongPtrW(Parent()->Handle(), GCLP_HBRBACKGROUND)));
     UniqueBrush fill(CreateSolidBrush(FColor));
-    FillRect(dc, &rect, fill.Get());
-    FrameRect(dc, &rect, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    UniqueHandle<NullTraits<HPEN, CloseGdiObject>> pen(CreatePen(PS_SOLID, 1, FPen));
+    {
+        ScopedSelect brush(dc, fill.Get());
+        ScopedSelect outline(dc, pen.Get());
+        if (FKind == Kind::Ellipse) Ellipse(dc, rect.left, rect.top, rect.right, rect.bottom);
+        else Rectangle(dc, rect.left, rect.top, rect.right, rect.bottom);
+    }
     EndPaint(Handle(), &paint);
     return 0;
 }

@@ -21,7 +21,7 @@ std::wstring MessageBoxText(HWND box);
 void AnswerMessageBox(const ChildProcess& program, const std::wstring& text, int button);
 
 // Menu item positions counted from the bottom of the main window's menu (separators skipped).
-enum MenuFromBottom { kExitItem = 1, kAboutItem = 2, kAutostartItem = 3, kNamingMenu = 4, kLanguageMenu = 5 };
+enum MenuFromBottom { kExitItem = 1, kAboutItem = 2, kAutostartItem = 3, kHotKeyItem = 4, kNamingMenu = 5, kLanguageMenu = 6 };
 // Opens the main window's menu with a right-click and picks an item by keyboard.
 void ChooseFromMenuBottom(const ChildProcess& program, int upPresses, std::initializer_list<WPARAM> thenKeys = {});
 

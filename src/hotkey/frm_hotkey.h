@@ -1,0 +1,51 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+
+#include "ui/form.h"
+#include "ui/std_controls.h"
+
+namespace tovasen {
+
+// The capture hotkey's dialog. Its hidden window owns the global hotkey registration and
+// receives WM_HOTKEY; shown, it lets the user choose the key. Made once with the main window.
+class TFrmHotKey : public TForm {
+public:
+    static constexpr wchar_t kClassName[] = L"TFrmHotKey";
+
+    // onHotKey runs on the user-interface thread each time the hotkey is pressed.
+    TFrmHotKey(TComponent* owner, std::function<void()> onHotKey);
+    ~TFrmHotKey() override;
+
+    TGroupBox* GrpConfig = nullptr;
+    TButton* BtnYes = nullptr;
+    TButton* BtnNo = nullptr;
+    TCheckBox* ChkShift = nullptr;
+    TCheckBox* ChkCtrl = nullptr;
+    TCheckBox* ChkAlt = nullptr;
+    TComboBox* ChkHotKey = nullptr;
+    std::uint16_t HotKeyID = 0;
+
+    std::uint16_t LoadHotKey();
+    std::uint16_t GetDialogHotKey() const;
+    void SaveHotKey();
+    bool RegisterCaptureHotKey(std::uint16_t code);
+    void BtnYesClick();
+    void BtnNoClick();
+    // Opens the dialog, or brings it to the front when it shows already.
+    void Open();
+
+protected:
+    LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void CreateControls();
+    void FormCreate();
+    void FormDestroy();
+    void CloseDialog(TModalResult result);
+    int ShowMessage(const std::wstring& text, UINT flags);
+
+    std::function<void()> FOnHotKey;
+};
+
+}  // namespace tovasen

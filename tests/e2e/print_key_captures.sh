@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# End to end: with Tovasen's window focused under Xvfb, pressing Print Screen (xdotool) makes a
+# capture file in the output folder. Runs inside scripts/wine-env.sh (DISPLAY, WINEPREFIX).
+#   print_key_captures.sh BIN_DIR
+set -uo pipefail
+bin=$1
+out=$(mktemp -d)
+trap 'wineserver -k >/dev/null 2>&1; rm -rf "$out"' EXIT
+
+key='HKCU\Software\Dravomix\Tovasen'
+wine reg add "$key" /v path /t REG_SZ /d "$(winepath -w "$out")" /f >/dev/null 2>&1
+wine reg add "$key" /v area /t REG_DWORD /d 0 /f >/dev/null 2>&1
+wine reg add "$key" /v saveto /t REG_DWORD /d 0 /f >/dev/null 2>&1
+wine reg add "$key" /v append /t REG_DWORD /d 1 /f >/dev/null 2>&1
+wine reg add "$key" /v hotkey /t REG_DWORD /d 44 /f >/dev/null 2>&1
+
+wine "$bin/Tovasen.exe" 2>/dev/null &
+window=""
+for _ in $(seq 100); do
+  window=$(xdotool search --onlyvisible --name '^Tovasen$' | head -n 1)
+  [ -n "$window" ] && break
+  sleep 0.1
+done
+[ -n "$window" ] || { echo "FAIL: Tovasen's window did not appear"; exit 1; }
+
+xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
+sleep 0.5
+xdotool key Print
+for _ in $(seq 100); do
+  [ -f "$out/T-001.png" ] && break
+  sleep 0.1
+done
+if [ ! -f "$out/T-001.png" ]; then
+  echo "FAIL: Print Screen made no capture in $out"
+  ls -la "$out"
+  exit 1
+fi
+check=$(pngcheck "$out/T-001.png")
+echo "$check"
+size=$(identify -format '%wx%h' "$out/T-001.png")
+screen=$(xdpyinfo 2>/dev/null | awk '/dimensions:/ {print $2}')
+[ -z "$screen" ] || [ "$size" = "$screen" ] || { echo "FAIL: capture is $size, the screen $screen"; exit 1; }
+echo "PASS: Print Screen captured $size to T-001.png"

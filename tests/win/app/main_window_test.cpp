@@ -1,0 +1,248 @@
+// The main window in this process: its layout, menus and option handlers, with the settings in
+// the prefix's registry. The test programs' folder has no libwebp.dll, no ffmpeg.exe and no OCR,
+// so the availability checks fail here as they do on such a system.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "app/config.h"
+#include "app/frm_tovasen.h"
+#include "i18n/translate_component.h"
+#include "i18n/translation.h"
+#include "support/message_boxes.h"
+#include "support/process.h"
+#include "support/wait.h"
+#include "ui/application.h"
+
+inline bool operator==(const RECT& a, const RECT& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+namespace tovasen {
+namespace {
+
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        HMODULE exe = LoadLibraryExW(test::TovasenExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        TranslationTable = LoadTranslationTable(exe);
+        FreeLibrary(exe);
+        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Dravomix\\Tovasen");
+        TConfig config;
+        config.WriteString(L"language", L"ko");
+        config.WriteInteger(L"sound", 1);
+    }
+    void TearDown() override {
+        form = nullptr;
+        app.reset();
+        TranslationTable.clear();
+    }
+    void Create() {
+        app = std::make_unique<TApplication>();
+        app->Initialize();
+        form = new TFrmTovasen(app.get(), L"");
+        app->SetMainForm(form);
+    }
+    // What a user's choice in a list does: select, then the notification the control sends.
+    void Choose(TComboBox* box, int index) {
+        box->SetItemIndex(index);
+        SendMessageW(form->Handle(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(box->Handle()), CBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(box->Handle()));
+    }
+    static int Stored(const wchar_t* name) { return TConfig().ReadInteger(name, -99); }
+
+    std::unique_ptr<TApplication> app;
+    TFrmTovasen* form = nullptr;
+};
+
+struct Expected {
+    const wchar_t* name;
+    const wchar_t* korean;
+    const wchar_t* english;
+};
+
+TEST_F(MainWindow, MenuHasItsItemsInOrderInKoreanAndEnglish) {
+    Create();
+    const Expected top[] = {
+        {L"N12", L"저장폴더 열기", L"Open Folder"}, {L"N4", L"저장폴더 설정", L"Set Save Folder"},
+        {L"N14", L"캡쳐 설정", L"Capture"},         {L"N6", L"녹화 설정", L"Recording"},
+        {L"N11", L"언어 설정", L"Language"},        {L"N2", L"파일명 설정", L"File Name"},
+        {L"N1", L"단축키 설정", L"Hotkey"},         {L"ChkRegStart", L"부팅시 실행", L"Run at Startup"},
+        {L"N8", L"-", L"-"},                        {L"N9", L"Dravomix 제작", L"Made by Dravomix"},
+        {L"N10", L"종료하기", L"Exit"},
+    };
+    auto check = [&](bool english) {
+        const auto items = form->Menu->Items().Items();
+        ASSERT_EQ(std::size(top), items.size());
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            EXPECT_EQ(top[i].name, items[i]->Name()) << "item " << i;
+            EXPECT_EQ(english ? top[i].english : top[i].korean, items[i]->Caption) << "item " << i;
+        }
+        const auto capture = items[2]->Items();
+        ASSERT_EQ(3u, capture.size());
+        EXPECT_EQ(L"N3", capture[0]->Name());
+        EXPECT_EQ(english ? L"Include Mouse Cursor" : L"마우스 커서 포함", capture[1]->Caption);
+        const auto naming = items[5]->Items();
+        ASSERT_EQ(3u, naming.size());
+        EXPECT_EQ(L"ChkAppend1", naming[0]->Name());
+        EXPECT_EQ(L"ChkAppend3", naming[1]->Name());
+        EXPECT_EQ(english ? L"Date and Time" : L"날짜시간", naming[2]->Caption);
+        const auto limits = items[3]->Items()[0]->Items();
+        ASSERT_EQ(6u, limits.size());
+        EXPECT_EQ(english ? L"4 Hours" : L"4시간", limits[5]->Caption);
+        EXPECT_EQ(L"中文", items[4]->Items()[6]->Caption) << "language names never change";
+        EXPECT_EQ(english ? L"Full Screen" : L"전체화면 캡쳐", form->ChkArea->Items()[0]);
+        EXPECT_EQ(english ? L"Clipboard" : L"클립보드", form->ChkSaveTo->Items()[7]);
+    };
+    check(false);
+    form->ChkLang(*form->ChkLangItems[1]);
+    check(true);
+    EXPECT_EQ(L"en", TConfig().ReadString(L"language", L""));
+    EXPECT_TRUE(form->ChkLangItems[1]->Checked);
+    EXPECT_FALSE(form->ChkLangItems[0]->Checked);
+    EXPECT_EQ(L"Hotkey", form->FrmHotKey->Caption()) << "dialogs follow the language";
+    // Back in Korean, a text that two Korean rows share in English takes the first row's
+    // Korean: "Open Folder" comes back as "폴더열기", as the table lookup defines.
+    form->ChkLang(*form->ChkLangItems[0]);
+    EXPECT_EQ(L"폴더열기", form->N12->Caption);
+    EXPECT_EQ(L"종료하기", form->N10->Caption);
+}
+
+TEST_F(MainWindow, OptionItemsCheckExactlyOneAndStoreTheirValue) {
+    Create();
+    EXPECT_TRUE(form->ChkAppend1->Checked) << "default naming";
+    form->ChkAppend3->Click();
+    EXPECT_EQ(3, Stored(L"append"));
+    EXPECT_FALSE(form->ChkAppend1->Checked);
+    EXPECT_TRUE(form->ChkAppend3->Checked);
+    EXPECT_FALSE(form->ChkAppend2->Checked);
+    form->ChkSound3->Click();
+    EXPECT_EQ(3, Stored(L"sound"));
+    EXPECT_FALSE(form->ChkSound1->Checked);
+    EXPECT_TRUE(form->ChkSound3->Checked);
+    form->ChkRecLimits[4]->Click();
+    EXPECT_EQ(240, Stored(L"record_limit"));
+    int checked = 0;
+    for (TMenuItem* item : form->ChkRecLimits) checked += item->Checked;
+    EXPECT_EQ(1, checked);
+    EXPECT_TRUE(form->ChkMouse->Checked);
+    form->ChkMouse->Click();
+    EXPECT_EQ(0, Stored(L"mouse"));
+    form->ChkAutoCopy->Click();
+    EXPECT_EQ(1, Stored(L"autocopy"));
+    form->ChkLog->Click();
+    EXPECT_EQ(1, Stored(L"ffmpeg_log"));
+}
+
+TEST_F(MainWindow, ModeChangesStoreTheModeAndColourPickShowsItsCard) {
+    Create();
+    Choose(form->ChkArea, 3);
+    EXPECT_EQ(3, Stored(L"area"));
+    Choose(form->ChkArea, 6);
+    EXPECT_EQ(0, Stored(L"area")) << "modes above 3 are stored as 0";
+    EXPECT_TRUE(form->LstColor->Visible());
+    EXPECT_FALSE(form->ChkSaveTo->Visible());
+    EXPECT_TRUE(form->TmrColor->Enabled());
+    EXPECT_EQ(100u, form->TmrColor->Interval());
+    Choose(form->ChkArea, 0);
+    EXPECT_FALSE(form->LstColor->Visible());
+    EXPECT_TRUE(form->ChkSaveTo->Visible());
+    EXPECT_FALSE(form->TmrColor->Enabled());
+}
+
+TEST_F(MainWindow, TargetsThatCannotWorkHereFallBackToPngWithOneMessage) {
+    Create();
+    Choose(form->ChkSaveTo, 1);
+    EXPECT_TRUE(form->ChkJPEG_qual->Visible());
+    EXPECT_EQ(1, Stored(L"saveto"));
+    {
+        test::MessageBoxAnswerer answerer;
+        Choose(form->ChkSaveTo, 4);
+        EXPECT_EQ(std::vector<std::wstring>{L"\"libwebp.dll\" 파일이 없습니다."}, answerer.Texts());
+    }
+    EXPECT_EQ(0, form->ChkSaveTo->ItemIndex());
+    EXPECT_EQ(0, Stored(L"saveto"));
+    EXPECT_FALSE(form->ChkWebP_qual->Visible());
+    EXPECT_FALSE(form->ChkJPEG_qual->Visible());
+
+    form->ChkLang(*form->ChkLangItems[1]);
+    {
+        test::MessageBoxAnswerer answerer;
+        Choose(form->ChkSaveTo, 5);
+        EXPECT_EQ(std::vector<std::wstring>{L"\"ffmpeg.exe\" file not found."}, answerer.Texts());
+    }
+    EXPECT_EQ(0, form->ChkSaveTo->ItemIndex());
+    {
+        test::MessageBoxAnswerer answerer;
+        Choose(form->ChkSaveTo, 6);
+        EXPECT_EQ(std::vector<std::wstring>{L"OCR 을 지원하지 않는 윈도우 환경입니다."}, answerer.Texts())
+            << "this message is never translated";
+    }
+    EXPECT_EQ(0, Stored(L"saveto"));
+    EXPECT_FALSE(form->ChkOCR_lang->Visible());
+}
+
+TEST_F(MainWindow, ColourListMenuCopiesAndDeletesTheSelection) {
+    Create();
+    form->LstColor->Insert(0, L"00FF00");
+    form->LstColor->Insert(0, L"FF0000");
+    form->Pick->Items().Items()[0]->Click();  // nothing selected: nothing happens
+    form->LstColor->SetItemIndex(1);
+    form->Pick->Items().Items()[0]->Click();
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    const auto* text = static_cast<const wchar_t*>(GlobalLock(GetClipboardData(CF_UNICODETEXT)));
+    EXPECT_STREQ(L"00FF00", text ? text : L"(none)");
+    GlobalUnlock(GetClipboardData(CF_UNICODETEXT));
+    CloseClipboard();
+    form->Pick->Items().Items()[1]->Click();
+    ASSERT_EQ(1, form->LstColor->Count());
+    EXPECT_EQ(L"FF0000", form->LstColor->Item(0));
+}
+
+// Rectangles relative to the client area, at 96 DPI, as the layout gives them.
+TEST_F(MainWindow, ControlsSitWhereTheLayoutPutsThem) {
+    Create();
+    if (form->Dpi() != 96) GTEST_SKIP() << "the layout numbers are for 96 DPI";
+    RECT client{};
+    GetClientRect(form->Handle(), &client);
+    EXPECT_EQ(162, client.right);
+    EXPECT_EQ(191, client.bottom);
+    struct Place {
+        TControl* control;
+        int left, top, width, height;  // -1: not fixed
+    };
+    Choose(form->ChkArea, 6);
+    const RECT colorList = form->LstColor->BoundsInParent();
+    const RECT swatch = form->ShpColor->BoundsInParent();
+    Choose(form->ChkArea, 0);
+    const Place places[] = {
+        {form->LblArea, 8, 8, -1, -1},        {form->ChkArea, 9, 29, 145, 22},
+        {form->LblSaveTo, 8, 60, -1, -1},     {form->ChkSaveTo, 8, 81, 145, 22},
+        {form->ChkJPEG_qual, 96, 81, 57, 22}, {form->ChkWebP_qual, 96, 81, 57, 22},
+        {form->ChkOCR_lang, 86, 81, 67, 22},  {form->BtnOpenDir, 8, 123, 145, 33},
+        {form->LblColor, 31, 60, -1, -1},     {form->ShpRec, 8, 68, 145, 81},
+        {form->LblCopyright, 8, 168, 146, 17},
+    };
+    for (const Place& p : places) {
+        const RECT r = p.control->BoundsInParent();
+        const std::string name(p.control->Name().begin(), p.control->Name().end());
+        EXPECT_EQ(p.left, r.left) << name;
+        EXPECT_EQ(p.top, r.top) << name;
+        if (p.width >= 0) {
+            EXPECT_EQ(p.width, r.right - r.left) << name;
+        }
+        if (p.height >= 0) {
+            EXPECT_EQ(p.height, r.bottom - r.top) << name;
+        }
+    }
+    EXPECT_EQ((RECT{8, 81, 153, 156}), colorList);
+    EXPECT_EQ((RECT{8, 60, 23, 75}), swatch);
+    Choose(form->ChkSaveTo, 1);
+    const RECT target = form->ChkSaveTo->BoundsInParent();
+    EXPECT_EQ(82, target.right - target.left) << "JPG narrows the target list for its quality box";
+}
+
+}  // namespace
+}  // namespace tovasen
