@@ -9,22 +9,10 @@ export WINEDEBUG=-all
 export WINEARCH=win64
 exe="$top/build/win/bin/Tovasen.exe"
 
-xvfb_pid=""
-cleanup() {
-  wineserver -k >/dev/null 2>&1 || true
-  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
+# shellcheck source=private-x.sh
+. "$top/scripts/private-x.sh"
 if [ -z "${DISPLAY:-}" ]; then
-  for n in $(seq 90 190); do
-    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=$n; break; fi
-  done
-  Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.05; done
-  export DISPLAY=":$display"
+  start_private_xvfb
   echo "No DISPLAY set: started a private Xvfb on $DISPLAY"
 fi
 

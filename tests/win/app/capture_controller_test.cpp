@@ -34,22 +34,9 @@ protected:
         config.WriteInteger(L"saveto", saveto);
     }
     static int CountMessageBoxes(const test::ChildProcess& program) {
-        struct Count {
-            DWORD pid;
-            int n;
-        } count{program.Id(), 0};
-        EnumWindows(
-            [](HWND hwnd, LPARAM data) -> BOOL {
-                auto* c = reinterpret_cast<Count*>(data);
-                DWORD pid = 0;
-                GetWindowThreadProcessId(hwnd, &pid);
-                wchar_t name[16] = {};
-                GetClassNameW(hwnd, name, 16);
-                if (pid == c->pid && lstrcmpW(name, L"#32770") == 0 && IsWindowVisible(hwnd)) ++c->n;
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&count));
-        return count.n;
+        int visible = 0;
+        for (HWND box : test::ProcessWindows(program.Id(), L"#32770")) visible += IsWindowVisible(box) ? 1 : 0;
+        return visible;
     }
     test::TempFolder folder;
 };

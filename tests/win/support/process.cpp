@@ -49,12 +49,12 @@ DWORD ChildProcess::ExitCode() const {
 
 namespace tovasen::test {
 
-HWND FindProcessWindow(DWORD pid, const wchar_t* className) {
+std::vector<HWND> ProcessWindows(DWORD pid, const wchar_t* className) {
     struct Search {
         DWORD pid;
         const wchar_t* className;
-        HWND found;
-    } search{pid, className, nullptr};
+        std::vector<HWND> found;
+    } search{pid, className, {}};
     EnumWindows(
         [](HWND hwnd, LPARAM data) -> BOOL {
             auto* s = reinterpret_cast<Search*>(data);
@@ -62,14 +62,16 @@ HWND FindProcessWindow(DWORD pid, const wchar_t* className) {
             GetWindowThreadProcessId(hwnd, &owner);
             wchar_t name[128] = {};
             GetClassNameW(hwnd, name, 128);
-            if (owner == s->pid && lstrcmpW(name, s->className) == 0) {
-                s->found = hwnd;
-                return FALSE;
-            }
+            if (owner == s->pid && lstrcmpW(name, s->className) == 0) s->found.push_back(hwnd);
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&search));
     return search.found;
+}
+
+HWND FindProcessWindow(DWORD pid, const wchar_t* className) {
+    const std::vector<HWND> windows = ProcessWindows(pid, className);
+    return windows.empty() ? nullptr : windows.front();
 }
 
 }  // namespace tovasen::test

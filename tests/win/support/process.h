@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace tovasen::test {
 
@@ -31,7 +32,9 @@ private:
 
 namespace tovasen::test {
 
-// The first top-level window of class className that belongs to process pid (hidden ones too).
+// The top-level windows of class className that belong to process pid (hidden ones too).
+std::vector<HWND> ProcessWindows(DWORD pid, const wchar_t* className);
+// The first of them, or null.
 HWND FindProcessWindow(DWORD pid, const wchar_t* className);
 
 }  // namespace tovasen::test
