@@ -139,6 +139,7 @@ private:
     std::unique_ptr<TBitmap> Capture(RECT& rect);
     void SaveToTarget(TBitmap& bitmap, const RECT& rect);
     void CaptureColor();
+    void ReportFailure(const std::wstring& error);
     void PlayCaptureSound();
     void RecordStart();
     void RecordStop();

@@ -4,10 +4,10 @@
 
 #include <mmsystem.h>
 
-#include <cstring>
 #include <cwchar>
 
 #include "app/frm_tovasen.h"
+#include "app/utf_convert.h"
 #include "i18n/translation.h"
 #include "output/clipboard.h"
 #include "output/image_writers.h"
@@ -26,12 +26,15 @@ constexpr UINT kErrorFlags = MB_TOPMOST | MB_SETFOREGROUND | MB_ICONERROR;
 
 // The quality list's text as a number; 90 when it is not one (or nothing is selected).
 int QualityOf(const TComboBox& box) {
-    const int index = box.ItemIndex();
-    if (index < 0) return 90;
-    const std::wstring text = box.Items()[static_cast<std::size_t>(index)];
+    const std::wstring text = box.Text();
     wchar_t* end = nullptr;
     const long value = std::wcstol(text.c_str(), &end, 10);
     return (text.empty() || *end != L'\0') ? 90 : static_cast<int>(value);
+}
+
+std::wstring MessageOf(const std::exception& e) {
+    const auto* ours = dynamic_cast<const Exception*>(&e);
+    return ours ? ours->Message() : Utf8ToWide(e.what());
 }
 
 }  // namespace
@@ -48,8 +51,8 @@ void TFrmTovasen::Start() {
         try {
             if (FStatus == 0) RecordStart();
             else RecordStop();
-        } catch (const Exception& e) {
-            ShowMessage(Translate(L"캡쳐가 실패하였습니다.") + L"\r\r" + e.Message(), kErrorFlags);
+        } catch (const std::exception& e) {
+            ReportFailure(MessageOf(e));
         }
         return;
     }
@@ -60,18 +63,23 @@ void TFrmTovasen::CaptureStart() {
     FStatus = 1;
     const int mode = CaptureMode();
     if (ChkSound2->Checked && mode != cmDrag) PlayCaptureSound();
-    RECT rect{};
-    std::unique_ptr<TBitmap> bitmap;
+    // Getting the picture is guarded as well as its output: an error of the grabber must not
+    // leave the controller busy for good.
     try {
+        RECT rect{};
+        std::unique_ptr<TBitmap> bitmap;
         if (mode == cmColor) CaptureColor();
         else bitmap = Capture(rect);
         if (bitmap) SaveToTarget(*bitmap, rect);
     } catch (const std::exception& e) {
-        const auto* ours = dynamic_cast<const Exception*>(&e);
-        const std::wstring text = ours ? ours->Message() : std::wstring(e.what(), e.what() + std::strlen(e.what()));
-        ShowMessage(Translate(L"캡쳐가 실패하였습니다.") + L"\r\r" + text, kErrorFlags);
+        ReportFailure(MessageOf(e));
     }
     FStatus = 0;
+}
+
+void TFrmTovasen::ReportFailure(const std::wstring& error) {
+    // Only the fixed part is looked up: the error's own text may hold anything, "\n" included.
+    ShowMessage(Translate(L"캡쳐가 실패하였습니다.") + L"\r\r" + error, kErrorFlags);
 }
 
 std::unique_ptr<TBitmap> TFrmTovasen::Capture(RECT& rect) {

@@ -87,7 +87,10 @@ LRESULT TTrayIcon::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     if (msg == FTaskbarCreated && FVisible) {
-        FShown = false;  // the old shell's icons are gone
+        // A new shell knows no icons; a shell that only announced itself again may still hold
+        // ours, which NIM_ADD would refuse. Removing first serves both.
+        NOTIFYICONDATAW data = Data(0);
+        Shell_NotifyIconW(NIM_DELETE, &data);
         Add();
         return 0;
     }
