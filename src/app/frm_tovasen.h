@@ -35,7 +35,6 @@ public:
     ~TFrmTovasen() override;
 
     bool IsRecording() const noexcept { return FRecorder != nullptr; }
-    std::uint8_t Status() const noexcept { return FStatus; }
 
     // --- Capture controller ---
     void Start();

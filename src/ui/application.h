@@ -37,7 +37,6 @@ public:
 
     void Run();
     void Terminate();
-    bool Terminated() const noexcept { return FTerminated; }
     void ProcessMessages();
     void Restore();
 

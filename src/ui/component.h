@@ -16,7 +16,6 @@ public:
     virtual ~TComponent();
 
     const std::wstring& Name() const noexcept { return FName; }
-    void SetName(std::wstring name) { FName = std::move(name); }
     TComponent* Owner() const noexcept { return FOwner; }
 
     const std::vector<TComponent*>& Components() const noexcept { return FComponents; }
