@@ -15,8 +15,6 @@ namespace {
 
 constexpr int kClientWidth = 162;
 constexpr int kClientHeight = 191;
-constexpr UINT kErrorFlags = MB_TOPMOST | MB_SETFOREGROUND | MB_ICONERROR;
-constexpr UINT kNoticeFlags = MB_TOPMOST | MB_SETFOREGROUND | MB_ICONINFORMATION;
 constexpr UINT kExitQuestionFlags = MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2 | MB_SETFOREGROUND | MB_TOPMOST;
 
 HICON LoadMainIcon(int size) {

@@ -117,6 +117,10 @@ private:
     // The target list's width and the one side box the target has, on card 0 only.
     void ApplySaveTargetLayout();
 
+    // The flags of the window's messages: failures and notices.
+    static constexpr UINT kErrorFlags = MB_TOPMOST | MB_SETFOREGROUND | MB_ICONERROR;
+    static constexpr UINT kNoticeFlags = MB_TOPMOST | MB_SETFOREGROUND | MB_ICONINFORMATION;
+
     // Start-up and shut-down.
     void FormCreate();
     void FormCloseQuery(bool& canClose);

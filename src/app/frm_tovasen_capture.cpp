@@ -17,9 +17,6 @@
 namespace tovasen {
 namespace {
 
-constexpr UINT kNoticeFlags = MB_TOPMOST | MB_SETFOREGROUND | MB_ICONINFORMATION;
-constexpr UINT kErrorFlags = MB_TOPMOST | MB_SETFOREGROUND | MB_ICONERROR;
-
 [[noreturn]] void NotAvailable(const wchar_t* what) {
     throw Exception(std::wstring(what) + L" is not available in this version of Tovasen.");
 }

@@ -19,7 +19,6 @@
 namespace tovasen {
 namespace {
 
-constexpr UINT kNoticeFlags = MB_TOPMOST | MB_SETFOREGROUND | MB_ICONINFORMATION;
 constexpr wchar_t kFileMissing[] = L"\"%s\" 파일이 없습니다.";
 
 bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
