@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include "app/module_path.h"
-#include "ui/registry.h"
+#include "base/module_path.h"
+#include "base/registry.h"
 
 namespace tovasen {
 

@@ -2,7 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/utf_convert.h"
+#include "base/utf_convert.h"
 
 namespace tovasen {
 

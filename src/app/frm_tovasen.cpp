@@ -46,7 +46,6 @@ TFrmTovasen::TFrmTovasen(TComponent* owner, std::wstring firstArgument)
     OnRightClick = [this] { FormMouseUp(); };
     CreateControls();
     CreateMenu();
-    FormCreate();
 }
 
 TFrmTovasen::~TFrmTovasen() {
@@ -76,12 +75,19 @@ void TFrmTovasen::FormCreate() {
     FStatus = 0;
     FCanClose = false;
     DisableSnippingKey();
-    CreateHotKeyDialog();
+    const bool hotKeyRegistered = CreateHotKeyDialog();
     CreateSizeDialog();
     ChkAreaChange();
     ChkSaveToChange();
     AllowWindowMessage(WM_COPYDATA);
     StartUpdateCheck();
+    // A key held by another program is asked for from the message loop, once the whole
+    // sequence has run: the tray menu is live by then and reaches every window it opens.
+    if (!hotKeyRegistered) {
+        Application->Queue([hotKey = FrmHotKey] {
+            if (FrmTovasen && FrmTovasen->FrmHotKey == hotKey) hotKey->AskForAnotherKey();
+        });
+    }
 }
 
 // --- Steps that later subsystems fill in -------------------------------------------------------
@@ -96,8 +102,9 @@ void TFrmTovasen::FloatDelete() {
     // Frees every floating window once they exist.
 }
 
-void TFrmTovasen::CreateHotKeyDialog() {
+bool TFrmTovasen::CreateHotKeyDialog() {
     FrmHotKey = new TFrmHotKey(this, [this] { Start(); });
+    return FrmHotKey->RegisterStoredHotKey();
 }
 
 void TFrmTovasen::CreateSizeDialog() {

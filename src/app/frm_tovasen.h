@@ -8,7 +8,7 @@
 #include "capture/capture.h"
 #include "hotkey/frm_hotkey.h"
 #include "ui/form.h"
-#include "ui/handles.h"
+#include "base/handles.h"
 #include "ui/menu.h"
 #include "ui/std_controls.h"
 #include "ui/timer.h"
@@ -35,6 +35,11 @@ public:
     ~TFrmTovasen() override;
 
     bool IsRecording() const noexcept { return FRecorder != nullptr; }
+
+    // The start-up sequence: settings, tray icon, grabber, hotkey, dialogs, saved mode and
+    // target, update check. Runs once after construction, when every pointer is set; it may
+    // show dialogs, which a constructor must not.
+    void FormCreate();
 
     // --- Capture controller ---
     void Start();
@@ -122,7 +127,6 @@ private:
     static constexpr UINT kNoticeFlags = MB_TOPMOST | MB_SETFOREGROUND | MB_ICONINFORMATION;
 
     // Start-up and shut-down.
-    void FormCreate();
     void FormCloseQuery(bool& canClose);
     void FormDestroy();
     void WMUser(WPARAM wParam);
@@ -154,7 +158,7 @@ private:
     // Steps that later subsystems fill in.
     void CreateFloatList();
     void FloatDelete();
-    void CreateHotKeyDialog();
+    bool CreateHotKeyDialog();
     void CreateSizeDialog();
     void StartUpdateCheck();
     void UpdateCheckDone(bool updateAccepted);

@@ -7,12 +7,12 @@
 #include <cwchar>
 
 #include "app/frm_tovasen.h"
-#include "app/utf_convert.h"
+#include "base/utf_convert.h"
 #include "i18n/translation.h"
 #include "output/clipboard.h"
 #include "output/image_writers.h"
 #include "ui/application.h"
-#include "ui/errors.h"
+#include "base/errors.h"
 
 namespace tovasen {
 namespace {

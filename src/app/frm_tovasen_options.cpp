@@ -3,15 +3,15 @@
 #include <cwctype>
 
 #include "app/autostart.h"
-#include "app/config.h"
+#include "base/config.h"
 #include "app/file_naming.h"
 #include "app/frm_tovasen.h"
-#include "app/module_path.h"
+#include "base/module_path.h"
 #include "app/select_folder.h"
 #include "service_addresses.h"
 #include "app/settings.h"
 #include "app/system_helpers.h"
-#include "app/version_text.h"
+#include "base/version_text.h"
 #include "i18n/translate_component.h"
 #include "i18n/translation.h"
 #include "ui/application.h"
@@ -49,7 +49,8 @@ void TFrmTovasen::LoadConfig() {
         LoadOcrLanguages();
         const TSettings s = ReadSettings(config, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
                                          GetUserLanguage(), DesktopFolder());
-        if (s.language_ocr < static_cast<int>(Languages.size())) ChkOCR_lang->SetItemIndex(s.language_ocr);
+        const int ocrCount = static_cast<int>(Languages.size());
+        if (ocrCount > 0) ChkOCR_lang->SetItemIndex(s.language_ocr >= 0 && s.language_ocr < ocrCount ? s.language_ocr : 0);
         Language = s.language;
         SavePath = s.path;
         ChkAudio->Checked = s.audio;
@@ -173,12 +174,11 @@ std::wstring TFrmTovasen::NewFilename(const std::wstring& ext) {
     context.listFolder = [this] {
         std::vector<DirEntry> entries;
         WIN32_FIND_DATAW data;
-        HANDLE find = FindFirstFileW(AppendToFolder(SavePath, L"*.*").c_str(), &data);
-        if (find == INVALID_HANDLE_VALUE) return entries;
+        const UniqueFind find(FindFirstFileW(AppendToFolder(SavePath, L"*.*").c_str(), &data));
+        if (!find) return entries;
         do {
             entries.push_back({data.cFileName, data.dwFileAttributes & 0x1FF});
-        } while (FindNextFileW(find, &data));
-        FindClose(find);
+        } while (FindNextFileW(find.Get(), &data));
         return entries;
     };
     context.exists = FileExists;

@@ -29,8 +29,14 @@ struct TSettings {
     int width_3 = 720, height_3 = 480;
 };
 
-// Reads all settings; the region frame's default position centres it on a screen of the given
-// size, and the language falls back to the user's own.
+// The number of entries of each stored list index (modes, targets, the quality lists).
+inline constexpr int kCaptureModeCount = 7;
+inline constexpr int kSaveTargetCount = 11;
+inline constexpr int kQualityCount = 5;
+
+// Reads all settings. An index outside its list, or a choice that none of its menu's items
+// makes, reads as its default, as a value of the wrong type does. The region frame's default
+// position centres it on a screen of the given size; the language falls back to the user's own.
 TSettings ReadSettings(const TConfig& config, int screenWidth, int screenHeight, const std::wstring& userLanguage,
                        const std::wstring& desktopFolder);
 

@@ -5,8 +5,8 @@
 #include <shellapi.h>
 
 #include "ui/application.h"
-#include "ui/errors.h"
-#include "ui/handles.h"
+#include "base/errors.h"
+#include "base/handles.h"
 
 namespace tovasen {
 

@@ -3,7 +3,7 @@
 #include "capture/monitors.h"
 #include "ui/application.h"
 #include "ui/form.h"
-#include "ui/os_version.h"
+#include "base/os_version.h"
 
 namespace tovasen {
 namespace {

@@ -3,8 +3,8 @@
 #include <dwmapi.h>
 
 #include "capture/monitors.h"
-#include "ui/errors.h"
-#include "ui/os_version.h"
+#include "base/errors.h"
+#include "base/os_version.h"
 
 namespace tovasen {
 namespace {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "base/exception_text.h"
+
 namespace tovasen {
 
 std::vector<HMONITOR> ScreenMonitors() {
@@ -9,8 +11,10 @@ std::vector<HMONITOR> ScreenMonitors() {
     EnumDisplayMonitors(
         nullptr, nullptr,
         [](HMONITOR monitor, HDC, LPRECT, LPARAM data) -> BOOL {
-            reinterpret_cast<std::vector<HMONITOR>*>(data)->push_back(monitor);
-            return TRUE;
+            return Guarded(FALSE, [&] {
+                reinterpret_cast<std::vector<HMONITOR>*>(data)->push_back(monitor);
+                return TRUE;
+            });
         },
         reinterpret_cast<LPARAM>(&monitors));
     return monitors;

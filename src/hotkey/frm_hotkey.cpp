@@ -1,6 +1,6 @@
 #include "hotkey/frm_hotkey.h"
 
-#include "app/config.h"
+#include "base/config.h"
 #include "hotkey/hotkey_code.h"
 #include "i18n/translate_component.h"
 #include "i18n/translation.h"
@@ -53,11 +53,15 @@ void TFrmHotKey::CreateControls() {
 void TFrmHotKey::FormCreate() {
     TranslateComponent(this);
     HotKeyID = static_cast<std::uint16_t>(GlobalAddAtomW(L"TovasenHotKey"));
-    if (RegisterCaptureHotKey(LoadHotKey())) return;
+}
+
+bool TFrmHotKey::RegisterStoredHotKey() { return RegisterCaptureHotKey(LoadHotKey()); }
+
+void TFrmHotKey::AskForAnotherKey() {
     MessageBoxW(Application ? Application->Handle() : nullptr,
                 Translate(L"알수없는 프로그램이 단축키를 사용중입니다.\\n\\n단축키를 변경해주세요.").c_str(),
                 Translate(Caption()).c_str(), MB_ICONERROR);
-    ShowModal();
+    Open();
 }
 
 void TFrmHotKey::FormDestroy() {

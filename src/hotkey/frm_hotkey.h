@@ -26,6 +26,10 @@ public:
     TComboBox* ChkHotKey = nullptr;
     std::uint16_t HotKeyID = 0;
 
+    // Registers the stored key; false when another program holds it.
+    bool RegisterStoredHotKey();
+    // Tells the user that the key is taken and opens the dialog to choose another.
+    void AskForAnotherKey();
     std::uint16_t LoadHotKey();
     std::uint16_t GetDialogHotKey() const;
     void SaveHotKey();

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "app/utf_convert.h"
+#include "base/utf_convert.h"
 #include "i18n/translation.h"
 #include "ui/captioned.h"
 #include "ui/form.h"

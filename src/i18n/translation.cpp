@@ -1,6 +1,6 @@
 #include "i18n/translation.h"
 
-#include "app/utf_convert.h"
+#include "base/utf_convert.h"
 
 namespace tovasen {
 

@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include "ui/errors.h"
-#include "ui/handles.h"
+#include "base/errors.h"
+#include "base/handles.h"
 
 namespace tovasen {
 

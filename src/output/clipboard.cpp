@@ -8,8 +8,8 @@
 
 #include "i18n/translation.h"
 #include "ui/application.h"
-#include "ui/errors.h"
-#include "ui/handles.h"
+#include "base/errors.h"
+#include "base/handles.h"
 
 namespace tovasen {
 namespace {

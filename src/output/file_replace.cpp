@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include "ui/errors.h"
-#include "ui/handles.h"
+#include "base/errors.h"
+#include "base/handles.h"
 
 namespace tovasen {
 namespace {
@@ -13,14 +13,14 @@ namespace {
 }
 
 // A new file beside path that no one else uses; CREATE_NEW makes the name ours alone.
-UniqueKernelHandle CreateTemporaryBeside(const std::wstring& path, std::wstring& name) {
+UniqueFile CreateTemporaryBeside(const std::wstring& path, std::wstring& name) {
     static LONG counter = 0;
     for (;;) {
         name = path + L".~" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                std::to_wstring(InterlockedIncrement(&counter)) + L".tmp";
-        UniqueKernelHandle file(
+        UniqueFile file(
             CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (file.Get() != INVALID_HANDLE_VALUE) return file;
+        if (file) return file;
         const DWORD code = GetLastError();
         if (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS) Fail(path, code);
     }
@@ -31,7 +31,7 @@ UniqueKernelHandle CreateTemporaryBeside(const std::wstring& path, std::wstring&
 void ReplaceFileWith(const std::wstring& path, const std::vector<std::uint8_t>& bytes) {
     std::wstring temporary;
     {
-        UniqueKernelHandle file = CreateTemporaryBeside(path, temporary);
+        UniqueFile file = CreateTemporaryBeside(path, temporary);
         DWORD written = 0;
         if (!WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
             written != bytes.size()) {

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "app/utf_convert.h"
+#include "base/utf_convert.h"
 #include "output/bitmap_pixels.h"
 #include "output/bmp_encoder.h"
 #include "output/encode_error.h"
@@ -10,7 +10,7 @@
 #include "output/gif_encoder.h"
 #include "output/jpeg_encoder.h"
 #include "output/png_encoder.h"
-#include "ui/errors.h"
+#include "base/errors.h"
 
 namespace tovasen {
 namespace {

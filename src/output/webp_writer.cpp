@@ -10,11 +10,11 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/module_path.h"
+#include "base/module_path.h"
 #include "output/file_replace.h"
 #include "output/image_writers.h"
-#include "ui/errors.h"
-#include "ui/handles.h"
+#include "base/errors.h"
+#include "base/handles.h"
 
 namespace tovasen {
 namespace {

@@ -1,8 +1,10 @@
 #include "ui/application.h"
 
+#include <algorithm>
 #include <future>
 
-#include "ui/errors.h"
+#include "base/errors.h"
+#include "base/exception_text.h"
 #include "ui/form.h"
 
 namespace tovasen {
@@ -12,29 +14,23 @@ TApplication* Application = nullptr;
 namespace {
 
 constexpr UINT WM_APP_QUEUE = WM_APP + 0x100;
+constexpr UINT WM_APP_RELEASE = WM_APP + 0x101;
 constexpr wchar_t kWindowClass[] = L"TApplication";
-
-std::wstring DescribeException(const std::exception_ptr& error) {
-    try {
-        std::rethrow_exception(error);
-    } catch (const Exception& e) {
-        return e.Message();
-    } catch (const std::exception& e) {
-        std::string text = e.what();
-        return std::wstring(text.begin(), text.end());
-    } catch (...) {
-        return L"Unknown error";
-    }
-}
 
 }  // namespace
 
 TApplication::TApplication() : TComponent(nullptr, L"Application"), FMainThreadId(GetCurrentThreadId()) {
     Application = this;
+    SetExceptionReporter([](const std::wstring& message) {
+        if (Application) Application->HandleException(std::make_exception_ptr(Exception(message)));
+    });
 }
 
 TApplication::~TApplication() {
+    CloseQueue();
     DestroyComponents();  // forms first, while the application window still exists
+    FreeReleased();
+    SetExceptionReporter(nullptr);
     if (Application == this) Application = nullptr;
 }
 
@@ -64,14 +60,33 @@ bool TApplication::HelpRequested() {
     return OnHelp ? OnHelp(callHelp) : false;
 }
 
+void TApplication::AddMessageFilter(TForm* form) {
+    if (std::find(FFilters.begin(), FFilters.end(), form) == FFilters.end()) FFilters.push_back(form);
+}
+
+void TApplication::RemoveMessageFilter(TForm* form) {
+    FFilters.erase(std::remove(FFilters.begin(), FFilters.end(), form), FFilters.end());
+}
+
+void TApplication::DispatchOne(MSG& msg) {
+    // A copy: a filter may free its form (and so leave the list) while it runs.
+    const std::vector<TForm*> filters = FFilters;
+    for (TForm* form : filters) {
+        if (std::find(FFilters.begin(), FFilters.end(), form) == FFilters.end()) continue;
+        const bool handled = Guarded(false, [&] { return form->PreTranslateMessage(msg); });
+        if (handled) return;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+}
+
 bool TApplication::ProcessMessage(MSG& msg) {
     if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) return false;
     if (msg.message == WM_QUIT) {
         FTerminated = true;
         return true;
     }
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
+    DispatchOne(msg);
     return true;
 }
 
@@ -87,26 +102,41 @@ void TApplication::Run() {
     while (!FTerminated) {
         const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
         if (got == 0 || got == -1) break;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+        DispatchOne(msg);
     }
     FTerminated = true;
+    CloseQueue();
 }
 
 void TApplication::Terminate() {
     if (!FTerminated) PostQuitMessage(0);
 }
 
+bool TApplication::Terminated() const {
+    std::lock_guard<std::mutex> lock(FQueueLock);
+    return FQueueClosed;
+}
+
 void TApplication::Restore() {
     if (FMainForm && IsIconic(FMainForm->Handle())) ShowWindow(FMainForm->Handle(), SW_RESTORE);
 }
 
-void TApplication::Queue(std::function<void()> proc) {
+bool TApplication::PostWake() { return FHandle && PostMessageW(FHandle.Get(), WM_APP_QUEUE, 0, 0); }
+
+bool TApplication::Queue(std::function<void()> proc) {
+    auto call = std::make_shared<std::function<void()>>(std::move(proc));
     {
         std::lock_guard<std::mutex> lock(FQueueLock);
-        FQueue.push_back(std::move(proc));
+        if (FQueueClosed) return false;
+        FQueue.push_back(call);
     }
-    PostMessageW(FHandle.Get(), WM_APP_QUEUE, 0, 0);
+    if (PostWake()) return true;
+    // Nothing will come to run it: take it back, so that a waiter learns it now.
+    std::lock_guard<std::mutex> lock(FQueueLock);
+    const auto found = std::find(FQueue.begin(), FQueue.end(), call);
+    if (found == FQueue.end()) return true;  // a run already took it
+    FQueue.erase(found);
+    return false;
 }
 
 void TApplication::Synchronize(const std::function<void()>& proc) {
@@ -114,38 +144,70 @@ void TApplication::Synchronize(const std::function<void()>& proc) {
         proc();
         return;
     }
-    std::promise<void> done;
-    std::future<void> result = done.get_future();
-    Queue([&] {
+    // The promise lives in the queued call: a call dropped unrun breaks it, which wakes us.
+    auto done = std::make_shared<std::promise<void>>();
+    std::future<void> result = done->get_future();
+    const bool queued = Queue([done, &proc] {
         try {
             proc();
-            done.set_value();
+            done->set_value();
         } catch (...) {
-            done.set_exception(std::current_exception());
+            done->set_exception(std::current_exception());
         }
     });
-    result.get();
+    done.reset();
+    if (!queued) throw Exception(L"The program is closing; the call was not run.");
+    try {
+        result.get();
+    } catch (const std::future_error&) {
+        throw Exception(L"The program is closing; the call was not run.");
+    }
+}
+
+void TApplication::CloseQueue() {
+    std::deque<std::shared_ptr<std::function<void()>>> dropped;
+    {
+        std::lock_guard<std::mutex> lock(FQueueLock);
+        FQueueClosed = true;
+        dropped.swap(FQueue);
+    }
+    // Freed outside the lock: a dropped synchronous call wakes its waiter as it goes.
 }
 
 void TApplication::RunQueued() {
     for (;;) {
-        std::function<void()> proc;
+        std::shared_ptr<std::function<void()>> call;
         {
             std::lock_guard<std::mutex> lock(FQueueLock);
             if (FQueue.empty()) return;
-            proc = std::move(FQueue.front());
+            call = std::move(FQueue.front());
             FQueue.pop_front();
         }
-        try {
-            proc();
-        } catch (...) {
-            HandleException(std::current_exception());
-        }
+        Guarded([&] { (*call)(); });
+    }
+}
+
+void TApplication::ReleaseLater(TComponent* component) {
+    if (!component) return;
+    if (auto* form = dynamic_cast<TForm*>(component)) {
+        if (form->HandleAllocated()) ShowWindow(form->Handle(), SW_HIDE);
+        RemoveMessageFilter(form);
+    }
+    component->LeaveOwner();
+    FReleased.emplace_back(component);
+    if (FHandle) PostMessageW(FHandle.Get(), WM_APP_RELEASE, 0, 0);
+}
+
+void TApplication::FreeReleased() {
+    while (!FReleased.empty()) {
+        std::vector<std::unique_ptr<TComponent>> released;
+        released.swap(FReleased);
+        released.clear();  // may release more: loop until none is left
     }
 }
 
 void TApplication::HandleException(const std::exception_ptr& error) {
-    const std::wstring message = DescribeException(error);
+    const std::wstring message = ExceptionText(error);
     if (OnException) {
         OnException(message);
         return;
@@ -155,11 +217,23 @@ void TApplication::HandleException(const std::exception_ptr& error) {
 
 LRESULT CALLBACK TApplication::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<TApplication*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (self && msg == WM_APP_QUEUE) {
-        self->RunQueued();
-        return 0;
-    }
-    return DefWindowProcW(hwnd, msg, wParam, lParam);
+    if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
+    return Guarded(LRESULT{0}, [&]() -> LRESULT {
+        switch (msg) {
+        case WM_APP_QUEUE:
+            self->RunQueued();
+            return 0;
+        case WM_APP_RELEASE:
+            self->FreeReleased();
+            return 0;
+        case WM_TIMER:
+            if (self->DispatchTimer(wParam)) return 0;
+            break;
+        default:
+            break;
+        }
+        return DefWindowProcW(hwnd, msg, wParam, lParam);
+    });
 }
 
 }  // namespace tovasen

@@ -3,11 +3,14 @@
 
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
+#include "base/handles.h"
 #include "ui/component.h"
-#include "ui/handles.h"
+#include "ui/timer.h"
 
 namespace tovasen {
 
@@ -15,13 +18,14 @@ class TForm;
 
 // The process-wide application object: a hidden application window, the main form, the message
 // loop, and the one queue through which other threads hand work to the user-interface thread.
-class TApplication : public TComponent {
+class TApplication : public TComponent, public TTimerHost {
 public:
     TApplication();
     ~TApplication() override;
 
     void Initialize();
     HWND Handle() const noexcept { return FHandle.Get(); }
+    HWND TimerWindow() const noexcept override { return Handle(); }
 
     const std::wstring& Title() const noexcept { return FTitle; }
     void SetTitle(const std::wstring& title);
@@ -37,15 +41,30 @@ public:
 
     void Run();
     void Terminate();
+    // True once the message loop has ended: queued calls are dropped from then on.
+    bool Terminated() const;
     void ProcessMessages();
     void Restore();
 
-    // Runs proc on the user-interface thread later, from any thread.
-    void Queue(std::function<void()> proc);
+    // One message as every loop of the program handles it: the message filters of modeless
+    // forms (dialog keys, browser accelerators) first, then translation and dispatch.
+    void DispatchOne(MSG& msg);
+    void AddMessageFilter(TForm* form);
+    void RemoveMessageFilter(TForm* form);
+
+    // Runs proc on the user-interface thread later, from any thread. Returns false, running
+    // nothing, once the message loop has ended or when the call cannot be posted.
+    bool Queue(std::function<void()> proc);
     // Runs proc on the user-interface thread and waits for it; an exception it raises is raised
-    // again in the caller. Called on the user-interface thread, proc runs at once.
+    // again in the caller. On the user-interface thread proc runs at once. Once the message loop
+    // has ended (or ends while waiting) it raises at once instead of blocking.
     void Synchronize(const std::function<void()>& proc);
     bool IsMainThread() const noexcept { return GetCurrentThreadId() == FMainThreadId; }
+
+    // Frees a component after the current message handler has returned: it leaves its owner
+    // now (a form is hidden at once) and is deleted from the message loop, or with the
+    // application at the latest. For windows that must go away from inside their own handler.
+    void ReleaseLater(TComponent* component);
 
     // Reports an exception that reached a message handler, without letting it unwind into user32.
     void HandleException(const std::exception_ptr& error);
@@ -54,15 +73,22 @@ public:
 private:
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     void RunQueued();
+    void FreeReleased();
+    void CloseQueue();
     bool ProcessMessage(MSG& msg);
+    bool PostWake();
 
     UniqueWindow FHandle;
     std::wstring FTitle;
     TForm* FMainForm = nullptr;
     bool FTerminated = false;
     DWORD FMainThreadId;
-    std::mutex FQueueLock;
-    std::deque<std::function<void()>> FQueue;
+    std::vector<TForm*> FFilters;
+    std::vector<std::unique_ptr<TComponent>> FReleased;
+
+    mutable std::mutex FQueueLock;
+    bool FQueueClosed = false;
+    std::deque<std::shared_ptr<std::function<void()>>> FQueue;
 };
 
 extern TApplication* Application;

@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "ui/errors.h"
+#include "base/errors.h"
 
 namespace tovasen {
 

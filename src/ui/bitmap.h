@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "ui/handles.h"
+#include "base/handles.h"
 
 namespace tovasen {
 

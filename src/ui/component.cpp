@@ -22,6 +22,11 @@ void TComponent::DestroyComponents() {
     }
 }
 
+void TComponent::LeaveOwner() {
+    if (FOwner) FOwner->Remove(this);
+    FOwner = nullptr;
+}
+
 void TComponent::Remove(TComponent* component) {
     FComponents.erase(std::remove(FComponents.begin(), FComponents.end(), component), FComponents.end());
 }

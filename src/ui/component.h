@@ -24,6 +24,8 @@ public:
 
     // Frees every owned component now, last created first.
     void DestroyComponents();
+    // Leaves the owner's list: whoever called this frees the component from now on.
+    void LeaveOwner();
 
 private:
     void Remove(TComponent* component);

@@ -2,8 +2,8 @@
 
 #include <commctrl.h>
 
-#include "ui/application.h"
-#include "ui/errors.h"
+#include "base/errors.h"
+#include "base/exception_text.h"
 #include "ui/form.h"
 
 namespace tovasen {
@@ -31,8 +31,14 @@ void TControl::SetBounds96(int left, int top, int width, int height) {
     FTop = top;
     FWidth = width;
     FHeight = height;
+    FBoundsSet = true;
     SetWindowPos(Handle(), nullptr, FParent->ScaleValue(left), FParent->ScaleValue(top), FParent->ScaleValue(width),
                  FParent->ScaleValue(height), SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TControl::ApplyDpi() {
+    SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(FParent->Font()), FALSE);
+    if (FBoundsSet) SetBounds96(FLeft, FTop, FWidth, FHeight);
 }
 
 void TControl::SetWidth96(int width) { SetBounds96(FLeft, FTop, width, FHeight); }
@@ -79,12 +85,14 @@ LRESULT TControl::ControlProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 LRESULT CALLBACK TControl::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                         DWORD_PTR data) {
     auto* self = reinterpret_cast<TControl*>(data);
-    try {
-        return self->ControlProc(msg, wParam, lParam);
-    } catch (...) {
-        if (Application) Application->HandleException(std::current_exception());
-        return DefSubclassProc(hwnd, msg, wParam, lParam);
-    }
+    bool failed = false;
+    const LRESULT result = Guarded(LRESULT{0}, [&]() -> LRESULT {
+        failed = true;
+        const LRESULT r = self->ControlProc(msg, wParam, lParam);
+        failed = false;
+        return r;
+    });
+    return failed ? DefSubclassProc(hwnd, msg, wParam, lParam) : result;
 }
 
 }  // namespace tovasen

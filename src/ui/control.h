@@ -5,7 +5,7 @@
 #include <string>
 
 #include "ui/component.h"
-#include "ui/handles.h"
+#include "base/handles.h"
 
 namespace tovasen {
 
@@ -34,6 +34,8 @@ public:
     bool Enabled() const noexcept { return IsWindowEnabled(Handle()) != FALSE; }
     void SetEnabled(bool enabled);
     RECT BoundsInParent() const;
+    // Re-applies the 96-DPI bounds and the font at the parent's current DPI.
+    virtual void ApplyDpi();
 
     // A cursor shown over the control (not owned; a system cursor), or none for the default.
     HCURSOR Cursor = nullptr;
@@ -53,6 +55,7 @@ private:
     TForm* FParent;
     UniqueWindow FHandle;
     int FLeft = 0, FTop = 0, FWidth = 0, FHeight = 0;
+    bool FBoundsSet = false;
 };
 
 }  // namespace tovasen

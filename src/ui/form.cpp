@@ -2,11 +2,34 @@
 
 #include "ui/application.h"
 #include "ui/control.h"
-#include "ui/dpi_scale.h"
+#include "base/dpi_scale.h"
 
 namespace tovasen {
 
-TForm::~TForm() { DestroyHandle(); }  // controls go before the font they use
+TForm::~TForm() {
+    if (Application) Application->RemoveMessageFilter(this);
+    DestroyHandle();  // controls go before the font they use
+}
+
+void TForm::Release() {
+    if (Application) Application->ReleaseLater(this);
+    else delete this;
+}
+
+bool TForm::IsForThisForm(const MSG& msg) const {
+    return HandleAllocated() && (msg.hwnd == Handle() || IsChild(Handle(), msg.hwnd));
+}
+
+bool TForm::PreTranslateMessage(MSG& msg) {
+    return FDialogKeys && IsForThisForm(msg) && IsDialogMessageW(Handle(), &msg);
+}
+
+void TForm::SetDialogKeys(bool enabled) {
+    FDialogKeys = enabled;
+    if (!Application) return;
+    if (enabled) Application->AddMessageFilter(this);
+    else Application->RemoveMessageFilter(this);
+}
 
 std::wstring TForm::Caption() const { return FCaption; }
 
@@ -57,7 +80,10 @@ int TForm::ShowModal() {
             ModalResult = mrCancel;
             break;
         }
-        if (!IsDialogMessageW(Handle(), &msg)) {
+        if (IsForThisForm(msg) && IsDialogMessageW(Handle(), &msg)) continue;
+        if (Application) {
+            Application->DispatchOne(msg);
+        } else {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
@@ -82,8 +108,20 @@ HFONT TForm::Font() {
 }
 
 int TForm::Dpi() const {
+    if (FDpi) return FDpi;
     const UINT dpi = HandleAllocated() ? GetDpiForWindow(Handle()) : 0;
     return dpi ? static_cast<int>(dpi) : 96;
+}
+
+void TForm::DpiChanged(int dpi, const RECT& suggested) {
+    FDpi = dpi;
+    const UniqueFont oldFont = std::move(FFont);  // in use by the controls until they get the new one
+    SetWindowPos(Handle(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    for (TComponent* component : Components()) {
+        if (auto* control = dynamic_cast<TControl*>(component)) control->ApplyDpi();
+    }
+    InvalidateRect(Handle(), nullptr, TRUE);
 }
 
 int TForm::ScaleValue(int pixels96) const { return ScaleToDpi(pixels96, Dpi()); }
@@ -136,6 +174,9 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         return TWindow::WndProc(msg, wParam, lParam);
+    case WM_DPICHANGED:
+        if (lParam) DpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        return 0;
     case WM_HELP:
         if (Application) Application->HelpRequested();
         return TRUE;

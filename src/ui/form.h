@@ -28,6 +28,15 @@ public:
     // Asks to close: the same path as the title bar's close button.
     void Close();
 
+    // Frees the form after the current message handler returns; it hides at once.
+    void Release();
+
+    // Runs before a message for this form or one of its controls is dispatched, once the form
+    // asked for it (SetDialogKeys, or a form of its own that calls AddMessageFilter); true
+    // means handled. The default gives the form dialog keys (Tab, Enter, Esc, mnemonics).
+    virtual bool PreTranslateMessage(MSG& msg);
+    void SetDialogKeys(bool enabled);
+
     int ShowModal();
     bool Showing() const noexcept { return FModal || Visible(); }
     bool IsModal() const noexcept { return FModal; }
@@ -37,6 +46,7 @@ public:
     // monitor that holds it.
     void SetClientSize96(int width, int height);
     void CenterOnScreen();
+    // The DPI the form is laid out for: the window's at creation, then each WM_DPICHANGED's.
     int Dpi() const;
     // A length given at 96 DPI at this window's current DPI, ties to even.
     int ScaleValue(int pixels96) const;
@@ -47,11 +57,17 @@ public:
 
 protected:
     LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    // A move to a monitor of another DPI: by default the form takes the suggested rectangle,
+    // rebuilds its fonts and lays its controls out again at the new scale.
+    virtual void DpiChanged(int dpi, const RECT& suggested);
 
 private:
     void HandleClose();
+    bool IsForThisForm(const MSG& msg) const;
     std::wstring FCaption;
     bool FModal = false;
+    bool FDialogKeys = false;
+    int FDpi = 0;
     UniqueFont FFont;
 };
 

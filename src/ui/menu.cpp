@@ -1,7 +1,7 @@
 #include "ui/menu.h"
 
 #include "ui/application.h"
-#include "ui/errors.h"
+#include "base/errors.h"
 
 namespace tovasen {
 
@@ -55,7 +55,7 @@ UniqueMenu TPopupMenu::Build(std::vector<TMenuItem*>& commands) const {
     return menu;
 }
 
-TMenuItem* TPopupMenu::Popup(int x, int y, HWND owner) {
+bool TPopupMenu::Popup(int x, int y, HWND owner) {
     if (!owner && Application) owner = Application->Handle();
     std::vector<TMenuItem*> commands;
     UniqueMenu menu = Build(commands);
@@ -64,9 +64,9 @@ TMenuItem* TPopupMenu::Popup(int x, int y, HWND owner) {
     const auto chosen = static_cast<size_t>(TrackPopupMenuEx(
         menu.Get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, x, y, owner, nullptr));
     PostMessageW(owner, WM_NULL, 0, 0);
-    if (chosen == 0 || chosen >= commands.size()) return nullptr;
+    if (chosen == 0 || chosen >= commands.size()) return false;
     commands[chosen]->Click();
-    return commands[chosen];
+    return true;
 }
 
 }  // namespace tovasen

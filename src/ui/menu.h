@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "ui/component.h"
-#include "ui/handles.h"
+#include "base/handles.h"
 
 namespace tovasen {
 
@@ -36,8 +36,9 @@ public:
 
     TMenuItem& Items() noexcept { return *FItems; }
     // Shows the menu at a screen position for the window owner (the application window when
-    // null) and runs the chosen item's OnClick. Returns the chosen item or null.
-    TMenuItem* Popup(int x, int y, HWND owner = nullptr);
+    // null) and runs the chosen item's OnClick. Returns whether an item was chosen. Nothing is
+    // touched after the handler: it may have freed the menu and its window.
+    bool Popup(int x, int y, HWND owner = nullptr);
 
     // The menu as the system sees it, with each item's command id as its index in commands.
     UniqueMenu Build(std::vector<TMenuItem*>& commands) const;

@@ -58,8 +58,16 @@ void TLabel::SetBackground(COLORREF color) {
 }
 
 void TLabel::SetFont(const wchar_t* face, int height96, bool bold) {
+    FFontFace = face;
+    FFontHeight96 = height96;
+    FFontBold = bold;
     FFont = MakeFont(*Parent(), face, height96, bold);
     SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(FFont.Get()), TRUE);
+}
+
+void TLabel::ApplyDpi() {
+    TControl::ApplyDpi();
+    if (FFont) SetFont(FFontFace.c_str(), FFontHeight96, FFontBold);
 }
 
 void TLabel::CNCommand(WORD code) {
@@ -99,6 +107,41 @@ void TCheckBox::SetChecked(bool checked) {
 
 TGroupBox::TGroupBox(TForm* parent, std::wstring name, const std::wstring& caption)
     : TButton(parent, std::move(name), caption, BS_GROUPBOX) {}
+
+// --- TEdit ---
+
+TEdit::TEdit(TForm* parent, std::wstring name, const std::wstring& text, DWORD style)
+    : TControl(parent, std::move(name)) {
+    CreateControl(L"EDIT", text, style | WS_TABSTOP, WS_EX_CLIENTEDGE);
+}
+
+std::wstring TEdit::Text() const { return WindowText(Handle()); }
+
+void TEdit::SetText(const std::wstring& text) {
+    FSettingText = true;
+    SetWindowTextW(Handle(), text.c_str());
+    FSettingText = false;
+}
+
+void TEdit::SelectAll() { SendMessageW(Handle(), EM_SETSEL, 0, -1); }
+
+void TEdit::SetMaxLength(int length) { SendMessageW(Handle(), EM_SETLIMITTEXT, static_cast<WPARAM>(length), 0); }
+
+void TEdit::CNCommand(WORD code) {
+    if (code == EN_CHANGE && !FSettingText && OnChange) OnChange();
+}
+
+LRESULT TEdit::ControlProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_KEYDOWN && OnKeyDown) {
+        FSwallowChar = OnKeyDown(static_cast<WORD>(wParam));
+        if (FSwallowChar) return 0;
+    }
+    if (msg == WM_CHAR && FSwallowChar) {
+        FSwallowChar = false;
+        return 0;
+    }
+    return TControl::ControlProc(msg, wParam, lParam);
+}
 
 // --- Lists ---
 
@@ -157,6 +200,7 @@ void TComboBox::TranslateItems(const std::function<std::wstring(const std::wstri
 void TComboBox::SetHeight96(int height) {
     // The closed box is its selection field plus a border whose size the system decides:
     // set the field, see what the box became, and correct by the difference once.
+    FHeight96 = height;
     const int wanted = Parent()->ScaleValue(height);
     int field = wanted - 6;
     SendMessageW(Handle(), CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
@@ -165,6 +209,11 @@ void TComboBox::SetHeight96(int height) {
     field += wanted - (rect.bottom - rect.top);
     SendMessageW(Handle(), CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
     SendMessageW(Handle(), CB_SETITEMHEIGHT, 0, field);
+}
+
+void TComboBox::ApplyDpi() {
+    TControl::ApplyDpi();
+    if (FHeight96) SetHeight96(FHeight96);
 }
 
 void TComboBox::CNCommand(WORD code) {
@@ -202,10 +251,19 @@ int TListBox::ItemIndex() const { return static_cast<int>(SendMessageW(Handle(),
 void TListBox::SetItemIndex(int index) { SendMessageW(Handle(), LB_SETCURSEL, static_cast<WPARAM>(index), 0); }
 
 void TListBox::SetItemHeight96(int height) {
+    FItemHeight96 = height;
     SendMessageW(Handle(), LB_SETITEMHEIGHT, 0, Parent()->ScaleValue(height));
 }
 
+void TListBox::ApplyDpi() {
+    TControl::ApplyDpi();
+    if (FFont) SetFont(FFontFace.c_str(), FFontHeight96);
+    if (FItemHeight96) SetItemHeight96(FItemHeight96);
+}
+
 void TListBox::SetFont(const wchar_t* face, int height96) {
+    FFontFace = face;
+    FFontHeight96 = height96;
     FFont = MakeFont(*Parent(), face, height96, false);
     SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(FFont.Get()), TRUE);
 }

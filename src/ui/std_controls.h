@@ -18,6 +18,7 @@ public:
     void SetFontColor(COLORREF color);
     void SetBackground(COLORREF color);  // CLR_INVALID: the form's background
     void SetFont(const wchar_t* face, int height96, bool bold);
+    void ApplyDpi() override;
 
     std::function<void()> OnClick;
 
@@ -26,6 +27,9 @@ protected:
     HBRUSH CNCtlColor(HDC dc) override;
 
 private:
+    std::wstring FFontFace;
+    int FFontHeight96 = 0;
+    bool FFontBold = false;
     COLORREF FFontColor = CLR_INVALID;
     COLORREF FBackground = CLR_INVALID;
     UniqueBrush FBrush;
@@ -55,6 +59,28 @@ public:
     TGroupBox(TForm* parent, std::wstring name, const std::wstring& caption);
 };
 
+// A single-line edit field. Setting the text from code raises no OnChange; typing does.
+class TEdit : public TControl {
+public:
+    TEdit(TForm* parent, std::wstring name, const std::wstring& text = {}, DWORD style = ES_AUTOHSCROLL);
+    std::wstring Text() const;
+    void SetText(const std::wstring& text);
+    void SelectAll();
+    void SetMaxLength(int length);
+
+    std::function<void()> OnChange;
+    // A key pressed in the field; answering true swallows it (and its character).
+    std::function<bool(WORD key)> OnKeyDown;
+
+protected:
+    void CNCommand(WORD code) override;
+    LRESULT ControlProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    bool FSettingText = false;
+    bool FSwallowChar = false;
+};
+
 // Draws one item of an owner-drawn list as the system would: the highlight colours when
 // selected, the text one pixel in from the top left, a focus rectangle when focused.
 void DrawListItem(const DRAWITEMSTRUCT& item, const std::wstring& text);
@@ -76,6 +102,7 @@ public:
     void TranslateItems(const std::function<std::wstring(const std::wstring&)>& translate);
     // The closed box's height follows the selection field's, which this sets.
     void SetHeight96(int height);
+    void ApplyDpi() override;
 
     std::function<void()> OnChange;
     std::function<void(const DRAWITEMSTRUCT&, const std::wstring& text)> OnDrawItem;
@@ -83,6 +110,9 @@ public:
 protected:
     void CNCommand(WORD code) override;
     void CNDrawItem(const DRAWITEMSTRUCT& item) override;
+
+private:
+    int FHeight96 = 0;
 };
 
 // A single-selection list box.
@@ -97,6 +127,7 @@ public:
     void SetItemIndex(int index);
     void SetItemHeight96(int height);
     void SetFont(const wchar_t* face, int height96);
+    void ApplyDpi() override;
 
     std::function<void(const DRAWITEMSTRUCT&, const std::wstring& text)> OnDrawItem;
 
@@ -104,6 +135,9 @@ protected:
     void CNDrawItem(const DRAWITEMSTRUCT& item) override;
 
 private:
+    std::wstring FFontFace;
+    int FFontHeight96 = 0;
+    int FItemHeight96 = 0;
     UniqueFont FFont;
 };
 

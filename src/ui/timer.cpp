@@ -1,25 +1,33 @@
 #include "ui/timer.h"
 
-#include <map>
+#include <algorithm>
 
+#include "base/errors.h"
 #include "ui/application.h"
-#include "ui/errors.h"
 
 namespace tovasen {
-namespace {
 
-// Thread timers carry no object pointer; this maps their ids back (user-interface thread only).
-std::map<UINT_PTR, TTimer*>& Timers() {
-    static std::map<UINT_PTR, TTimer*> timers;
-    return timers;
+bool TTimerHost::DispatchTimer(WPARAM id) {
+    for (TTimer* timer : FTimers) {
+        if (reinterpret_cast<WPARAM>(timer) != id) continue;
+        if (timer->OnTimer) timer->OnTimer();
+        return true;
+    }
+    return false;
 }
-
-}  // namespace
 
 TTimer::TTimer(TComponent* owner, std::wstring name, UINT interval)
     : TComponent(owner, std::move(name)), FInterval(interval) {}
 
 TTimer::~TTimer() { SetEnabled(false); }
+
+TTimerHost* TTimer::FindHost() const {
+    for (TComponent* c = Owner(); c; c = c->Owner()) {
+        auto* host = dynamic_cast<TTimerHost*>(c);
+        if (host && host->TimerWindow()) return host;
+    }
+    return Application;
+}
 
 void TTimer::SetInterval(UINT interval) {
     FInterval = interval;
@@ -32,23 +40,18 @@ void TTimer::SetInterval(UINT interval) {
 void TTimer::SetEnabled(bool enabled) {
     if (enabled == Enabled()) return;
     if (enabled) {
-        FId = SetTimer(nullptr, 0, FInterval, TimerProc);
-        if (!FId) RaiseLastOSError(L"SetTimer");
-        Timers()[FId] = this;
+        TTimerHost* host = FindHost();
+        if (!host) throw Exception(L"A timer needs a window to run on.");
+        if (!SetTimer(host->TimerWindow(), reinterpret_cast<UINT_PTR>(this), FInterval, nullptr)) {
+            RaiseLastOSError(L"SetTimer");
+        }
+        host->FTimers.push_back(this);
+        FHost = host;
     } else {
-        KillTimer(nullptr, FId);
-        Timers().erase(FId);
-        FId = 0;
-    }
-}
-
-void CALLBACK TTimer::TimerProc(HWND, UINT, UINT_PTR id, DWORD) {
-    auto found = Timers().find(id);
-    if (found == Timers().end() || !found->second->OnTimer) return;
-    try {
-        found->second->OnTimer();
-    } catch (...) {
-        if (Application) Application->HandleException(std::current_exception());
+        KillTimer(FHost->TimerWindow(), reinterpret_cast<UINT_PTR>(this));
+        auto& timers = FHost->FTimers;
+        timers.erase(std::remove(timers.begin(), timers.end(), this), timers.end());
+        FHost = nullptr;
     }
 }
 

@@ -1,7 +1,7 @@
 #include "ui/window.h"
 
-#include "ui/application.h"
-#include "ui/errors.h"
+#include "base/errors.h"
+#include "base/exception_text.h"
 
 namespace tovasen {
 
@@ -59,12 +59,10 @@ LRESULT CALLBACK TWindow::StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
         self->FHandle.Release();  // the system has destroyed it; nothing left to free
         return DefWindowProcW(hwnd, msg, wParam, lParam);
     }
-    try {
+    return Guarded(LRESULT{0}, [&]() -> LRESULT {
+        if (msg == WM_TIMER && self->DispatchTimer(wParam)) return 0;
         return self->WndProc(msg, wParam, lParam);
-    } catch (...) {
-        if (Application) Application->HandleException(std::current_exception());
-        return 0;
-    }
+    });
 }
 
 }  // namespace tovasen

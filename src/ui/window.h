@@ -3,8 +3,9 @@
 
 #include <string>
 
+#include "base/handles.h"
 #include "ui/component.h"
-#include "ui/handles.h"
+#include "ui/timer.h"
 
 namespace tovasen {
 
@@ -24,12 +25,13 @@ struct TCreateParams {
 // GWLP_USERDATA, set at WM_NCCREATE and cleared before the window goes; every exception a
 // handler raises is caught there and reported, never unwound into user32. The window is made
 // by CreateHandle after construction, so its first messages already reach the derived class.
-class TWindow : public TComponent {
+class TWindow : public TComponent, public TTimerHost {
 public:
     using TComponent::TComponent;
     ~TWindow() override;
 
     HWND Handle() const noexcept { return FHandle.Get(); }
+    HWND TimerWindow() const noexcept override { return Handle(); }
     bool HandleAllocated() const noexcept { return static_cast<bool>(FHandle); }
 
     // Frees the window now (components first); the object stays.

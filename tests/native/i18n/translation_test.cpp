@@ -8,7 +8,7 @@
 #include <set>
 #include <sstream>
 
-#include "app/utf_convert.h"
+#include "base/utf_convert.h"
 
 namespace tovasen {
 namespace {

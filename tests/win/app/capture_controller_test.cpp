@@ -4,13 +4,13 @@
 
 #include <gtest/gtest.h>
 
-#include "app/config.h"
+#include "base/config.h"
 #include "app/copydata_command.h"
 #include "support/files.h"
 #include "support/pattern_window.h"
 #include "support/program.h"
 #include "support/wait.h"
-#include "ui/errors.h"
+#include "base/errors.h"
 
 namespace tovasen {
 namespace {

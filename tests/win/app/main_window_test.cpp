@@ -7,7 +7,7 @@
 
 #include <memory>
 
-#include "app/config.h"
+#include "base/config.h"
 #include "app/frm_tovasen.h"
 #include "i18n/translate_component.h"
 #include "i18n/translation.h"
@@ -44,6 +44,7 @@ protected:
         app->Initialize();
         form = new TFrmTovasen(app.get(), L"");
         app->SetMainForm(form);
+        form->FormCreate();
     }
     // What a user's choice in a list does: select, then the notification the control sends.
     void Choose(TComboBox* box, int index) {

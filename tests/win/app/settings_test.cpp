@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/config.h"
+#include "base/config.h"
 
 namespace tovasen {
 namespace {

@@ -8,11 +8,11 @@
 #include <memory>
 
 #include "app/autostart.h"
-#include "app/config.h"
+#include "base/config.h"
 #include "support/process.h"
 #include "support/program.h"
 #include "support/wait.h"
-#include "ui/registry.h"
+#include "base/registry.h"
 
 namespace tovasen {
 namespace {

@@ -1,8 +1,8 @@
-#include "app/version_text.h"
+#include "base/version_text.h"
 
 #include <gtest/gtest.h>
 
-#include "app/module_path.h"
+#include "base/module_path.h"
 #include "support/process.h"
 
 namespace tovasen {

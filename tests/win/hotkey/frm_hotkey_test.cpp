@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "app/config.h"
+#include "base/config.h"
 #include "hotkey/hotkey_code.h"
 #include "support/message_boxes.h"
 #include "support/wait.h"
@@ -22,7 +22,9 @@ protected:
         app.Initialize();
     }
     std::unique_ptr<TFrmHotKey> Create() {
-        return std::make_unique<TFrmHotKey>(nullptr, [this] { ++presses; });
+        auto dialog = std::make_unique<TFrmHotKey>(nullptr, [this] { ++presses; });
+        dialog->RegisterStoredHotKey();
+        return dialog;
     }
     // Whether the combination is free: registering it elsewhere succeeds only then.
     static bool Free(UINT modifiers, UINT key) {

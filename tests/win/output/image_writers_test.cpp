@@ -8,10 +8,10 @@
 #include <cstring>
 #include <functional>
 
-#include "app/module_path.h"
+#include "base/module_path.h"
 #include "support/files.h"
 #include "support/process.h"
-#include "ui/errors.h"
+#include "base/errors.h"
 
 namespace tovasen {
 namespace {

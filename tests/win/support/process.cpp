@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "app/module_path.h"
+#include "base/module_path.h"
 
 namespace tovasen::test {
 

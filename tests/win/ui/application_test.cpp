@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "support/wait.h"
-#include "ui/errors.h"
+#include "base/errors.h"
 #include "ui/timer.h"
 
 namespace tovasen {

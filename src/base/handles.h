@@ -40,27 +40,46 @@ struct NullTraits {
     static void Close(Handle h) noexcept { CloseFn(h); }
 };
 
+// Kernel objects (events, threads, processes, mutexes, pipes): null means none.
 struct KernelHandleTraits {
     using Handle = HANDLE;
     static Handle Invalid() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept {
-        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-    }
+    static void Close(Handle h) noexcept { CloseHandle(h); }
+};
+
+// CreateFileW and its kin answer INVALID_HANDLE_VALUE, not null, on failure.
+struct FileHandleTraits {
+    using Handle = HANDLE;
+    static Handle Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Close(Handle h) noexcept { CloseHandle(h); }
+};
+
+struct FindHandleTraits {
+    using Handle = HANDLE;
+    static Handle Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Close(Handle h) noexcept { FindClose(h); }
 };
 
 inline void CloseGdiObject(HGDIOBJ h) noexcept { DeleteObject(h); }
 inline void CloseKey(HKEY h) noexcept { RegCloseKey(h); }
 
 using UniqueWindow = UniqueHandle<NullTraits<HWND, DestroyWindow>>;
-using UniqueMemoryDC = UniqueHandle<NullTraits<HDC, DeleteDC>>;
+// A DC made by CreateCompatibleDC or CreateDCW; a DC from GetDC is a WindowDC below.
+using UniqueDC = UniqueHandle<NullTraits<HDC, DeleteDC>>;
+using UniqueMemoryDC = UniqueDC;
+using UniqueGdiObject = UniqueHandle<NullTraits<HGDIOBJ, CloseGdiObject>>;
 using UniqueBitmap = UniqueHandle<NullTraits<HBITMAP, CloseGdiObject>>;
 using UniqueBrush = UniqueHandle<NullTraits<HBRUSH, CloseGdiObject>>;
 using UniqueFont = UniqueHandle<NullTraits<HFONT, CloseGdiObject>>;
+using UniquePen = UniqueHandle<NullTraits<HPEN, CloseGdiObject>>;
+using UniqueRegion = UniqueHandle<NullTraits<HRGN, CloseGdiObject>>;
 using UniqueIcon = UniqueHandle<NullTraits<HICON, DestroyIcon>>;
 using UniqueMenu = UniqueHandle<NullTraits<HMENU, DestroyMenu>>;
 using UniqueKey = UniqueHandle<NullTraits<HKEY, CloseKey>>;
 using UniqueModule = UniqueHandle<NullTraits<HMODULE, FreeLibrary>>;
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
+using UniqueFile = UniqueHandle<FileHandleTraits>;
+using UniqueFind = UniqueHandle<FindHandleTraits>;
 
 // A device context from GetDC, given back to its window with ReleaseDC.
 class WindowDC {

@@ -1,4 +1,4 @@
-#include "app/version_format.h"
+#include "base/version_format.h"
 
 namespace tovasen {
 

@@ -1,4 +1,4 @@
-#include "ui/registry.h"
+#include "base/registry.h"
 
 #include <vector>
 

@@ -1,4 +1,4 @@
-#include "ui/errors.h"
+#include "base/errors.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "app/utf_convert.h"
+#include "base/utf_convert.h"
 
 #include <gtest/gtest.h>
 

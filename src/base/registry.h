@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "ui/errors.h"
-#include "ui/handles.h"
+#include "base/errors.h"
+#include "base/handles.h"
 
 namespace tovasen {
 

@@ -2,7 +2,7 @@
 #include <optional>
 #include <string>
 
-#include "ui/registry.h"
+#include "base/registry.h"
 
 namespace tovasen {
 

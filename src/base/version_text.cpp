@@ -1,11 +1,11 @@
-#include "app/version_text.h"
+#include "base/version_text.h"
 
 #include <windows.h>
 
 #include <vector>
 
-#include "app/version_format.h"
-#include "app/module_path.h"
+#include "base/version_format.h"
+#include "base/module_path.h"
 
 namespace tovasen {
 
