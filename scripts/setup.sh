@@ -29,6 +29,7 @@ packages=(
   googletest libgtest-dev libbenchmark-dev nlohmann-json3-dev
   libz-mingw-w64-dev zlib1g-dev libjpeg62-turbo-dev libpng-dev
   pngcheck imagemagick webp ffmpeg
+  nsis zip unzip
   fonts-wine fonts-nanum
 )
 # clang gives the native build libFuzzer; it is optional, so it is not installed here.
