@@ -71,10 +71,12 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "${PUBLISHER}"
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_PAGE_FINISH
 
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_COMPONENTS
 !insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_UNPAGE_FINISH
 
 ; The first language is the fallback for users whose language is neither.
 !insertmacro MUI_LANGUAGE "English"
@@ -120,10 +122,6 @@ FunctionEnd
 !insertmacro STOP_RUNNING_INSTANCE "un."
 
 Function .onInit
-  SetShellVarContext current
-FunctionEnd
-
-Function un.onInit
   SetShellVarContext current
 FunctionEnd
 
@@ -209,3 +207,15 @@ Section /o "un.$(RemoveSettings)" SecUnSettings
   DeleteRegValue HKCU "${MAKER_KEY}" "KUID"
   DeleteRegKey /ifempty HKCU "${MAKER_KEY}"
 SectionEnd
+
+; After the sections, whose indices it needs.
+Function un.onInit
+  SetShellVarContext current
+  ; "/REMOVESETTINGS" ticks "remove my settings", for silent uninstalls that should.
+  ${GetParameters} $0
+  ClearErrors
+  ${GetOptions} $0 "/REMOVESETTINGS" $1
+  ${IfNot} ${Errors}
+    SectionSetFlags ${SecUnSettings} ${SF_SELECTED}
+  ${EndIf}
+FunctionEnd

@@ -52,8 +52,13 @@ section() { # title file... : the files one after the other, each under a headin
 
 jpeg_src=$(one_dir "$deps/src/libjpeg-turbo-*")
 webp_src=$(one_dir "$deps/src/libwebp-*")
-section "libjpeg-turbo $(basename "$jpeg_src" | sed 's/^libjpeg-turbo-//'), linked into Tovasen.exe" \
-  "$jpeg_src/LICENSE.md" "$jpeg_src/README.ijg" >"$stage/licenses/libjpeg-turbo.txt"
+# The IJG licence asks a binary-only distribution to say so in its documentation.
+{
+  echo "Tovasen is based in part on the work of the Independent JPEG Group."
+  echo
+  section "libjpeg-turbo $(basename "$jpeg_src" | sed 's/^libjpeg-turbo-//'), linked into Tovasen.exe" \
+    "$jpeg_src/LICENSE.md" "$jpeg_src/README.ijg"
+} >"$stage/licenses/libjpeg-turbo.txt"
 section "libwebp $(basename "$webp_src" | sed 's/^libwebp-//'), libwebp.dll" \
   "$webp_src/COPYING" "$webp_src/PATENTS" >"$stage/licenses/libwebp.txt"
 section "zlib (Debian package libz-mingw-w64), linked into Tovasen.exe" \

@@ -186,4 +186,18 @@ for v in "append 0x2" "jpeg_quality 0x3" "sound 0x1"; do
   expect_value "$settings" "${v% *}" "${v#* }"
 done
 pass "silent uninstall removed the program, shortcut, entry and autostart value and kept the settings"
-echo "PASS: install, refusal, upgrade and uninstall of Tovasen $version"
+
+# --- Silent uninstall that also removes the settings --------------------------------------------
+wine "$setup" /S
+rc=$?
+[ $rc -eq 0 ] || fail "the second install exited with $rc"
+await_one_instance 0 >/dev/null || exit 1
+wine reg add 'HKCU\Software\Dravomix' /v KUID /d installer-test /f >/dev/null 2>&1
+wine "$instdir_w\\uninstall.exe" /S /REMOVESETTINGS
+for _ in $(seq 600); do [ -e "$instdir" ] || break; sleep 0.1; done
+[ ! -e "$instdir" ] || fail "the install folder is still there after /REMOVESETTINGS"
+await_no_instance
+! has_key "$uninst_key" || fail "the uninstall entry is still there after /REMOVESETTINGS"
+! has_key 'HKCU\Software\Dravomix' || fail "the settings are still there: $(wine reg query 'HKCU\Software\Dravomix' /s 2>/dev/null)"
+pass "silent uninstall with /REMOVESETTINGS removed the settings too"
+echo "PASS: install, refusal, upgrade and both uninstalls of Tovasen $version"

@@ -30,6 +30,7 @@ $actual"
 while read -r file phrase; do
   grep -qF "$phrase" "$dir/Tovasen/licenses/$file" || fail "licenses/$file lacks '$phrase'"
 done <<'LIST'
+libjpeg-turbo.txt Tovasen is based in part on the work of the Independent JPEG Group.
 libjpeg-turbo.txt The Independent JPEG Group's JPEG software
 libwebp.txt Redistribution and use in source and binary forms
 zlib.txt Permission is granted to anyone to use this software for any purpose
