@@ -83,6 +83,8 @@ print("available from https://ffmpeg.org/. The licence text follows.")
 print()
 EOF
 cat /usr/share/common-licenses/GPL-3 >>"$stage/licenses/ffmpeg.txt"
+# Windows line ends, for every text viewer there.
+for f in "$stage/licenses"/*.txt; do sed -i 's/\r*$/\r/' "$f"; done
 
 # --- The portable zip ---------------------------------------------------------------------------
 zip_file="$out/Tovasen-$version-win64.zip"
