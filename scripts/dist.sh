@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Packs the distribution folder into the portable zip and the setup program.
-#   dist.sh BIN_DIR OUT_DIR VERSION FILE_VERSION ICON WEB_SITE
+#   dist.sh BIN_DIR OUT_DIR VERSION FILE_VERSION ICON WEB_SITE [COMPRESSOR]
 # Writes OUT_DIR/Tovasen-<VERSION>-win64.zip (one folder "Tovasen": the programs and the licence
 # texts of the third-party parts they carry) and OUT_DIR/Tovasen-Setup-<VERSION>.exe with the
 # same files. Run by the build (target "dist_package"); `make dist` copies both to build/dist.
 set -euo pipefail
 
-[ $# -eq 6 ] || { echo "usage: dist.sh BIN_DIR OUT_DIR VERSION FILE_VERSION ICON WEB_SITE" >&2; exit 2; }
-version=$3 file_version=$4 web_site=$6
+[ $# -eq 6 ] || [ $# -eq 7 ] \
+  || { echo "usage: dist.sh BIN_DIR OUT_DIR VERSION FILE_VERSION ICON WEB_SITE [zlib|lzma]" >&2; exit 2; }
+version=$3 file_version=$4 web_site=$6 compressor=${7:-zlib}
+case "$compressor" in zlib|lzma) ;; *) echo "dist.sh: unknown compressor $compressor" >&2; exit 2;; esac
 # makensis resolves relative paths from the script's folder, not from here.
 bin=$(realpath "$1") icon=$(realpath "$5")
 mkdir -p "$2"
@@ -95,7 +97,7 @@ mv "$zip_file.part" "$zip_file"
 setup="$out/Tovasen-Setup-$version.exe"
 makensis -V2 -INPUTCHARSET UTF8 \
   -DVERSION="$version" -DFILE_VERSION="$file_version" -DSTAGE_DIR="$stage" \
-  -DICON="$icon" -DWEB_SITE="$web_site" -DOUT_FILE="$setup.part" \
+  -DICON="$icon" -DWEB_SITE="$web_site" -DOUT_FILE="$setup.part" -DCOMPRESSOR="$compressor" \
   "$top/dist/tovasen.nsi" >&2
 mv "$setup.part" "$setup"
 echo "dist.sh: wrote $(basename "$zip_file") and $(basename "$setup") to $out" >&2
