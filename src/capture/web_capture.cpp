@@ -34,15 +34,16 @@ void RenderBands(TBitmap& result, TWebPage& page, const WebCaptureSize& size, in
     band.SetPixelFormat(TPixelFormat::pf32bit);
     band.SetSize(size.width, std::min(bandRows, size.height));
     const HDC dc = band.Canvas().Handle();
-    const std::size_t rowBytes = static_cast<std::size_t>(size.width) * 4;
+    const std::size_t rowBytes = static_cast<std::size_t>(result.Stride());
+    if (band.Stride() != result.Stride()) throw EWebCaptureError();
     for (int top = 0; top < size.height; top += bandRows) {
         const int rows = std::min(bandRows, size.height - top);
         // A page that draws nothing (or only part) must not leave black behind.
         if (!PatBlt(dc, 0, 0, size.width, rows, WHITENESS)) throw EWebCaptureError();
         const RECT bounds{0, -top, size.layoutWidth, size.layoutHeight - top};
         if (!page.Draw(dc, bounds)) throw EWebCaptureError();
-        GdiFlush();
-        for (int y = 0; y < rows; ++y) std::memcpy(result.ScanLine(top + y), band.ScanLine(y), rowBytes);
+        // Both are top-down with the same row layout: the band is one block of the result.
+        std::memcpy(result.ScanLine(top), band.ScanLine(0), rowBytes * static_cast<std::size_t>(rows));
     }
 }
 
