@@ -7,6 +7,7 @@
 #include "capture/web_address.h"
 #include "i18n/translate_component.h"
 #include "i18n/translation.h"
+#include "resource_ids.h"
 #include "ui/application.h"
 
 namespace tovasen {
@@ -85,6 +86,9 @@ TFrmIExplorer::TFrmIExplorer(TComponent* owner) : TForm(owner, L"FrmIExplorer") 
     params.Caption = BlankTitle();
     params.Style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
     params.Background = GetSysColorBrush(COLOR_BTNFACE);
+    // Shared: the class keeps the icon for as long as the program runs.
+    params.Icon = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_MAIN), IMAGE_ICON, 0, 0,
+                                                LR_DEFAULTSIZE | LR_SHARED));
     CreateHandle(params);
     SetCaption(params.Caption);
     SetClientSize96(kClientWidth, kClientHeight);
