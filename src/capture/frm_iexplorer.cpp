@@ -230,6 +230,12 @@ void TFrmIExplorer::EndPageLayout() {
     LayoutControls();
 }
 
+void TFrmIExplorer::DpiChanged(int dpi, const RECT& suggested) {
+    TForm::DpiChanged(dpi, suggested);
+    SetWindowPos(Handle(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 LRESULT TFrmIExplorer::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_SIZE) LayoutControls();
     return TForm::WndProc(msg, wParam, lParam);

@@ -66,6 +66,8 @@ public:
 
 protected:
     LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    // The user sizes this window: a new DPI scales the size the user chose, not the first one.
+    void DpiChanged(int dpi, const RECT& suggested) override;
 
 private:
     void Navigate(const std::wstring& address);

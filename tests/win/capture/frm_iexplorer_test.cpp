@@ -393,5 +393,27 @@ TEST_F(BrowserWindow, CaptureWithoutADocumentFailsAndNeverResizesTheControl) {
     EXPECT_EQ(form.ScaleValue(6), margins.extra);
 }
 
+TEST_F(BrowserWindow, ADpiChangeScalesTheUsersSizeAndTheCaptureMargins) {
+    TFrmIExplorer form(nullptr);
+    SetWindowPos(form.Handle(), nullptr, 10, 10, 800, 600, SWP_NOZORDER);
+    // Wine never sends it: as the system does on a move to a 150 % monitor.
+    RECT suggested{15, 15, 15 + 1200, 15 + 900};
+    SendMessageW(form.Handle(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    RECT window{};
+    GetWindowRect(form.Handle(), &window);
+    EXPECT_EQ(1200, window.right - window.left) << "the size the user chose, scaled";
+    EXPECT_EQ(900, window.bottom - window.top);
+    RECT client{};
+    GetClientRect(form.Handle(), &client);
+    const RECT wb = form.WB->BoundsInParent();
+    EXPECT_EQ(form.ScaleValue(37), wb.top);
+    EXPECT_EQ(client.right, wb.right);
+    EXPECT_EQ(client.bottom, wb.bottom);
+    EXPECT_NEAR(client.right - form.ScaleValue(8), form.Edit1->BoundsInParent().right, 2);
+    TBrowserPage page(form);
+    EXPECT_EQ(GetSystemMetricsForDpi(SM_CXEDGE, 144) + GetSystemMetricsForDpi(SM_CXVSCROLL, 144), page.Margins().strip);
+    EXPECT_EQ(9, page.Margins().extra);
+}
+
 }  // namespace
 }  // namespace tovasen
