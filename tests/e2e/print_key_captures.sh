@@ -16,7 +16,8 @@ wine reg add "$key" /v hotkey /t REG_DWORD /d 44 /f >/dev/null 2>&1
 
 wine "$bin/Tovasen.exe" 2>/dev/null &
 window=""
-for _ in $(seq 100); do
+# A loaded machine can take well over ten seconds to bring a fresh Wine process up.
+for _ in $(seq 300); do
   window=$(xdotool search --onlyvisible --name '^Tovasen$' | head -n 1)
   [ -n "$window" ] && break
   sleep 0.1
