@@ -10,6 +10,7 @@
 #include "hotkey/frm_hotkey.h"
 #include "output/upload.h"
 #include "service_addresses.h"
+#include "update/update_check.h"
 #include "ui/form.h"
 #include "base/handles.h"
 #include "ui/menu.h"
@@ -118,6 +119,8 @@ public:
     // Opens an address a server sent, once it passed the web-address gate: the shell unless
     // set (tests record the address instead of starting a browser).
     std::function<void(const std::wstring& address)> OnOpenAddress;
+    // The update service asked at start-up; tests set it before FormCreate.
+    UpdateService UpdateCheckService{kUpdateUrl};
 
 protected:
     LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -173,6 +176,7 @@ private:
     void CreateSizeDialog();
     void StartUpdateCheck();
     void UpdateCheckDone(bool updateAccepted);
+    void UpdateReplyArrived(const std::wstring& reply);
 
     std::wstring FFirstArgument;
     UniqueIcon FIcon;
@@ -184,6 +188,7 @@ private:
     TRecorder* FRecorder = nullptr;
     std::uint8_t FStatus = 0;
     bool FCanClose = false;
+    std::unique_ptr<TUpdateCheck> FUpdateCheck;
 };
 
 extern TFrmTovasen* FrmTovasen;
