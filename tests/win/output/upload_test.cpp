@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <regex>
 
@@ -115,18 +116,55 @@ TEST(Upload, ProgressCountsTheBodyInKilobytes) {
 }
 
 TEST(Upload, AFiveMegabyteBodyArrivesWhole) {
-    FakeHttpServer server(Answer(200, kSuccess));
+    // This server keeps only a count and the body's start, so the memory counted below is the client's.
+    std::size_t received = 0;
+    std::string start4k;
+    FakeHttpServer server([&](SOCKET client, FakeHttpServer&) {
+        std::string head;
+        char buffer[65536];
+        std::size_t length = 0;
+        for (;;) {
+            const int got = recv(client, buffer, sizeof buffer, 0);
+            if (got <= 0) return;
+            std::size_t at = 0;
+            if (length == 0) {
+                head.append(buffer, static_cast<std::size_t>(got));
+                const std::size_t end = head.find("\r\n\r\n");
+                if (end == std::string::npos) continue;
+                const std::size_t cl = head.find("Content-Length: ");
+                length = static_cast<std::size_t>(std::strtoull(head.c_str() + cl + 16, nullptr, 10));
+                at = static_cast<std::size_t>(got) - (head.size() - end - 4);
+            }
+            const std::size_t piece = static_cast<std::size_t>(got) - at;
+            if (start4k.size() < 8192) start4k.append(buffer + at, std::min<std::size_t>(piece, 8192));
+            received += piece;
+            if (received >= length) break;
+        }
+        FakeHttpServer::SendAll(client, FakeHttpServer::Reply(200, kSuccess));
+    });
     std::vector<std::uint8_t> png(5 * 1024 * 1024);
     for (std::size_t i = 0; i < png.size(); ++i) png[i] = static_cast<std::uint8_t>(i * 31 + (i >> 11));
     std::uint32_t reports = 0;
+    // Memory while sending, over what the caller already holds (its PNG, handed over).
+    std::vector<std::uint8_t> handed = png;
+    PROCESS_MEMORY_COUNTERS base{};
+    GetProcessMemoryInfo(GetCurrentProcess(), &base, sizeof base);
+    SIZE_T mostExtra = 0;
     const auto start = std::chrono::steady_clock::now();
-    const std::wstring address = UploadPng(png, Local(server.Port()), [&](std::uint32_t, std::uint32_t) { ++reports; });
+    const std::wstring address = UploadPng(std::move(handed), Local(server.Port()), [&](std::uint32_t, std::uint32_t) {
+        if (++reports % 256 == 0) {
+            PROCESS_MEMORY_COUNTERS now{};
+            GetProcessMemoryInfo(GetCurrentProcess(), &now, sizeof now);
+            if (now.PagefileUsage > base.PagefileUsage) mostExtra = std::max(mostExtra, now.PagefileUsage - base.PagefileUsage);
+        }
+    });
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
-    std::printf("5 MB upload to 127.0.0.1: %lld ms, %u progress reports\n", static_cast<long long>(ms), reports);
+    std::printf("5 MB upload to 127.0.0.1: %lld ms, %u progress reports, %.1f MB more memory while sending\n",
+                static_cast<long long>(ms), reports, static_cast<double>(mostExtra) / (1 << 20));
+    EXPECT_LE(mostExtra, png.size() + (1u << 20)) << "the PNG itself plus its body copy and 1 MB at most";
     EXPECT_EQ(L"http://127.0.0.1/i/a.png", address);
-    ASSERT_EQ(1u, server.Requests().size());
-    const std::string& request = server.Requests()[0];
-    EXPECT_NE(std::string::npos, request.find(std::string(png.begin(), png.begin() + 4096)));
+    EXPECT_EQ(png.size() + BuildUploadBody({}, UploadBoundary(0, 0)).size(), received);
+    EXPECT_NE(std::string::npos, start4k.find(std::string(png.begin(), png.begin() + 4096)));
     EXPECT_EQ(png.size() / 1024 + 1 + 1, reports);  // one per started kilobyte, one at the end
 }
 
