@@ -14,6 +14,7 @@
 
 #include "base/registry.h"
 #include "support/files.h"
+#include "support/program.h"
 #include "support/wait.h"
 #include "ui/application.h"
 #include "update/update_check.h"
@@ -134,6 +135,21 @@ TEST_F(UpdateCheckThread, FreeingTheCheckNeverWaitsAndDropsTheReply) {
     Sleep(100);
     test::PumpMessages();
     EXPECT_FALSE(called) << "a reply reached a freed check";
+}
+
+TEST(UpdateCheckExit, TheProgramEndsAtOnceWhileItsCheckWaitsToRetry) {
+    // The test build asks a closed local port: the first attempt fails at once, then the check
+    // waits ten seconds before the next.
+    auto program = test::StartTovasen(L"/start", false);
+    HWND main = test::MainWindowOf(*program);
+    ASSERT_NE(nullptr, main);
+    Sleep(300);
+    const auto start = std::chrono::steady_clock::now();
+    PostMessageW(main, WM_USER, 2, 0);
+    ASSERT_TRUE(program->WaitForExit(9000)) << "the exit waited for the update check";
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    std::printf("exit during the update check's wait: the process ended after %lld ms\n", static_cast<long long>(ms));
+    EXPECT_LT(ms, 5000);
 }
 
 }  // namespace
