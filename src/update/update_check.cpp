@@ -103,7 +103,18 @@ struct TUpdateCheck::State {
 
 namespace {
 
-void RunCheck(const std::shared_ptr<TUpdateCheck::State>& state) {
+void HandOver(const std::shared_ptr<TUpdateCheck::State>& state, std::wstring text) {
+    std::lock_guard<std::mutex> hold(state->lock);
+    if (state->stopped || !Application) return;
+    Application->Queue([state, text = std::move(text)] {
+        // The main window may have gone between the hand-over and now.
+        std::function<void(const std::wstring&)> onReply = state->onReply;
+        if (onReply) onReply(text);
+    });
+}
+
+// The reply, empty when every attempt failed; nothing when the check was stopped.
+std::optional<std::wstring> RunCheck(const std::shared_ptr<TUpdateCheck::State>& state) {
     const std::wstring headers = UpdateCheckHeaders(state->version, state->language, ReadOrMakeKuid());
     std::string reply;
     for (int attempt = 0; attempt < state->service.attempts; ++attempt) {
@@ -113,16 +124,9 @@ void RunCheck(const std::shared_ptr<TUpdateCheck::State>& state) {
             break;
         }
         // The wait follows every failure, the last one too; a stop ends the check at once.
-        if (WaitForSingleObject(state->stop.Get(), state->service.retryDelayMs) != WAIT_TIMEOUT) return;
+        if (WaitForSingleObject(state->stop.Get(), state->service.retryDelayMs) != WAIT_TIMEOUT) return std::nullopt;
     }
-    std::wstring text = Utf8ToWide(reply);
-    std::lock_guard<std::mutex> hold(state->lock);
-    if (state->stopped || !Application) return;
-    Application->Queue([state, text = std::move(text)] {
-        // The main window may have gone between the hand-over and now.
-        std::function<void(const std::wstring&)> onReply = state->onReply;
-        if (onReply) onReply(text);
-    });
+    return Utf8ToWide(reply);
 }
 
 }  // namespace
@@ -135,10 +139,17 @@ TUpdateCheck::TUpdateCheck(UpdateService service, std::wstring version, std::wst
     FState->language = std::move(language);
     FState->onReply = std::move(onReply);
     std::thread([state = FState] {
+        std::optional<std::wstring> reply;
         try {
-            RunCheck(state);
+            reply = RunCheck(state);
         } catch (...) {
-            // An optional comfort: a failed check is as good as no update.
+            // An optional comfort: a failed check is as good as no update, and still ends.
+            reply = std::wstring();
+        }
+        if (!reply) return;
+        try {
+            HandOver(state, std::move(*reply));
+        } catch (...) {
         }
     }).detach();
 }
