@@ -140,7 +140,7 @@ void TFrmTovasen::SaveToTarget(TBitmap& bitmap, const RECT&) {
     case stTXT:
         NotAvailable(L"Text recognition");
     case stUpload:
-        NotAvailable(L"Image upload");
+        break;  // after auto-copy and the sound
     case stFloating:
         NotAvailable(L"The floating window");
     default:
@@ -148,6 +148,7 @@ void TFrmTovasen::SaveToTarget(TBitmap& bitmap, const RECT&) {
     }
     if (ChkAutoCopy->Checked && target != stClipboard) CopyBitmapToClipboard(bitmap);
     if (ChkSound3->Checked) PlayCaptureSound();
+    if (target == stUpload) CaptureUpload(bitmap);
 }
 
 void TFrmTovasen::RecordStart() { NotAvailable(L"Screen recording"); }
