@@ -17,6 +17,8 @@
 namespace tovasen {
 
 class TRecorder;  // arrives with screen recording
+class TFrmArea;
+class TFrmSize;
 
 // Capture modes and save targets: the item indices of ChkArea and ChkSaveTo.
 enum CaptureModeIndex : int { cmFullScreen, cmRegion, cmDrag, cmActiveWindow, cmWindowControl, cmWebPage, cmColor };
@@ -64,6 +66,8 @@ public:
     TLabel* LblCopyright = nullptr;
     TTimer* TmrColor = nullptr;
     TFrmHotKey* FrmHotKey = nullptr;
+    TFrmSize* FrmSize = nullptr;  // made at start-up, kept
+    TFrmArea* FrmArea = nullptr;  // made when region mode is first chosen, kept
 
     // --- The popup menu, also the tray icon's ---
     TPopupMenu* Menu = nullptr;
