@@ -12,6 +12,8 @@
 #include "output/clipboard.h"
 #include "output/image_writers.h"
 #include "select/frm_area.h"
+#include "select/frm_drag.h"
+#include "select/frm_line.h"
 #include "ui/application.h"
 #include "base/errors.h"
 
@@ -66,8 +68,23 @@ void TFrmTovasen::CaptureStart() {
     try {
         RECT rect{};
         std::unique_ptr<TBitmap> bitmap;
-        if (mode == cmColor) CaptureColor();
-        else bitmap = Capture(rect);
+        if (mode == cmColor) {
+            CaptureColor();
+        } else if (mode == cmDrag) {
+            // The overlay lives for this one selection; nothing of it outlives this scope.
+            {
+                TFrmDrag overlay(nullptr);
+                bitmap = overlay.Capture(rect);
+            }
+            if (!bitmap) {  // cancelled: silent, and the controller is idle again
+                FStatus = 0;
+                return;
+            }
+            // In drag mode the sound "before" the capture marks the end of the selection.
+            if (ChkSound2->Checked) PlayCaptureSound();
+        } else {
+            bitmap = Capture(rect);
+        }
         if (bitmap) SaveToTarget(*bitmap, rect);
     } catch (const std::exception& e) {
         ReportFailure(MessageOf(e));
@@ -88,12 +105,11 @@ std::unique_ptr<TBitmap> TFrmTovasen::Capture(RECT& rect) {
         FCapture->Capture(*bitmap, nullptr, rect);
         break;
     case cmActiveWindow:
-        FCapture->Capture(*bitmap, GetForegroundWindow(), rect);
-        break;
     case cmWindowControl: {
-        POINT at{};
-        GetCursorPos(&at);
-        FCapture->Capture(*bitmap, WindowFromPoint(at), rect);
+        // The same rule the picker outlines by; a null window would mean the whole monitor.
+        HWND target = PickTarget(CaptureMode(), FrmLine ? FrmLine->Handle() : nullptr, Handle());
+        if (!target) throw Exception(L"There is no window to capture.");
+        FCapture->Capture(*bitmap, target, rect);
         break;
     }
     case cmRegion: {
@@ -103,8 +119,6 @@ std::unique_ptr<TBitmap> TFrmTovasen::Capture(RECT& rect) {
         FCapture->Capture(*bitmap, rect);
         break;
     }
-    case cmDrag:
-        NotAvailable(L"Drag region capture");
     case cmWebPage:
         NotAvailable(L"Web page capture");
     default:
@@ -161,7 +175,12 @@ void TFrmTovasen::PlayCaptureSound() {
 void TFrmTovasen::CloseSelectionWindows() {
     // Closing the frame stops a recording of it first (its OnStopRecording), then hides it.
     if (FrmArea && FrmArea->Visible()) FrmArea->Close();
-    // The window picker and the web page window arrive with their own subsystems.
+    if (FrmLine) {
+        FrmLine->Timer1->SetEnabled(false);
+        FrmLine->Release();  // hides now, freed once this handler has returned
+        FrmLine = nullptr;
+    }
+    // The web page window arrives with its own subsystem.
 }
 
 void TFrmTovasen::ShowSelectionWindow(int mode) {
@@ -175,8 +194,12 @@ void TFrmTovasen::ShowSelectionWindow(int mode) {
         }
         FrmArea->Show();
     }
-    // The window picker and the web page window arrive with their own subsystems; capturing in
-    // those modes reports that it is not available.
+    if (mode == cmWindowControl) {
+        if (!FrmLine) FrmLine = new TFrmLine(this, [this] { return CaptureMode(); }, Handle());
+        FrmLine->ShowPicker();
+    }
+    // The web page window arrives with its own subsystem; capturing in that mode reports that
+    // it is not available.
 }
 
 }  // namespace tovasen
