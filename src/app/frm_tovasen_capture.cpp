@@ -8,6 +8,8 @@
 
 #include "app/frm_tovasen.h"
 #include "base/utf_convert.h"
+#include "capture/browser_page.h"
+#include "capture/frm_iexplorer.h"
 #include "i18n/translation.h"
 #include "output/clipboard.h"
 #include "output/image_writers.h"
@@ -119,8 +121,12 @@ std::unique_ptr<TBitmap> TFrmTovasen::Capture(RECT& rect) {
         FCapture->Capture(*bitmap, rect);
         break;
     }
-    case cmWebPage:
-        NotAvailable(L"Web page capture");
+    case cmWebPage: {
+        if (!FrmIExplorer) throw EWebCaptureError();  // closed since the mode was chosen
+        TBrowserPage page(*FrmIExplorer);
+        CaptureWebPage(*bitmap, page);
+        break;
+    }
     default:
         throw Exception(L"No capture mode is selected.");
     }
@@ -154,7 +160,7 @@ void TFrmTovasen::SaveToTarget(TBitmap& bitmap, const RECT&) {
     case stTXT:
         NotAvailable(L"Text recognition");
     case stUpload:
-        NotAvailable(L"Image upload");
+        break;  // after auto-copy and the sound
     case stFloating:
         NotAvailable(L"The floating window");
     default:
@@ -162,6 +168,7 @@ void TFrmTovasen::SaveToTarget(TBitmap& bitmap, const RECT&) {
     }
     if (ChkAutoCopy->Checked && target != stClipboard) CopyBitmapToClipboard(bitmap);
     if (ChkSound3->Checked) PlayCaptureSound();
+    if (target == stUpload) CaptureUpload(bitmap);
 }
 
 void TFrmTovasen::RecordStart() { NotAvailable(L"Screen recording"); }
@@ -180,7 +187,7 @@ void TFrmTovasen::CloseSelectionWindows() {
         FrmLine->Release();  // hides now, freed once this handler has returned
         FrmLine = nullptr;
     }
-    // The web page window arrives with its own subsystem.
+    if (FrmIExplorer) FrmIExplorer->Dismiss();
 }
 
 void TFrmTovasen::ShowSelectionWindow(int mode) {
@@ -198,8 +205,17 @@ void TFrmTovasen::ShowSelectionWindow(int mode) {
         if (!FrmLine) FrmLine = new TFrmLine(this, [this] { return CaptureMode(); }, Handle());
         FrmLine->ShowPicker();
     }
-    // The web page window arrives with its own subsystem; capturing in that mode reports that
-    // it is not available.
+    if (mode == cmWebPage) {
+        if (!FrmIExplorer) {
+            auto* window = new TFrmIExplorer(this);
+            // Closed by the user: web page mode ends with it.
+            window->OnUserClose = [this] {
+                ChkArea->SetItemIndex(cmFullScreen);
+                SaveConfig(L"area", static_cast<int>(cmFullScreen));
+            };
+        }
+        FrmIExplorer->Show();
+    }
 }
 
 }  // namespace tovasen
