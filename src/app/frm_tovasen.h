@@ -7,6 +7,7 @@
 
 #include "capture/capture.h"
 #include "hotkey/frm_hotkey.h"
+#include "ocr/rt_ocr.h"
 #include "ui/form.h"
 #include "base/handles.h"
 #include "ui/menu.h"
@@ -64,6 +65,7 @@ public:
     TLabel* LblCopyright = nullptr;
     TTimer* TmrColor = nullptr;
     TFrmHotKey* FrmHotKey = nullptr;
+    TRtOcr* RtOcr = nullptr;  // text recognition; its completion is BitmapToTXTFileCompleted
 
     // --- The popup menu, also the tray icon's ---
     TPopupMenu* Menu = nullptr;
@@ -106,7 +108,7 @@ public:
     void SaveConfig(const std::wstring& name, const std::wstring& value);
     void SaveConfig(const std::wstring& name, const wchar_t* value) { SaveConfig(name, std::wstring(value)); }
 
-    std::vector<std::wstring> Languages;  // OCR languages, filled with the settings
+    TLanguages Languages;                 // OCR languages, filled with the settings
     std::wstring Language;                // interface language code
     std::wstring SavePath;                // output folder
 
@@ -146,6 +148,9 @@ private:
     std::unique_ptr<TBitmap> Capture(RECT& rect);
     void SaveToTarget(TBitmap& bitmap, const RECT& rect);
     void CaptureColor();
+    // TXT: starts recognising the enlarged capture; the controller stays busy until the result.
+    void RecognizeText(const TBitmap& bitmap);
+    void BitmapToTXTFileCompleted(const TResult& result);
     void ReportFailure(const std::wstring& error);
     void PlayCaptureSound();
     void RecordStart();
