@@ -34,7 +34,7 @@ struct FakeOcrScript {
     int width = 0, height = 0;
     std::vector<std::uint8_t> packed;  // the bitmap's bytes after filling
     std::ptrdiff_t stride = 0;
-    int cancels = 0, closes = 0, jobsDestroyed = 0;
+    int prepared = 0, cancels = 0, closes = 0, jobsDestroyed = 0;
     std::function<void(TResult)> pending;  // the armed completion, for Held and Never
     std::vector<std::thread> threads;
 
@@ -117,6 +117,7 @@ public:
     explicit FakeOcrEngine(std::shared_ptr<FakeOcrScript> script) : FScript(std::move(script)) {}
     std::unique_ptr<TOcrJob> Prepare(int width, int height, const std::function<void(const TOcrPlane&)>& fill) override {
         FakeOcrScript& s = *FScript;
+        ++s.prepared;
         s.width = width;
         s.height = height;
         s.stride = static_cast<std::ptrdiff_t>(width) * 4 + s.extraStride;
