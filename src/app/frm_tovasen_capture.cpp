@@ -154,6 +154,8 @@ void TFrmTovasen::RecognizeText(const TBitmap& bitmap) {
                                               ? static_cast<std::size_t>(selected) : 0];
     // Three times as large reads better, but never beyond what the engine accepts.
     const TOcrSize size = EnlargedSize(bitmap.Width(), bitmap.Height(), RtOcr->MaxImageDimension());
+    // The last picture goes first: with the engine's own bitmap, two enlarged copies at most.
+    RtOcr->TakePicture(nullptr);
     RtOcr->TakePicture(ScaleForOcr(bitmap, size.Width, size.Height));
     RtOcr->Recognize(language, nullptr, 0, 0, 0, 0);
 }

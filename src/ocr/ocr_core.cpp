@@ -1,6 +1,7 @@
 #include "ocr/ocr_core.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace tovasen {
 
@@ -54,11 +55,18 @@ void PackPixels(const PixelView& picture, const TOcrRect& rect, const TOcrPlane&
     for (int y = 0; y < rect.Height(); ++y) {
         const std::uint8_t* src = picture.Row(rect.Top + y) + static_cast<std::ptrdiff_t>(rect.Left) * bpp;
         std::uint8_t* dst = plane.Data + start + static_cast<std::size_t>(y) * stride;
-        for (int x = 0; x < rect.Width(); ++x, src += bpp, dst += 4) {
+        if (bpp == 4) {
+            // Whole rows at once, then the fourth byte: screen pixels carry no alpha, and an
+            // engine may take 0 for transparent.
+            std::memcpy(dst, src, rowBytes);
+            for (std::size_t x = 3; x < rowBytes; x += 4) dst[x] = 0xFF;
+            continue;
+        }
+        for (int x = 0; x < rect.Width(); ++x, src += 3, dst += 4) {
             dst[0] = src[0];
             dst[1] = src[1];
             dst[2] = src[2];
-            dst[3] = 0xFF;  // screen pixels carry no alpha; an engine may treat 0 as transparent
+            dst[3] = 0xFF;
         }
     }
 }

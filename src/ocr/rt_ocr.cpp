@@ -126,13 +126,18 @@ std::unique_ptr<TBitmap> ScaleForOcr(const TBitmap& source, int width, int heigh
         OleCheck(factory->CreateBitmapScaler(&scaler));
         OleCheck(scaler->Initialize(input, static_cast<UINT>(width), static_cast<UINT>(height),
                                     WICBitmapInterpolationModeFant));
-        OleCheck(factory->CreateFormatConverter(&converter));
-        OleCheck(converter->Initialize(scaler, GUID_WICPixelFormat32bppBGR, WICBitmapDitherTypeNone, nullptr, 0,
-                                       WICBitmapPaletteTypeCustom));
+        // A 32-bit capture scales straight into place; a 24-bit one is widened on the way.
+        IWICBitmapSource* output = scaler;
+        if (format != GUID_WICPixelFormat32bppBGR) {
+            OleCheck(factory->CreateFormatConverter(&converter));
+            OleCheck(converter->Initialize(scaler, GUID_WICPixelFormat32bppBGR, WICBitmapDitherTypeNone, nullptr, 0,
+                                           WICBitmapPaletteTypeCustom));
+            output = converter;
+        }
         result->SetPixelFormat(TPixelFormat::pf32bit);
         result->SetSize(width, height);
         const UINT stride = static_cast<UINT>(result->Stride());
-        OleCheck(converter->CopyPixels(nullptr, stride, stride * static_cast<UINT>(height), result->ScanLine(0)));
+        OleCheck(output->CopyPixels(nullptr, stride, stride * static_cast<UINT>(height), result->ScanLine(0)));
     } catch (...) {
         release();
         throw;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
 
@@ -123,6 +124,37 @@ TEST(OcrScaling, ScalesToTheAskedSizeFromAnyFormat) {
         // Wine's Fant is nearest-neighbour: a flat picture stays flat either way.
         EXPECT_EQ(0xFF, scaled->ScanLine(14)[20 * 4]);
     }
+}
+
+// Prints the time a full-HD capture takes to be enlarged and packed for the engine; the figure
+// is for the report, the checks are on what comes out.
+TEST(OcrScaling, FullHdCaptureEnlargedAndPackedWithTimes) {
+    TBitmap capture;
+    capture.SetPixelFormat(TPixelFormat::pf32bit);
+    capture.SetSize(1920, 1080);
+    for (int y = 0; y < 1080; ++y) std::memset(capture.ScanLine(y), y < 540 ? 0x10 : 0xE0, 1920 * 4);
+    LARGE_INTEGER frequency, t0, t1, t2;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&t0);
+    const TOcrSize size = EnlargedSize(capture.Width(), capture.Height(), 10000);
+    const auto enlarged = ScaleForOcr(capture, size.Width, size.Height);
+    QueryPerformanceCounter(&t1);
+    const TOcrRect rect = ResolveRectangle(enlarged->Width(), enlarged->Height(), 0, 0, 0, 0);
+    std::vector<std::uint8_t> engineBitmap(static_cast<std::size_t>(rect.Width()) * 4 * rect.Height());
+    const PixelView view{enlarged->ScanLine(0), enlarged->Width(), enlarged->Height(), enlarged->Stride(), 4};
+    PackPixels(view, rect, {engineBitmap.data(), engineBitmap.size(), 0, rect.Width() * 4, rect.Width(), rect.Height()});
+    QueryPerformanceCounter(&t2);
+    auto ms = [&](LARGE_INTEGER a, LARGE_INTEGER b) {
+        return 1000.0 * static_cast<double>(b.QuadPart - a.QuadPart) / static_cast<double>(frequency.QuadPart);
+    };
+    std::printf("1920x1080 -> %dx%d: enlarge %.0f ms, pack %.0f ms, total %.0f ms\n", size.Width, size.Height,
+                ms(t0, t1), ms(t1, t2), ms(t0, t2));
+    EXPECT_EQ(5760, enlarged->Width());
+    EXPECT_EQ(3240, enlarged->Height());
+    const std::size_t row = static_cast<std::size_t>(rect.Width()) * 4;
+    EXPECT_EQ(0x10, engineBitmap[100 * row + 8]);
+    EXPECT_EQ(0xE0, engineBitmap[3000 * row + 8]);
+    EXPECT_EQ(0xFF, engineBitmap[3000 * row + 11]);
 }
 
 TEST(OcrTextFile, AnsiWhenLosslessOtherwiseUtf8WithAMark) {
