@@ -6,6 +6,7 @@
 #include "base/version_text.h"
 #include "i18n/translation.h"
 #include "resource_ids.h"
+#include "select/frm_size.h"
 #include "ui/application.h"
 
 namespace tovasen {
@@ -108,9 +109,7 @@ bool TFrmTovasen::CreateHotKeyDialog() {
     return FrmHotKey->RegisterStoredHotKey();
 }
 
-void TFrmTovasen::CreateSizeDialog() {
-    // The region size presets dialog arrives with region selection.
-}
+void TFrmTovasen::CreateSizeDialog() { FrmSize = new TFrmSize(this); }
 
 void TFrmTovasen::StartUpdateCheck() {
     // Its own thread; the reply comes back through the application's queue, and freeing the

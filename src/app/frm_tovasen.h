@@ -22,6 +22,9 @@
 namespace tovasen {
 
 class TRecorder;  // arrives with screen recording
+class TFrmArea;
+class TFrmSize;
+class TFrmLine;
 
 // Capture modes and save targets: the item indices of ChkArea and ChkSaveTo.
 enum CaptureModeIndex : int { cmFullScreen, cmRegion, cmDrag, cmActiveWindow, cmWindowControl, cmWebPage, cmColor };
@@ -70,6 +73,9 @@ public:
     TTimer* TmrColor = nullptr;
     TFrmHotKey* FrmHotKey = nullptr;
     TRtOcr* RtOcr = nullptr;  // text recognition; its completion is BitmapToTXTFileCompleted
+    TFrmSize* FrmSize = nullptr;  // made at start-up, kept
+    TFrmArea* FrmArea = nullptr;  // made when region mode is first chosen, kept
+    TFrmLine* FrmLine = nullptr;  // the window picker, while window-control mode is chosen
 
     // --- The popup menu, also the tray icon's ---
     TPopupMenu* Menu = nullptr;
