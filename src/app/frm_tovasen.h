@@ -8,6 +8,7 @@
 
 #include "capture/capture.h"
 #include "hotkey/frm_hotkey.h"
+#include "ocr/rt_ocr.h"
 #include "output/upload.h"
 #include "service_addresses.h"
 #include "update/update_check.h"
@@ -71,6 +72,7 @@ public:
     TLabel* LblCopyright = nullptr;
     TTimer* TmrColor = nullptr;
     TFrmHotKey* FrmHotKey = nullptr;
+    TRtOcr* RtOcr = nullptr;  // text recognition; its completion is BitmapToTXTFileCompleted
     TFrmSize* FrmSize = nullptr;  // made at start-up, kept
     TFrmArea* FrmArea = nullptr;  // made when region mode is first chosen, kept
     TFrmLine* FrmLine = nullptr;  // the window picker, while window-control mode is chosen
@@ -116,7 +118,7 @@ public:
     void SaveConfig(const std::wstring& name, const std::wstring& value);
     void SaveConfig(const std::wstring& name, const wchar_t* value) { SaveConfig(name, std::wstring(value)); }
 
-    std::vector<std::wstring> Languages;  // OCR languages, filled with the settings
+    TLanguages Languages;                 // OCR languages, filled with the settings
     std::wstring Language;                // interface language code
     std::wstring SavePath;                // output folder
 
@@ -164,6 +166,9 @@ private:
     std::unique_ptr<TBitmap> Capture(RECT& rect);
     void SaveToTarget(TBitmap& bitmap, const RECT& rect);
     void CaptureColor();
+    // TXT: starts recognising the enlarged capture; the controller stays busy until the result.
+    void RecognizeText(const TBitmap& bitmap);
+    void BitmapToTXTFileCompleted(const TResult& result);
     void ReportFailure(const std::wstring& error);
     void CaptureUpload(TBitmap& bitmap);
     bool OpenServerAddress(const std::wstring& address);

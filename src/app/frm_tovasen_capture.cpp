@@ -13,6 +13,7 @@
 #include "i18n/translation.h"
 #include "output/clipboard.h"
 #include "output/image_writers.h"
+#include "ocr/ocr_text_file.h"
 #include "select/frm_area.h"
 #include "select/frm_drag.h"
 #include "select/frm_line.h"
@@ -91,7 +92,8 @@ void TFrmTovasen::CaptureStart() {
     } catch (const std::exception& e) {
         ReportFailure(MessageOf(e));
     }
-    FStatus = 0;
+    // A started text recognition keeps the controller busy until its result is written.
+    if (!(RtOcr && RtOcr->Busy())) FStatus = 0;
 }
 
 void TFrmTovasen::ReportFailure(const std::wstring& error) {
@@ -158,7 +160,8 @@ void TFrmTovasen::SaveToTarget(TBitmap& bitmap, const RECT&) {
         PrintBitmap(bitmap, Dpi());
         break;
     case stTXT:
-        NotAvailable(L"Text recognition");
+        RecognizeText(bitmap);
+        return;  // no auto-copy and no sound until the text is written
     case stUpload:
         break;  // after auto-copy and the sound
     case stFloating:
@@ -169,6 +172,33 @@ void TFrmTovasen::SaveToTarget(TBitmap& bitmap, const RECT&) {
     if (ChkAutoCopy->Checked && target != stClipboard) CopyBitmapToClipboard(bitmap);
     if (ChkSound3->Checked) PlayCaptureSound();
     if (target == stUpload) CaptureUpload(bitmap);
+}
+
+void TFrmTovasen::RecognizeText(const TBitmap& bitmap) {
+    if (Languages.empty()) throw ERtOcrError(L"Language not available");
+    const int selected = ChkOCR_lang->ItemIndex();
+    const TLanguage& language = Languages[selected >= 0 && selected < static_cast<int>(Languages.size())
+                                              ? static_cast<std::size_t>(selected) : 0];
+    // Three times as large reads better, but never beyond what the engine accepts.
+    const TOcrSize size = EnlargedSize(bitmap.Width(), bitmap.Height(), RtOcr->MaxImageDimension());
+    // The last picture goes first: with the engine's own bitmap, two enlarged copies at most.
+    RtOcr->TakePicture(nullptr);
+    RtOcr->TakePicture(ScaleForOcr(bitmap, size.Width, size.Height));
+    RtOcr->Recognize(language, nullptr, 0, 0, 0, 0);
+}
+
+void TFrmTovasen::BitmapToTXTFileCompleted(const TResult& result) {
+    try {
+        if (result.Status != TStatus::stCompleted) {
+            ReportFailure(L"OCR failed.");
+        } else {
+            WriteRecognizedText(NewFilename(L"txt"), JoinLines(result.Lines));
+            if (ChkSound3->Checked) PlayCaptureSound();
+        }
+    } catch (const std::exception& e) {
+        ReportFailure(MessageOf(e));
+    }
+    FStatus = 0;
 }
 
 void TFrmTovasen::RecordStart() { NotAvailable(L"Screen recording"); }

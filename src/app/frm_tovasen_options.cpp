@@ -85,7 +85,18 @@ void TFrmTovasen::LoadConfig() {
 }
 
 void TFrmTovasen::LoadOcrLanguages() {
-    // Text recognition fills Languages and ChkOCR_lang; until it exists none is offered.
+    if (!RtOcr) {
+        RtOcr = new TRtOcr(this, L"RtOcr");
+        RtOcr->OnCompleted = [this](TRtOcr&, const TResult& result, void*) { BitmapToTXTFileCompleted(result); };
+    }
+    // A system without OCR (or without the Windows Runtime) offers no languages: the list stays
+    // empty and choosing TXT says so.
+    try {
+        Languages = RtOcr->AvailableLanguages();
+    } catch (const std::exception&) {
+        Languages.clear();
+    }
+    for (const TLanguage& language : Languages) ChkOCR_lang->AddItem(language.DisplayName);
 }
 
 void TFrmTovasen::CheckLanguageItem(const std::wstring& code) {

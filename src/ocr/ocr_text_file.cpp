@@ -1,0 +1,36 @@
+#include "ocr/ocr_text_file.h"
+
+#include "base/errors.h"
+#include "base/utf_convert.h"
+#include "output/file_replace.h"
+
+namespace tovasen {
+
+std::vector<std::uint8_t> EncodeRecognizedText(const std::wstring& text, UINT codePage) {
+    if (text.empty()) return {};
+    const int length = static_cast<int>(text.size());
+    if (codePage == CP_ACP) codePage = GetACP();
+    if (codePage != CP_UTF8) {
+        BOOL lossy = FALSE;
+        const int size = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text.data(), length, nullptr, 0,
+                                             nullptr, &lossy);
+        if (size > 0 && !lossy) {
+            std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+            WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text.data(), length,
+                                reinterpret_cast<char*>(bytes.data()), size, nullptr, &lossy);
+            if (!lossy) return bytes;
+        }
+    }
+    // A system whose code page is UTF-8 reads UTF-8 without a mark as its own text.
+    const std::string utf8 = WideToUtf8(text);
+    std::vector<std::uint8_t> bytes;
+    if (codePage != CP_UTF8) bytes = {0xEF, 0xBB, 0xBF};
+    bytes.insert(bytes.end(), utf8.begin(), utf8.end());
+    return bytes;
+}
+
+void WriteRecognizedText(const std::wstring& path, const std::wstring& text) {
+    ReplaceFileWith(path, EncodeRecognizedText(text));
+}
+
+}  // namespace tovasen
