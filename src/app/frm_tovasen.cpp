@@ -4,6 +4,7 @@
 #include "app/copydata_command.h"
 #include "app/window_functions.h"
 #include "i18n/translation.h"
+#include "output/float_list.h"
 #include "resource_ids.h"
 #include "ui/application.h"
 
@@ -95,11 +96,11 @@ void TFrmTovasen::FormCreate() {
 // when the subsystem arrives. Until then they do only what is stated.
 
 void TFrmTovasen::CreateFloatList() {
-    // Floating snapshot windows arrive with their own subsystem; none can exist before.
+    FloatList = std::make_unique<TFloatList>([this] { return FloatingSaveOptions(); });
 }
 
-void TFrmTovasen::FloatDelete() {
-    // Frees every floating window once they exist.
+void TFrmTovasen::FloatDelete(TFrmFloating* form) {
+    if (FloatList) FloatList->FloatDelete(form);
 }
 
 bool TFrmTovasen::CreateHotKeyDialog() {
@@ -134,11 +135,18 @@ void TFrmTovasen::FormCloseQuery(bool& canClose) {
         canClose = false;
         return;
     }
-    if (!FCanClose) HideMainWindow();
+    if (!FCanClose) {
+        HideMainWindow();
+        return;
+    }
+    // Before the loop ends: a floating window's open save dialog is closed now, so the quit
+    // reaches the main loop and not the dialog's.
+    FloatDelete();
 }
 
 void TFrmTovasen::FormDestroy() {
     FloatDelete();
+    FloatList.reset();
     TmrColor->SetEnabled(false);
     FCapture.reset();
 }

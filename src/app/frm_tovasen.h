@@ -17,6 +17,9 @@
 namespace tovasen {
 
 class TRecorder;  // arrives with screen recording
+class TFloatList;
+class TFrmFloating;
+struct TFloatingSaveOptions;
 
 // Capture modes and save targets: the item indices of ChkArea and ChkSaveTo.
 enum CaptureModeIndex : int { cmFullScreen, cmRegion, cmDrag, cmActiveWindow, cmWindowControl, cmWebPage, cmColor };
@@ -157,7 +160,9 @@ private:
 
     // Steps that later subsystems fill in.
     void CreateFloatList();
-    void FloatDelete();
+    // Deletes that floating window, or all of them when form is null.
+    void FloatDelete(TFrmFloating* form = nullptr);
+    TFloatingSaveOptions FloatingSaveOptions() const;
     bool CreateHotKeyDialog();
     void CreateSizeDialog();
     void StartUpdateCheck();
@@ -170,6 +175,7 @@ private:
     int FCard = 0;
 
     std::unique_ptr<TCapture> FCapture;
+    std::unique_ptr<TFloatList> FloatList;
     TRecorder* FRecorder = nullptr;
     std::uint8_t FStatus = 0;
     bool FCanClose = false;

@@ -10,6 +10,7 @@
 #include "base/utf_convert.h"
 #include "i18n/translation.h"
 #include "output/clipboard.h"
+#include "output/float_list.h"
 #include "output/image_writers.h"
 #include "ui/application.h"
 #include "base/errors.h"
@@ -107,7 +108,7 @@ std::unique_ptr<TBitmap> TFrmTovasen::Capture(RECT& rect) {
     return bitmap;
 }
 
-void TFrmTovasen::SaveToTarget(TBitmap& bitmap, const RECT&) {
+void TFrmTovasen::SaveToTarget(TBitmap& bitmap, const RECT& rect) {
     const int target = SaveTarget();
     switch (target) {
     case stPNG:
@@ -136,12 +137,17 @@ void TFrmTovasen::SaveToTarget(TBitmap& bitmap, const RECT&) {
     case stUpload:
         NotAvailable(L"Image upload");
     case stFloating:
-        NotAvailable(L"The floating window");
+        FloatList->CreateFloatingWindow(bitmap, rect);
+        break;
     default:
         throw Exception(L"No save target is selected.");
     }
     if (ChkAutoCopy->Checked && target != stClipboard) CopyBitmapToClipboard(bitmap);
     if (ChkSound3->Checked) PlayCaptureSound();
+}
+
+TFloatingSaveOptions TFrmTovasen::FloatingSaveOptions() const {
+    return TFloatingSaveOptions{SavePath, QualityOf(*ChkJPEG_qual), QualityOf(*ChkWebP_qual)};
 }
 
 void TFrmTovasen::RecordStart() { NotAvailable(L"Screen recording"); }
