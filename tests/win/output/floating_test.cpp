@@ -441,3 +441,81 @@ TEST_F(Floating, ManyCreateAndDeleteCyclesLeaveNothingBehind) {
 
 }  // namespace
 }  // namespace tovasen
+
+namespace tovasen {
+namespace {
+
+// This process's visible common dialog, waited for from another thread.
+HWND WaitForDialog() {
+    for (int i = 0; i < 500; ++i, Sleep(20)) {
+        for (HWND dialog : test::ProcessWindows(GetCurrentProcessId(), L"#32770")) {
+            if (IsWindowVisible(dialog)) {
+                Sleep(300);  // let it finish starting up
+                return dialog;
+            }
+        }
+    }
+    return nullptr;
+}
+
+HWND FindVisibleChild(HWND parent, const wchar_t* className) {
+    struct Search {
+        const wchar_t* name;
+        HWND found;
+    } search{className, nullptr};
+    EnumChildWindows(
+        parent,
+        [](HWND child, LPARAM p) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(p);
+            wchar_t name[64] = {};
+            GetClassNameW(child, name, 64);
+            if (lstrcmpiW(name, s->name) == 0 && IsWindowVisible(child)) {
+                s->found = child;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// The system's own save dialog, answered as a user would, once.
+TEST(FloatingSystemDialog, SavesTheTypedNameAndClosesWithItsWindow) {
+    TApplication app;
+    app.Initialize();
+    test::TempFolder folder;
+    TFloatList list([&] { return TFloatingSaveOptions{folder.Path(), 90, 90}; });
+    auto picture = Picture(80, 60);
+    TFrmFloating& form = list.CreateFloatingWindow(*picture, RECT{50, 50, 130, 110});
+    const std::wstring typed = folder.Path() + L"typed";
+    std::wstring title;
+    std::thread user([&] {
+        HWND dialog = WaitForDialog();
+        if (!dialog) return;
+        HWND name = FindVisibleChild(dialog, L"Edit");
+        if (name) SetWindowTextW(name, typed.c_str());
+        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    });
+    form.BtnSaveClick();
+    user.join();
+    // The default extension completes the typed name; the first type is PNG.
+    const auto bytes = test::ReadFileBytes(typed + L".png");
+    ASSERT_GE(bytes.size(), 4u) << "files: " << folder.Files().size();
+    EXPECT_EQ(0x89, bytes[0]);
+    EXPECT_EQ('P', bytes[1]);
+
+    // Deleted (here: the program exits) while its dialog is open: the dialog goes with it.
+    HWND hwnd = form.Handle();
+    std::thread exiting([&] {
+        if (WaitForDialog()) app.Queue([&] { list.FloatDelete(nullptr); });
+    });
+    form.BtnSaveClick();
+    exiting.join();
+    EXPECT_EQ(0u, list.Count());
+    test::PumpMessages();
+    EXPECT_FALSE(IsWindow(hwnd));
+    EXPECT_EQ(1u, folder.Files().size());
+}
+
+}  // namespace
+}  // namespace tovasen
