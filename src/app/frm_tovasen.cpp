@@ -180,13 +180,15 @@ void TFrmTovasen::WMUser(WPARAM wParam) {
 }
 
 LRESULT TFrmTovasen::WMCopyData(const COPYDATASTRUCT& data) {
-    if (data.dwData != 1) return 0;
-    switch (ParseRemoteCommand(CopyDataText(data.lpData, data.cbData))) {
+    if (data.dwData != kCommandData) return 0;
+    const RemoteRequest request = ParseRemoteRequest(CopyDataText(data.lpData, data.cbData));
+    switch (request.command) {
     case RemoteCommand::About:
         LblCopyrightClick();
         return 1;
     case RemoteCommand::Capture:
-        Start();
+        if (request.replyTo) CaptureAndReply(reinterpret_cast<HWND>(static_cast<std::uintptr_t>(*request.replyTo)));
+        else Start();
         return 1;
     default:
         return 0;

@@ -134,6 +134,13 @@ private:
     void FormDestroy();
     void WMUser(WPARAM wParam);
     LRESULT WMCopyData(const COPYDATASTRUCT& data);
+    // A capture asked for by a script that wants to hear how it ended (frm_tovasen_remote.cpp).
+    struct TCaptureOutcome {
+        bool Taken = false;
+        std::wstring File;
+        std::wstring Error;
+    };
+    void CaptureAndReply(HWND replyTo);
     void RequestExit();
     int ShowMessage(const std::wstring& text, UINT flags);
 
@@ -176,6 +183,7 @@ private:
 
     std::unique_ptr<TCapture> FCapture;
     std::unique_ptr<TFloatList> FloatList;
+    TCaptureOutcome* FOutcome = nullptr;  // the scripted capture running now, if any
     TRecorder* FRecorder = nullptr;
     std::uint8_t FStatus = 0;
     bool FCanClose = false;

@@ -42,6 +42,7 @@ void TFrmTovasen::Start() {
     const int target = SaveTarget();
     if (mode != cmColor &&
         ((target == stMP4 && mode >= cmDrag) || (target == stFloating && mode == cmWebPage))) {
+        if (FOutcome) FOutcome->Error = Translate(L"지원하지 않는 캡쳐영역입니다.");
         ShowMessage(Translate(L"지원하지 않는 캡쳐영역입니다."), kNoticeFlags);
         return;
     }
@@ -69,6 +70,7 @@ void TFrmTovasen::CaptureStart() {
         if (mode == cmColor) CaptureColor();
         else bitmap = Capture(rect);
         if (bitmap) SaveToTarget(*bitmap, rect);
+        if (FOutcome) FOutcome->Taken = true;
     } catch (const std::exception& e) {
         ReportFailure(MessageOf(e));
     }
@@ -77,7 +79,9 @@ void TFrmTovasen::CaptureStart() {
 
 void TFrmTovasen::ReportFailure(const std::wstring& error) {
     // Only the fixed part is looked up: the error's own text may hold anything, "\n" included.
-    ShowMessage(Translate(L"캡쳐가 실패하였습니다.") + L"\r\r" + error, kErrorFlags);
+    const std::wstring text = Translate(L"캡쳐가 실패하였습니다.") + L"\r\r" + error;
+    if (FOutcome) FOutcome->Error = text;
+    ShowMessage(text, kErrorFlags);
 }
 
 std::unique_ptr<TBitmap> TFrmTovasen::Capture(RECT& rect) {
