@@ -8,6 +8,8 @@
 
 #include "app/frm_tovasen.h"
 #include "base/utf_convert.h"
+#include "capture/browser_page.h"
+#include "capture/frm_iexplorer.h"
 #include "i18n/translation.h"
 #include "output/clipboard.h"
 #include "output/float_list.h"
@@ -104,8 +106,12 @@ std::unique_ptr<TBitmap> TFrmTovasen::Capture(RECT& rect) {
         NotAvailable(L"Region capture");
     case cmDrag:
         NotAvailable(L"Drag region capture");
-    case cmWebPage:
-        NotAvailable(L"Web page capture");
+    case cmWebPage: {
+        if (!FrmIExplorer) throw EWebCaptureError();  // closed since the mode was chosen
+        TBrowserPage page(*FrmIExplorer);
+        CaptureWebPage(*bitmap, page);
+        break;
+    }
     default:
         throw Exception(L"No capture mode is selected.");
     }
@@ -163,12 +169,24 @@ void TFrmTovasen::PlayCaptureSound() {
 }
 
 void TFrmTovasen::CloseSelectionWindows() {
-    // Nothing to close until the region frame, window picker and web page window exist.
+    // Nothing else to close until the region frame and window picker exist.
+    if (FrmIExplorer) FrmIExplorer->Dismiss();
 }
 
-void TFrmTovasen::ShowSelectionWindow(int) {
-    // The region frame, window picker and web page window arrive with their own subsystems;
-    // capturing in those modes reports that it is not available.
+void TFrmTovasen::ShowSelectionWindow(int mode) {
+    // The region frame and window picker arrive with their own subsystems; capturing in those
+    // modes reports that it is not available.
+    if (mode == cmWebPage) {
+        if (!FrmIExplorer) {
+            auto* window = new TFrmIExplorer(this);
+            // Closed by the user: web page mode ends with it.
+            window->OnUserClose = [this] {
+                ChkArea->SetItemIndex(cmFullScreen);
+                SaveConfig(L"area", static_cast<int>(cmFullScreen));
+            };
+        }
+        FrmIExplorer->Show();
+    }
 }
 
 }  // namespace tovasen
