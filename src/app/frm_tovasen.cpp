@@ -3,6 +3,7 @@
 #include "app/autostart.h"
 #include "app/copydata_command.h"
 #include "app/window_functions.h"
+#include "base/version_text.h"
 #include "i18n/translation.h"
 #include "output/float_list.h"
 #include "resource_ids.h"
@@ -113,12 +114,15 @@ void TFrmTovasen::CreateSizeDialog() {
 }
 
 void TFrmTovasen::StartUpdateCheck() {
-    // The update check runs on its own thread and calls UpdateCheckDone; it arrives with the
-    // update service client.
+    // Its own thread; the reply comes back through the application's queue, and freeing the
+    // check with this window drops a reply still on the way.
+    FUpdateCheck = std::make_unique<TUpdateCheck>(UpdateCheckService, GetVersionText(L"%d.%d.%d.%d"), Language,
+                                                  [this](const std::wstring& reply) { UpdateReplyArrived(reply); });
 }
 
 void TFrmTovasen::UpdateCheckDone(bool updateAccepted) {
     if (updateAccepted) RequestExit();
+    TrayIcon->SetHint(Translate(Caption()) + L" " + GetVersionText(L"%d.%d.%d"));
 }
 
 // --- Shut-down ---------------------------------------------------------------------------------

@@ -1,12 +1,16 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "capture/capture.h"
 #include "hotkey/frm_hotkey.h"
+#include "output/upload.h"
+#include "service_addresses.h"
+#include "update/update_check.h"
 #include "ui/form.h"
 #include "base/handles.h"
 #include "ui/menu.h"
@@ -113,6 +117,14 @@ public:
     std::wstring Language;                // interface language code
     std::wstring SavePath;                // output folder
 
+    // The image-hosting service; tests point it at a local server.
+    UploadEndpoint UploadService{kUploadHost, 80};
+    // Opens an address a server sent, once it passed the web-address gate: the shell unless
+    // set (tests record the address instead of starting a browser).
+    std::function<void(const std::wstring& address)> OnOpenAddress;
+    // The update service asked at start-up; tests set it before FormCreate.
+    UpdateService UpdateCheckService{kUpdateUrl};
+
 protected:
     LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
@@ -157,6 +169,8 @@ private:
     void SaveToTarget(TBitmap& bitmap, const RECT& rect);
     void CaptureColor();
     void ReportFailure(const std::wstring& error);
+    void CaptureUpload(TBitmap& bitmap);
+    bool OpenServerAddress(const std::wstring& address);
     void PlayCaptureSound();
     void RecordStart();
     void RecordStop();
@@ -174,6 +188,7 @@ private:
     void CreateSizeDialog();
     void StartUpdateCheck();
     void UpdateCheckDone(bool updateAccepted);
+    void UpdateReplyArrived(const std::wstring& reply);
 
     std::wstring FFirstArgument;
     UniqueIcon FIcon;
@@ -187,6 +202,7 @@ private:
     TRecorder* FRecorder = nullptr;
     std::uint8_t FStatus = 0;
     bool FCanClose = false;
+    std::unique_ptr<TUpdateCheck> FUpdateCheck;
 };
 
 extern TFrmTovasen* FrmTovasen;

@@ -145,7 +145,7 @@ void TFrmTovasen::SaveToTarget(TBitmap& bitmap, const RECT& rect) {
     case stTXT:
         NotAvailable(L"Text recognition");
     case stUpload:
-        NotAvailable(L"Image upload");
+        break;  // after auto-copy and the sound
     case stFloating:
         FloatList->CreateFloatingWindow(bitmap, rect);
         break;
@@ -154,6 +154,7 @@ void TFrmTovasen::SaveToTarget(TBitmap& bitmap, const RECT& rect) {
     }
     if (ChkAutoCopy->Checked && target != stClipboard) CopyBitmapToClipboard(bitmap);
     if (ChkSound3->Checked) PlayCaptureSound();
+    if (target == stUpload) CaptureUpload(bitmap);
 }
 
 TFloatingSaveOptions TFrmTovasen::FloatingSaveOptions() const {
