@@ -7,6 +7,7 @@
 #include "i18n/translation.h"
 #include "output/float_list.h"
 #include "resource_ids.h"
+#include "select/frm_size.h"
 #include "ui/application.h"
 
 namespace tovasen {
@@ -109,9 +110,7 @@ bool TFrmTovasen::CreateHotKeyDialog() {
     return FrmHotKey->RegisterStoredHotKey();
 }
 
-void TFrmTovasen::CreateSizeDialog() {
-    // The region size presets dialog arrives with region selection.
-}
+void TFrmTovasen::CreateSizeDialog() { FrmSize = new TFrmSize(this); }
 
 void TFrmTovasen::StartUpdateCheck() {
     // Its own thread; the reply comes back through the application's queue, and freeing the

@@ -24,6 +24,9 @@ class TRecorder;  // arrives with screen recording
 class TFloatList;
 class TFrmFloating;
 struct TFloatingSaveOptions;
+class TFrmArea;
+class TFrmSize;
+class TFrmLine;
 
 // Capture modes and save targets: the item indices of ChkArea and ChkSaveTo.
 enum CaptureModeIndex : int { cmFullScreen, cmRegion, cmDrag, cmActiveWindow, cmWindowControl, cmWebPage, cmColor };
@@ -71,6 +74,9 @@ public:
     TLabel* LblCopyright = nullptr;
     TTimer* TmrColor = nullptr;
     TFrmHotKey* FrmHotKey = nullptr;
+    TFrmSize* FrmSize = nullptr;  // made at start-up, kept
+    TFrmArea* FrmArea = nullptr;  // made when region mode is first chosen, kept
+    TFrmLine* FrmLine = nullptr;  // the window picker, while window-control mode is chosen
 
     // --- The popup menu, also the tray icon's ---
     TPopupMenu* Menu = nullptr;

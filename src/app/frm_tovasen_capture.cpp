@@ -14,6 +14,9 @@
 #include "output/clipboard.h"
 #include "output/float_list.h"
 #include "output/image_writers.h"
+#include "select/frm_area.h"
+#include "select/frm_drag.h"
+#include "select/frm_line.h"
 #include "ui/application.h"
 #include "base/errors.h"
 
@@ -69,8 +72,23 @@ void TFrmTovasen::CaptureStart() {
     try {
         RECT rect{};
         std::unique_ptr<TBitmap> bitmap;
-        if (mode == cmColor) CaptureColor();
-        else bitmap = Capture(rect);
+        if (mode == cmColor) {
+            CaptureColor();
+        } else if (mode == cmDrag) {
+            // The overlay lives for this one selection; nothing of it outlives this scope.
+            {
+                TFrmDrag overlay(nullptr);
+                bitmap = overlay.Capture(rect);
+            }
+            if (!bitmap) {  // cancelled: silent, and the controller is idle again
+                FStatus = 0;
+                return;
+            }
+            // In drag mode the sound "before" the capture marks the end of the selection.
+            if (ChkSound2->Checked) PlayCaptureSound();
+        } else {
+            bitmap = Capture(rect);
+        }
         if (bitmap) SaveToTarget(*bitmap, rect);
         if (FOutcome) FOutcome->Taken = true;
     } catch (const std::exception& e) {
@@ -94,18 +112,20 @@ std::unique_ptr<TBitmap> TFrmTovasen::Capture(RECT& rect) {
         FCapture->Capture(*bitmap, nullptr, rect);
         break;
     case cmActiveWindow:
-        FCapture->Capture(*bitmap, GetForegroundWindow(), rect);
-        break;
     case cmWindowControl: {
-        POINT at{};
-        GetCursorPos(&at);
-        FCapture->Capture(*bitmap, WindowFromPoint(at), rect);
+        // The same rule the picker outlines by; a null window would mean the whole monitor.
+        HWND target = PickTarget(CaptureMode(), FrmLine ? FrmLine->Handle() : nullptr, Handle());
+        if (!target) throw Exception(L"There is no window to capture.");
+        FCapture->Capture(*bitmap, target, rect);
         break;
     }
-    case cmRegion:
-        NotAvailable(L"Region capture");
-    case cmDrag:
-        NotAvailable(L"Drag region capture");
+    case cmRegion: {
+        if (!FrmArea) throw Exception(L"The region frame does not exist.");
+        // Exactly the hole of the frame: none of the frame's own pixels lies inside it.
+        rect = FrmArea->GetRect();
+        FCapture->Capture(*bitmap, rect);
+        break;
+    }
     case cmWebPage: {
         if (!FrmIExplorer) throw EWebCaptureError();  // closed since the mode was chosen
         TBrowserPage page(*FrmIExplorer);
@@ -170,13 +190,31 @@ void TFrmTovasen::PlayCaptureSound() {
 }
 
 void TFrmTovasen::CloseSelectionWindows() {
-    // Nothing else to close until the region frame and window picker exist.
+    // Closing the frame stops a recording of it first (its OnStopRecording), then hides it.
+    if (FrmArea && FrmArea->Visible()) FrmArea->Close();
+    if (FrmLine) {
+        FrmLine->Timer1->SetEnabled(false);
+        FrmLine->Release();  // hides now, freed once this handler has returned
+        FrmLine = nullptr;
+    }
     if (FrmIExplorer) FrmIExplorer->Dismiss();
 }
 
 void TFrmTovasen::ShowSelectionWindow(int mode) {
-    // The region frame and window picker arrive with their own subsystems; capturing in those
-    // modes reports that it is not available.
+    if (mode == cmRegion) {
+        if (!FrmArea) {
+            FrmArea = new TFrmArea(this, FrmSize);
+            FrmArea->OnCloseButton = [this] {
+                ChkArea->SetItemIndex(cmFullScreen);
+                SaveConfig(L"area", 0);
+            };
+        }
+        FrmArea->Show();
+    }
+    if (mode == cmWindowControl) {
+        if (!FrmLine) FrmLine = new TFrmLine(this, [this] { return CaptureMode(); }, Handle());
+        FrmLine->ShowPicker();
+    }
     if (mode == cmWebPage) {
         if (!FrmIExplorer) {
             auto* window = new TFrmIExplorer(this);
