@@ -5,6 +5,7 @@
 #include "app/window_functions.h"
 #include "base/version_text.h"
 #include "i18n/translation.h"
+#include "output/float_list.h"
 #include "resource_ids.h"
 #include "select/frm_size.h"
 #include "ui/application.h"
@@ -97,11 +98,11 @@ void TFrmTovasen::FormCreate() {
 // when the subsystem arrives. Until then they do only what is stated.
 
 void TFrmTovasen::CreateFloatList() {
-    // Floating snapshot windows arrive with their own subsystem; none can exist before.
+    FloatList = std::make_unique<TFloatList>([this] { return FloatingSaveOptions(); });
 }
 
-void TFrmTovasen::FloatDelete() {
-    // Frees every floating window once they exist.
+void TFrmTovasen::FloatDelete(TFrmFloating* form) {
+    if (FloatList) FloatList->FloatDelete(form);
 }
 
 bool TFrmTovasen::CreateHotKeyDialog() {
@@ -137,11 +138,18 @@ void TFrmTovasen::FormCloseQuery(bool& canClose) {
         canClose = false;
         return;
     }
-    if (!FCanClose) HideMainWindow();
+    if (!FCanClose) {
+        HideMainWindow();
+        return;
+    }
+    // Before the loop ends: a floating window's open save dialog is closed now, so the quit
+    // reaches the main loop and not the dialog's.
+    FloatDelete();
 }
 
 void TFrmTovasen::FormDestroy() {
     FloatDelete();
+    FloatList.reset();
     TmrColor->SetEnabled(false);
     FCapture.reset();
 }
@@ -175,13 +183,15 @@ void TFrmTovasen::WMUser(WPARAM wParam) {
 }
 
 LRESULT TFrmTovasen::WMCopyData(const COPYDATASTRUCT& data) {
-    if (data.dwData != 1) return 0;
-    switch (ParseRemoteCommand(CopyDataText(data.lpData, data.cbData))) {
+    if (data.dwData != kCommandData) return 0;
+    const RemoteRequest request = ParseRemoteRequest(CopyDataText(data.lpData, data.cbData));
+    switch (request.command) {
     case RemoteCommand::About:
         LblCopyrightClick();
         return 1;
     case RemoteCommand::Capture:
-        Start();
+        if (request.replyTo) CaptureAndReply(reinterpret_cast<HWND>(static_cast<std::uintptr_t>(*request.replyTo)));
+        else Start();
         return 1;
     default:
         return 0;

@@ -22,6 +22,9 @@
 namespace tovasen {
 
 class TRecorder;  // arrives with screen recording
+class TFloatList;
+class TFrmFloating;
+struct TFloatingSaveOptions;
 class TFrmArea;
 class TFrmSize;
 class TFrmLine;
@@ -151,6 +154,13 @@ private:
     void FormDestroy();
     void WMUser(WPARAM wParam);
     LRESULT WMCopyData(const COPYDATASTRUCT& data);
+    // A capture asked for by a script that wants to hear how it ended (frm_tovasen_remote.cpp).
+    struct TCaptureOutcome {
+        bool Taken = false;
+        std::wstring File;
+        std::wstring Error;
+    };
+    void CaptureAndReply(HWND replyTo);
     void RequestExit();
     int ShowMessage(const std::wstring& text, UINT flags);
 
@@ -182,7 +192,9 @@ private:
 
     // Steps that later subsystems fill in.
     void CreateFloatList();
-    void FloatDelete();
+    // Deletes that floating window, or all of them when form is null.
+    void FloatDelete(TFrmFloating* form = nullptr);
+    TFloatingSaveOptions FloatingSaveOptions() const;
     bool CreateHotKeyDialog();
     void CreateSizeDialog();
     void StartUpdateCheck();
@@ -196,6 +208,8 @@ private:
     int FCard = 0;
 
     std::unique_ptr<TCapture> FCapture;
+    std::unique_ptr<TFloatList> FloatList;
+    TCaptureOutcome* FOutcome = nullptr;  // the scripted capture running now, if any
     TRecorder* FRecorder = nullptr;
     std::uint8_t FStatus = 0;
     bool FCanClose = false;

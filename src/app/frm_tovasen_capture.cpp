@@ -12,6 +12,7 @@
 #include "capture/frm_iexplorer.h"
 #include "i18n/translation.h"
 #include "output/clipboard.h"
+#include "output/float_list.h"
 #include "output/image_writers.h"
 #include "ocr/ocr_text_file.h"
 #include "select/frm_area.h"
@@ -47,6 +48,7 @@ void TFrmTovasen::Start() {
     const int target = SaveTarget();
     if (mode != cmColor &&
         ((target == stMP4 && mode >= cmDrag) || (target == stFloating && mode == cmWebPage))) {
+        if (FOutcome) FOutcome->Error = Translate(L"지원하지 않는 캡쳐영역입니다.");
         ShowMessage(Translate(L"지원하지 않는 캡쳐영역입니다."), kNoticeFlags);
         return;
     }
@@ -89,6 +91,7 @@ void TFrmTovasen::CaptureStart() {
             bitmap = Capture(rect);
         }
         if (bitmap) SaveToTarget(*bitmap, rect);
+        if (FOutcome) FOutcome->Taken = true;
     } catch (const std::exception& e) {
         ReportFailure(MessageOf(e));
     }
@@ -98,7 +101,9 @@ void TFrmTovasen::CaptureStart() {
 
 void TFrmTovasen::ReportFailure(const std::wstring& error) {
     // Only the fixed part is looked up: the error's own text may hold anything, "\n" included.
-    ShowMessage(Translate(L"캡쳐가 실패하였습니다.") + L"\r\r" + error, kErrorFlags);
+    const std::wstring text = Translate(L"캡쳐가 실패하였습니다.") + L"\r\r" + error;
+    if (FOutcome) FOutcome->Error = text;
+    ShowMessage(text, kErrorFlags);
 }
 
 std::unique_ptr<TBitmap> TFrmTovasen::Capture(RECT& rect) {
@@ -135,7 +140,7 @@ std::unique_ptr<TBitmap> TFrmTovasen::Capture(RECT& rect) {
     return bitmap;
 }
 
-void TFrmTovasen::SaveToTarget(TBitmap& bitmap, const RECT&) {
+void TFrmTovasen::SaveToTarget(TBitmap& bitmap, const RECT& rect) {
     const int target = SaveTarget();
     switch (target) {
     case stPNG:
@@ -165,7 +170,8 @@ void TFrmTovasen::SaveToTarget(TBitmap& bitmap, const RECT&) {
     case stUpload:
         break;  // after auto-copy and the sound
     case stFloating:
-        NotAvailable(L"The floating window");
+        FloatList->CreateFloatingWindow(bitmap, rect);
+        break;
     default:
         throw Exception(L"No save target is selected.");
     }
@@ -199,6 +205,10 @@ void TFrmTovasen::BitmapToTXTFileCompleted(const TResult& result) {
         ReportFailure(MessageOf(e));
     }
     FStatus = 0;
+}
+
+TFloatingSaveOptions TFrmTovasen::FloatingSaveOptions() const {
+    return TFloatingSaveOptions{SavePath, QualityOf(*ChkJPEG_qual), QualityOf(*ChkWebP_qual)};
 }
 
 void TFrmTovasen::RecordStart() { NotAvailable(L"Screen recording"); }

@@ -204,7 +204,9 @@ std::wstring TFrmTovasen::NewFilename(const std::wstring& ext) {
         return LocalTime{t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
     };
     try {
-        return tovasen::NewFilename(scheme, SavePath, ext, context);
+        std::wstring name = tovasen::NewFilename(scheme, SavePath, ext, context);
+        if (FOutcome) FOutcome->File = name;
+        return name;
     } catch (const EInvalidPath&) {
         throw Exception(L"Invalid characters in path");
     }

@@ -1,44 +1,183 @@
-// tovasen-cmd: sends one command to the running Tovasen, for scripts.
-//   tovasen-cmd capture   take a capture with the current settings
-//   tovasen-cmd about     open the about page
-// Prints the reply; exits 0 when the command was taken, 1 when it was refused, 2 when Tovasen
-// is not running, 64 on a usage error.
+// tovasen-cmd: sends one command to the running Tovasen, for scripts. kHelp lists the
+// commands, what they print and the exit codes.
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <cwchar>
+#include <optional>
 #include <string>
 
 #include "app/copydata_command.h"
+#include "base/utf_convert.h"
 
 namespace {
 
-constexpr UINT kReplyTimeoutMs = 120000;  // a capture waits for its own messages to be answered
+enum ExitCode : int { kDone = 0, kFailed = 1, kNotRunning = 2, kNoAnswer = 3, kUsage = 64 };
+
+constexpr wchar_t kHelp[] =
+    L"usage: tovasen-cmd [--timeout SECONDS] capture|about\n"
+    L"       tovasen-cmd --help\n"
+    L"\n"
+    L"Sends one command to the running Tovasen.\n"
+    L"\n"
+    L"  capture  takes a capture with Tovasen's current settings and waits until it is done.\n"
+    L"           Prints the full path of the file it wrote (an empty line for targets that\n"
+    L"           write no file: clipboard, printer, floating window, colour pick).\n"
+    L"           On failure prints the error text to standard error.\n"
+    L"  about    opens the about page; prints 1 when it was taken.\n"
+    L"\n"
+    L"  --timeout SECONDS  how long to wait for Tovasen (default 120).\n"
+    L"\n"
+    L"Exit codes:\n"
+    L"  0   done\n"
+    L"  1   refused or failed (the reason is printed)\n"
+    L"  2   Tovasen is not running\n"
+    L"  3   Tovasen did not answer in time (it may hang) or ended before it answered\n"
+    L"  64  usage error\n";
+
+// Text for a console as it is; for a pipe or file, UTF-8.
+void Print(FILE* stream, const std::wstring& text) {
+    HANDLE handle = GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    if (handle && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode)) {
+        DWORD written = 0;
+        WriteConsoleW(handle, text.c_str(), static_cast<DWORD>(text.size()), &written, nullptr);
+        return;
+    }
+    const std::string bytes = tovasen::WideToUtf8(text);
+    std::fwrite(bytes.data(), 1, bytes.size(), stream);
+    std::fflush(stream);
+}
 
 int Usage() {
-    std::fputs("usage: tovasen-cmd capture|about\n", stderr);
-    return 64;
+    Print(stderr, kHelp);
+    return kUsage;
+}
+
+// The hidden window the reply comes to, and what came.
+struct ReplyBox {
+    HWND from = nullptr;
+    std::optional<tovasen::RemoteReply> reply;
+};
+
+LRESULT CALLBACK ReplyProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_COPYDATA && lParam) {
+        auto* box = reinterpret_cast<ReplyBox*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+        if (!box || data->dwData != tovasen::kReplyData || reinterpret_cast<HWND>(wParam) != box->from) return 0;
+        box->reply = tovasen::ParseRemoteReply(tovasen::CopyDataText(data->lpData, data->cbData));
+        return box->reply ? 1 : 0;
+    }
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+HWND CreateReplyWindow(ReplyBox& box) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = ReplyProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"TovasenCmdReply";
+    RegisterClassW(&wc);
+    HWND window = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+    if (!window) return nullptr;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&box));
+    // Tovasen may run at another integrity level: its reply must still get through.
+    ChangeWindowMessageFilterEx(window, WM_COPYDATA, MSGFLT_ALLOW, nullptr);
+    return window;
+}
+
+bool SendCommand(HWND running, const std::wstring& json, HWND replyWindow, DWORD timeoutMs, DWORD_PTR& result) {
+    COPYDATASTRUCT data{};
+    data.dwData = tovasen::kCommandData;
+    data.cbData = static_cast<DWORD>((json.size() + 1) * sizeof(wchar_t));
+    data.lpData = const_cast<wchar_t*>(json.c_str());
+    return SendMessageTimeoutW(running, WM_COPYDATA, reinterpret_cast<WPARAM>(replyWindow),
+                               reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, timeoutMs, &result) != 0;
+}
+
+int NoAnswer(HWND running, DWORD timeoutMs) {
+    if (!IsWindow(running)) {
+        Print(stderr, L"Tovasen ended before it answered.\n");
+    } else {
+        Print(stderr, L"Tovasen did not answer within " + std::to_wstring(timeoutMs / 1000) +
+                          L" seconds; it may not be responding.\n");
+    }
+    return kNoAnswer;
+}
+
+int Capture(HWND running, DWORD timeoutMs) {
+    ReplyBox box;
+    box.from = running;
+    HWND window = CreateReplyWindow(box);
+    if (!window) {
+        Print(stderr, L"tovasen-cmd could not create its reply window.\n");
+        return kFailed;
+    }
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    DWORD_PTR taken = 0;
+    // The reply normally comes while this call still waits: a thread waiting in SendMessage
+    // takes the messages sent to its own windows.
+    const bool answered = SendCommand(
+        running, tovasen::RemoteCommandJson(L"capture", reinterpret_cast<std::uintptr_t>(window)), window, timeoutMs,
+        taken);
+    if (!answered) return NoAnswer(running, timeoutMs);
+    if (taken != 1) {
+        Print(stderr, L"Tovasen refused the command.\n");
+        return kFailed;
+    }
+    while (!box.reply) {
+        const ULONGLONG now = GetTickCount64();
+        if (now >= deadline || !IsWindow(running)) return NoAnswer(running, timeoutMs);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, 100)),
+                                  QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    }
+    DestroyWindow(window);
+    if (!box.reply->ok) {
+        Print(stderr, box.reply->text + L"\n");
+        return kFailed;
+    }
+    Print(stdout, box.reply->text + L"\n");
+    return kDone;
+}
+
+int About(HWND running, DWORD timeoutMs) {
+    DWORD_PTR reply = 0;
+    if (!SendCommand(running, tovasen::RemoteCommandJson(L"about"), nullptr, timeoutMs, reply)) {
+        return NoAnswer(running, timeoutMs);
+    }
+    std::printf("%u\n", static_cast<unsigned>(reply));
+    return reply == 1 ? kDone : kFailed;
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 2) return Usage();
+    DWORD timeoutMs = 120000;
+    std::wstring command;
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring arg = argv[i];
+        if (arg == L"--help" || arg == L"-h" || arg == L"/?") {
+            Print(stdout, kHelp);
+            return kDone;
+        }
+        if (arg == L"--timeout" && i + 1 < argc) {
+            wchar_t* end = nullptr;
+            const unsigned long seconds = std::wcstoul(argv[++i], &end, 10);
+            if (!end || *end != L'\0' || seconds == 0 || seconds > 86400) return Usage();
+            timeoutMs = static_cast<DWORD>(seconds * 1000);
+            continue;
+        }
+        if (!command.empty()) return Usage();
+        command = arg;
+    }
+    if (command != L"capture" && command != L"about") return Usage();
     HWND running = FindWindowW(L"TFrmTovasen", nullptr);
     if (!running) {
-        std::fputs("Tovasen is not running.\n", stderr);
-        return 2;
+        Print(stderr, L"Tovasen is not running.\n");
+        return kNotRunning;
     }
-    const std::wstring json = tovasen::RemoteCommandJson(argv[1]);
-    COPYDATASTRUCT data{};
-    data.dwData = 1;
-    data.cbData = static_cast<DWORD>((json.size() + 1) * sizeof(wchar_t));
-    data.lpData = const_cast<wchar_t*>(json.c_str());
-    DWORD_PTR reply = 0;
-    if (!SendMessageTimeoutW(running, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG,
-                             kReplyTimeoutMs, &reply)) {
-        std::fputs("Tovasen did not answer.\n", stderr);
-        return 1;
-    }
-    std::printf("%u\n", static_cast<unsigned>(reply));
-    return reply == 1 ? 0 : 1;
+    return command == L"capture" ? Capture(running, timeoutMs) : About(running, timeoutMs);
 }

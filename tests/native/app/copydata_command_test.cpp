@@ -54,5 +54,43 @@ TEST(RemoteCommand, SendersMessageParsesBack) {
     EXPECT_EQ(RemoteCommand::None, ParseRemoteCommand(RemoteCommandJson(L"quit\"}")));
 }
 
+TEST(RemoteRequest, ReplyWindowIsAnOptionalNonNegativeInteger) {
+    const RemoteRequest plain = ParseRemoteRequest(L"{\"command\":\"capture\"}");
+    EXPECT_EQ(RemoteCommand::Capture, plain.command);
+    EXPECT_FALSE(plain.replyTo) << "a command without the member is taken as before";
+    const RemoteRequest with = ParseRemoteRequest(L"{\"command\":\"capture\",\"reply_to\":4063298}");
+    EXPECT_EQ(RemoteCommand::Capture, with.command);
+    ASSERT_TRUE(with.replyTo);
+    EXPECT_EQ(4063298u, *with.replyTo);
+    const RemoteRequest big = ParseRemoteRequest(L"{\"reply_to\":18446744073709551615,\"command\":\"about\"}");
+    EXPECT_EQ(RemoteCommand::About, big.command);
+    EXPECT_EQ(18446744073709551615u, big.replyTo.value_or(0));
+    for (const wchar_t* bad : {L"-5", L"1.5", L"\"123\"", L"null", L"[1]", L"{}", L"true", L"18446744073709551616"}) {
+        const RemoteRequest r = ParseRemoteRequest(std::wstring(L"{\"command\":\"capture\",\"reply_to\":") + bad + L"}");
+        EXPECT_EQ(RemoteCommand::Capture, r.command) << "reply_to " << std::wstring(bad).size();
+        EXPECT_FALSE(r.replyTo) << "reply_to of length " << std::wstring(bad).size();
+    }
+    EXPECT_FALSE(ParseRemoteRequest(L"[{\"reply_to\":1}]").replyTo);
+    const RemoteRequest sent = ParseRemoteRequest(RemoteCommandJson(L"capture", 0x1234));
+    EXPECT_EQ(RemoteCommand::Capture, sent.command);
+    EXPECT_EQ(0x1234u, sent.replyTo.value_or(0));
+    EXPECT_EQ(RemoteCommandJson(L"capture"), L"{\"command\":\"capture\"}") << "old senders' exact message";
+}
+
+TEST(RemoteReply, PathsAndErrorsComeBackAsSent) {
+    const RemoteReply cases[] = {{true, L"C:\\Users\\김\\T-001.png"}, {true, L""}, {false, L"캡쳐가 실패하였습니다.\r\r\"x\"\n"},
+                                 {true, L"\U0001F4F7.png"}};
+    for (const RemoteReply& sent : cases) {
+        const std::optional<RemoteReply> got = ParseRemoteReply(RemoteReplyJson(sent));
+        ASSERT_TRUE(got) << "text of length " << sent.text.size();
+        EXPECT_EQ(sent.ok, got->ok);
+        EXPECT_EQ(sent.text, got->text);
+    }
+    for (const wchar_t* bad : {L"{\"result\":\"ok\"}", L"{\"result\":\"error\",\"path\":\"x\"}", L"{\"result\":\"maybe\",\"path\":\"x\"}",
+                               L"{\"result\":1,\"path\":\"x\"}", L"{\"command\":\"capture\"}", L"\"ok\"", L"{broken"}) {
+        EXPECT_FALSE(ParseRemoteReply(bad)) << "input of length " << std::wstring(bad).size();
+    }
+}
+
 }  // namespace
 }  // namespace tovasen

@@ -47,7 +47,8 @@ protected:
         SendMessageW(test::MainWindowOf(program), WM_USER, 2, 0);
         EXPECT_TRUE(program.WaitForExit(10000));
     }
-    // Requests one capture, expects exactly the message text, answers it; the request returns.
+    // Requests one capture, expects exactly the message text, answers it; the request returns
+    // and tovasen-cmd says the capture was not made.
     static void CaptureExpectingMessage(const test::ChildProcess& program, const std::wstring& start) {
         test::ChildProcess cmd(test::DistFolder() + L"tovasen-cmd.exe", L"capture");
         HWND box = test::WaitForMessageBox(program);
@@ -60,7 +61,7 @@ protected:
         EXPECT_EQ(1, visible) << "one message per capture";
         PostMessageW(box, WM_COMMAND, IDOK, 0);
         ASSERT_TRUE(cmd.WaitForExit(10000));
-        EXPECT_EQ(0u, cmd.ExitCode());
+        EXPECT_EQ(1u, cmd.ExitCode()) << "tovasen-cmd reports the refusal or failure";
     }
     test::TempFolder folder;
 };

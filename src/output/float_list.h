@@ -1,0 +1,43 @@
+#pragma once
+#include <windows.h>
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "output/frm_floating.h"
+
+namespace tovasen {
+
+// The open floating windows in the order they were made. The list owns them: deleting one
+// takes it out at once and hides it, and frees it once its own handlers have returned.
+class TFloatList {
+public:
+    explicit TFloatList(std::function<TFloatingSaveOptions()> saveOptions);
+    TFloatList(const TFloatList&) = delete;
+    TFloatList& operator=(const TFloatList&) = delete;
+    ~TFloatList();
+
+    // A new window with its own copy of picture, at rect, shown and appended.
+    TFrmFloating& CreateFloatingWindow(TBitmap& picture, const RECT& rect);
+    // Deletes form, or every window when form is null; last made first.
+    void FloatDelete(TFrmFloating* form);
+
+    std::size_t Count() const noexcept { return FList.size(); }
+    TFrmFloating* operator[](std::size_t index) const { return FList.at(index).get(); }
+
+    // The dialog each new window saves with.
+    TImageSaveDialogFactory SaveDialogFactory = NewSystemImageSaveDialog;
+
+private:
+    struct TDiscard {
+        void operator()(TFrmFloating* form) const noexcept { form->Discard(); }
+    };
+    using TOwned = std::unique_ptr<TFrmFloating, TDiscard>;
+
+    std::function<TFloatingSaveOptions()> FSaveOptions;
+    std::vector<TOwned> FList;
+};
+
+}  // namespace tovasen
