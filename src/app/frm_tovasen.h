@@ -161,6 +161,7 @@ private:
         std::wstring Error;
     };
     void CaptureAndReply(HWND replyTo);
+    void SendCaptureReply(HWND replyTo, const TCaptureOutcome& outcome);
     void RequestExit();
     int ShowMessage(const std::wstring& text, UINT flags);
 
@@ -210,6 +211,7 @@ private:
     std::unique_ptr<TCapture> FCapture;
     std::unique_ptr<TFloatList> FloatList;
     TCaptureOutcome* FOutcome = nullptr;  // the scripted capture running now, if any
+    HWND FTextReplyTo = nullptr;          // the script waiting for a text recognition's file
     TRecorder* FRecorder = nullptr;
     std::uint8_t FStatus = 0;
     bool FCanClose = false;

@@ -5,6 +5,7 @@
 #include <mmsystem.h>
 
 #include <cwchar>
+#include <utility>
 
 #include "app/frm_tovasen.h"
 #include "base/utf_convert.h"
@@ -194,6 +195,12 @@ void TFrmTovasen::RecognizeText(const TBitmap& bitmap) {
 }
 
 void TFrmTovasen::BitmapToTXTFileCompleted(const TResult& result) {
+    // A script that asked for this capture hears of the text file (or the error) now.
+    const HWND replyTo = std::exchange(FTextReplyTo, nullptr);
+    TCaptureOutcome outcome;
+    outcome.Taken = true;
+    TCaptureOutcome* const outer = FOutcome;
+    if (replyTo) FOutcome = &outcome;
     try {
         if (result.Status != TStatus::stCompleted) {
             ReportFailure(L"OCR failed.");
@@ -204,7 +211,9 @@ void TFrmTovasen::BitmapToTXTFileCompleted(const TResult& result) {
     } catch (const std::exception& e) {
         ReportFailure(MessageOf(e));
     }
+    FOutcome = outer;
     FStatus = 0;
+    if (replyTo) SendCaptureReply(replyTo, outcome);
 }
 
 TFloatingSaveOptions TFrmTovasen::FloatingSaveOptions() const {

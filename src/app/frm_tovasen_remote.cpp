@@ -38,6 +38,14 @@ void TFrmTovasen::CaptureAndReply(HWND replyTo) {
         throw;
     }
     FOutcome = outer;
+    if (outcome.Taken && outcome.Error.empty() && RtOcr && RtOcr->Busy()) {
+        FTextReplyTo = replyTo;  // answered once the recognised text is written
+        return;
+    }
+    SendCaptureReply(replyTo, outcome);
+}
+
+void TFrmTovasen::SendCaptureReply(HWND replyTo, const TCaptureOutcome& outcome) {
     RemoteReply reply;
     if (!outcome.Error.empty()) {
         reply = {false, outcome.Error};

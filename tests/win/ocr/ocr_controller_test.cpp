@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "app/copydata_command.h"
 #include "app/frm_tovasen.h"
 #include "base/config.h"
 #include "fake_ocr_backend.h"
@@ -188,6 +189,54 @@ TEST(OcrMissing, WithoutTheSystemsOcrATxtTargetFallsBackToPngAtStartUp) {
     ASSERT_TRUE(test::WaitUntil([] { return TConfig().ReadInteger(L"saveto", -1) == 0; }, 5000));
     ASSERT_EQ(0u, test::RunTovasenCmd(L"capture"));
     EXPECT_EQ(std::vector<std::wstring>{L"T-001.png"}, folder.Files());
+}
+
+}  // namespace
+}  // namespace tovasen
+
+namespace tovasen {
+namespace {
+
+// A script's reply window, in this process.
+struct ReplyBox {
+    std::vector<RemoteReply> replies;
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+        if (msg == WM_COPYDATA) {
+            const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lp);
+            auto* box = reinterpret_cast<ReplyBox*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+            if (auto reply = ParseRemoteReply(CopyDataText(data->lpData, data->cbData))) box->replies.push_back(*reply);
+            return 1;
+        }
+        return DefWindowProcW(hwnd, msg, wp, lp);
+    }
+};
+
+TEST_F(OcrController, AScriptedCaptureIsAnsweredWithTheTextFileOnceItIsWritten) {
+    Create();
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = ReplyBox::Proc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"OcrReplyBox";
+    RegisterClassW(&wc);
+    ReplyBox box;
+    HWND reply = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+    SetWindowLongPtrW(reply, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&box));
+    const std::wstring json = RemoteCommandJson(L"capture", reinterpret_cast<std::uintptr_t>(reply));
+    COPYDATASTRUCT data{kCommandData, static_cast<DWORD>((json.size() + 1) * 2), const_cast<wchar_t*>(json.c_str())};
+    EXPECT_EQ(1, SendMessageW(form->Handle(), WM_COPYDATA, reinterpret_cast<WPARAM>(reply), reinterpret_cast<LPARAM>(&data)));
+    EXPECT_TRUE(box.replies.empty()) << "answered before the text was recognised";
+    EXPECT_TRUE(FinishWith(TStatus::stCompleted).empty());
+    ASSERT_EQ(1u, box.replies.size());
+    EXPECT_TRUE(box.replies[0].ok);
+    EXPECT_EQ(folder.Path() + L"T-001.txt", box.replies[0].text);
+
+    // A failed recognition answers with the error.
+    EXPECT_EQ(1, SendMessageW(form->Handle(), WM_COPYDATA, reinterpret_cast<WPARAM>(reply), reinterpret_cast<LPARAM>(&data)));
+    FinishWith(TStatus::stError);
+    ASSERT_EQ(2u, box.replies.size());
+    EXPECT_FALSE(box.replies[1].ok);
+    EXPECT_NE(std::wstring::npos, box.replies[1].text.find(L"OCR failed."));
+    DestroyWindow(reply);
 }
 
 }  // namespace
