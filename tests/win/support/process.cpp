@@ -20,9 +20,18 @@ ChildProcess::ChildProcess(const std::wstring& exe, const std::wstring& argument
     if (!arguments.empty()) commandLine += L" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
-    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &info_)) {
-        throw std::runtime_error("CreateProcessW failed: " + std::to_string(GetLastError()));
+    // Wine now and then refuses a start with ERROR_INTERNAL_ERROR while the machine is busy
+    // (seen under heavy load); a second try a moment later succeeds.
+    for (int attempt = 1;; ++attempt) {
+        if (CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                           &info_)) {
+            return;
+        }
+        const DWORD error = GetLastError();
+        if (error != ERROR_INTERNAL_ERROR || attempt == 3) {
+            throw std::runtime_error("CreateProcessW failed: " + std::to_string(error));
+        }
+        Sleep(500);
     }
 }
 
