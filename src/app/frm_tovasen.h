@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,7 +17,7 @@
 
 namespace tovasen {
 
-class TRecorder;  // arrives with screen recording
+class TRecorder;
 
 // Capture modes and save targets: the item indices of ChkArea and ChkSaveTo.
 enum CaptureModeIndex : int { cmFullScreen, cmRegion, cmDrag, cmActiveWindow, cmWindowControl, cmWebPage, cmColor };
@@ -63,6 +64,7 @@ public:
     TLabel* LvlRecTime = nullptr;
     TLabel* LblCopyright = nullptr;
     TTimer* TmrColor = nullptr;
+    TTimer* TmrRec = nullptr;
     TFrmHotKey* FrmHotKey = nullptr;
 
     // --- The popup menu, also the tray icon's ---
@@ -94,6 +96,7 @@ public:
     void N4Click();
     void LblCopyrightClick();
     void TmrColorTimer();
+    void TmrRecTimer();
     void N1Click();
     void N5Click();
     void N7Click();
@@ -109,6 +112,13 @@ public:
     std::vector<std::wstring> Languages;  // OCR languages, filled with the settings
     std::wstring Language;                // interface language code
     std::wstring SavePath;                // output folder
+
+    // --- Recording control (frm_tovasen_record.cpp) ---
+    // The region that region recordings follow, asked for every frame (the region frame's).
+    std::function<RECT()> RegionRect;
+    // The recorded time for the region frame's label: the time and whether a recording runs.
+    std::function<void(const std::wstring& time, bool recording)> OnRecordingTime;
+    static constexpr DWORD kEndSessionRecordWaitMs = 5000;
 
 protected:
     LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -150,6 +160,8 @@ private:
     void PlayCaptureSound();
     void RecordStart();
     void RecordStop();
+    // At log-off: "q" to the encoder and up to kEndSessionRecordWaitMs for it to finish.
+    void StopRecordingForEndSession();
 
     // Windows that choose what to capture; they arrive with region selection and web capture.
     void CloseSelectionWindows();

@@ -37,6 +37,11 @@ std::wstring MessageOf(const std::exception& e) {
 }  // namespace
 
 void TFrmTovasen::Start() {
+    // A running recording is stopped whatever the target has become meanwhile.
+    if (IsRecording()) {
+        RecordStop();
+        return;
+    }
     const int mode = CaptureMode();
     const int target = SaveTarget();
     if (mode != cmColor &&
@@ -143,10 +148,6 @@ void TFrmTovasen::SaveToTarget(TBitmap& bitmap, const RECT&) {
     if (ChkAutoCopy->Checked && target != stClipboard) CopyBitmapToClipboard(bitmap);
     if (ChkSound3->Checked) PlayCaptureSound();
 }
-
-void TFrmTovasen::RecordStart() { NotAvailable(L"Screen recording"); }
-
-void TFrmTovasen::RecordStop() { NotAvailable(L"Screen recording"); }
 
 void TFrmTovasen::PlayCaptureSound() {
     PlaySoundW(L"sound", GetModuleHandleW(nullptr), SND_RESOURCE | SND_ASYNC);
