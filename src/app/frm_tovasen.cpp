@@ -5,6 +5,7 @@
 #include "app/window_functions.h"
 #include "i18n/translation.h"
 #include "resource_ids.h"
+#include "select/frm_size.h"
 #include "ui/application.h"
 
 namespace tovasen {
@@ -107,9 +108,7 @@ bool TFrmTovasen::CreateHotKeyDialog() {
     return FrmHotKey->RegisterStoredHotKey();
 }
 
-void TFrmTovasen::CreateSizeDialog() {
-    // The region size presets dialog arrives with region selection.
-}
+void TFrmTovasen::CreateSizeDialog() { FrmSize = new TFrmSize(this); }
 
 void TFrmTovasen::StartUpdateCheck() {
     // The update check runs on its own thread and calls UpdateCheckDone; it arrives with the

@@ -18,6 +18,8 @@
 namespace tovasen {
 
 class TRecorder;
+class TFrmArea;
+class TFrmSize;
 
 // Capture modes and save targets: the item indices of ChkArea and ChkSaveTo.
 enum CaptureModeIndex : int { cmFullScreen, cmRegion, cmDrag, cmActiveWindow, cmWindowControl, cmWebPage, cmColor };
@@ -66,6 +68,8 @@ public:
     TTimer* TmrColor = nullptr;
     TTimer* TmrRec = nullptr;
     TFrmHotKey* FrmHotKey = nullptr;
+    TFrmSize* FrmSize = nullptr;  // made at start-up, kept
+    TFrmArea* FrmArea = nullptr;  // made when region mode is first chosen, kept
 
     // --- The popup menu, also the tray icon's ---
     TPopupMenu* Menu = nullptr;
@@ -114,10 +118,6 @@ public:
     std::wstring SavePath;                // output folder
 
     // --- Recording control (frm_tovasen_record.cpp) ---
-    // The region that region recordings follow, asked for every frame (the region frame's).
-    std::function<RECT()> RegionRect;
-    // The recorded time for the region frame's label: the time and whether a recording runs.
-    std::function<void(const std::wstring& time, bool recording)> OnRecordingTime;
     static constexpr DWORD kEndSessionRecordWaitMs = 5000;
 
 protected:

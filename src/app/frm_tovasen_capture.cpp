@@ -11,6 +11,7 @@
 #include "i18n/translation.h"
 #include "output/clipboard.h"
 #include "output/image_writers.h"
+#include "select/frm_area.h"
 #include "ui/application.h"
 #include "base/errors.h"
 
@@ -100,8 +101,13 @@ std::unique_ptr<TBitmap> TFrmTovasen::Capture(RECT& rect) {
         FCapture->Capture(*bitmap, WindowFromPoint(at), rect);
         break;
     }
-    case cmRegion:
-        NotAvailable(L"Region capture");
+    case cmRegion: {
+        if (!FrmArea) throw Exception(L"The region frame does not exist.");
+        // Exactly the hole of the frame: none of the frame's own pixels lies inside it.
+        rect = FrmArea->GetRect();
+        FCapture->Capture(*bitmap, rect);
+        break;
+    }
     case cmDrag:
         NotAvailable(L"Drag region capture");
     case cmWebPage:
@@ -154,12 +160,25 @@ void TFrmTovasen::PlayCaptureSound() {
 }
 
 void TFrmTovasen::CloseSelectionWindows() {
-    // Nothing to close until the region frame, window picker and web page window exist.
+    // Closing the frame stops a recording of it first (its OnStopRecording), then hides it.
+    if (FrmArea && FrmArea->Visible()) FrmArea->Close();
+    // The window picker and the web page window arrive with their own subsystems.
 }
 
-void TFrmTovasen::ShowSelectionWindow(int) {
-    // The region frame, window picker and web page window arrive with their own subsystems;
-    // capturing in those modes reports that it is not available.
+void TFrmTovasen::ShowSelectionWindow(int mode) {
+    if (mode == cmRegion) {
+        if (!FrmArea) {
+            FrmArea = new TFrmArea(this, FrmSize);
+            FrmArea->OnCloseButton = [this] {
+                ChkArea->SetItemIndex(cmFullScreen);
+                SaveConfig(L"area", 0);
+            };
+            FrmArea->OnStopRecording = [this] { RecordStop(); };
+        }
+        FrmArea->Show();
+    }
+    // The window picker and the web page window arrive with their own subsystems; capturing in
+    // those modes reports that it is not available.
 }
 
 }  // namespace tovasen

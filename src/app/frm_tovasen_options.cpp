@@ -14,6 +14,8 @@
 #include "base/version_text.h"
 #include "i18n/translate_component.h"
 #include "i18n/translation.h"
+#include "select/frm_area.h"
+#include "select/frm_size.h"
 #include "ui/application.h"
 
 namespace tovasen {
@@ -97,8 +99,9 @@ void TFrmTovasen::ChkLang(TMenuItem& sender) {
     Language = code;
     CheckLanguageItem(Language);
     TranslateComponent(this, Language);
-    // The region frame and the size dialog are translated here too once they exist.
     TranslateComponent(FrmHotKey);
+    TranslateComponent(FrmArea);
+    TranslateComponent(FrmSize);
     TranslateComponent(ChkArea);
     TranslateComponent(ChkSaveTo);
     const std::wstring caption = Translate(Caption());

@@ -9,6 +9,7 @@
 #include "i18n/translation.h"
 #include "record/ffmpeg_command.h"
 #include "record/recorder.h"
+#include "select/frm_area.h"
 #include "ui/application.h"
 
 namespace tovasen {
@@ -47,11 +48,13 @@ void TFrmTovasen::RecordStart() {
         FRecorder->LimitSeconds = LimitSecondsForMinutes(CheckedLimitMinutes(ChkRecLimits));
         FRecorder->Output = NewFilename(L"mp4");
         if (CaptureMode() == cmRegion) {
-            if (!RegionRect) throw Exception(L"Region recording needs the region frame, which this build does not have.");
-            FRecorder->Start(FCapture.get(), RegionRect);
+            if (!FrmArea) throw Exception(L"The region frame does not exist.");
+            // Asked for every frame: the recording follows the frame when it is dragged.
+            FRecorder->Start(FCapture.get(), [this] { return FrmArea->GetRect(); });
         } else {
             FRecorder->Start();
         }
+        if (FrmArea) FrmArea->SetRecording(true);
         TmrRec->SetEnabled(true);
     } catch (...) {
         // Back to idle before the failure is told.
@@ -76,7 +79,7 @@ void TFrmTovasen::TmrRecTimer() {
     if (FRecorder->IsRunning()) {
         const std::wstring shown = ShownRecTime(FRecorder->RecTime());
         LvlRecTime->SetCaption(shown);
-        if (OnRecordingTime) OnRecordingTime(shown, true);
+        if (FrmArea) FrmArea->SetRecTime(shown);
         return;
     }
     TmrRec->SetEnabled(false);
@@ -86,7 +89,7 @@ void TFrmTovasen::TmrRecTimer() {
     ChkArea->SetEnabled(true);
     ShowCard(0);
     LvlRecTime->SetCaption(L"00:00:00");
-    if (OnRecordingTime) OnRecordingTime(L"00:00:00", false);
+    if (FrmArea) FrmArea->SetRecording(false);
     FStatus = 0;
     if (!failure.empty()) ReportFailure(failure);
 }

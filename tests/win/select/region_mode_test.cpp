@@ -1,0 +1,250 @@
+// Region mode in the main window: the frame comes and goes with the mode, its close button
+// leaves the mode, the capture is exactly its hole, and the mouse moves and sizes it as a user
+// does (input sent from a second thread while this one runs the frame's loops).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+
+#include "app/frm_tovasen.h"
+#include "base/config.h"
+#include "i18n/translate_component.h"
+#include "i18n/translation.h"
+#include "select/frm_area.h"
+#include "select/frm_size.h"
+#include "support/files.h"
+#include "support/pattern_window.h"
+#include "support/process.h"
+#include "support/wait.h"
+#include "ui/application.h"
+
+namespace tovasen {
+namespace {
+
+void MouseAt(int x, int y, DWORD buttons = 0) {
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    const int vx = GetSystemMetrics(SM_XVIRTUALSCREEN), vy = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    const int vw = GetSystemMetrics(SM_CXVIRTUALSCREEN), vh = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    in.mi.dx = MulDiv(x - vx, 65535, vw - 1);
+    in.mi.dy = MulDiv(y - vy, 65535, vh - 1);
+    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK | buttons;
+    SendInput(1, &in, sizeof(in));
+}
+
+void Key(WORD vk) {
+    INPUT in[2]{};
+    in[0].type = in[1].type = INPUT_KEYBOARD;
+    in[0].ki.wVk = in[1].ki.wVk = vk;
+    in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, in, sizeof(INPUT));
+}
+
+// A press at `from`, a drag in steps to `to`, a release, as a hand would.
+void Drag(POINT from, POINT to) {
+    MouseAt(from.x, from.y);
+    Sleep(150);
+    MouseAt(from.x, from.y, MOUSEEVENTF_LEFTDOWN);
+    Sleep(150);
+    for (int i = 1; i <= 10; ++i) {
+        MouseAt(from.x + (to.x - from.x) * i / 10, from.y + (to.y - from.y) * i / 10);
+        Sleep(40);
+    }
+    Sleep(100);
+    MouseAt(to.x, to.y, MOUSEEVENTF_LEFTUP);
+    Sleep(200);
+}
+
+class RegionMode : public ::testing::Test {
+protected:
+    void SetUp() override {
+        HMODULE exe = LoadLibraryExW(test::TovasenExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        TranslationTable = LoadTranslationTable(exe);
+        FreeLibrary(exe);
+        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Dravomix\\Tovasen");
+        TConfig config;
+        config.WriteString(L"language", L"ko");
+        config.WriteInteger(L"sound", 1);
+        config.WriteBoolean(L"mouse", false);
+        config.WriteString(L"path", folder.Path());
+        // The hole at (306, 206), 64 x 48.
+        config.WriteInteger(L"left", 300);
+        config.WriteInteger(L"top", 175);
+        config.WriteInteger(L"width", 64);
+        config.WriteInteger(L"height", 48);
+    }
+    void TearDown() override {
+        form = nullptr;
+        app.reset();
+        TranslationTable.clear();
+    }
+    void Create() {
+        app = std::make_unique<TApplication>();
+        app->Initialize();
+        form = new TFrmTovasen(app.get(), L"");
+        app->SetMainForm(form);
+        form->FormCreate();
+    }
+    void Choose(int mode) {
+        form->ChkArea->SetItemIndex(mode);
+        SendMessageW(form->Handle(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(form->ChkArea->Handle()), CBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(form->ChkArea->Handle()));
+    }
+    static int Stored(const wchar_t* name) { return TConfig().ReadInteger(name, -99); }
+    RECT FrameRect() const {
+        RECT r{};
+        GetWindowRect(form->FrmArea->Handle(), &r);
+        return r;
+    }
+    // Runs input on a second thread while this one pumps messages (and any modal loop they
+    // start), until the input is done.
+    static void WithInput(const std::function<void()>& input) {
+        std::atomic<bool> done{false};
+        std::thread worker([&] {
+            input();
+            done = true;
+        });
+        test::WaitUntil([&] { return done.load(); }, 20000);
+        worker.join();
+        test::PumpMessages();
+    }
+
+    test::TempFolder folder;
+    std::unique_ptr<TApplication> app;
+    TFrmTovasen* form = nullptr;
+};
+
+TEST_F(RegionMode, ModeSwitchShowsAndClosesTheOneFrame) {
+    Create();
+    EXPECT_EQ(nullptr, form->FrmArea) << "made only when region mode is chosen";
+    Choose(1);
+    ASSERT_NE(nullptr, form->FrmArea);
+    TFrmArea* frame = form->FrmArea;
+    EXPECT_TRUE(frame->Visible());
+    EXPECT_EQ(1, Stored(L"area"));
+    Choose(0);
+    EXPECT_FALSE(frame->Visible());
+    EXPECT_EQ(0, Stored(L"area"));
+    Choose(1);
+    EXPECT_EQ(frame, form->FrmArea) << "shown again, not made again";
+    EXPECT_TRUE(frame->Visible());
+    // The frame's size menu opens the dialog the main window made at start-up.
+    frame->PopConfig->Click();
+    EXPECT_TRUE(form->FrmSize->Visible());
+    EXPECT_EQ(64, form->FrmSize->EditWidth->Value());
+}
+
+TEST_F(RegionMode, CloseButtonLeavesRegionModeAndStoresIt) {
+    TConfig().WriteInteger(L"area", 1);
+    Create();
+    ASSERT_NE(nullptr, form->FrmArea);
+    EXPECT_TRUE(form->FrmArea->Visible()) << "the stored mode shows the frame at start";
+    form->FrmArea->BtnCloseClick();
+    EXPECT_FALSE(form->FrmArea->Visible());
+    EXPECT_EQ(0, form->ChkArea->ItemIndex());
+    EXPECT_EQ(0, Stored(L"area"));
+}
+
+TEST_F(RegionMode, LanguageChangeTranslatesFrameAndDialog) {
+    Create();
+    Choose(1);
+    form->ChkLang(*form->ChkLangItems[1]);
+    EXPECT_EQ(L"Region - Tovasen", form->FrmArea->Caption());
+    EXPECT_EQ(L"Setting", form->FrmArea->PopConfig->Caption);
+    EXPECT_EQ(L"Region Size", form->FrmSize->Caption());
+    form->ChkLang(*form->ChkLangItems[0]);
+    EXPECT_EQ(L"영역지정 - Tovasen", form->FrmArea->Caption());
+    EXPECT_EQ(L"감추기", form->FrmArea->PopClose->Caption);
+}
+
+TEST_F(RegionMode, CaptureIsExactlyTheHoleAndClicksThereReachTheWindowBelow) {
+    // The pattern reaches 16 pixels under the frame's bands on every side.
+    test::PatternWindow pattern(290, 190, 96, 80);
+    TConfig().WriteInteger(L"area", 1);
+    Create();
+    test::PumpMessages();
+    ASSERT_TRUE(form->FrmArea->Visible());
+    const RECT hole = form->FrmArea->GetRect();
+    EXPECT_EQ(306, hole.left);
+    EXPECT_EQ(206, hole.top);
+    POINT inside{330, 230};
+    EXPECT_EQ(pattern.Handle(), WindowFromPoint(inside)) << "the hole lets the mouse through";
+    POINT band{303, 230};
+    EXPECT_EQ(form->FrmArea->Handle(), WindowFromPoint(band));
+
+    form->Start();
+    const std::wstring file = folder.Path() + L"T-001.png";
+    ASSERT_TRUE(test::FileExists(file));
+    const test::DecodedImage image = test::DecodeWithGdiplus(file);
+    ASSERT_EQ(64, image.width);
+    ASSERT_EQ(48, image.height);
+    int wrong = 0, red = 0;
+    for (int y = 0; y < 48; ++y) {
+        for (int x = 0; x < 64; ++x) {
+            const COLORREF c = test::PatternAt(x + 16, y + 16);
+            const std::uint32_t want = 0xFF000000u | (std::uint32_t{GetRValue(c)} << 16) |
+                                       (std::uint32_t{GetGValue(c)} << 8) | GetBValue(c);
+            const std::uint32_t got = image.pixels[static_cast<std::size_t>(y) * 64 + static_cast<std::size_t>(x)];
+            wrong += got != want;
+            red += (got & 0xFFFFFF) == 0xFF0000u;
+        }
+    }
+    EXPECT_EQ(0, wrong) << "the picture is not the pattern under the hole";
+    EXPECT_EQ(0, red) << "frame pixels in the picture";
+}
+
+TEST_F(RegionMode, HeadDragMovesBorderDragResizesRightClickOpensTheMenuOnly) {
+    TConfig().WriteInteger(L"width", 300);
+    TConfig().WriteInteger(L"height", 200);
+    TConfig().WriteInteger(L"area", 1);
+    Create();
+    TFrmArea* frame = form->FrmArea;
+    ASSERT_TRUE(frame->Visible());
+    const RECT start = FrameRect();  // (300, 175) 312 x 237
+
+    WithInput([&] { Drag({start.left + 150, start.top + 12}, {start.left + 190, start.top + 42}); });
+    RECT moved = FrameRect();
+    EXPECT_EQ(start.left + 40, moved.left) << "a head drag moves";
+    EXPECT_EQ(start.top + 30, moved.top);
+    EXPECT_EQ(start.right - start.left, moved.right - moved.left) << "and does not resize";
+    EXPECT_EQ(moved.left, Stored(L"left")) << "saved at the end of the move";
+    EXPECT_EQ(moved.top, Stored(L"top"));
+
+    WithInput([&] { Drag({moved.right - 2, moved.bottom - 2}, {moved.right + 18, moved.bottom + 8}); });
+    RECT sized = FrameRect();
+    EXPECT_EQ(moved.left, sized.left);
+    EXPECT_EQ(320, frame->GetRect().right - frame->GetRect().left) << "a corner drag resizes";
+    EXPECT_EQ(210, frame->GetRect().bottom - frame->GetRect().top);
+    EXPECT_EQ(320, Stored(L"width"));
+
+    bool menuSeen = false;
+    WithInput([&] {
+        MouseAt(sized.left + 150, sized.top + 12);
+        Sleep(150);
+        MouseAt(sized.left + 150, sized.top + 12, MOUSEEVENTF_RIGHTDOWN);
+        Sleep(100);
+        MouseAt(sized.left + 150, sized.top + 12, MOUSEEVENTF_RIGHTUP);
+        for (int i = 0; i < 100 && !menuSeen; ++i) {
+            HWND menu = FindWindowW(L"#32768", nullptr);
+            menuSeen = menu && IsWindowVisible(menu);
+            Sleep(20);
+        }
+        // Moving the mouse now must not carry the frame along.
+        MouseAt(sized.left + 250, sized.top + 120);
+        Sleep(200);
+        Key(VK_ESCAPE);
+        Sleep(200);
+        MouseAt(sized.left + 260, sized.top + 150);
+        Sleep(200);
+    });
+    EXPECT_TRUE(menuSeen) << "the right button opens the size menu";
+    const RECT after = FrameRect();
+    EXPECT_EQ(sized.left, after.left) << "the right button never moves the frame";
+    EXPECT_EQ(sized.top, after.top);
+}
+
+}  // namespace
+}  // namespace tovasen
