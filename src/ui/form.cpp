@@ -118,6 +118,7 @@ void TForm::DpiChanged(int dpi, const RECT& suggested) {
     const UniqueFont oldFont = std::move(FFont);  // in use by the controls until they get the new one
     SetWindowPos(Handle(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (FClientWidth96 > 0) ApplyClientSize();
     for (TComponent* component : Components()) {
         if (auto* control = dynamic_cast<TControl*>(component)) control->ApplyDpi();
     }
@@ -127,12 +128,27 @@ void TForm::DpiChanged(int dpi, const RECT& suggested) {
 int TForm::ScaleValue(int pixels96) const { return ScaleToDpi(pixels96, Dpi()); }
 
 void TForm::SetClientSize96(int width, int height) {
-    RECT rect{0, 0, ScaleValue(width), ScaleValue(height)};
+    FClientWidth96 = width;
+    FClientHeight96 = height;
+    ApplyClientSize();
+}
+
+void TForm::ApplyClientSize() {
+    const int width = ScaleValue(FClientWidth96), height = ScaleValue(FClientHeight96);
+    RECT rect{0, 0, width, height};
     const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(Handle(), GWL_STYLE));
     const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(Handle(), GWL_EXSTYLE));
     AdjustWindowRectExForDpi(&rect, style, FALSE, exStyle, static_cast<UINT>(Dpi()));
-    SetWindowPos(Handle(), nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const UINT flags = SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE;
+    SetWindowPos(Handle(), nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top, flags);
+    // The frame drawn may differ from the one computed (a frame still at the old DPI while
+    // moving between monitors): correct by what the client area really became.
+    RECT client{};
+    GetClientRect(Handle(), &client);
+    if (client.right != width || client.bottom != height) {
+        SetWindowPos(Handle(), nullptr, 0, 0, rect.right - rect.left + width - client.right,
+                     rect.bottom - rect.top + height - client.bottom, flags);
+    }
 }
 
 void TForm::CenterOnScreen() {

@@ -64,10 +64,12 @@ protected:
 private:
     void HandleClose();
     bool IsForThisForm(const MSG& msg) const;
+    void ApplyClientSize();
     std::wstring FCaption;
     bool FModal = false;
     bool FDialogKeys = false;
     int FDpi = 0;
+    int FClientWidth96 = 0, FClientHeight96 = 0;
     UniqueFont FFont;
 };
 

@@ -5,7 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
+#include <cstdlib>
+#include <fstream>
 #include <memory>
+#include <sstream>
 
 #include "base/config.h"
 #include "app/frm_tovasen.h"
@@ -243,6 +248,83 @@ TEST_F(MainWindow, ControlsSitWhereTheLayoutPutsThem) {
     Choose(form->ChkSaveTo, 1);
     const RECT target = form->ChkSaveTo->BoundsInParent();
     EXPECT_EQ(82, target.right - target.left) << "JPG narrows the target list for its quality box";
+}
+
+// Every control's place and the fonts, as text: one line per control, then the form's font.
+std::string LayoutText(TFrmTovasen& form) {
+    std::ostringstream out;
+    RECT client{};
+    GetClientRect(form.Handle(), &client);
+    out << "client " << client.right << "x" << client.bottom << "\n";
+    for (TComponent* component : form.Components()) {
+        auto* control = dynamic_cast<TControl*>(component);
+        if (!control) continue;
+        const RECT r = control->BoundsInParent();
+        LOGFONTW font{};
+        const auto hfont = reinterpret_cast<HFONT>(SendMessageW(control->Handle(), WM_GETFONT, 0, 0));
+        if (hfont) GetObjectW(hfont, sizeof(font), &font);
+        out << std::string(control->Name().begin(), control->Name().end()) << " " << r.left << "," << r.top << ","
+            << r.right << "," << r.bottom << " font " << font.lfHeight << "\n";
+    }
+    return out.str();
+}
+
+constexpr char kDumpVariable[] = "TOVASEN_LAYOUT_DUMP";
+
+// Run in a child process started under a 144-DPI system setting: writes the start-up layout.
+TEST_F(MainWindow, DumpLayoutForTheParentTest) {
+    const char* path = std::getenv(kDumpVariable);
+    if (!path) GTEST_SKIP() << "run by DpiChangeGivesTheLayoutOfAStartAtThatDpi only";
+    SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+    Create();
+    std::ofstream(path) << form->Dpi() << "\n" << LayoutText(*form);
+}
+
+TEST_F(MainWindow, DpiChangeGivesTheLayoutOfAStartAtThatDpi) {
+    if (std::getenv(kDumpVariable)) GTEST_SKIP();
+    Create();
+    if (form->Dpi() != 96) GTEST_SKIP() << "the test moves the window from 96 to 144 DPI";
+    const std::string at96 = LayoutText(*form);
+
+    // The window as Windows suggests it for 144 DPI: the same client area, scaled.
+    RECT suggested{};
+    suggested.right = form->ScaleValue(162) * 144 / 96;
+    suggested.bottom = form->ScaleValue(191) * 144 / 96;
+    AdjustWindowRectExForDpi(&suggested, static_cast<DWORD>(GetWindowLongPtrW(form->Handle(), GWL_STYLE)), FALSE,
+                             static_cast<DWORD>(GetWindowLongPtrW(form->Handle(), GWL_EXSTYLE)), 144);
+    SendMessageW(form->Handle(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_EQ(144, form->Dpi());
+    const std::string moved = LayoutText(*form);
+    EXPECT_NE(at96, moved) << "nothing was scaled";
+
+    // The same program started where the system runs at 144 DPI.
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring dump = std::wstring(temp) + L"tovasen-layout-144.txt";
+    DeleteFileW(dump.c_str());
+    HKEY desktop = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0,
+                                             KEY_ALL_ACCESS, nullptr, &desktop, nullptr));
+    const DWORD dpi144 = 144;
+    RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi144), sizeof(dpi144));
+    SetEnvironmentVariableW(L"TOVASEN_LAYOUT_DUMP", dump.c_str());
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    {
+        test::ChildProcess child(self, L"--gtest_filter=MainWindow.DumpLayoutForTheParentTest");
+        EXPECT_TRUE(child.WaitForExit(60000));
+    }
+    SetEnvironmentVariableW(L"TOVASEN_LAYOUT_DUMP", nullptr);
+    RegDeleteValueW(desktop, L"LogPixels");
+    RegCloseKey(desktop);
+
+    std::ifstream in{std::filesystem::path(dump)};
+    std::stringstream started;
+    started << in.rdbuf();
+    std::string childDpi;
+    std::getline(started, childDpi);
+    if (childDpi != "144") GTEST_SKIP() << "this system did not start the child at 144 DPI (got " << childDpi << ")";
+    EXPECT_EQ(started.str().substr(childDpi.size() + 1), moved);
 }
 
 }  // namespace

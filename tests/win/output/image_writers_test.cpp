@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/handles.h"
+
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -145,14 +147,13 @@ TEST_F(ImageWriters, AnEmptyBitmapRaisesInsteadOfWritingAnInvalidFile) {
 class WebPLibrary {
 public:
     WebPLibrary() : module_(LoadLibraryW((test::DistFolder() + L"libwebp.dll").c_str())) {}
-    ~WebPLibrary() { FreeLibrary(module_); }
     template <class Fn>
     Fn Get(const char* name) const {
-        return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
+        return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module_.Get(), name)));
     }
 
 private:
-    HMODULE module_;
+    UniqueModule module_;
 };
 
 std::string FourCC(const std::vector<std::uint8_t>& webp) {

@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 
+#include "base/handles.h"
 #include "support/wait.h"
 
 namespace tovasen::test {
@@ -22,18 +23,19 @@ public:
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.lpszClassName = kClass;
         RegisterClassW(&wc);
-        hwnd_ = CreateWindowExW(WS_EX_TOPMOST, kClass, L"", WS_POPUP, x, y, w, h, nullptr, nullptr,
-                                wc.hInstance, this);
-        if (cursor) SetClassLongPtrW(hwnd_, GCLP_HCURSOR, reinterpret_cast<LONG_PTR>(cursor));
-        ShowWindow(hwnd_, SW_SHOW);
-        SetForegroundWindow(hwnd_);
-        UpdateWindow(hwnd_);
+        hwnd_.Reset(CreateWindowExW(WS_EX_TOPMOST, kClass, L"", WS_POPUP, x, y, w, h, nullptr, nullptr,
+                                    wc.hInstance, this));
+        if (cursor) SetClassLongPtrW(hwnd_.Get(), GCLP_HCURSOR, reinterpret_cast<LONG_PTR>(cursor));
+        ShowWindow(hwnd_.Get(), SW_SHOW);
+        SetForegroundWindow(hwnd_.Get());
+        UpdateWindow(hwnd_.Get());
         PumpMessages();
         Sleep(100);  // let the X server finish drawing
         PumpMessages();
     }
-    ~PatternWindow() { DestroyWindow(hwnd_); }
-    HWND Handle() const { return hwnd_; }
+    PatternWindow(const PatternWindow&) = delete;
+    PatternWindow& operator=(const PatternWindow&) = delete;
+    HWND Handle() const { return hwnd_.Get(); }
 
 private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -56,7 +58,7 @@ private:
         return DefWindowProcW(hwnd, msg, wp, lp);
     }
     static constexpr COLORREF kPattern = 0xFFFFFFFF;  // not a colour: paint the pattern
-    HWND hwnd_;
+    UniqueWindow hwnd_;
     COLORREF plain_;
 };
 

@@ -1,0 +1,146 @@
+// Start-up and hand-over as an installer and a damaged account meet them: real processes, the
+// prefix's real registry.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "base/config.h"
+#include "base/registry.h"
+#include "support/message_boxes.h"
+#include "support/process.h"
+#include "support/program.h"
+#include "support/wait.h"
+
+namespace tovasen {
+namespace {
+
+constexpr UINT kTrayCallback = WM_APP + 1;
+
+DWORD OwnerOf(HWND window) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    return pid;
+}
+
+std::vector<HWND> MainWindows() {
+    std::vector<HWND> found;
+    EnumWindows(
+        [](HWND hwnd, LPARAM data) -> BOOL {
+            wchar_t name[64] = {};
+            GetClassNameW(hwnd, name, 64);
+            if (lstrcmpW(name, L"TFrmTovasen") == 0) reinterpret_cast<std::vector<HWND>*>(data)->push_back(hwnd);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+class Startup : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(MainWindows().empty()) << "an instance is still running";
+        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Dravomix\\Tovasen");
+        TConfig().WriteString(L"language", L"ko");
+    }
+    // Exactly one main window, and it belongs to process pid.
+    static bool OnlyInstanceIs(DWORD pid) {
+        const std::vector<HWND> windows = MainWindows();
+        return windows.size() == 1 && OwnerOf(windows[0]) == pid;
+    }
+};
+
+TEST_F(Startup, AnUpdateThatUninstallsThenStartsAtOnceLeavesExactlyTheNewInstance) {
+    for (const wchar_t* args : {L"/start", L"/inst", L""}) {
+        SCOPED_TRACE(testing::Message() << "new start with \"" << std::string(args, args + wcslen(args)) << "\"");
+        auto old = test::StartTovasen(L"", true);
+        {
+            test::ChildProcess uninstaller(test::TovasenExe(), L"/uninst");
+            ASSERT_TRUE(uninstaller.WaitForExit(12000));
+        }
+        EXPECT_TRUE(old->WaitForExit(0)) << "/uninst returned before the old process ended";
+        test::ChildProcess next(test::TovasenExe(), args);
+        EXPECT_TRUE(test::WaitUntil([&] { return OnlyInstanceIs(next.Id()); }, 6000));
+        PostMessageW(test::FindProcessWindow(next.Id(), L"TFrmTovasen"), WM_USER, 2, 0);
+        EXPECT_TRUE(next.WaitForExit(5000));
+    }
+}
+
+TEST_F(Startup, AStartWhileTheOldInstanceIsStillEndingWaitsForIt) {
+    auto old = test::StartTovasen(L"", true);
+    HWND window = test::MainWindowOf(*old);
+    // The old instance's window goes first; the process (and its mutex) a moment later.
+    PostMessageW(window, WM_USER, 2, 0);
+    ASSERT_TRUE(test::WaitUntil([&] { return !IsWindow(window); }, 5000));
+    test::ChildProcess next(test::TovasenExe(), L"");
+    EXPECT_TRUE(test::WaitUntil([&] { return OnlyInstanceIs(next.Id()); }, 6000)) << "the new start gave up";
+    EXPECT_TRUE(old->WaitForExit(5000));
+    PostMessageW(test::FindProcessWindow(next.Id(), L"TFrmTovasen"), WM_USER, 2, 0);
+    EXPECT_TRUE(next.WaitForExit(5000));
+}
+
+TEST_F(Startup, AHotKeyHeldElsewhereIsAskedForOnceTheWindowsExistAndTheTrayMenuStillWorks) {
+    ASSERT_TRUE(RegisterHotKey(nullptr, 0x5151, 0, VK_SNAPSHOT)) << "Print Screen is taken already";
+    auto program = test::StartTovasen(L"", true);
+    HWND box = test::WaitForMessageBox(*program);
+    ASSERT_NE(nullptr, box);
+    EXPECT_NE(nullptr, test::FindProcessWindow(program->Id(), L"TFrmTovasen")) << "asked before the main window";
+    EXPECT_NE(nullptr, test::FindProcessWindow(program->Id(), L"TTrayIconWindow")) << "asked before the tray icon";
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    HWND dialog = nullptr;
+    ASSERT_TRUE(test::WaitUntil([&] {
+        dialog = test::FindProcessWindow(program->Id(), L"TFrmHotKey");
+        return dialog && IsWindowVisible(dialog);
+    })) << "the hotkey dialog did not open";
+
+    // The tray menu's hotkey item while the dialog is up: it brings the dialog forward.
+    HWND tray = test::FindProcessWindow(program->Id(), L"TTrayIconWindow");
+    PostMessageW(tray, kTrayCallback, 1, WM_RBUTTONUP);
+    HWND menu = nullptr;
+    ASSERT_TRUE(test::WaitUntil([&] { return (menu = FindWindowW(L"#32768", nullptr)) != nullptr && IsWindowVisible(menu); }));
+    for (int i = 0; i < test::kHotKeyItem; ++i) PostMessageW(menu, WM_KEYDOWN, VK_UP, 0);
+    PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+    Sleep(500);
+    EXPECT_FALSE(program->WaitForExit(0)) << "the program died";
+    EXPECT_TRUE(IsWindowVisible(dialog));
+    // Cancel: the key is still held, so the program says capture will not work, and lives on.
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
+    if (HWND notice = test::WaitForMessageBox(*program, 3000)) PostMessageW(notice, WM_COMMAND, IDOK, 0);
+    EXPECT_FALSE(program->WaitForExit(300));
+    UnregisterHotKey(nullptr, 0x5151);
+}
+
+TEST_F(Startup, HostileSettingsFallBackAndTheFirstCaptureReportsTheFolder) {
+    {
+        TRegistryKey key = TRegistryKey::Open(HKEY_CURRENT_USER, L"Software\\Dravomix\\Tovasen", true);
+        key.WriteInteger(L"saveto", -1);  // 4294967295 as the registry holds it
+        key.WriteInteger(L"area", 99);
+        key.WriteInteger(L"jpeg_quality", 2147483647);
+        key.WriteString(L"webp_quality", L"abc");
+        key.WriteInteger(L"language_ocr", -7);
+        key.WriteInteger(L"append", -3);
+        key.WriteInteger(L"sound", 77);
+        key.WriteInteger(L"record_limit", 5);
+        key.WriteInteger(L"hotkey", 0x7FFFFFFF);
+        key.WriteInteger(L"left", -2147483647);
+        key.WriteInteger(L"width", 2147483647);
+        key.WriteString(L"language", L"xx-YY");
+        key.WriteString(L"path", L"Q:\\no such drive\\shots");
+    }
+    auto program = test::StartTovasen(L"", true);
+    EXPECT_EQ(0, TConfig().ReadInteger(L"saveto", -99)) << "the target list has no selection";
+    EXPECT_EQ(0, TConfig().ReadInteger(L"area", -99));
+
+    test::ChildProcess cmd(test::DistFolder() + L"tovasen-cmd.exe", L"capture");
+    HWND box = test::WaitForMessageBox(*program);
+    ASSERT_NE(nullptr, box) << "the capture neither worked nor said why";
+    const std::wstring text = test::MessageBoxText(box);
+    EXPECT_NE(std::wstring::npos, text.find(L"Q:\\no such drive\\shots")) << "the folder is not named";
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(cmd.WaitForExit(5000));
+    EXPECT_FALSE(program->WaitForExit(0));
+}
+
+}  // namespace
+}  // namespace tovasen
