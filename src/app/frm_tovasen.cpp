@@ -3,6 +3,7 @@
 #include "app/autostart.h"
 #include "app/copydata_command.h"
 #include "app/window_functions.h"
+#include "base/version_text.h"
 #include "i18n/translation.h"
 #include "resource_ids.h"
 #include "select/frm_size.h"
@@ -111,12 +112,15 @@ bool TFrmTovasen::CreateHotKeyDialog() {
 void TFrmTovasen::CreateSizeDialog() { FrmSize = new TFrmSize(this); }
 
 void TFrmTovasen::StartUpdateCheck() {
-    // The update check runs on its own thread and calls UpdateCheckDone; it arrives with the
-    // update service client.
+    // Its own thread; the reply comes back through the application's queue, and freeing the
+    // check with this window drops a reply still on the way.
+    FUpdateCheck = std::make_unique<TUpdateCheck>(UpdateCheckService, GetVersionText(L"%d.%d.%d.%d"), Language,
+                                                  [this](const std::wstring& reply) { UpdateReplyArrived(reply); });
 }
 
 void TFrmTovasen::UpdateCheckDone(bool updateAccepted) {
     if (updateAccepted) RequestExit();
+    TrayIcon->SetHint(Translate(Caption()) + L" " + GetVersionText(L"%d.%d.%d"));
 }
 
 // --- Shut-down ---------------------------------------------------------------------------------

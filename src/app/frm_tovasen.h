@@ -8,6 +8,9 @@
 
 #include "capture/capture.h"
 #include "hotkey/frm_hotkey.h"
+#include "output/upload.h"
+#include "service_addresses.h"
+#include "update/update_check.h"
 #include "ui/form.h"
 #include "base/handles.h"
 #include "ui/menu.h"
@@ -20,6 +23,7 @@ namespace tovasen {
 class TRecorder;
 class TFrmArea;
 class TFrmSize;
+class TFrmLine;
 
 // Capture modes and save targets: the item indices of ChkArea and ChkSaveTo.
 enum CaptureModeIndex : int { cmFullScreen, cmRegion, cmDrag, cmActiveWindow, cmWindowControl, cmWebPage, cmColor };
@@ -70,6 +74,7 @@ public:
     TFrmHotKey* FrmHotKey = nullptr;
     TFrmSize* FrmSize = nullptr;  // made at start-up, kept
     TFrmArea* FrmArea = nullptr;  // made when region mode is first chosen, kept
+    TFrmLine* FrmLine = nullptr;  // the window picker, while window-control mode is chosen
 
     // --- The popup menu, also the tray icon's ---
     TPopupMenu* Menu = nullptr;
@@ -117,6 +122,14 @@ public:
     std::wstring Language;                // interface language code
     std::wstring SavePath;                // output folder
 
+    // The image-hosting service; tests point it at a local server.
+    UploadEndpoint UploadService{kUploadHost, 80};
+    // Opens an address a server sent, once it passed the web-address gate: the shell unless
+    // set (tests record the address instead of starting a browser).
+    std::function<void(const std::wstring& address)> OnOpenAddress;
+    // The update service asked at start-up; tests set it before FormCreate.
+    UpdateService UpdateCheckService{kUpdateUrl};
+
     // --- Recording control (frm_tovasen_record.cpp) ---
     static constexpr DWORD kEndSessionRecordWaitMs = 5000;
 
@@ -157,6 +170,8 @@ private:
     void SaveToTarget(TBitmap& bitmap, const RECT& rect);
     void CaptureColor();
     void ReportFailure(const std::wstring& error);
+    void CaptureUpload(TBitmap& bitmap);
+    bool OpenServerAddress(const std::wstring& address);
     void PlayCaptureSound();
     void RecordStart();
     void RecordStop();
@@ -174,6 +189,7 @@ private:
     void CreateSizeDialog();
     void StartUpdateCheck();
     void UpdateCheckDone(bool updateAccepted);
+    void UpdateReplyArrived(const std::wstring& reply);
 
     std::wstring FFirstArgument;
     UniqueIcon FIcon;
@@ -185,6 +201,7 @@ private:
     TRecorder* FRecorder = nullptr;
     std::uint8_t FStatus = 0;
     bool FCanClose = false;
+    std::unique_ptr<TUpdateCheck> FUpdateCheck;
 };
 
 extern TFrmTovasen* FrmTovasen;

@@ -8,10 +8,14 @@
 
 #include "app/frm_tovasen.h"
 #include "base/utf_convert.h"
+#include "capture/browser_page.h"
+#include "capture/frm_iexplorer.h"
 #include "i18n/translation.h"
 #include "output/clipboard.h"
 #include "output/image_writers.h"
 #include "select/frm_area.h"
+#include "select/frm_drag.h"
+#include "select/frm_line.h"
 #include "ui/application.h"
 #include "base/errors.h"
 
@@ -71,8 +75,23 @@ void TFrmTovasen::CaptureStart() {
     try {
         RECT rect{};
         std::unique_ptr<TBitmap> bitmap;
-        if (mode == cmColor) CaptureColor();
-        else bitmap = Capture(rect);
+        if (mode == cmColor) {
+            CaptureColor();
+        } else if (mode == cmDrag) {
+            // The overlay lives for this one selection; nothing of it outlives this scope.
+            {
+                TFrmDrag overlay(nullptr);
+                bitmap = overlay.Capture(rect);
+            }
+            if (!bitmap) {  // cancelled: silent, and the controller is idle again
+                FStatus = 0;
+                return;
+            }
+            // In drag mode the sound "before" the capture marks the end of the selection.
+            if (ChkSound2->Checked) PlayCaptureSound();
+        } else {
+            bitmap = Capture(rect);
+        }
         if (bitmap) SaveToTarget(*bitmap, rect);
     } catch (const std::exception& e) {
         ReportFailure(MessageOf(e));
@@ -93,12 +112,11 @@ std::unique_ptr<TBitmap> TFrmTovasen::Capture(RECT& rect) {
         FCapture->Capture(*bitmap, nullptr, rect);
         break;
     case cmActiveWindow:
-        FCapture->Capture(*bitmap, GetForegroundWindow(), rect);
-        break;
     case cmWindowControl: {
-        POINT at{};
-        GetCursorPos(&at);
-        FCapture->Capture(*bitmap, WindowFromPoint(at), rect);
+        // The same rule the picker outlines by; a null window would mean the whole monitor.
+        HWND target = PickTarget(CaptureMode(), FrmLine ? FrmLine->Handle() : nullptr, Handle());
+        if (!target) throw Exception(L"There is no window to capture.");
+        FCapture->Capture(*bitmap, target, rect);
         break;
     }
     case cmRegion: {
@@ -108,10 +126,12 @@ std::unique_ptr<TBitmap> TFrmTovasen::Capture(RECT& rect) {
         FCapture->Capture(*bitmap, rect);
         break;
     }
-    case cmDrag:
-        NotAvailable(L"Drag region capture");
-    case cmWebPage:
-        NotAvailable(L"Web page capture");
+    case cmWebPage: {
+        if (!FrmIExplorer) throw EWebCaptureError();  // closed since the mode was chosen
+        TBrowserPage page(*FrmIExplorer);
+        CaptureWebPage(*bitmap, page);
+        break;
+    }
     default:
         throw Exception(L"No capture mode is selected.");
     }
@@ -145,7 +165,7 @@ void TFrmTovasen::SaveToTarget(TBitmap& bitmap, const RECT&) {
     case stTXT:
         NotAvailable(L"Text recognition");
     case stUpload:
-        NotAvailable(L"Image upload");
+        break;  // after auto-copy and the sound
     case stFloating:
         NotAvailable(L"The floating window");
     default:
@@ -153,6 +173,7 @@ void TFrmTovasen::SaveToTarget(TBitmap& bitmap, const RECT&) {
     }
     if (ChkAutoCopy->Checked && target != stClipboard) CopyBitmapToClipboard(bitmap);
     if (ChkSound3->Checked) PlayCaptureSound();
+    if (target == stUpload) CaptureUpload(bitmap);
 }
 
 void TFrmTovasen::PlayCaptureSound() {
@@ -162,7 +183,12 @@ void TFrmTovasen::PlayCaptureSound() {
 void TFrmTovasen::CloseSelectionWindows() {
     // Closing the frame stops a recording of it first (its OnStopRecording), then hides it.
     if (FrmArea && FrmArea->Visible()) FrmArea->Close();
-    // The window picker and the web page window arrive with their own subsystems.
+    if (FrmLine) {
+        FrmLine->Timer1->SetEnabled(false);
+        FrmLine->Release();  // hides now, freed once this handler has returned
+        FrmLine = nullptr;
+    }
+    if (FrmIExplorer) FrmIExplorer->Dismiss();
 }
 
 void TFrmTovasen::ShowSelectionWindow(int mode) {
@@ -177,8 +203,21 @@ void TFrmTovasen::ShowSelectionWindow(int mode) {
         }
         FrmArea->Show();
     }
-    // The window picker and the web page window arrive with their own subsystems; capturing in
-    // those modes reports that it is not available.
+    if (mode == cmWindowControl) {
+        if (!FrmLine) FrmLine = new TFrmLine(this, [this] { return CaptureMode(); }, Handle());
+        FrmLine->ShowPicker();
+    }
+    if (mode == cmWebPage) {
+        if (!FrmIExplorer) {
+            auto* window = new TFrmIExplorer(this);
+            // Closed by the user: web page mode ends with it.
+            window->OnUserClose = [this] {
+                ChkArea->SetItemIndex(cmFullScreen);
+                SaveConfig(L"area", static_cast<int>(cmFullScreen));
+            };
+        }
+        FrmIExplorer->Show();
+    }
 }
 
 }  // namespace tovasen

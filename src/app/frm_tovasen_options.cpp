@@ -107,6 +107,8 @@ void TFrmTovasen::ChkLang(TMenuItem& sender) {
     const std::wstring caption = Translate(Caption());
     Application->SetTitle(caption);
     TrayIcon->SetHint(caption + L" " + GetVersionText(L"%d.%d.%d.%d"));
+    // The update strip reads its text in the current language when it paints.
+    if (auto* strip = dynamic_cast<TControl*>(FindComponent(L"StatusBar"))) InvalidateRect(strip->Handle(), nullptr, TRUE);
     SetCaption(caption);
     SaveConfig(L"language", Language);
 }

@@ -377,6 +377,10 @@ LRESULT TFrmArea::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         if (CloseButtonVisible() && PtInRect(&button, at)) BtnCloseClick();
         return 0;
     }
+    case WM_NCLBUTTONDBLCLK:
+        // A double click on the head is two presses that move, never a maximise.
+        if (wParam == HTCAPTION) return 0;
+        break;
     case WM_NCRBUTTONDOWN:
     case WM_RBUTTONDOWN:
         // The right button never starts the system's move loop, which only a left release ends.

@@ -118,7 +118,9 @@ void TForm::DpiChanged(int dpi, const RECT& suggested) {
     const UniqueFont oldFont = std::move(FFont);  // in use by the controls until they get the new one
     SetWindowPos(Handle(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
-    if (FClientWidth96 > 0) ApplyClientSize();
+    // A fixed-size form keeps its design size; one the user can size keeps the suggested one.
+    const bool sizeable = (GetWindowLongPtrW(Handle(), GWL_STYLE) & WS_THICKFRAME) != 0;
+    if (FClientWidth96 > 0 && !sizeable) ApplyClientSize();
     for (TComponent* component : Components()) {
         if (auto* control = dynamic_cast<TControl*>(component)) control->ApplyDpi();
     }

@@ -152,7 +152,8 @@ TEST_F(RegionMode, LanguageChangeTranslatesFrameAndDialog) {
     Create();
     Choose(1);
     form->ChkLang(*form->ChkLangItems[1]);
-    EXPECT_EQ(L"Region - Tovasen", form->FrmArea->Caption());
+    // The frame's title is not a table text: it stays as written.
+    EXPECT_EQ(L"영역지정 - Tovasen", form->FrmArea->Caption());
     EXPECT_EQ(L"Setting", form->FrmArea->PopConfig->Caption);
     EXPECT_EQ(L"Region Size", form->FrmSize->Caption());
     form->ChkLang(*form->ChkLangItems[0]);

@@ -1,0 +1,79 @@
+#pragma once
+#include <windows.h>
+
+#include <exdisp.h>
+#include <ole2.h>
+#include <wrl/client.h>
+
+#include <functional>
+#include <string>
+
+#include "ui/control.h"
+
+namespace tovasen {
+
+class TBrowserSite;
+class TBrowserEvents;
+
+// The system's web browser control, embedded in a child window of a form. The form lays the
+// host window out; the control follows the host's size. Events arrive as the On... members.
+// When the control cannot be created (no COM apartment, no browser) the host stays empty,
+// Created() is false and navigation raises.
+class TWebBrowser : public TControl {
+public:
+    TWebBrowser(TForm* parent, std::wstring name);
+    ~TWebBrowser() override;
+
+    bool Created() const noexcept { return static_cast<bool>(FBrowser); }
+    IWebBrowser2* Browser() const noexcept { return FBrowser.Get(); }
+
+    // The user agent the host announces to the control (empty: the control's own).
+    const std::wstring& UserAgent() const noexcept { return FUserAgent; }
+    void SetUserAgent(const std::wstring& userAgent);
+
+    void Navigate(const std::wstring& address);
+    void GoBack();
+    void GoForward();
+    std::wstring LocationURL() const;
+    // The loaded document, or null when none is loaded.
+    Microsoft::WRL::ComPtr<IDispatch> Document() const;
+
+    // Places the host in its parent's client area, in device pixels.
+    void SetBoundsPx(int left, int top, int width, int height);
+    // Offers a key message aimed at the page to the control first (Tab, Backspace, Ctrl+C, the
+    // page's own accelerators); true when the control took it.
+    bool TranslateAccelerator(MSG& msg);
+
+    std::function<void(long command, bool enable)> OnCommandStateChange;
+    std::function<void(const std::wstring& title)> OnTitleChange;
+    // topLevel is false for the completion of a frame.
+    std::function<void(bool topLevel, const std::wstring& url)> OnDocumentComplete;
+    std::function<void(const std::wstring& url, bool& cancel)> OnBeforeNavigate2;
+    std::function<void(bool& cancel)> OnNewWindow;
+
+    // What the control calls: the host's ambient properties and the event sink.
+    IDispatch* AmbientDispatch() const noexcept;
+    IDispatch* EventSink() const noexcept;
+
+protected:
+    LRESULT ControlProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    friend class TBrowserEvents;
+    void CreateBrowser();
+    void Teardown() noexcept;
+    void FitToHost();
+    bool IsTopLevel(IDispatch* dispatch) const;
+    IWebBrowser2& Require() const;
+
+    std::wstring FUserAgent;
+    TBrowserSite* FSite = nullptr;      // one reference held
+    TBrowserEvents* FEvents = nullptr;  // one reference held
+    Microsoft::WRL::ComPtr<IOleObject> FOleObject;
+    Microsoft::WRL::ComPtr<IWebBrowser2> FBrowser;
+    Microsoft::WRL::ComPtr<IConnectionPoint> FConnection;
+    DWORD FCookie = 0;
+    bool FOleInitialized = false;
+};
+
+}  // namespace tovasen

@@ -1,0 +1,32 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ui/bitmap.h"
+
+namespace tovasen {
+
+// Where captures are uploaded: the image-hosting service in production, a local server in tests.
+struct UploadEndpoint {
+    std::wstring host;
+    unsigned short port = 80;
+    // Connect, send and receive each; a server that accepts and never answers must not hold
+    // the upload (and with it the program's exit) for minutes.
+    unsigned long timeoutMs = 30000;
+};
+
+using UploadProgress = std::function<void(std::uint32_t position, std::uint32_t size)>;
+
+// The bitmap as the PNG writer would save it. Reads the pixels, so it runs on the thread that
+// owns the bitmap, before the upload starts.
+std::vector<std::uint8_t> EncodeUploadPng(TBitmap& bitmap);
+
+// Posts png to the endpoint's "/image" and answers the address the service published it
+// under, or empty when anything failed (no connection, a short write, a status other than 200,
+// a reply without success, an address that is not a plain web address). Progress is called on
+// this thread, before each 1 KiB of the body and once at the end. Safe to run on any thread.
+std::wstring UploadPng(std::vector<std::uint8_t> png, const UploadEndpoint& endpoint, const UploadProgress& progress);
+
+}  // namespace tovasen

@@ -1,0 +1,173 @@
+#include "update/update_check.h"
+
+#include <windows.h>
+
+#include <bcrypt.h>
+#include <winhttp.h>
+
+#include <mutex>
+#include <thread>
+
+#include "base/handles.h"
+#include "base/registry.h"
+#include "base/utf_convert.h"
+#include "ui/application.h"
+#include "update/update_reply.h"
+
+namespace tovasen {
+namespace {
+
+inline void CloseHttp(HINTERNET h) noexcept { WinHttpCloseHandle(h); }
+using UniqueHttp = UniqueHandle<NullTraits<HINTERNET, CloseHttp>>;
+
+std::uint32_t RandomNumber() {
+    std::uint32_t value = 0;
+    BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(&value), sizeof value, BCRYPT_USE_SYSTEM_PREFERRED_RNG);
+    return value;
+}
+
+}  // namespace
+
+std::optional<std::string> HttpsGet(const std::wstring& url, const std::wstring& headers, unsigned long timeoutMs,
+                                    std::size_t maxBytes) {
+    if (!IsHttpsAddress(url)) return std::nullopt;
+    URL_COMPONENTS parts{};
+    parts.dwStructSize = sizeof parts;
+    parts.dwHostNameLength = parts.dwUrlPathLength = parts.dwExtraInfoLength = static_cast<DWORD>(-1);
+    if (!WinHttpCrackUrl(url.c_str(), 0, 0, &parts) || parts.nScheme != INTERNET_SCHEME_HTTPS) return std::nullopt;
+    const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
+    std::wstring path(parts.lpszUrlPath, parts.dwUrlPathLength);
+    path.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+
+    UniqueHttp session(WinHttpOpen(L"Tovasen", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+                                   WINHTTP_NO_PROXY_BYPASS, 0));
+    if (!session) return std::nullopt;
+    const int t = static_cast<int>(timeoutMs);
+    WinHttpSetTimeouts(session.Get(), t, t, t, t);
+    UniqueHttp connection(WinHttpConnect(session.Get(), host.c_str(), parts.nPort, 0));
+    if (!connection) return std::nullopt;
+    UniqueHttp request(WinHttpOpenRequest(connection.Get(), L"GET", path.c_str(), nullptr, WINHTTP_NO_REFERER,
+                                          WINHTTP_DEFAULT_ACCEPT_TYPES, WINHTTP_FLAG_SECURE));
+    if (!request) return std::nullopt;
+    // The defaults, stated: redirects never leave https, and no certificate error is ignored
+    // (no security flags are ever set).
+    DWORD policy = WINHTTP_OPTION_REDIRECT_POLICY_DISALLOW_HTTPS_TO_HTTP;
+    WinHttpSetOption(request.Get(), WINHTTP_OPTION_REDIRECT_POLICY, &policy, sizeof policy);
+    if (!WinHttpSendRequest(request.Get(), headers.c_str(), static_cast<DWORD>(headers.size()), WINHTTP_NO_REQUEST_DATA,
+                            0, 0, 0) ||
+        !WinHttpReceiveResponse(request.Get(), nullptr)) {
+        return std::nullopt;
+    }
+    std::string body;
+    char buffer[8192];
+    for (;;) {
+        DWORD read = 0;
+        if (!WinHttpReadData(request.Get(), buffer, sizeof buffer, &read)) return std::nullopt;
+        if (read == 0) return body;
+        if (body.size() + read > maxBytes) return std::nullopt;
+        body.append(buffer, read);
+    }
+}
+
+std::wstring ReadOrMakeKuid() {
+    try {
+        TRegistryKey key = TRegistryKey::Open(HKEY_CURRENT_USER, L"Software\\Dravomix", true);
+        if (const std::optional<std::wstring> stored = key.ReadString(L"KUID")) {
+            return IsValidKuid(*stored) ? *stored : std::wstring();
+        }
+        if (key.ValueExists(L"KUID")) return {};  // there, but not as text: leave it
+        SYSTEMTIME now{};
+        GetLocalTime(&now);
+        const std::wstring kuid = MakeKuid(RandomNumber(), RandomNumber(), RandomNumber(),
+                                           {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond});
+        key.WriteString(L"KUID", kuid);
+        return kuid;
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+// Shared by the object and its thread. The thread reads only what is constant and the stop
+// event; stopped guards the hand-over, so once the object is gone (and with it, maybe, the
+// application) the thread never touches the queue again.
+struct TUpdateCheck::State {
+    UpdateService service;
+    std::wstring version;
+    std::wstring language;
+    UniqueKernelHandle stop{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    std::mutex lock;
+    bool stopped = false;
+    // Used on the user-interface thread only.
+    std::function<void(const std::wstring&)> onReply;
+};
+
+namespace {
+
+void HandOver(const std::shared_ptr<TUpdateCheck::State>& state, std::wstring text) {
+    std::lock_guard<std::mutex> hold(state->lock);
+    if (state->stopped || !Application) return;
+    Application->Queue([state, text = std::move(text)] {
+        // The main window may have gone between the hand-over and now.
+        std::function<void(const std::wstring&)> onReply = state->onReply;
+        if (onReply) onReply(text);
+    });
+}
+
+// The reply, empty when every attempt failed; nothing when the check was stopped.
+std::optional<std::wstring> RunCheck(const std::shared_ptr<TUpdateCheck::State>& state) {
+    const std::wstring headers = UpdateCheckHeaders(state->version, state->language, ReadOrMakeKuid());
+    std::string reply;
+    for (int attempt = 0; attempt < state->service.attempts; ++attempt) {
+        if (std::optional<std::string> got = HttpsGet(state->service.url, headers, state->service.timeoutMs,
+                                                      kMaxUpdateReply)) {
+            reply = std::move(*got);
+            break;
+        }
+        // The wait follows every failure, the last one too; a stop ends the check at once.
+        if (WaitForSingleObject(state->stop.Get(), state->service.retryDelayMs) != WAIT_TIMEOUT) return std::nullopt;
+    }
+    return Utf8ToWide(reply);
+}
+
+}  // namespace
+
+TUpdateCheck::TUpdateCheck(UpdateService service, std::wstring version, std::wstring language,
+                           std::function<void(const std::wstring& reply)> onReply)
+    : FState(std::make_shared<State>()) {
+    FState->service = std::move(service);
+    FState->version = std::move(version);
+    FState->language = std::move(language);
+    FState->onReply = std::move(onReply);
+    std::thread([state = FState] {
+        std::optional<std::wstring> reply;
+        try {
+            reply = RunCheck(state);
+        } catch (...) {
+            // An optional comfort: a failed check is as good as no update, and still ends.
+            reply = std::wstring();
+        }
+        if (!reply) return;
+        try {
+            HandOver(state, std::move(*reply));
+        } catch (...) {
+        }
+    }).detach();
+}
+
+TUpdateCheck::~TUpdateCheck() {
+    FState->onReply = nullptr;
+    std::lock_guard<std::mutex> hold(FState->lock);
+    FState->stopped = true;
+    SetEvent(FState->stop.Get());
+}
+
+void SendHoldRequest(const std::wstring& url, const std::wstring& version, unsigned long timeoutMs) {
+    std::thread([url, headers = UpdateHoldHeaders(version), timeoutMs] {
+        try {
+            HttpsGet(url, headers, timeoutMs, kMaxUpdateReply);
+        } catch (...) {
+        }
+    }).detach();
+}
+
+}  // namespace tovasen

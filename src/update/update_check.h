@@ -1,0 +1,53 @@
+#pragma once
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace tovasen {
+
+// Where and how persistently the update service is asked; tests use a local server and short waits.
+struct UpdateService {
+    std::wstring url;
+    int attempts = 6;
+    unsigned long retryDelayMs = 10000;
+    // Name resolution, connect, send and receive each (WinHTTP has no limit on resolving).
+    unsigned long timeoutMs = 15000;
+};
+
+inline constexpr std::size_t kMaxUpdateReply = 1024 * 1024;
+
+// One HTTPS GET with the given extra header lines: the body, or nothing when the address is
+// not https (nothing is sent then), the transport fails, the certificate is not trusted, a
+// redirect would leave https, or the body is longer than maxBytes.
+std::optional<std::string> HttpsGet(const std::wstring& url, const std::wstring& headers, unsigned long timeoutMs,
+                                    std::size_t maxBytes);
+
+// The installation identifier in HKCU\Software\Dravomix "KUID": made and stored once, then
+// only read. Empty on any registry error, and for a stored value of the wrong shape, which is
+// left as it is.
+std::wstring ReadOrMakeKuid();
+
+// The check on its own thread: up to service.attempts requests, with a wait between failed
+// ones; then onReply runs on the user-interface thread with the reply (empty when every
+// attempt failed). Freeing the object ends the waits, drops a reply not yet handled and never
+// waits for the thread: a request in progress finishes or times out on its own.
+class TUpdateCheck {
+public:
+    TUpdateCheck(UpdateService service, std::wstring version, std::wstring language,
+                 std::function<void(const std::wstring& reply)> onReply);
+    TUpdateCheck(const TUpdateCheck&) = delete;
+    TUpdateCheck& operator=(const TUpdateCheck&) = delete;
+    ~TUpdateCheck();
+
+    struct State;
+
+private:
+    std::shared_ptr<State> FState;
+};
+
+// Tells the service to hold back this update for this user: one request on a thread of its
+// own, not retried, its reply ignored.
+void SendHoldRequest(const std::wstring& url, const std::wstring& version, unsigned long timeoutMs);
+
+}  // namespace tovasen

@@ -1,0 +1,121 @@
+// Web page mode in the running program: the browser window it opens, a capture that has no
+// page to draw (Wine's control has no engine), and closing the window.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "base/config.h"
+#include "support/files.h"
+#include "support/process.h"
+#include "support/program.h"
+#include "support/wait.h"
+
+namespace tovasen {
+namespace {
+
+class WebMode : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(nullptr, FindWindowW(L"TFrmTovasen", nullptr)) << "an instance is still running";
+        TConfig config;
+        config.WriteString(L"path", folder.Path());
+        config.WriteString(L"language", L"ko");
+        config.WriteInteger(L"append", 1);
+        config.WriteInteger(L"sound", 1);
+        config.WriteBoolean(L"autocopy", false);
+    }
+    // Starts with web page mode chosen and waits for the browser window.
+    std::unique_ptr<test::ChildProcess> Start(int saveto) {
+        TConfig config;
+        config.WriteInteger(L"area", 5);
+        config.WriteInteger(L"saveto", saveto);
+        auto program = test::StartTovasen(L"", true);
+        if (!program) return program;
+        EXPECT_TRUE(test::WaitUntil([&] { return BrowserWindow(*program) != nullptr; }))
+            << "the browser window did not open";
+        return program;
+    }
+    static HWND BrowserWindow(const test::ChildProcess& program) {
+        HWND hwnd = test::FindProcessWindow(program.Id(), L"TFrmIExplorer");
+        return hwnd && IsWindowVisible(hwnd) ? hwnd : nullptr;
+    }
+    static int ModeShown(const test::ChildProcess& program) {
+        HWND box = FindWindowExW(test::MainWindowOf(program), nullptr, L"ComboBox", nullptr);
+        return box ? static_cast<int>(SendMessageW(box, CB_GETCURSEL, 0, 0)) : -2;
+    }
+    static void Exit(test::ChildProcess& program) {
+        SendMessageW(test::MainWindowOf(program), WM_USER, 2, 0);
+        EXPECT_TRUE(program.WaitForExit(10000));
+    }
+    // Requests one capture, expects exactly the message text, answers it; the request returns.
+    static void CaptureExpectingMessage(const test::ChildProcess& program, const std::wstring& start) {
+        test::ChildProcess cmd(test::DistFolder() + L"tovasen-cmd.exe", L"capture");
+        HWND box = test::WaitForMessageBox(program);
+        ASSERT_NE(nullptr, box);
+        const std::wstring text = test::MessageBoxText(box);
+        EXPECT_EQ(0u, text.find(start)) << std::string(text.begin(), text.end());
+        Sleep(200);
+        int visible = 0;
+        for (HWND b : test::ProcessWindows(program.Id(), L"#32770")) visible += IsWindowVisible(b) ? 1 : 0;
+        EXPECT_EQ(1, visible) << "one message per capture";
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        ASSERT_TRUE(cmd.WaitForExit(10000));
+        EXPECT_EQ(0u, cmd.ExitCode());
+    }
+    test::TempFolder folder;
+};
+
+TEST_F(WebMode, ACaptureWithoutAPageFailsWithOneMessageAndLeavesNoFile) {
+    auto program = Start(0);
+    ASSERT_TRUE(program);
+    const std::wstring failure = L"캡쳐가 실패하였습니다.\r\rThe web page could not be captured.";
+    CaptureExpectingMessage(*program, failure);
+    EXPECT_TRUE(folder.Files().empty());
+    // Idle again: the next request is taken, not dropped as while busy.
+    CaptureExpectingMessage(*program, failure);
+    EXPECT_TRUE(folder.Files().empty());
+    Exit(*program);
+}
+
+TEST_F(WebMode, TheClipboardGetsNoEmptyPicture) {
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    CloseClipboard();
+    auto program = Start(7);
+    ASSERT_TRUE(program);
+    CaptureExpectingMessage(*program, L"캡쳐가 실패하였습니다.\r\rThe web page could not be captured.");
+    EXPECT_FALSE(IsClipboardFormatAvailable(CF_BITMAP));
+    EXPECT_FALSE(IsClipboardFormatAvailable(CF_DIB));
+    Exit(*program);
+}
+
+TEST_F(WebMode, FloatingWindowsAreNotOfferedForWebPages) {
+    auto program = Start(10);
+    ASSERT_TRUE(program);
+    CaptureExpectingMessage(*program, L"지원하지 않는 캡쳐영역입니다.");
+    Exit(*program);
+}
+
+TEST_F(WebMode, ClosingTheBrowserWindowGoesBackToFullScreenAndExitingWritesNothing) {
+    auto program = Start(0);
+    ASSERT_TRUE(program);
+    EXPECT_EQ(5, ModeShown(*program));
+    // A marker the close must overwrite: start-up itself stores 0 for web page mode.
+    TConfig().WriteInteger(L"area", 3);
+    PostMessageW(BrowserWindow(*program), WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_TRUE(test::WaitUntil([&] { return test::FindProcessWindow(program->Id(), L"TFrmIExplorer") == nullptr; }))
+        << "the window was not freed";
+    EXPECT_EQ(0, ModeShown(*program));
+    EXPECT_EQ(0, TConfig().ReadInteger(L"area", -1));
+    Exit(*program);
+
+    // Open at exit: the window goes with the program and stores nothing.
+    program = Start(0);
+    ASSERT_TRUE(program);
+    TConfig().WriteInteger(L"area", 3);
+    Exit(*program);
+    EXPECT_EQ(3, TConfig().ReadInteger(L"area", -1));
+}
+
+}  // namespace
+}  // namespace tovasen

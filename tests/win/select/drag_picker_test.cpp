@@ -1,0 +1,393 @@
+// The drag overlay and the window picker, driven by input from a second thread while this
+// thread runs their loops, and through the main window as the capture controller uses them.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "app/frm_tovasen.h"
+#include "base/config.h"
+#include "i18n/translate_component.h"
+#include "i18n/translation.h"
+#include "select/frm_drag.h"
+#include "select/frm_line.h"
+#include "select/selection_pixels.h"
+#include "support/files.h"
+#include "support/pattern_window.h"
+#include "support/process.h"
+#include "support/program.h"
+#include "support/wait.h"
+#include "ui/application.h"
+
+namespace tovasen {
+namespace {
+
+void MouseAt(int x, int y, DWORD buttons = 0) {
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    const int vx = GetSystemMetrics(SM_XVIRTUALSCREEN), vy = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    const int vw = GetSystemMetrics(SM_CXVIRTUALSCREEN), vh = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    in.mi.dx = MulDiv(x - vx, 65535, vw - 1);
+    in.mi.dy = MulDiv(y - vy, 65535, vh - 1);
+    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK | buttons;
+    SendInput(1, &in, sizeof(in));
+}
+
+void Drag(POINT from, POINT to) {
+    MouseAt(from.x, from.y);
+    Sleep(100);
+    MouseAt(from.x, from.y, MOUSEEVENTF_LEFTDOWN);
+    Sleep(100);
+    for (int i = 1; i <= 5; ++i) {
+        MouseAt(from.x + (to.x - from.x) * i / 5, from.y + (to.y - from.y) * i / 5);
+        Sleep(40);
+    }
+    MouseAt(to.x, to.y, MOUSEEVENTF_LEFTUP);
+    Sleep(100);
+}
+
+HWND VisibleWindowOfClass(const wchar_t* name, DWORD pid = GetCurrentProcessId()) {
+    for (HWND w : test::ProcessWindows(pid, name)) {
+        if (IsWindowVisible(w)) return w;
+    }
+    return nullptr;
+}
+
+bool WaitForOverlay(DWORD pid = GetCurrentProcessId()) {
+    for (int i = 0; i < 250; ++i) {
+        if (VisibleWindowOfClass(TFrmDrag::kClassName, pid)) return true;
+        Sleep(20);
+    }
+    return false;
+}
+
+// Runs the overlay on this thread while input comes from another.
+std::unique_ptr<TBitmap> RunOverlay(RECT& rect, const std::function<void()>& input) {
+    TFrmDrag overlay(nullptr);
+    std::thread worker(input);
+    auto result = overlay.Capture(rect);
+    worker.join();
+    return result;
+}
+
+std::vector<std::uint32_t> PixelsOf(TBitmap& bitmap) {
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(bitmap.Width()) * static_cast<std::size_t>(bitmap.Height()));
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = bitmap.Width();
+    info.bmiHeader.biHeight = -bitmap.Height();
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    WindowDC screen(nullptr);
+    GetDIBits(screen.Get(), bitmap.Handle(), 0, static_cast<UINT>(bitmap.Height()), pixels.data(), &info, DIB_RGB_COLORS);
+    return pixels;
+}
+
+std::uint32_t Rgb(COLORREF c) { return (std::uint32_t{GetRValue(c)} << 16) | (std::uint32_t{GetGValue(c)} << 8) | GetBValue(c); }
+
+class DragOverlay : public ::testing::Test {
+protected:
+    void SetUp() override { app.Initialize(); }
+    TApplication app;
+};
+
+TEST_F(DragOverlay, ShowsThePatternDimmedAndReturnsTheSelectionUndimmedInEitherDirection) {
+    test::PatternWindow pattern(200, 150, 200, 160);
+    for (bool backwards : {true, false}) {
+        // The pattern repaints where the last overlay was before the next snapshot.
+        test::WaitUntil([] { return false; }, 300);
+        COLORREF seen = CLR_INVALID;
+        RECT rect{};
+        auto bitmap = RunOverlay(rect, [&] {
+            if (!WaitForOverlay()) return;
+            Sleep(300);
+            WindowDC screen(nullptr);
+            seen = GetPixel(screen.Get(), 210, 160);
+            if (backwards) Drag({350, 300}, {250, 200});
+            else Drag({250, 200}, {350, 300});
+        });
+        const COLORREF original = test::PatternAt(10, 10);
+        EXPECT_EQ(RGB(DarkenByte(GetRValue(original)), DarkenByte(GetGValue(original)), DarkenByte(GetBValue(original))), seen)
+            << "outside the selection the frozen screen shows at 0.6";
+        ASSERT_NE(nullptr, bitmap) << (backwards ? "backwards" : "forwards");
+        EXPECT_EQ(250, rect.left);
+        EXPECT_EQ(200, rect.top);
+        EXPECT_EQ(350, rect.right);
+        EXPECT_EQ(300, rect.bottom);
+        ASSERT_EQ(100, bitmap->Width());
+        ASSERT_EQ(100, bitmap->Height());
+        const auto pixels = PixelsOf(*bitmap);
+        int wrong = 0;
+        for (int y = 0; y < 100; ++y) {
+            for (int x = 0; x < 100; ++x) {
+                wrong += (pixels[static_cast<std::size_t>(y * 100 + x)] & 0xFFFFFF) != Rgb(test::PatternAt(x + 50, y + 50));
+            }
+        }
+        EXPECT_EQ(0, wrong) << "the result is the pattern, not dimmed";
+    }
+}
+
+// A figure, not a limit: from the request to the overlay on the screen.
+TEST_F(DragOverlay, PrintsTheTimeToShow) {
+    RECT rect{};
+    LARGE_INTEGER f, start, shown{};
+    QueryPerformanceFrequency(&f);
+    QueryPerformanceCounter(&start);
+    auto bitmap = RunOverlay(rect, [&] {
+        if (WaitForOverlay()) QueryPerformanceCounter(&shown);
+        PostMessageW(VisibleWindowOfClass(TFrmDrag::kClassName), WM_KEYDOWN, VK_ESCAPE, 0);
+    });
+    ASSERT_NE(0, shown.QuadPart);
+    std::printf("[ figures ] overlay visible %.1f ms after the request at %dx%d\n",
+                static_cast<double>(shown.QuadPart - start.QuadPart) * 1000.0 / static_cast<double>(f.QuadPart),
+                GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN));
+    EXPECT_EQ(nullptr, bitmap);
+}
+
+TEST_F(DragOverlay, AClickKeepsItOpenAndAQuickDragThenSelects) {
+    RECT rect{};
+    bool openAfterClick = false;
+    auto bitmap = RunOverlay(rect, [&] {
+        if (!WaitForOverlay()) return;
+        MouseAt(100, 100);
+        Sleep(100);
+        MouseAt(100, 100, MOUSEEVENTF_LEFTDOWN);
+        Sleep(50);
+        MouseAt(100, 100, MOUSEEVENTF_LEFTUP);
+        Sleep(200);
+        openAfterClick = VisibleWindowOfClass(TFrmDrag::kClassName) != nullptr;
+        MouseAt(120, 110, MOUSEEVENTF_LEFTDOWN);
+        MouseAt(130, 125);
+        MouseAt(131, 127, MOUSEEVENTF_LEFTUP);
+    });
+    EXPECT_TRUE(openAfterClick);
+    ASSERT_NE(nullptr, bitmap);
+    EXPECT_EQ(11, bitmap->Width());
+    EXPECT_EQ(17, bitmap->Height());
+}
+
+TEST_F(DragOverlay, EscAndSwitchingAwayCancelWithoutTouchingTheRectangle) {
+    RECT rect{1, 2, 3, 4};
+    auto bitmap = RunOverlay(rect, [&] {
+        if (!WaitForOverlay()) return;
+        PostMessageW(VisibleWindowOfClass(TFrmDrag::kClassName), WM_KEYDOWN, VK_ESCAPE, 0);
+    });
+    EXPECT_EQ(nullptr, bitmap);
+    EXPECT_EQ(3, rect.right);
+    bitmap = RunOverlay(rect, [&] {
+        if (!WaitForOverlay()) return;
+        HWND overlay = VisibleWindowOfClass(TFrmDrag::kClassName);
+        // Another program took the foreground after the overlay had it.
+        PostMessageW(overlay, WM_ACTIVATEAPP, TRUE, 0);
+        PostMessageW(overlay, WM_ACTIVATEAPP, FALSE, 0);
+        Sleep(100);
+        Drag({10, 10}, {50, 50});  // too late: nothing is selected any more
+    });
+    EXPECT_EQ(nullptr, bitmap);
+}
+
+TEST_F(DragOverlay, FiftyRunsLeaveNoWindowsOrObjectsBehind) {
+    auto windows = [] { return test::ProcessWindows(GetCurrentProcessId(), TFrmDrag::kClassName).size(); };
+    const DWORD gdi = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);  // 0 under Wine
+    for (int i = 0; i < 50; ++i) {
+        RECT rect{};
+        auto bitmap = RunOverlay(rect, [&] {
+            if (WaitForOverlay()) PostMessageW(VisibleWindowOfClass(TFrmDrag::kClassName), WM_KEYDOWN, VK_ESCAPE, 0);
+        });
+        EXPECT_EQ(nullptr, bitmap) << "run " << i;
+    }
+    EXPECT_EQ(0u, windows());
+    EXPECT_EQ(gdi, GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS));
+}
+
+// Started by tovasen-cmd from a console, with no window of the program active, the overlay
+// must stay until the user selects.
+TEST(DragFromCommand, DoesNotCancelItselfAndSavesTheSelection) {
+    test::TempFolder folder;
+    {
+        TConfig config;
+        config.WriteString(L"path", folder.Path());
+        config.WriteString(L"language", L"ko");
+        config.WriteInteger(L"area", 2);
+        config.WriteInteger(L"saveto", 0);
+        config.WriteInteger(L"append", 1);
+        config.WriteInteger(L"sound", 1);
+    }
+    auto program = test::StartTovasen(L"/start", false);
+    ASSERT_TRUE(program);
+    test::ChildProcess cmd(test::DistFolder() + L"tovasen-cmd.exe", L"capture");
+    ASSERT_TRUE(WaitForOverlay(program->Id())) << "no overlay";
+    Sleep(700);
+    EXPECT_NE(nullptr, VisibleWindowOfClass(TFrmDrag::kClassName, program->Id())) << "the overlay cancelled itself";
+    Drag({40, 40}, {104, 88});
+    ASSERT_TRUE(cmd.WaitForExit(10000));
+    EXPECT_EQ(0u, cmd.ExitCode());
+    ASSERT_TRUE(test::FileExists(folder.Path() + L"T-001.png"));
+    const test::DecodedImage image = test::DecodeWithGdiplus(folder.Path() + L"T-001.png");
+    EXPECT_EQ(64, image.width);
+    EXPECT_EQ(48, image.height);
+    // Esc leaves no file, no message, and the next capture works.
+    test::ChildProcess again(test::DistFolder() + L"tovasen-cmd.exe", L"capture");
+    ASSERT_TRUE(WaitForOverlay(program->Id()));
+    Sleep(200);
+    PostMessageW(VisibleWindowOfClass(TFrmDrag::kClassName, program->Id()), WM_KEYDOWN, VK_ESCAPE, 0);
+    ASSERT_TRUE(again.WaitForExit(10000));
+    EXPECT_EQ(1u, folder.Files().size());
+    EXPECT_EQ(nullptr, VisibleWindowOfClass(L"#32770", program->Id())) << "a cancel shows no message";
+}
+
+// --- The picker --------------------------------------------------------------------------------
+
+class Picker : public ::testing::Test {
+protected:
+    void SetUp() override {
+        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Dravomix\\Tovasen");
+        TConfig config;
+        config.WriteString(L"language", L"ko");
+        config.WriteInteger(L"sound", 1);
+        config.WriteBoolean(L"mouse", false);
+        config.WriteString(L"path", folder.Path());
+        app = std::make_unique<TApplication>();
+        app->Initialize();
+        form = new TFrmTovasen(app.get(), L"");
+        app->SetMainForm(form);
+        form->FormCreate();
+        form->Show();
+    }
+    void TearDown() override {
+        form = nullptr;
+        app.reset();
+    }
+    void Choose(int mode) {
+        form->ChkArea->SetItemIndex(mode);
+        SendMessageW(form->Handle(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(form->ChkArea->Handle()), CBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(form->ChkArea->Handle()));
+    }
+    static RECT Bounds(HWND w) {
+        RECT r{};
+        GetWindowRect(w, &r);
+        return r;
+    }
+    test::TempFolder folder;
+    std::unique_ptr<TApplication> app;
+    TFrmTovasen* form = nullptr;
+};
+
+TEST_F(Picker, OutlineFollowsAChildAndItsParentAndStandsForTheMainWindowOverItself) {
+    test::PatternWindow parent(100, 100, 300, 200);
+    HWND child = CreateWindowExW(0, L"BUTTON", L"child", WS_CHILD | WS_VISIBLE, 40, 30, 80, 24, parent.Handle(), nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+    Choose(4);
+    ASSERT_NE(nullptr, form->FrmLine);
+    TFrmLine* line = form->FrmLine;
+    SetCursorPos(160, 140);  // on the child
+    line->Timer1Timer();
+    EXPECT_EQ(child, line->Target());
+    RECT r = Bounds(line->Handle());
+    EXPECT_EQ(139, r.left);
+    EXPECT_EQ(129, r.top);
+    EXPECT_EQ(221, r.right);
+    EXPECT_EQ(155, r.bottom);
+    SetCursorPos(300, 250);  // on the parent only
+    line->Timer1Timer();
+    EXPECT_EQ(parent.Handle(), line->Target());
+    r = Bounds(line->Handle());
+    EXPECT_EQ(99, r.left);
+    EXPECT_EQ(301, r.bottom);
+    // On the outline itself: the main window is meant.
+    SetCursorPos(99, 200);
+    line->Timer1Timer();
+    EXPECT_EQ(form->Handle(), line->Target());
+    // The outline now surrounds the main window; over that outline it stays there.
+    const RECT aroundMain = Bounds(line->Handle());
+    SetCursorPos(aroundMain.left, (aroundMain.top + aroundMain.bottom) / 2);
+    EXPECT_EQ(form->Handle(), PickTarget(4, line->Handle(), form->Handle()));
+    Choose(0);
+    test::PumpMessages();
+    EXPECT_EQ(nullptr, form->FrmLine) << "a mode change frees the picker";
+    EXPECT_TRUE(test::ProcessWindows(GetCurrentProcessId(), TFrmLine::kClassName).empty());
+}
+
+TEST_F(Picker, NeverTakesTheForegroundAndCapturesExactlyTheOutlinedWindow) {
+    test::PatternWindow target(100, 100, 120, 90);
+    Choose(4);
+    TFrmLine* line = form->FrmLine;
+    SetForegroundWindow(form->Handle());
+    test::PumpMessages();
+    HWND before = GetForegroundWindow();
+    SetCursorPos(150, 150);
+    for (int i = 0; i < 30; ++i) line->Timer1Timer();
+    // A click on the outline (held still for it: over the outline the picker would move to
+    // the main window): still nothing changes hands.
+    line->Timer1->SetEnabled(false);
+    std::thread clicker([] {
+        MouseAt(99, 150);
+        Sleep(50);
+        MouseAt(99, 150, MOUSEEVENTF_LEFTDOWN);
+        MouseAt(99, 150, MOUSEEVENTF_LEFTUP);
+        Sleep(200);
+        MouseAt(150, 150);
+        Sleep(100);
+    });
+    test::WaitUntil([] { return false; }, 500);
+    clicker.join();
+    test::PumpMessages();
+    EXPECT_EQ(before, GetForegroundWindow());
+    line->Timer1->SetEnabled(true);
+    line->Timer1Timer();
+    ASSERT_EQ(target.Handle(), line->Target());
+    form->Start();
+    ASSERT_TRUE(test::FileExists(folder.Path() + L"T-001.png"));
+    const test::DecodedImage image = test::DecodeWithGdiplus(folder.Path() + L"T-001.png");
+    ASSERT_EQ(120, image.width);
+    ASSERT_EQ(90, image.height);
+    int wrong = 0;
+    for (int y = 0; y < 90; ++y) {
+        for (int x = 0; x < 120; ++x) {
+            wrong += (image.pixels[static_cast<std::size_t>(y * 120 + x)] & 0xFFFFFF) != Rgb(test::PatternAt(x, y));
+        }
+    }
+    EXPECT_EQ(0, wrong) << "outline pixels or anything else than the target in the picture";
+}
+
+TEST_F(Picker, StillMouseCostsLittleAndMovesNothing) {
+    test::PatternWindow target(100, 100, 120, 90);
+    Choose(4);
+    SetCursorPos(150, 150);
+    test::WaitUntil([] { return false; }, 200);
+    const int moves = form->FrmLine->Moves();
+    FILETIME created, exited, kernel0, user0, kernel1, user1;
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel0, &user0);
+    const ULONGLONG start = GetTickCount64();
+    test::WaitUntil([] { return false; }, 2000);
+    const ULONGLONG wall = GetTickCount64() - start;
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel1, &user1);
+    auto ticks = [](FILETIME f) { return (ULONGLONG{f.dwHighDateTime} << 32) | f.dwLowDateTime; };
+    const double cpuMs = static_cast<double>(ticks(kernel1) - ticks(kernel0) + ticks(user1) - ticks(user0)) / 10000.0;
+    std::printf("[ figures ] picker with a still mouse: %.2f %% of a core over %llu ms (includes the test's own polling)\n",
+                100.0 * cpuMs / static_cast<double>(wall), wall);
+    EXPECT_EQ(moves, form->FrmLine->Moves()) << "no SetWindowPos while nothing moves";
+    // One redraw of a maximised window's outline.
+    LARGE_INTEGER f, a, b;
+    QueryPerformanceFrequency(&f);
+    SetWindowPos(target.Handle(), nullptr, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), SWP_NOZORDER);
+    form->FrmLine->Timer1Timer();
+    QueryPerformanceCounter(&a);
+    for (int i = 0; i < 110; ++i) form->FrmLine->Timer1Timer();
+    QueryPerformanceCounter(&b);
+    std::printf("[ figures ] full-screen outline: %.3f ms per redraw (10 of 110 ticks redraw)\n",
+                static_cast<double>(b.QuadPart - a.QuadPart) * 1000.0 / static_cast<double>(f.QuadPart) / 10.0);
+}
+
+TEST_F(Picker, NoWindowIsAFailureNotAFullMonitor) {
+    EXPECT_EQ(nullptr, PickTarget(0, nullptr, form->Handle()));
+    EXPECT_EQ(nullptr, PickTarget(6, nullptr, form->Handle()));
+}
+
+}  // namespace
+}  // namespace tovasen

@@ -1,0 +1,156 @@
+// The update check against a local HTTPS server (see run_with_https_server.sh): WinHTTP, the
+// certificate checks, the identifier, the retries and the hand-over to the user-interface thread.
+#include <windows.h>
+
+#include <wincrypt.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <sstream>
+
+#include "base/registry.h"
+#include "support/files.h"
+#include "support/program.h"
+#include "support/wait.h"
+#include "ui/application.h"
+#include "update/update_check.h"
+#include "update/update_reply.h"
+#include "update_server.h"
+
+namespace tovasen {
+namespace {
+
+using test::UpdateServer;
+
+class UpdateCheck : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(server.Ready()) << "run through run_with_https_server.sh"; }
+    UpdateServer server;
+};
+
+TEST_F(UpdateCheck, SendsItsHeadersInOrderOverTrustedHttpsOnly) {
+    const std::wstring headers = UpdateCheckHeaders(L"1.2.3.4", L"ko", L"0123ABCD261209BEEF2359590000FFFF");
+    const std::optional<std::string> body = HttpsGet(server.Url("/r/" + UpdateServer::Encode("{\"x\":1}")), headers, 5000, kMaxUpdateReply);
+    ASSERT_TRUE(body.has_value());
+    EXPECT_EQ("{\"x\":1}", *body);
+    const auto log = server.Log();
+    ASSERT_EQ(1u, log.size());
+    EXPECT_EQ(0u, log[0].path.find("/r/"));
+    EXPECT_NE(std::string::npos, log[0].path.find("/api.init.php"));
+    std::vector<std::string> ours;
+    for (const auto& [name, value] : log[0].headers) {
+        if (name.rfind("User-", 0) == 0 && name != "User-Agent") ours.push_back(name + ": " + value);
+    }
+    EXPECT_EQ((std::vector<std::string>{"User-Version: 1.2.3.4", "User-Language: ko", "User-Debug: false",
+                                        "User-Union: 0123ABCD261209BEEF2359590000FFFF"}),
+              ours);
+
+    EXPECT_FALSE(HttpsGet(server.Url("/r/e30", server.UntrustedPort()), headers, 5000, kMaxUpdateReply))
+        << "a certificate from an unknown CA";
+    EXPECT_FALSE(HttpsGet(server.Url("/redirect"), headers, 5000, kMaxUpdateReply)) << "a redirect to http";
+    EXPECT_FALSE(HttpsGet(server.Url("/big"), headers, 5000, kMaxUpdateReply)) << "a reply over the cap";
+    for (const auto& request : server.Log()) EXPECT_NE(0u, request.path.find("/r/e30")) << "the redirect was followed";
+    const std::size_t before = server.Log().size();
+    const std::wstring plain = L"http://localhost:" + std::to_wstring(server.HttpPort()) + L"/r/e30/api.init.php";
+    EXPECT_FALSE(HttpsGet(plain, headers, 5000, kMaxUpdateReply));
+    EXPECT_EQ(before, server.Log().size()) << "a plain-http address was asked";
+}
+
+TEST_F(UpdateCheck, TheIdentifierIsMadeOnceAndATamperedOneIsNotSent) {
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Dravomix", L"KUID");
+    const std::wstring first = ReadOrMakeKuid();
+    EXPECT_TRUE(IsValidKuid(first)) << std::string(first.begin(), first.end());
+    EXPECT_EQ(first, ReadOrMakeKuid());
+    EXPECT_EQ(first, TRegistryKey::Open(HKEY_CURRENT_USER, L"Software\\Dravomix", false).ReadString(L"KUID").value_or(L""));
+
+    const std::wstring tampered = L"0123ABCD261209BEEF23595900\r\nX: 1";
+    TRegistryKey::Open(HKEY_CURRENT_USER, L"Software\\Dravomix", false).WriteString(L"KUID", tampered);
+    EXPECT_EQ(L"", ReadOrMakeKuid());
+    EXPECT_EQ(tampered, TRegistryKey::Open(HKEY_CURRENT_USER, L"Software\\Dravomix", false).ReadString(L"KUID").value_or(L""))
+        << "a stored value is never rewritten";
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Dravomix", L"KUID");
+}
+
+class UpdateCheckThread : public UpdateCheck {
+protected:
+    void SetUp() override {
+        UpdateCheck::SetUp();
+        app.Initialize();
+    }
+    UpdateService Service(const std::string& path, unsigned long delayMs = 10) {
+        return {server.Url(path), 6, delayMs, 5000};
+    }
+    TApplication app;
+};
+
+TEST_F(UpdateCheckThread, RetriesAfterFailuresAndHandsTheReplyToThisThread) {
+    std::optional<std::wstring> got;
+    DWORD ranOn = 0;
+    TUpdateCheck check(Service("/flaky/two/2/" + UpdateServer::Encode("{\"notify\":\"\"}")), L"1.0.0.0", L"en",
+                       [&](const std::wstring& reply) {
+                           got = reply;
+                           ranOn = GetCurrentThreadId();
+                       });
+    ASSERT_TRUE(test::WaitUntil([&] { return got.has_value(); }, 20000));
+    EXPECT_EQ(L"{\"notify\":\"\"}", *got);
+    EXPECT_EQ(GetCurrentThreadId(), ranOn);
+    EXPECT_EQ(3u, server.Log().size()) << "two failures, then the reply";
+}
+
+TEST_F(UpdateCheckThread, AfterSixFailuresTheCallbackGetsAnEmptyReply) {
+    std::optional<std::wstring> got;
+    TUpdateCheck check(Service("/fail"), L"1.0.0.0", L"en", [&](const std::wstring& reply) { got = reply; });
+    ASSERT_TRUE(test::WaitUntil([&] { return got.has_value(); }, 20000));
+    EXPECT_EQ(L"", *got);
+    EXPECT_EQ(6u, server.Log().size());
+}
+
+TEST_F(UpdateCheckThread, FreeingTheCheckNeverWaitsAndDropsTheReply) {
+    // During the wait between attempts.
+    bool called = false;
+    auto waiting = std::make_unique<TUpdateCheck>(Service("/fail", 10000), L"1.0.0.0", L"en",
+                                                  [&](const std::wstring&) { called = true; });
+    ASSERT_TRUE(test::WaitUntil([&] { return server.Log().size() == 1; }, 10000));
+    auto start = std::chrono::steady_clock::now();
+    waiting.reset();
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    std::printf("freeing the check during its wait took %lld ms\n", static_cast<long long>(ms));
+    EXPECT_LT(ms, 500);
+
+    // During the hand-over: the reply is queued but this thread has not run it yet.
+    auto handing = std::make_unique<TUpdateCheck>(Service("/r/e30"), L"1.0.0.0", L"en",
+                                                  [&](const std::wstring&) { called = true; });
+    const auto deadline = GetTickCount64() + 10000;
+    while (server.Log().size() < 2 && GetTickCount64() < deadline) Sleep(10);
+    Sleep(300);  // the worker reads the reply and queues it; nothing runs it without messages
+    start = std::chrono::steady_clock::now();
+    handing.reset();
+    ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(ms, 500);
+    test::PumpMessages();
+    Sleep(100);
+    test::PumpMessages();
+    EXPECT_FALSE(called) << "a reply reached a freed check";
+}
+
+TEST(UpdateCheckExit, TheProgramEndsAtOnceWhileItsCheckWaitsToRetry) {
+    // The test build asks a closed local port: the first attempt fails at once, then the check
+    // waits ten seconds before the next.
+    auto program = test::StartTovasen(L"/start", false);
+    HWND main = test::MainWindowOf(*program);
+    ASSERT_NE(nullptr, main);
+    Sleep(300);
+    const auto start = std::chrono::steady_clock::now();
+    PostMessageW(main, WM_USER, 2, 0);
+    ASSERT_TRUE(program->WaitForExit(9000)) << "the exit waited for the update check";
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    std::printf("exit during the update check's wait: the process ended after %lld ms\n", static_cast<long long>(ms));
+    EXPECT_LT(ms, 5000);
+}
+
+}  // namespace
+}  // namespace tovasen
