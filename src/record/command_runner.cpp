@@ -330,7 +330,8 @@ void TCommandThread::StartProcess() {
     if (!AssignProcessToJobObject(FJob.Get(), FProcess.Get())) {
         const DWORD assignError = GetLastError();
         TerminateProcess(FProcess.Get(), 1);
-        throw ECreateProcessError(L"Error creating Process: " + run.CommandLine + L" - (" + SystemErrorText(assignError) + L")");
+        throw ECreateProcessError(L"Error creating Process: " + run.CommandLine + L" - (AssignProcessToJobObject: " +
+                                  SystemErrorText(assignError) + L")");
     }
     if (ResumeThread(FProcessThread.Get()) == static_cast<DWORD>(-1)) RaiseLastOSError(L"ResumeThread");
 

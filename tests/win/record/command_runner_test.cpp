@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/exception_text.h"
 #include "base/module_path.h"
 #include "record/command_line.h"
 #include "support/files.h"
@@ -418,6 +419,7 @@ TEST_F(CommandRunnerTest, ManyRunsLeaveNoHandlesOrThreadsBehind) {
     std::vector<std::unique_ptr<TCommandRunner>> runners;
     std::vector<int> rounds(kRunners, 0);
     int wrong = 0;
+    std::vector<std::wstring> errors;
     {
         TCommandRunner warmUp;  // first-use allocations are not leaks
         Recorded seen;
@@ -432,6 +434,10 @@ TEST_F(CommandRunnerTest, ManyRunsLeaveNoHandlesOrThreadsBehind) {
         runner->CommandLine = HelperCommand(L"write 610a");
         runner->OutputLines = nullptr;
         runner->OnNewLine = [&wrong](TCommandRunner&, const std::wstring& line, TOutputType) { wrong += line != L"a"; };
+        runner->OnExecuteError = [&errors](TCommandRunner&, const std::exception_ptr& error, bool& handled) {
+            errors.push_back(RunnerExceptionClassName(error) + L": " + ExceptionText(error));
+            handled = true;
+        };
         runner->OnTerminated = [&rounds, i](TCommandRunner& sender) {
             if (++rounds[static_cast<std::size_t>(i)] < kRounds) sender.Execute();
         };
@@ -440,7 +446,8 @@ TEST_F(CommandRunnerTest, ManyRunsLeaveNoHandlesOrThreadsBehind) {
     }
     ASSERT_TRUE(test::WaitUntil([&] {
         return std::all_of(rounds.begin(), rounds.end(), [](int n) { return n == kRounds; });
-    }, 240000));
+    }, 240000)) << "runs per runner: " << testing::PrintToString(rounds) << ", errors: " << testing::PrintToString(errors);
+    EXPECT_TRUE(errors.empty()) << testing::PrintToString(errors);
     std::printf("[ figures  ] %d runs, %d side by side, in %.1f s\n", kRunners * kRounds, kRunners, Seconds(start));
     EXPECT_EQ(0, wrong);
     runners.clear();
