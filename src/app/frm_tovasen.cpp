@@ -204,6 +204,7 @@ LRESULT TFrmTovasen::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         WMUser(wParam);
         return 0;
     case WM_QUERYENDSESSION:
+        StopRecordingForEndSession();
         RequestExit();
         return 1;
     case WM_COPYDATA:

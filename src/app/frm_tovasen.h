@@ -21,7 +21,7 @@
 
 namespace tovasen {
 
-class TRecorder;  // arrives with screen recording
+class TRecorder;
 class TFloatList;
 class TFrmFloating;
 struct TFloatingSaveOptions;
@@ -74,6 +74,7 @@ public:
     TLabel* LvlRecTime = nullptr;
     TLabel* LblCopyright = nullptr;
     TTimer* TmrColor = nullptr;
+    TTimer* TmrRec = nullptr;
     TFrmHotKey* FrmHotKey = nullptr;
     TRtOcr* RtOcr = nullptr;  // text recognition; its completion is BitmapToTXTFileCompleted
     TFrmSize* FrmSize = nullptr;  // made at start-up, kept
@@ -109,6 +110,7 @@ public:
     void N4Click();
     void LblCopyrightClick();
     void TmrColorTimer();
+    void TmrRecTimer();
     void N1Click();
     void N5Click();
     void N7Click();
@@ -132,6 +134,9 @@ public:
     std::function<void(const std::wstring& address)> OnOpenAddress;
     // The update service asked at start-up; tests set it before FormCreate.
     UpdateService UpdateCheckService{kUpdateUrl};
+
+    // --- Recording control (frm_tovasen_record.cpp) ---
+    static constexpr DWORD kEndSessionRecordWaitMs = 5000;
 
 protected:
     LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -186,6 +191,8 @@ private:
     void PlayCaptureSound();
     void RecordStart();
     void RecordStop();
+    // At log-off: "q" to the encoder and up to kEndSessionRecordWaitMs for it to finish.
+    void StopRecordingForEndSession();
 
     // Windows that choose what to capture; they arrive with region selection and web capture.
     void CloseSelectionWindows();

@@ -25,10 +25,6 @@
 namespace tovasen {
 namespace {
 
-[[noreturn]] void NotAvailable(const wchar_t* what) {
-    throw Exception(std::wstring(what) + L" is not available in this version of Tovasen.");
-}
-
 // The quality list's text as a number; 90 when it is not one (or nothing is selected).
 int QualityOf(const TComboBox& box) {
     const std::wstring text = box.Text();
@@ -45,6 +41,11 @@ std::wstring MessageOf(const std::exception& e) {
 }  // namespace
 
 void TFrmTovasen::Start() {
+    // A running recording is stopped whatever the target has become meanwhile.
+    if (IsRecording()) {
+        RecordStop();
+        return;
+    }
     const int mode = CaptureMode();
     const int target = SaveTarget();
     if (mode != cmColor &&
@@ -220,10 +221,6 @@ TFloatingSaveOptions TFrmTovasen::FloatingSaveOptions() const {
     return TFloatingSaveOptions{SavePath, QualityOf(*ChkJPEG_qual), QualityOf(*ChkWebP_qual)};
 }
 
-void TFrmTovasen::RecordStart() { NotAvailable(L"Screen recording"); }
-
-void TFrmTovasen::RecordStop() { NotAvailable(L"Screen recording"); }
-
 void TFrmTovasen::PlayCaptureSound() {
     PlaySoundW(L"sound", GetModuleHandleW(nullptr), SND_RESOURCE | SND_ASYNC);
 }
@@ -247,6 +244,7 @@ void TFrmTovasen::ShowSelectionWindow(int mode) {
                 ChkArea->SetItemIndex(cmFullScreen);
                 SaveConfig(L"area", 0);
             };
+            FrmArea->OnStopRecording = [this] { RecordStop(); };
         }
         FrmArea->Show();
     }

@@ -1,0 +1,50 @@
+#pragma once
+#include <string>
+
+namespace tovasen {
+
+// The title of the mirror window that region recordings capture.
+inline constexpr wchar_t kMirrorTitle[] = L"Virtual_Screen";
+
+// What one recording asks of the encoder.
+struct TRecordSettings {
+    bool Region = false;  // the mirror window; otherwise the monitor below
+    int MonitorLeft = 0, MonitorTop = 0, MonitorWidth = 0, MonitorHeight = 0;
+    bool Mouse = true;       // full screen only: the encoder draws the cursor
+    int LimitSeconds = 0;    // 0: no limit
+    std::wstring AudioDevice;  // empty: no sound
+    std::wstring Output;       // the MP4 file
+};
+
+// The encoder's arguments (without the program). Input options stand before the "-i" they
+// belong to, where the encoder applies them.
+std::wstring RecordArguments(const TRecordSettings& settings);
+
+// The arguments that make the encoder list its capture devices.
+std::wstring DeviceListArguments();
+
+// The alternative name of the first audio device in the encoder's device listing (the older
+// "DirectShow audio devices" section or the newer "(audio)" entries); empty when there is
+// none or when the name could not be passed safely on a command line.
+std::wstring FirstAudioDevice(const std::wstring& listing);
+// A device name that can stand between double quotes on a command line.
+bool UsableDeviceName(const std::wstring& name);
+
+// The maximum length of a recording from the menu's minutes: 30, 60, 120 and 240 minutes have
+// limits, anything else has none.
+int LimitSecondsForMinutes(int minutes);
+
+// A mirror dimension: the region's, rounded to an even number (halves to even), at least 2.
+int EvenMirrorSize(int size);
+
+// The recorded time in a progress line ("time=00:01:02.50 "), empty when it has none yet.
+std::wstring ProgressTime(const std::wstring& line);
+// Whether a line is one of the encoder's progress reports rather than a message.
+bool IsProgressLine(const std::wstring& line);
+// The time as the recording card shows it: hours, minutes, seconds.
+std::wstring ShownRecTime(const std::wstring& recTime);
+
+// One finished encoder line as the log stores it: UTF-8, ended by CR LF.
+std::string LogLine(const std::wstring& line);
+
+}  // namespace tovasen

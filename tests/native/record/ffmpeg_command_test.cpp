@@ -1,0 +1,109 @@
+#include "record/ffmpeg_command.h"
+
+#include <gtest/gtest.h>
+
+namespace tovasen {
+namespace {
+
+const wchar_t kCodec[] = L"-c:v libx264 -preset ultrafast -r 30 -tune zerolatency -crf 25 -pix_fmt yuv420p";
+const wchar_t kScale[] = L"-vf \"scale=trunc(iw/2)*2:trunc(ih/2)*2\"";
+
+TEST(RecordArguments, RegionRecordsTheMirrorWithInputOptionsBeforeTheInput) {
+    TRecordSettings s;
+    s.Region = true;
+    s.Mouse = true;  // the painted frames carry the cursor: the encoder never draws it
+    s.Output = L"C:\\Users\\me\\Desktop\\T-001.mp4";
+    EXPECT_EQ(std::wstring(L"-rtbufsize 150M  -f gdigrab -draw_mouse 0 -framerate 30 -i title=\"Virtual_Screen\"  ") +
+                  kCodec + L"  " + kScale + L" -y \"C:\\Users\\me\\Desktop\\T-001.mp4\"",
+              RecordArguments(s));
+}
+
+TEST(RecordArguments, FullScreenNamesTheMonitorAndTheCursorOption) {
+    TRecordSettings s;
+    s.MonitorLeft = -1280;
+    s.MonitorTop = -200;
+    s.MonitorWidth = 1280;
+    s.MonitorHeight = 1024;
+    s.Output = L"D:\\out\\a.mp4";
+    const std::wstring withMouse = RecordArguments(s);
+    EXPECT_EQ(std::wstring(L"-rtbufsize 150M  -f gdigrab -offset_x -1280 -offset_y -200 -video_size 1280x1024 "
+                           L"-framerate 30 -i desktop  ") +
+                  kCodec + L"  " + kScale + L" -y \"D:\\out\\a.mp4\"",
+              withMouse);
+    s.Mouse = false;
+    EXPECT_NE(std::wstring::npos, RecordArguments(s).find(L"-video_size 1280x1024 -draw_mouse 0 -framerate 30 -i desktop"));
+}
+
+TEST(RecordArguments, LimitsAndAudio) {
+    TRecordSettings s;
+    s.Region = true;
+    s.Output = L"o.mp4";
+    const struct {
+        int minutes;
+        const wchar_t* option;
+    } limits[] = {{0, L""}, {30, L"-t 1800"}, {60, L"-t 3600"}, {120, L"-t 7200"}, {240, L"-t 14400"}, {45, L""}};
+    for (const auto& limit : limits) {
+        s.LimitSeconds = LimitSecondsForMinutes(limit.minutes);
+        EXPECT_NE(std::wstring::npos, RecordArguments(s).find(std::wstring(kCodec) + L" " + limit.option + L" -vf"))
+            << limit.minutes;
+    }
+    s.LimitSeconds = 2;
+    s.AudioDevice = L"@device_cm_{33D9A762-90C8-11D0-BD43-00A0C911CE86}\\wave_{0.0.1.00000000}";
+    EXPECT_EQ(std::wstring(L"-rtbufsize 150M -f dshow -i audio=\"@device_cm_{33D9A762-90C8-11D0-BD43-00A0C911CE86}"
+                           L"\\wave_{0.0.1.00000000}\" -f gdigrab -draw_mouse 0 -framerate 30 -i title=\"Virtual_Screen\" "
+                           L"-c:a aac -ac 2 -b:a 128k ") +
+                  kCodec + L" -t 2 " + kScale + L" -y \"o.mp4\"",
+              RecordArguments(s));
+    for (const wchar_t* bad : {L"mic \"x\"", L"ends in\\", L"line\nbreak"}) {
+        s.AudioDevice = bad;
+        EXPECT_EQ(std::wstring::npos, RecordArguments(s).find(L"dshow")) << testing::PrintToString(std::wstring(bad));
+    }
+}
+
+TEST(FirstAudioDevice, ReadsTheOlderAndTheNewerListing) {
+    const std::wstring older =
+        L"[dshow @ 0000000000] DirectShow video devices (some may be both video and audio devices)\r\n"
+        L"[dshow @ 0000000000]  \"Cam\"\r\n"
+        L"[dshow @ 0000000000]     Alternative name \"@device_pnp_cam\"\r\n"
+        L"[dshow @ 0000000000] DirectShow audio devices\r\n"
+        L"[dshow @ 0000000000]  \"\xB9C8\xC774\xD06C (Realtek)\"\r\n"
+        L"[dshow @ 0000000000]     Alternative name \"@device_cm_{A}\\wave_{B}\"\r\n"
+        L"[dshow @ 0000000000]  \"Line In\"\r\n"
+        L"[dshow @ 0000000000]     Alternative name \"@device_cm_{A}\\wave_{C}\"\r\n"
+        L"dummy: Immediate exit requested\r\n";
+    EXPECT_EQ(L"@device_cm_{A}\\wave_{B}", FirstAudioDevice(older));
+    const std::wstring newer =
+        L"[dshow @ 01] \"Cam\" (video)\r\n"
+        L"[dshow @ 01]   Alternative name \"@device_pnp_cam\"\r\n"
+        L"[dshow @ 01] \"Microphone\" (audio)\r\n"
+        L"[dshow @ 01]   Alternative name \"@device_cm_{A}\\wave_{D}\"\r\n";
+    EXPECT_EQ(L"@device_cm_{A}\\wave_{D}", FirstAudioDevice(newer));
+    // What this machine's encoder prints: no audio devices at all.
+    EXPECT_EQ(L"", FirstAudioDevice(L"[dshow @ 01] DirectShow video devices\r\n[dshow @ 01] Could not enumerate video devices.\r\n"
+                                    L"[dshow @ 01] DirectShow audio devices\r\n[dshow @ 01] Could not enumerate audio only devices.\r\n"
+                                    L"dummy: Immediate exit requested\r\n"));
+    EXPECT_EQ(L"", FirstAudioDevice(L""));
+    EXPECT_EQ(L"", FirstAudioDevice(L"(audio)\r\n Alternative name \"bad\\\"\r\n"));
+}
+
+TEST(RecorderText, SizesTimesAndLogLines) {
+    EXPECT_EQ(100, EvenMirrorSize(101));
+    EXPECT_EQ(52, EvenMirrorSize(51));
+    EXPECT_EQ(104, EvenMirrorSize(103));
+    EXPECT_EQ(320, EvenMirrorSize(320));
+    EXPECT_EQ(2, EvenMirrorSize(1));
+    EXPECT_EQ(2, EvenMirrorSize(-5));
+
+    EXPECT_EQ(L"00:01:02.50", ProgressTime(L"frame=  37 fps=0.0 q=-1.0 size=  1kB time=00:01:02.50 bitrate= 1.2kbits/s"));
+    EXPECT_EQ(L"N/A", ProgressTime(L"size=N/A time=N/A bitrate=N/A"));
+    EXPECT_EQ(L"", ProgressTime(L"frame= 1 time=00:00:00.03"));  // the value is not finished yet
+    EXPECT_EQ(L"00:01:02", ShownRecTime(L"00:01:02.50"));
+    EXPECT_EQ(L"N/A", ShownRecTime(L"N/A"));
+    EXPECT_TRUE(IsProgressLine(L"frame=   10 fps=0.0 q=0.0 size=       0kB time=00:00:00.00 bitrate=N/A speed=   0x"));
+    EXPECT_FALSE(IsProgressLine(L"C:\\x\\T-001.mp4: Permission denied"));
+
+    EXPECT_EQ("\xeb\x85\xb9\xed\x99\x94 C:\\\xed\x95\x9c\r\n", LogLine(L"\xB179\xD654 C:\\\xD55C"));
+}
+
+}  // namespace
+}  // namespace tovasen

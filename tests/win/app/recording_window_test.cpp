@@ -1,0 +1,147 @@
+// The recording control inside the main window: the recording card and the region frame's label,
+// the frame's close stopping the recording, the length limit from the menu, a target switched
+// during a recording, and log-off. A stand-in encoder (the test helper copied as ffmpeg.exe)
+// prints its command line into the log and records until "q" arrives.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "app/frm_tovasen.h"
+#include "base/config.h"
+#include "base/module_path.h"
+#include "i18n/translate_component.h"
+#include "i18n/translation.h"
+#include "select/frm_area.h"
+#include "support/files.h"
+#include "support/process.h"
+#include "support/wait.h"
+#include "ui/application.h"
+
+namespace tovasen {
+namespace {
+
+// The control's own visibility: the main window itself stays hidden in these tests.
+bool Shown(HWND control) { return (GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0; }
+
+class RecordingWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        HMODULE exe = LoadLibraryExW(test::TovasenExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        TranslationTable = LoadTranslationTable(exe);
+        FreeLibrary(exe);
+        // The program looks for the encoder beside itself: here, beside the test.
+        ASSERT_TRUE(CopyFileW((ExeFolder() + L"child_helper.exe").c_str(), encoder.c_str(), FALSE));
+        SetEnvironmentVariableW(L"TOVASEN_FAKE_ENCODER", L"ok");
+        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Dravomix\\Tovasen");
+        TConfig config;
+        config.WriteString(L"language", L"ko");
+        config.WriteInteger(L"sound", 1);
+        config.WriteString(L"path", folder.Path());
+        config.WriteInteger(L"append", 1);
+        config.WriteInteger(L"saveto", 5);
+        config.WriteBoolean(L"ffmpeg_log", true);
+        config.WriteBoolean(L"mouse_rec", false);
+        config.WriteInteger(L"left", 300);
+        config.WriteInteger(L"top", 175);
+        config.WriteInteger(L"width", 64);
+        config.WriteInteger(L"height", 48);
+    }
+    void TearDown() override {
+        form = nullptr;
+        app.reset();
+        TranslationTable.clear();
+        SetEnvironmentVariableW(L"TOVASEN_FAKE_ENCODER", nullptr);
+        DeleteFileW(encoder.c_str());
+        DeleteFileW((folder.Path() + L"ffmpeg.log").c_str());
+    }
+    void Create(int area, int limit) {
+        TConfig config;
+        config.WriteInteger(L"area", area);
+        config.WriteInteger(L"record_limit", limit);
+        app = std::make_unique<TApplication>();
+        app->Initialize();
+        form = new TFrmTovasen(app.get(), L"");
+        app->SetMainForm(form);
+        form->FormCreate();
+        ASSERT_EQ(stMP4, form->ChkSaveTo->ItemIndex());
+    }
+    std::string Log() const {
+        const auto bytes = test::ReadFileBytes(folder.Path() + L"ffmpeg.log");
+        return std::string(bytes.begin(), bytes.end());
+    }
+    bool WaitIdle() {
+        return test::WaitUntil([&] { return !form->IsRecording(); }, 15000);
+    }
+
+    const std::wstring encoder = ExeFolder() + L"ffmpeg.exe";
+    test::TempFolder folder;
+    std::unique_ptr<TApplication> app;
+    TFrmTovasen* form = nullptr;
+};
+
+TEST_F(RecordingWindow, ARegionRecordingShowsItsTimeAndEndsWhenTheFrameCloses) {
+    Create(cmRegion, 60);
+    ASSERT_NE(nullptr, form->FrmArea);
+    TFrmArea* frame = form->FrmArea;
+    EXPECT_EQ(L"[REC] 00:00:00", frame->RecTimeText());
+    form->Start();
+    ASSERT_TRUE(form->IsRecording());
+    EXPECT_FALSE(IsWindowEnabled(form->ChkArea->Handle())) << "the mode is fixed while recording";
+    EXPECT_TRUE(frame->Recording());
+    EXPECT_TRUE(Shown(form->LvlRecTime->Handle())) << "the recording card shows";
+    // The stand-in reports time=00:00:0N.50: the frame shows hours, minutes and seconds.
+    ASSERT_TRUE(test::WaitUntil([&] { return frame->RecTimeText().rfind(L"[REC] 00:00:0", 0) == 0 &&
+                                              frame->RecTimeText() != L"[REC] 00:00:00"; }));
+    EXPECT_EQ(14u, frame->RecTimeText().size()) << testing::PrintToString(frame->RecTimeText());
+    EXPECT_EQ(frame->RecTimeText().substr(6), form->LvlRecTime->Caption().substr(0, 8));
+
+    frame->Close();  // the frame's close stops the recording first
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_FALSE(frame->Recording());
+    EXPECT_EQ(L"[REC] 00:00:00", frame->RecTimeText());
+    EXPECT_EQ(L"00:00:00", form->LvlRecTime->Caption());
+    EXPECT_TRUE(IsWindowEnabled(form->ChkArea->Handle()));
+    EXPECT_FALSE(Shown(form->LvlRecTime->Handle()));
+
+    const std::string log = Log();
+    EXPECT_NE(std::string::npos, log.find("-draw_mouse 0 -framerate 30 -i title=\"Virtual_Screen\"")) << log.substr(0, 300);
+    EXPECT_NE(std::string::npos, log.find(" -t 3600 ")) << log.substr(0, 300);
+    EXPECT_NE(std::string::npos, log.find("T-001.mp4\"\r\n")) << log.substr(0, 300);
+    EXPECT_NE(std::string::npos, log.find("Exiting normally")) << "the encoder was asked to finish with q";
+}
+
+TEST_F(RecordingWindow, TheLimitMenuAppliesToTheNextRecordingAndAnyTargetStopsARecording) {
+    Create(cmFullScreen, 45);
+    // 45 minutes is no item: the stored value falls back to no limit, as other stored values do.
+    for (std::size_t i = 0; i < form->ChkRecLimits.size(); ++i) EXPECT_EQ(i == 0, form->ChkRecLimits[i]->Checked);
+    form->ChkRecLimits[2]->Click();  // "1시간"
+    EXPECT_EQ(60, TConfig().ReadInteger(L"record_limit", -1));
+    for (std::size_t i = 0; i < form->ChkRecLimits.size(); ++i) EXPECT_EQ(i == 2, form->ChkRecLimits[i]->Checked);
+
+    form->Start();
+    ASSERT_TRUE(form->IsRecording());
+    // The target is switched away from MP4 meanwhile: the next request still stops the recording.
+    form->ChkSaveTo->SetItemIndex(stPNG);
+    form->Start();
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ((std::vector<std::wstring>{L"ffmpeg.log"}), folder.Files()) << "no picture was taken instead";
+    const std::string log = Log();
+    EXPECT_NE(std::string::npos, log.find("-framerate 30 -i desktop")) << log.substr(0, 300);
+    EXPECT_NE(std::string::npos, log.find(" -t 3600 ")) << log.substr(0, 300);
+}
+
+TEST_F(RecordingWindow, LogOffFinishesTheRecordingFirst) {
+    Create(cmFullScreen, 0);
+    form->Start();
+    ASSERT_TRUE(form->IsRecording());
+    ASSERT_TRUE(test::WaitUntil([&] { return form->LvlRecTime->Caption() != L"00:00:00.00"; }));
+    EXPECT_EQ(1, SendMessageW(form->Handle(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF));
+    EXPECT_FALSE(form->IsRecording()) << "the encoder had its q and finished";
+    EXPECT_NE(std::string::npos, Log().find("Exiting normally"));
+}
+
+}  // namespace
+}  // namespace tovasen

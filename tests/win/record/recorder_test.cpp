@@ -1,0 +1,432 @@
+#include "record/recorder.h"
+
+#include <gtest/gtest.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <thread>
+#include <string>
+#include <vector>
+
+#include "base/module_path.h"
+#include "base/utf_convert.h"
+#include "record/command_line.h"
+#include "support/files.h"
+#include "support/pattern_window.h"
+#include "support/wait.h"
+#include "ui/application.h"
+
+namespace tovasen {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::wstring Helper() { return ExeFolder() + L"child_helper.exe"; }
+std::wstring RealEncoder() { return ExeFolder() + L"..\\bin\\ffmpeg.exe"; }
+
+double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+
+std::vector<std::wstring> SplitCommandLine(const std::wstring& line) {
+    int count = 0;
+    wchar_t** argv = CommandLineToArgvW(line.c_str(), &count);
+    std::vector<std::wstring> out(argv, argv + count);
+    LocalFree(argv);
+    return out;
+}
+
+// Runs the real encoder (or the helper) to its end and returns everything it printed.
+std::wstring RunAndRead(const std::wstring& program, const std::wstring& args) {
+    TCommandRunner runner;
+    runner.SetOutputEncoding(TOutputEncoding::Utf8);
+    std::wstring text;
+    bool done = false;
+    runner.OnNewLine = [&](TCommandRunner&, const std::wstring& line, TOutputType type) {
+        if (type == TOutputType::otEntireLine) text += line + L"\n";
+    };
+    runner.OnTerminated = [&](TCommandRunner&) { done = true; };
+    runner.CommandLine = QuoteProgram(program) + L" " + args;
+    runner.Execute();
+    EXPECT_TRUE(test::WaitUntil([&] { return done; }, 60000));
+    return text;
+}
+
+class ScopedEnv {
+public:
+    ScopedEnv(const wchar_t* name, const wchar_t* value) : name_(name) { SetEnvironmentVariableW(name, value); }
+    ~ScopedEnv() { SetEnvironmentVariableW(name_, nullptr); }
+
+private:
+    const wchar_t* name_;
+};
+
+class RecorderTest : public ::testing::Test {
+protected:
+    void SetUp() override { app.Initialize(); }
+
+    bool WaitEnd(TRecorder& recorder, DWORD timeoutMs = 15000) {
+        return test::WaitUntil([&] { return !recorder.IsRunning(); }, timeoutMs);
+    }
+
+    TApplication app;
+    test::TempFolder folder;
+};
+
+TEST_F(RecorderTest, CommandLinesReadBackAsTheEncoderSeesThem) {
+    ScopedEnv encoder(L"TOVASEN_FAKE_ENCODER", L"fail");
+    const std::wstring output = folder.Path() + L"\xB179\xD654 \xD3F4\xB354\\T-001.mp4";
+    TRecorder recorder;
+    recorder.FFMpeg = Helper();
+    recorder.Output = output;
+    recorder.Mouse = false;
+    recorder.LimitSeconds = 1800;
+    recorder.Start();
+    const std::vector<std::wstring> args = SplitCommandLine(recorder.CommandLine());
+    ASSERT_GE(args.size(), 10u);
+    EXPECT_EQ(Helper(), args[0]);
+    EXPECT_EQ(output, args.back());
+    EXPECT_EQ(L"-y", args[args.size() - 2]);
+    const auto at = [&](const wchar_t* word) { return std::find(args.begin(), args.end(), word) - args.begin(); };
+    EXPECT_LT(at(L"-draw_mouse"), at(L"-i")) << "input options stand before the input";
+    EXPECT_LT(at(L"-framerate"), at(L"-i"));
+    EXPECT_EQ(L"desktop", args[static_cast<std::size_t>(at(L"-i")) + 1]);
+    EXPECT_EQ(L"1800", args[static_cast<std::size_t>(at(L"-t")) + 1]);
+    EXPECT_EQ(L"scale=trunc(iw/2)*2:trunc(ih/2)*2", args[static_cast<std::size_t>(at(L"-vf")) + 1]);
+    ASSERT_TRUE(WaitEnd(recorder));
+}
+
+TEST_F(RecorderTest, FindsTheFirstAudioDeviceAndGivesUpOnAListingThatNeverEnds) {
+    const struct {
+        const wchar_t* listing;
+        const wchar_t* device;
+    } cases[] = {{L"older", L"@device_cm_{A}\\wave_{B}"}, {L"newer", L"@device_cm_{A}\\wave_{D}"}, {L"none", L""}};
+    for (const auto& c : cases) {
+        ScopedEnv listing(L"TOVASEN_FAKE_LISTING", c.listing);
+        TRecorder recorder;
+        recorder.FFMpeg = Helper();
+        EXPECT_EQ(c.device, recorder.GetDriver()) << c.listing;
+    }
+    ScopedEnv listing(L"TOVASEN_FAKE_LISTING", L"hang");
+    TRecorder recorder;
+    recorder.FFMpeg = Helper();
+    recorder.DeviceListTimeoutMs = 1000;
+    const auto start = Clock::now();
+    EXPECT_EQ(L"", recorder.GetDriver());
+    EXPECT_LT(Seconds(start), 4.0);
+    recorder.FFMpeg = ExeFolder() + L"missing.exe";
+    EXPECT_EQ(L"", recorder.GetDriver());
+
+    // The real encoder lists no audio device on this machine; its listing ends by itself.
+    recorder.FFMpeg = RealEncoder();
+    recorder.DeviceListTimeoutMs = 20000;
+    const auto real = Clock::now();
+    EXPECT_EQ(L"", recorder.GetDriver());
+    std::printf("[ figures  ] the real device listing took %.1f s\n", Seconds(real));
+}
+
+TEST_F(RecorderTest, AudioPutsTheDeviceOnTheCommandLineOnlyWhenThereIsOne) {
+    ScopedEnv encoder(L"TOVASEN_FAKE_ENCODER", L"fail");
+    for (const wchar_t* kind : {L"older", L"none"}) {
+        ScopedEnv listing(L"TOVASEN_FAKE_LISTING", kind);
+        TRecorder recorder;
+        recorder.FFMpeg = Helper();
+        recorder.Output = folder.Path() + L"a.mp4";
+        recorder.Audio = true;
+        recorder.Start();
+        const std::wstring& line = recorder.CommandLine();
+        if (std::wstring(kind) == L"older") {
+            EXPECT_NE(std::wstring::npos, line.find(L"-f dshow -i audio=\"@device_cm_{A}\\wave_{B}\" -f gdigrab")) << line;
+            EXPECT_NE(std::wstring::npos, line.find(L"-c:a aac -ac 2 -b:a 128k"));
+        } else {
+            EXPECT_EQ(std::wstring::npos, line.find(L"dshow")) << line;
+            EXPECT_EQ(std::wstring::npos, line.find(L"aac")) << line;
+        }
+        ASSERT_TRUE(WaitEnd(recorder));
+    }
+}
+
+TEST_F(RecorderTest, FollowsProgressLogsLinesAndStopsWithOneQ) {
+    ScopedEnv encoder(L"TOVASEN_FAKE_ENCODER", L"ok");
+    TRecorder recorder;
+    recorder.FFMpeg = Helper();
+    recorder.Output = folder.Path() + L"a.mp4";
+    recorder.Logging = true;
+    recorder.LogFolder = folder.Path() + L"\xB85C\xADF8\\sub";  // missing folders are made
+    EXPECT_EQ(L"00:00:00.00", recorder.RecTime());
+    recorder.Start();
+    EXPECT_TRUE(recorder.IsRunning());
+    ASSERT_TRUE(test::WaitUntil([&] { return recorder.RecTime() == L"00:00:02.50"; }));
+    recorder.Stop();
+    ASSERT_TRUE(WaitEnd(recorder));
+    EXPECT_EQ(L"", recorder.Failure());
+    recorder.Stop();  // after the end: nothing to send
+
+    const auto bytes = test::ReadFileBytes(recorder.LogFolder + L"\\ffmpeg.log");
+    const std::string log(bytes.begin(), bytes.end());
+    // Whole lines only, each ended by CR LF; the command line came back in UTF-8.
+    EXPECT_EQ(0u, log.find(WideToUtf8(recorder.CommandLine()) + "\r\n")) << log.substr(0, 200);
+    EXPECT_NE(std::string::npos, log.find("time=00:00:02.50 bitrate=1.0kbits/s speed=1x    \r\n"));
+    EXPECT_NE(std::string::npos, log.find("Exiting normally, received signal 2.\r\n"));
+    EXPECT_EQ(std::string::npos, log.find("\r\r"));
+    EXPECT_EQ("\r\n", log.substr(log.size() - 2));
+}
+
+TEST_F(RecorderTest, ALogThatCannotBeWrittenIsGivenUpQuietly) {
+    ScopedEnv encoder(L"TOVASEN_FAKE_ENCODER", L"fail");
+    test::WriteFileBytes(folder.Path() + L"file", {'x'});
+    TRecorder recorder;
+    recorder.FFMpeg = Helper();
+    recorder.Output = folder.Path() + L"a.mp4";
+    recorder.Logging = true;
+    recorder.LogFolder = folder.Path() + L"file\\below";  // a file stands where the folder should be
+    recorder.Start();
+    ASSERT_TRUE(WaitEnd(recorder));
+    EXPECT_FALSE(recorder.Logging);
+}
+
+TEST_F(RecorderTest, AFailingEncoderLeavesItsLastMessage) {
+    ScopedEnv encoder(L"TOVASEN_FAKE_ENCODER", L"fail");
+    TRecorder recorder;
+    recorder.FFMpeg = Helper();
+    recorder.Output = folder.Path() + L"a.mp4";
+    recorder.Start();
+    ASSERT_TRUE(WaitEnd(recorder));
+    EXPECT_EQ(L"C:\\\xB179\xD654\\T-001.mp4: Permission denied", recorder.Failure());
+
+    TRecorder missing;
+    missing.FFMpeg = folder.Path() + L"ffmpeg.exe";
+    missing.Output = folder.Path() + L"b.mp4";
+    missing.Start();
+    ASSERT_TRUE(WaitEnd(missing));
+    EXPECT_NE(std::wstring::npos, missing.Failure().find(L"Error creating Process")) << missing.Failure();
+}
+
+TEST_F(RecorderTest, AnEncoderThatIgnoresQIsEndedAfterTheGraceTime) {
+    ScopedEnv encoder(L"TOVASEN_FAKE_ENCODER", L"hang");
+    TRecorder recorder;
+    recorder.FFMpeg = Helper();
+    recorder.Output = folder.Path() + L"a.mp4";
+    recorder.StopGraceMs = 500;
+    recorder.Start();
+    ASSERT_TRUE(test::WaitUntil([&] { return recorder.RecTime() != L"00:00:00.00"; }));
+    const auto start = Clock::now();
+    recorder.Stop();
+    recorder.Stop();  // a second request sends "q" again and does not restart the grace time
+    ASSERT_TRUE(WaitEnd(recorder, 5000));
+    EXPECT_LT(Seconds(start), 2.5);
+    EXPECT_FALSE(recorder.Failure().empty());
+}
+
+// --- With the real encoder ---------------------------------------------------------------------
+
+struct VideoInfo {
+    std::wstring text;
+    bool Has(const std::wstring& part) const { return text.find(part) != std::wstring::npos; }
+    double Duration() const {
+        const std::size_t at = text.find(L"Duration: ");
+        if (at == std::wstring::npos) return -1;
+        const std::wstring t = text.substr(at + 10, 11);
+        return std::stoi(t.substr(0, 2)) * 3600 + std::stoi(t.substr(3, 2)) * 60 + std::stod(t.substr(6));
+    }
+};
+
+VideoInfo Probe(const std::wstring& file) { return {RunAndRead(RealEncoder(), L"-hide_banner -i " + QuoteArgument(file))}; }
+
+// One frame at the given second, decoded by the encoder itself to a BMP file.
+test::DecodedImage FrameAt(const std::wstring& file, double second, const std::wstring& bmp) {
+    RunAndRead(RealEncoder(), L"-hide_banner -y -ss " + std::to_wstring(second) + L" -i " + QuoteArgument(file) +
+                                  L" -frames:v 1 " + QuoteArgument(bmp));
+    return test::DecodeWithGdiplus(bmp);
+}
+
+std::uint32_t PixelAt(const test::DecodedImage& image, int x, int y) {
+    return image.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width) + static_cast<std::size_t>(x)];
+}
+
+bool Near(std::uint32_t argb, COLORREF expected, int tolerance = 16) {
+    const int r = static_cast<int>((argb >> 16) & 0xFF), g = static_cast<int>((argb >> 8) & 0xFF), b = static_cast<int>(argb & 0xFF);
+    return std::abs(r - GetRValue(expected)) <= tolerance && std::abs(g - GetGValue(expected)) <= tolerance &&
+           std::abs(b - GetBValue(expected)) <= tolerance;
+}
+
+std::wstring Hex(std::uint32_t v) {
+    wchar_t text[16];
+    swprintf(text, 16, L"%06x", v & 0xFFFFFF);
+    return text;
+}
+
+TEST_F(RecorderTest, RecordsAMovingRegionThroughTheMirror) {
+    const COLORREF red = RGB(200, 30, 40), blue = RGB(20, 60, 210);
+    test::PatternWindow first(100, 100, 101, 51, red);
+    test::PatternWindow second(400, 100, 101, 51, blue);
+    // The mirror must be on screen here: off screen it records black under Wine.
+    TRecorder recorder(nullptr, POINT{100, 400});
+    TCapture capture;
+    recorder.FFMpeg = RealEncoder();
+    recorder.Output = folder.Path() + L"region.mp4";
+    recorder.Mouse = false;
+    recorder.LimitSeconds = 2;
+    recorder.Start(&capture, [&] {
+        // The frame is dragged once the encoder has recorded a second.
+        return recorder.RecTime() < L"00:00:01.00" ? RECT{100, 100, 201, 151} : RECT{400, 100, 501, 151};
+    });
+    EXPECT_EQ(100, recorder.MirrorWidth());
+    EXPECT_EQ(52, recorder.MirrorHeight());
+    ASSERT_TRUE(WaitEnd(recorder, 30000));
+    EXPECT_EQ(L"", recorder.Failure());
+
+    const VideoInfo info = Probe(recorder.Output);
+    EXPECT_TRUE(info.Has(L"Video: h264")) << info.text;
+    EXPECT_TRUE(info.Has(L"yuv420p")) << info.text;
+    EXPECT_TRUE(info.Has(L"100x52")) << info.text;
+    EXPECT_TRUE(info.Has(L" 30 fps")) << info.text;
+    EXPECT_NEAR(2.0, info.Duration(), 0.5) << info.text;
+
+    const auto early = FrameAt(recorder.Output, 0.3, folder.Path() + L"early.bmp");
+    const auto late = FrameAt(recorder.Output, 1.9, folder.Path() + L"late.bmp");
+    ASSERT_EQ(100, early.width);
+    ASSERT_EQ(52, late.height);
+    EXPECT_TRUE(Near(PixelAt(early, 50, 25), red)) << Hex(PixelAt(early, 50, 25));
+    EXPECT_TRUE(Near(PixelAt(late, 50, 25), blue)) << Hex(PixelAt(late, 50, 25));
+}
+
+TEST_F(RecorderTest, TheCursorIsPaintedOnlyWhenAsked) {
+    const COLORREF white = RGB(255, 255, 255);
+    test::PatternWindow plain(100, 100, 120, 80, white, LoadCursorW(nullptr, IDC_ARROW));
+    for (bool mouse : {true, false}) {
+        SetCursorPos(130, 120);
+        test::PumpMessages();
+        TRecorder recorder(nullptr, POINT{100, 400});
+        TCapture capture;
+        recorder.FFMpeg = RealEncoder();
+        recorder.Output = folder.Path() + (mouse ? L"with.mp4" : L"without.mp4");
+        recorder.Mouse = mouse;
+        recorder.LimitSeconds = 1;
+        recorder.Start(&capture, [] { return RECT{100, 100, 220, 180}; });
+        ASSERT_TRUE(WaitEnd(recorder, 30000));
+        const auto frame = FrameAt(recorder.Output, 0.5, folder.Path() + L"frame.bmp");
+        ASSERT_EQ(120, frame.width);
+        int dark = 0;
+        for (int y = 20; y < 40; ++y) {
+            for (int x = 30; x < 45; ++x) dark += !Near(PixelAt(frame, x, y), white, 60);
+        }
+        if (mouse) EXPECT_GT(dark, 10) << "the arrow should show at the cursor";
+        else EXPECT_EQ(0, dark) << "no cursor was asked for";
+    }
+    SetCursorPos(5, 5);
+}
+
+TEST_F(RecorderTest, FullScreenWithALimitEndsByItself) {
+    TRecorder recorder;
+    recorder.FFMpeg = RealEncoder();
+    recorder.Output = folder.Path() + L"full.mp4";
+    recorder.LimitSeconds = 2;
+    recorder.Start();
+    EXPECT_NE(std::wstring::npos, recorder.CommandLine().find(L"-video_size " + std::to_wstring(GetSystemMetrics(SM_CXSCREEN)) + L"x"));
+    const auto start = Clock::now();
+    ASSERT_TRUE(WaitEnd(recorder, 60000));
+    std::printf("[ figures  ] full screen -t 2 ended after %.2f s\n", Seconds(start));
+    EXPECT_EQ(L"", recorder.Failure());
+    const VideoInfo info = Probe(recorder.Output);
+    EXPECT_TRUE(info.Has(L"Video: h264")) << info.text;
+    EXPECT_NEAR(2.0, info.Duration(), 0.5) << info.text;
+}
+
+TEST_F(RecorderTest, StopGivesAPlayableFileQuickly) {
+    test::PatternWindow pattern(100, 100, 320, 240);
+    TRecorder recorder(nullptr, POINT{100, 400});
+    TCapture capture;
+    recorder.FFMpeg = RealEncoder();
+    recorder.Output = folder.Path() + L"stop.mp4";
+    recorder.Logging = true;
+    recorder.LogFolder = folder.Path();
+    recorder.Start(&capture, [] { return RECT{100, 100, 420, 340}; });
+    ASSERT_TRUE(test::WaitUntil([&] { return recorder.RecTime() >= L"00:00:05.00"; }, 30000)) << recorder.RecTime();
+    const auto start = Clock::now();
+    recorder.Stop();
+    ASSERT_TRUE(WaitEnd(recorder, 20000));
+    std::printf("[ figures  ] 320x240: stop to end %.2f s\n", Seconds(start));
+    EXPECT_EQ(L"", recorder.Failure());
+    const VideoInfo info = Probe(recorder.Output);
+    EXPECT_TRUE(info.Has(L"320x240")) << info.text;
+    EXPECT_GT(info.Duration(), 4.5) << info.text;
+    // The encoder's own counters, from its last progress line in the log.
+    const auto bytes = test::ReadFileBytes(folder.Path() + L"ffmpeg.log");
+    const std::string log(bytes.begin(), bytes.end());
+    const std::size_t last = log.rfind("frame=");
+    ASSERT_NE(std::string::npos, last);
+    const auto field = [&](const char* name) {
+        const std::size_t at = log.find(name, last);
+        return at == std::string::npos ? -1 : std::atoi(log.c_str() + at + std::strlen(name));
+    };
+    const int frames = field("frame="), dup = field("dup="), drop = field("drop=");
+    std::printf("[ figures  ] 320x240 for %.1f s: %d frames, %d duplicated, %d dropped (%.1f %%)\n", info.Duration(),
+                frames, std::max(dup, 0), std::max(drop, 0), frames > 0 ? 100.0 * (std::max(dup, 0) + std::max(drop, 0)) / frames : 0.0);
+    EXPECT_GT(frames, 0);
+}
+
+TEST_F(RecorderTest, At640x480TheWindowKeepsAnsweringWhileFramesArePainted) {
+    const COLORREF green = RGB(40, 190, 60);
+    test::PatternWindow plain(0, 0, 640, 480, green);
+    TRecorder recorder(nullptr, POINT{0, 500});
+    TCapture capture;
+    recorder.FFMpeg = RealEncoder();
+    recorder.Output = folder.Path() + L"vga.mp4";
+    recorder.Mouse = false;
+    recorder.LimitSeconds = 3;
+    recorder.Start(&capture, [] { return RECT{0, 0, 640, 480}; });
+
+    // What one timer tick costs this thread, against a bare screen copy of the same size.
+    std::vector<double> paint, bare;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 640, 480);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    for (int i = 0; i < 40; ++i) {
+        auto start = Clock::now();
+        recorder.PaintFrame();
+        paint.push_back(Seconds(start) * 1000);
+        start = Clock::now();
+        BitBlt(memory, 0, 0, 640, 480, screen, 0, 0, SRCCOPY);
+        bare.push_back(Seconds(start) * 1000);
+    }
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    std::sort(paint.begin(), paint.end());
+    std::sort(bare.begin(), bare.end());
+    std::printf("[ figures  ] PaintFrame 640x480: median %.1f ms, p95 %.1f ms; bare BitBlt from the screen: median %.1f ms, p95 %.1f ms\n",
+                paint[20], paint[38], bare[20], bare[38]);
+
+    // A window of this thread, asked from another thread while the timer paints.
+    HWND probe = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    std::atomic<bool> done{false};
+    std::atomic<int> worstMs{0};
+    std::thread asker([&] {
+        while (!done) {
+            const auto start = Clock::now();
+            DWORD_PTR result = 0;
+            SendMessageTimeoutW(probe, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result);
+            worstMs = std::max(worstMs.load(), static_cast<int>(Seconds(start) * 1000));
+            Sleep(20);
+        }
+    });
+    const bool ended = WaitEnd(recorder, 30000);
+    done = true;
+    asker.join();
+    DestroyWindow(probe);
+    std::printf("[ figures  ] while recording 640x480 the window answered within %d ms at worst\n", worstMs.load());
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(L"", recorder.Failure());
+    const VideoInfo info = Probe(recorder.Output);
+    EXPECT_TRUE(info.Has(L"640x480")) << info.text;
+    const auto frame = FrameAt(recorder.Output, 1.0, folder.Path() + L"vga.bmp");
+    ASSERT_EQ(640, frame.width);
+    EXPECT_TRUE(Near(PixelAt(frame, 320, 240), green)) << Hex(PixelAt(frame, 320, 240));
+}
+
+}  // namespace
+}  // namespace tovasen
