@@ -56,6 +56,8 @@ void TFrmTovasen::RecordStart() {
         }
         if (FrmArea) FrmArea->SetRecording(true);
         TmrRec->SetEnabled(true);
+        // A script that started the recording hears of the file it is being written to.
+        if (FOutcome) FOutcome->Taken = true;
     } catch (...) {
         // Back to idle before the failure is told.
         delete FRecorder;
@@ -68,7 +70,12 @@ void TFrmTovasen::RecordStart() {
 }
 
 void TFrmTovasen::RecordStop() {
-    if (FRecorder) FRecorder->Stop();
+    if (!FRecorder) return;
+    FRecorder->Stop();
+    if (FOutcome) {
+        FOutcome->Taken = true;
+        FOutcome->File = FRecorder->Output;
+    }
 }
 
 void TFrmTovasen::TmrRecTimer() {
