@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "base/utf_convert.h"
+#include "scroll/scroll_texts.h"
 
 namespace tovasen {
 namespace {
@@ -51,7 +52,14 @@ const std::vector<std::wstring> kKeys = {
     L"알수없는 프로그램이 단축키를 사용중입니다.\\n\\n단축키를 변경해주세요.", L"설정하기", L"영역크기 설정",
     L"현재크기", L"사용자 정의 #1", L"사용자 정의 #2", L"사용자 정의 #3", L"넓이 :", L"높이 :", L"적용",
     L"언어 설정", L"감추기", L"캡쳐가 실패하였습니다.", L"\"%s\" 파일이 없습니다.", L"최대 녹화시간", L"무제한",
-    L"30분", L"1시간", L"2시간", L"4시간", L"플러팅", L"클립보드 사용을 방지하는 프로그램이 실행중입니다."};
+    L"30분", L"1시간", L"2시간", L"4시간", L"플러팅", L"클립보드 사용을 방지하는 프로그램이 실행중입니다.",
+    // The scrolling capture's rows.
+    L"스크롤 캡쳐", L"스크롤 캡쳐 중: %s 픽셀 (Esc를 누르면 멈춥니다)", L"그림이 최대 크기(%s)에 이르러 여기까지만 캡쳐했습니다.",
+    L"스크롤한 화면을 확실하게 이어 붙일 수 없어 캡쳐를 멈췄습니다 (%s 픽셀 이후). %s",
+    L"스크롤한 뒤의 화면이 앞의 화면과 겹치지 않습니다.",
+    L"빈 화면이나 되풀이되는 내용이라 얼마나 스크롤되었는지 알 수 없습니다.",
+    L"스크롤한 뒤의 화면이 이미 캡쳐한 부분과 맞지 않습니다.", L"캡쳐하는 동안 창의 크기나 위치가 바뀌었습니다.",
+    L"창이 응답하지 않습니다.", L"마우스 아래에 캡쳐할 창이 없습니다."};
 
 TEST(TranslationTableFile, IsUtf8WithBomAndCrLf) {
     const std::string raw = ReadTableFile();
@@ -65,12 +73,13 @@ TEST(TranslationTableFile, IsUtf8WithBomAndCrLf) {
     EXPECT_EQ(raw.substr(3), WideToUtf8(Utf8ToWide(raw.substr(3)))) << "not valid UTF-8";
 }
 
-TEST(TranslationTableFile, Has68BlocksOfSevenLanguagesWithKoreanFirst) {
+TEST(TranslationTableFile, HasABlockOfSevenLanguagesForEveryKeyWithKoreanFirst) {
     const std::vector<std::wstring> lines = ParseTranslationTable(ReadTableFile());
-    EXPECT_EQ(68u * 8, lines.size());
+    const std::size_t blockCount = kKeys.size() + 1;  // and the author credit
+    EXPECT_EQ(blockCount * 8, lines.size());
     std::vector<std::vector<std::wstring>> codes;
     const std::vector<Block> blocks = Blocks(lines, codes);
-    ASSERT_EQ(68u, blocks.size());
+    ASSERT_EQ(blockCount, blocks.size());
     std::set<std::wstring> korean;
     for (std::size_t b = 0; b < blocks.size(); ++b) {
         ASSERT_EQ(7u, codes[b].size()) << "block " << b;
@@ -81,8 +90,14 @@ TEST(TranslationTableFile, Has68BlocksOfSevenLanguagesWithKoreanFirst) {
             EXPECT_FALSE(blocks[b].at(code).empty()) << "block " << b;
         }
         EXPECT_TRUE(korean.insert(blocks[b].at(L"ko")).second) << "duplicate Korean key in block " << b;
-        if (blocks[b].at(L"ko").find(L"%s") != std::wstring::npos) {
-            for (const auto& [code, text] : blocks[b]) EXPECT_NE(std::wstring::npos, text.find(L"%s")) << "block " << b;
+        // Callers fill the placeholders in after translating, in order: every language has as many.
+        auto placeholders = [](const std::wstring& text) {
+            std::size_t count = 0;
+            for (std::size_t at = text.find(L"%s"); at != std::wstring::npos; at = text.find(L"%s", at + 2)) ++count;
+            return count;
+        };
+        for (const auto& [code, text] : blocks[b]) {
+            EXPECT_EQ(placeholders(blocks[b].at(L"ko")), placeholders(text)) << "block " << b << " " << WideToUtf8(code);
         }
     }
     std::size_t next = 0;
@@ -119,6 +134,28 @@ TEST_F(TranslateTest, TellingRows) {
     EXPECT_EQ(L"Setting", Translate(L"설정하기", L"en"));
     EXPECT_EQ(L"\"%s\" file not found.", Translate(L"\"%s\" 파일이 없습니다.", L"en"));
     for (const wchar_t* lang : {L"en", L"ja", L"ru", L"zh", L"it", L"fr"}) EXPECT_EQ(L"Tovasen", Translate(L"Tovasen", lang));
+}
+
+TEST_F(TranslateTest, ScrollingCaptureTextsFillInTheirNumbersInEveryLanguage) {
+    EXPECT_EQ(L"Scrolling Window", Translate(kScrollModeText, L"en"));
+    CurrentLanguage = L"en";
+    EXPECT_EQ(L"Scrolling capture: 1200 pixels (Esc to stop)", ScrollProgressMessage(1200));
+    EXPECT_EQ(L"The picture reached the largest size (800 x 65500); the capture stops here.",
+              ScrollLimitMessage(800, 65500));
+    EXPECT_EQ(L"The scrolled views could not be joined with certainty, so the capture stopped (after 2310 pixels). "
+              L"Blank or repeating content does not show how far the window scrolled.",
+              ScrollJoinFailedMessage(MatchKind::kAmbiguous, 2310));
+    EXPECT_EQ(L"", ScrollJoinFailedMessage(MatchKind::kMoved, 10));
+    for (const wchar_t* lang : {L"ko", L"ja", L"ru", L"zh", L"it", L"fr"}) {
+        CurrentLanguage = lang;
+        const std::wstring text = ScrollJoinFailedMessage(MatchKind::kNoOverlap, 2310);
+        EXPECT_NE(std::wstring::npos, text.find(L"2310")) << WideToUtf8(lang);
+        EXPECT_NE(std::wstring::npos, text.find(Translate(L"스크롤한 뒤의 화면이 앞의 화면과 겹치지 않습니다.")))
+            << WideToUtf8(lang);
+        EXPECT_EQ(std::wstring::npos, text.find(L"%s")) << WideToUtf8(lang);
+    }
+    EXPECT_EQ(L"a 1 b %s", FillIn(L"a %s b %s", {L"1"})) << "a missing value leaves the placeholder";
+    EXPECT_EQ(L"%s and x", FillIn(L"%s and %s", {L"%s", L"x"})) << "a value is never filled in again";
 }
 
 TEST_F(TranslateTest, FallsBackToEnglishThenToTheTextItself) {
