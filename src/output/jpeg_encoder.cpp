@@ -4,10 +4,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 // jpeglib.h needs size_t and FILE declared first.
 #include <jpeglib.h>
 
 #include "output/encode_error.h"
+
+static_assert(JPEG_MAX_DIMENSION == tovasen::kMaxJpegSide, "the codec's largest side");
 
 #ifndef JCS_EXTENSIONS
 #error "libjpeg-turbo's extended colour spaces are needed (JCS_EXT_BGRX)"
@@ -63,6 +66,11 @@ bool Compress(const PixelView& image, int quality, ErrorManager* errors, unsigne
 
 std::vector<std::uint8_t> EncodeJpeg(const PixelView& image, std::uint8_t quality) {
     CheckEncodable(image);
+    if (image.width > kMaxJpegSide || image.height > kMaxJpegSide) {
+        throw EncodeError("A JPEG picture can be at most " + std::to_string(kMaxJpegSide) +
+                          " pixels wide and high; this one is " + std::to_string(image.width) + " x " +
+                          std::to_string(image.height) + ".");
+    }
     std::vector<JSAMPROW> rows(static_cast<std::size_t>(image.height));
     ErrorManager errors{};
     unsigned char* buffer = nullptr;

@@ -94,6 +94,12 @@ void SaveWebP(TBitmap& bitmap, const std::wstring& fileName, int quality) {
         throw Exception(L"Cannot save an empty image (" + std::to_wstring(bitmap.Width()) + L" x " +
                         std::to_wstring(bitmap.Height()) + L" pixels).");
     }
+    // libwebp would only return no data: say what the format cannot hold.
+    if (bitmap.Width() > kMaxWebPSide || bitmap.Height() > kMaxWebPSide) {
+        throw Exception(L"A WebP picture can be at most " + std::to_wstring(kMaxWebPSide) +
+                        L" pixels wide and high; this one is " + std::to_wstring(bitmap.Width()) + L" x " +
+                        std::to_wstring(bitmap.Height()) + L".");
+    }
     bitmap.SetPixelFormat(TPixelFormat::pf32bit);
     const auto encodeLossless = Export<EncodeLosslessFn>(library.Get(), "WebPEncodeLosslessBGRA");
     const auto encodeLossy = Export<EncodeLossyFn>(library.Get(), "WebPEncodeBGRA");

@@ -57,6 +57,17 @@ void ViewPixels::MarkUnsteadyFrom(const ViewPixels& other) {
     }
 }
 
+bool EqualWhereSteady(const ViewPixels& a, const ViewPixels& b) noexcept {
+    if (a.Width() != b.Width() || a.Height() != b.Height()) return false;
+    if (!a.AnyUnsteady() && !b.AnyUnsteady()) return a == b;
+    for (int y = 0; y < a.Height(); ++y) {
+        for (int x = 0; x < a.Width(); ++x) {
+            if (a.At(x, y) != b.At(x, y) && !a.Unsteady(x, y) && !b.Unsteady(x, y)) return false;
+        }
+    }
+    return true;
+}
+
 std::uint64_t RowHash(const ViewPixels& view, int y, int x0, int x1) noexcept {
     std::uint64_t hash = 14695981039346656037ull;
     const std::uint32_t* row = view.Row(y);

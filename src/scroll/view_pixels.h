@@ -49,6 +49,9 @@ private:
     std::size_t unsteadyCount_ = 0;
 };
 
+// Whether the views are equal wherever neither is marked as changing by itself.
+bool EqualWhereSteady(const ViewPixels& a, const ViewPixels& b) noexcept;
+
 // FNV-1a over the pixels of row y in columns [x0, x1).
 std::uint64_t RowHash(const ViewPixels& view, int y, int x0, int x1) noexcept;
 

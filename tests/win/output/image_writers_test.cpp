@@ -226,5 +226,42 @@ TEST_F(ImageWriters, WebPWithoutTheLibraryRaisesAndWritesNothing) {
     EXPECT_FALSE(test::FileExists(path));
 }
 
+TEST_F(ImageWriters, APictureTallerThanItsFormatRaisesNamingTheLimit) {
+    struct Case {
+        const wchar_t* extension;
+        int height;
+        const wchar_t* limit;  // in the message, or null when the format holds the picture
+    };
+    const Case cases[] = {
+        {L".webp", kMaxWebPSide, nullptr}, {L".webp", kMaxWebPSide + 1, L"16383"},
+        {L".jpg", 65500, nullptr},         {L".jpg", 65501, L"65500"},
+        {L".png", 65501, nullptr},
+    };
+    for (const Case& c : cases) {
+        TBitmap bitmap;
+        Fill(bitmap, TPixelFormat::pf32bit, 2, c.height);
+        const std::wstring path = folder.Path() + L"tall" + std::to_wstring(c.height) + c.extension;
+        const Writer save = [&] {
+            for (const NamedWriter& w : Writers()) {
+                if (std::wstring(w.extension) == c.extension) return w.save;
+            }
+            return Writer{};
+        }();
+        const std::string label = Narrow(c.extension) + " " + std::to_string(c.height) + " rows";
+        if (!c.limit) {
+            EXPECT_NO_THROW(save(bitmap, path)) << label;
+            EXPECT_TRUE(test::FileExists(path)) << label;
+            continue;
+        }
+        try {
+            save(bitmap, path);
+            ADD_FAILURE() << label << " was written";
+        } catch (const Exception& e) {
+            EXPECT_NE(std::wstring::npos, e.Message().find(c.limit)) << label << ": " << Narrow(e.Message());
+        }
+        EXPECT_FALSE(test::FileExists(path)) << label;
+    }
+}
+
 }  // namespace
 }  // namespace tovasen

@@ -1,0 +1,298 @@
+#include "scroll/scroll_capture.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <optional>
+
+#include "i18n/translation.h"
+#include "scroll/scroll_steps.h"
+#include "scroll/scroll_stitcher.h"
+#include "scroll/scroll_strip.h"
+#include "scroll/scroll_target.h"
+#include "scroll/scroll_texts.h"
+#include "scroll/view_grabber.h"
+#include "ui/application.h"
+
+namespace tovasen {
+namespace {
+
+// A still view is looked at once more after this long, in case the window had not painted.
+constexpr DWORD kStillConfirmMs = 150;
+// Bounds on the walks to the top and back, against a window that scrolls forever.
+constexpr int kMaxNotchesToTop = 20000;
+constexpr int kMaxRestoreSteps = 100000;
+
+class TScrollSession {
+public:
+    TScrollSession(POINT pointer, const ScrollCaptureOptions& options)
+        : FOptions(options), FTarget(pointer), FView(FTarget.ViewRect()) {
+        FView.right = std::min<LONG>(FView.right, FView.left + FOptions.limits.maxWidth);
+        if (IsRectEmpty(&FView)) throw EScrollCaptureError(Translate(kScrollNoWindowText));
+        FSavedPos = FTarget.Position();
+        FGrabber.emplace(FView, [this](DWORD ms) { Wait(ms); });
+        FStrip = std::make_unique<TScrollStrip>(FView);
+        FStrip->SetText(ScrollProgressMessage(FGrabber->Height()));
+    }
+
+    ScrollCaptureResult Run() {
+        ScrollCaptureResult result;
+        result.Rect = FView;
+        try {
+            Capture(result);
+        } catch (...) {
+            RestoreQuietly();
+            throw;
+        }
+        RestoreQuietly();
+        return result;
+    }
+
+private:
+    enum class Outcome { kMoved, kStill };
+
+    void Capture(ScrollCaptureResult& result) {
+        ToTop();
+        ScrollStitcher stitcher(Settle(), MaxPictureHeight(FGrabber->Width(), FOptions.limits));
+        FLastPos = Position();
+        ScrollMethod method = ScrollMethod::kWheel;
+        bool methodWorks = false;
+        for (;;) {
+            if (Cancelled()) {
+                result.Cancelled = true;
+                break;
+            }
+            if (stitcher.AtLimit()) {
+                result.Notice = ScrollLimitMessage(FGrabber->Width(), stitcher.MaxHeight());
+                break;
+            }
+            if (methodWorks && FTarget.AtEnd()) break;
+            if (Step(stitcher, method) == Outcome::kMoved) {
+                methodWorks = true;
+                continue;
+            }
+            // The wheel did nothing: a window may still move by its scroll bar's lines or pages.
+            if (methodWorks || !FSavedPos || method == ScrollMethod::kPages) break;
+            method = method == ScrollMethod::kWheel ? ScrollMethod::kLines : ScrollMethod::kPages;
+        }
+        result.Progress = FProgress;
+        result.Progress.height = stitcher.PictureHeight();
+        result.Bitmap = std::make_unique<TBitmap>();
+        result.Bitmap->SetPixelFormat(TPixelFormat::pf32bit);
+        result.Bitmap->SetSize(stitcher.Width(), stitcher.PictureHeight());
+        GdiFlush();
+        stitcher.WritePicture(result.Bitmap->ScanLine(0), result.Bitmap->Stride());
+    }
+
+    // One step down; raises when the view after it cannot be joined.
+    Outcome Step(ScrollStitcher& stitcher, ScrollMethod method) {
+        const int units = FPlanner.Units();
+        FTarget.Scroll(method, units);
+        ViewPixels view = Settle();
+        ViewMatch match = stitcher.Add(view, Expected());
+        if (match.kind == MatchKind::kStill) {
+            Wait(kStillConfirmMs);
+            view = Settle();
+            match = stitcher.Add(view, Expected());
+            if (match.kind == MatchKind::kStill) return Outcome::kStill;
+        }
+        if (match.kind != MatchKind::kMoved) {
+            ++FProgress.retries;
+            match = WatchAndRetry(stitcher, view);
+        }
+        if (match.kind == MatchKind::kStill) return Outcome::kStill;
+        if (match.kind != MatchKind::kMoved) {
+            // Perhaps the step went too far: back half of it, and join that view instead. Back
+            // where the last view was is no way forward either.
+            const MatchKind why = match.kind;
+            if (!StepBack(method, units)) Fail(why, stitcher);
+            FPlanner.Overshot();
+            view = Settle();
+            match = stitcher.Add(view, Expected());
+            if (match.kind != MatchKind::kMoved && match.kind != MatchKind::kStill) match = WatchAndRetry(stitcher, view);
+            if (match.kind != MatchKind::kMoved) Fail(why, stitcher);
+        }
+        Took(stitcher, units, match);
+        return Outcome::kMoved;
+    }
+
+    ViewMatch WatchAndRetry(ScrollStitcher& stitcher, ViewPixels& view) {
+        FStrip->Conceal();
+        FGrabber->Watch(view, FOptions.watchMs);
+        FStrip->Reveal();
+        return stitcher.Add(view, Expected());
+    }
+
+    [[noreturn]] void Fail(MatchKind why, const ScrollStitcher& stitcher) {
+        throw EScrollCaptureError(ScrollJoinFailedMessage(why, stitcher.Height()));
+    }
+
+    bool StepBack(ScrollMethod method, int units) {
+        if (units >= 2) {
+            FTarget.Scroll(method, -(units / 2));
+            return true;
+        }
+        if (method == ScrollMethod::kWheel) {
+            FTarget.HalfNotchUp();
+            return true;
+        }
+        return false;
+    }
+
+    void Took(const ScrollStitcher& stitcher, int units, const ViewMatch& match) {
+        const std::optional<int> pos = Position();
+        if (pos && FLastPos) FScale.Observe(*pos - *FLastPos, match.offset);
+        FLastPos = pos;
+        const ScrollBand band = stitcher.Band();
+        FPlanner.Moved(units, match.offset, band.bottom - band.top);
+        ++FProgress.steps;
+        FProgress.height = stitcher.Height();
+        FStrip->SetText(ScrollProgressMessage(stitcher.Height()));
+        if (FOptions.onStep) FOptions.onStep(FProgress);
+    }
+
+    // The offset the scroll bar predicts for the view now, against the last view taken.
+    std::optional<int> Expected() const {
+        const std::optional<int> pos = Position();
+        if (!pos || !FLastPos || *pos < *FLastPos) return std::nullopt;
+        return FScale.Predict(*pos - *FLastPos);
+    }
+
+    std::optional<int> Position() const { return FTarget.Position(); }
+
+    ViewPixels Settle() {
+        CheckView();
+        FStrip->Conceal();
+        ViewPixels view = FGrabber->Settle(FOptions.settleMs);
+        FStrip->Reveal();
+        return view;
+    }
+
+    void CheckView() const {
+        RECT now = IsWindow(FTarget.Handle()) ? FTarget.ViewRect() : RECT{};
+        now.right = std::min<LONG>(now.right, now.left + FOptions.limits.maxWidth);
+        if (!EqualRect(&now, &FView)) throw EScrollCaptureError(Translate(kScrollWindowChangedText));
+    }
+
+    void ToTop() {
+        if (FSavedPos) {
+            if (FTarget.AtTop()) return;
+            const ViewPixels before = Settle();
+            FTarget.Top();
+            const ViewPixels after = Settle();
+            if (FTarget.AtTop()) return;
+            if (EqualWhereSteady(before, after)) {
+                // The window ignores its scroll bar's messages: try the key, then the wheel.
+                FTarget.HomeKey();
+                Settle();
+            }
+            for (int i = 0; i < kMaxNotchesToTop && !FTarget.AtTop(); ++i) {
+                const std::optional<int> pos = Position();
+                FTarget.Scroll(ScrollMethod::kWheel, -1);
+                Wait(0);
+                if (Position() == pos) break;
+            }
+            return;
+        }
+        // Without a scroll bar the way back is counted in notches: the same count down from
+        // the top puts the window back where the user left it.
+        ViewPixels previous = Settle();
+        for (int i = 0; i < kMaxNotchesToTop; ++i) {
+            FTarget.Scroll(ScrollMethod::kWheel, -1);
+            ViewPixels now = Settle();
+            if (EqualWhereSteady(previous, now)) return;
+            ++FNotchesUp;
+            previous = std::move(now);
+        }
+    }
+
+    // Puts the window back where the user left it; a window that went away or stopped answering
+    // meanwhile must not hide the capture's own outcome.
+    void RestoreQuietly() noexcept {
+        try {
+            Restore();
+        } catch (...) {
+        }
+    }
+
+    void Restore() {
+        if (!IsWindow(FTarget.Handle())) return;
+        if (FSavedPos) {
+            const int wanted = *FSavedPos;
+            FTarget.MoveTo(wanted);
+            // A window that ignores the thumb (or a position beyond its 16 bits) is walked there.
+            for (ScrollMethod method : {ScrollMethod::kLines, ScrollMethod::kWheel}) {
+                for (int i = 0; i < kMaxRestoreSteps; ++i) {
+                    const std::optional<int> pos = Position();
+                    if (!pos || *pos == wanted) return;
+                    FTarget.Scroll(method, *pos < wanted ? 1 : -1);
+                    const std::optional<int> after = Position();
+                    if (after == pos) break;
+                    if (after && (*after - wanted) * (*pos - wanted) < 0) break;  // stepped over it
+                }
+            }
+            return;
+        }
+        if (FNotchesUp == 0) return;
+        ViewPixels previous = FGrabber->Grab();
+        for (int i = 0; i < kMaxRestoreSteps; ++i) {
+            FTarget.Scroll(ScrollMethod::kWheel, -16);
+            ViewPixels now = Settle();
+            if (EqualWhereSteady(previous, now)) break;
+            previous = std::move(now);
+        }
+        for (int i = 0; i < FNotchesUp; ++i) FTarget.Scroll(ScrollMethod::kWheel, 1);
+        Wait(0);
+    }
+
+    bool Cancelled() {
+        Wait(0);
+        return FQuit || FStrip->EscPressed();
+    }
+
+    // Handles this thread's messages for ms milliseconds (at least once). A quit message is left
+    // for the main loop and ends the capture.
+    void Wait(DWORD ms) {
+        const ULONGLONG until = GetTickCount64() + ms;
+        for (;;) {
+            MSG msg;
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                if (msg.message == WM_QUIT) {
+                    FQuit = true;
+                    PostQuitMessage(static_cast<int>(msg.wParam));
+                    return;
+                }
+                if (Application) {
+                    Application->DispatchOne(msg);
+                } else {
+                    TranslateMessage(&msg);
+                    DispatchMessageW(&msg);
+                }
+            }
+            const ULONGLONG now = GetTickCount64();
+            if (now >= until) return;
+            MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(until - now), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        }
+    }
+
+    ScrollCaptureOptions FOptions;
+    TScrollTarget FTarget;
+    RECT FView;
+    std::optional<int> FSavedPos;
+    std::optional<TViewGrabber> FGrabber;
+    std::unique_ptr<TScrollStrip> FStrip;
+    StepPlanner FPlanner;
+    ScrollUnitScale FScale;
+    std::optional<int> FLastPos;
+    int FNotchesUp = 0;
+    bool FQuit = false;
+    ScrollProgress FProgress;
+};
+
+}  // namespace
+
+ScrollCaptureResult CaptureScrollingWindow(POINT pointer, const ScrollCaptureOptions& options) {
+    TScrollSession session(pointer, options);
+    return session.Run();
+}
+
+}  // namespace tovasen

@@ -1,0 +1,173 @@
+// The scrolling capture against a window of known content, and against real controls that no
+// one here wrote: Wine's list box, its multi-line edit control and its notepad.
+#include "scroll/scroll_capture.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "scroll/scroll_test_window.h"
+#include "support/files.h"
+#include "support/process.h"
+#include "support/wait.h"
+#include "ui/application.h"
+
+namespace tovasen {
+namespace {
+
+using test::ScrollTestWindow;
+
+std::uint32_t PixelOf(const TBitmap& bitmap, int x, int y) {
+    return reinterpret_cast<const std::uint32_t*>(bitmap.ScanLine(y))[x] & 0xFFFFFF;
+}
+
+// Empty when the picture equals the reference rows [0, height), else where it first differs.
+std::string Compare(const TBitmap& picture, const std::vector<std::uint32_t>& reference, int width, int fromRow = 0,
+                    int rows = -1, int referenceRow = 0) {
+    if (rows < 0) rows = picture.Height() - fromRow;
+    for (int y = 0; y < rows; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t want = reference[static_cast<std::size_t>(referenceRow + y) * width + x];
+            if (PixelOf(picture, x, fromRow + y) != want) {
+                return "row " + std::to_string(fromRow + y) + " column " + std::to_string(x) + " differs";
+            }
+        }
+    }
+    return {};
+}
+
+ScrollCaptureResult Capture(POINT at, const ScrollCaptureOptions& options = {}) {
+    try {
+        return CaptureScrollingWindow(at, options);
+    } catch (const Exception& e) {
+        ADD_FAILURE() << "the capture failed: " << std::string(e.Message().begin(), e.Message().end());
+        return {};
+    }
+}
+
+RECT ClientOnScreen(HWND window) {
+    RECT client{};
+    GetClientRect(window, &client);
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    return client;
+}
+
+class ScrollCapture : public ::testing::Test {
+protected:
+    void SetUp() override { app.Initialize(); }
+    TApplication app;
+};
+
+TEST_F(ScrollCapture, OwnWindowComesOutAsItsReferenceEveryTimeAndGoesBackWhereItWas) {
+    struct Case {
+        const char* name;
+        ScrollTestWindow::Options options;
+    };
+    ScrollTestWindow::Options wheelOnly;
+    wheelOnly.scrollBar = false;
+    wheelOnly.docHeight = 2000;
+    ScrollTestWindow::Options screenHigh;  // no room for the strip outside: it lies over the view
+    screenHigh.y = 0;
+    screenHigh.band = GetSystemMetrics(SM_CYSCREEN) - 2 - screenHigh.header - screenHigh.footer;
+    const Case cases[] = {{"scroll bar", {}}, {"wheel only", wheelOnly}, {"as high as the screen", screenHigh}};
+    for (const Case& c : cases) {
+        ScrollTestWindow window(c.options);
+        const std::vector<std::uint32_t> reference = window.Reference();
+        for (int run = 0; run < 2; ++run) {
+            window.SetPosition(0);
+            for (int i = 0; i < 7; ++i) SendMessageW(window.Handle(), WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), 0);
+            const int before = window.Position();
+            ASSERT_GT(before, 0);
+            const ScrollCaptureResult result = Capture(window.Centre());
+            ASSERT_NE(nullptr, result.Bitmap) << c.name;
+            EXPECT_EQ(360, result.Bitmap->Width()) << c.name;
+            ASSERT_EQ(window.ViewHeight() - c.options.band + window.DocHeight(), result.Bitmap->Height()) << c.name;
+            EXPECT_EQ("", Compare(*result.Bitmap, reference, 360)) << c.name << ", run " << run;
+            EXPECT_EQ(before, window.Position()) << c.name << ": the scroll position is put back";
+            const RECT client = ClientOnScreen(window.Handle());
+            EXPECT_TRUE(EqualRect(&client, &result.Rect)) << c.name;
+            EXPECT_TRUE(result.Notice.empty()) << c.name;
+            EXPECT_FALSE(result.Cancelled);
+            EXPECT_GT(result.Progress.steps, 0);
+        }
+    }
+}
+
+TEST_F(ScrollCapture, AWindowThatCannotScrollGivesItsViewOnce) {
+    ScrollTestWindow::Options still;
+    still.scrolls = false;
+    ScrollTestWindow window(still);
+    const ScrollCaptureResult result = Capture(window.Centre());
+    ASSERT_NE(nullptr, result.Bitmap);
+    ASSERT_EQ(window.ViewHeight(), result.Bitmap->Height());
+    const std::vector<std::uint32_t> reference = window.Reference();
+    EXPECT_EQ("", Compare(*result.Bitmap, reference, 360, 0, still.header + still.band));
+    EXPECT_EQ(0, result.Progress.steps);
+    EXPECT_TRUE(result.Notice.empty());
+}
+
+TEST_F(ScrollCapture, AnEndlessWindowStopsAtTheLimitWithThePictureSoFarAndSaysSo) {
+    ScrollTestWindow::Options endless;
+    endless.endless = true;
+    endless.docHeight = 1000;
+    ScrollTestWindow window(endless);
+    ScrollCaptureOptions options;
+    options.limits.maxHeight = 2500;
+    const ScrollCaptureResult result = Capture(window.Centre(), options);
+    ASSERT_NE(nullptr, result.Bitmap);
+    ASSERT_EQ(2500, result.Bitmap->Height());
+    EXPECT_NE(std::wstring::npos, result.Notice.find(L"2500")) << "the notice names the limit";
+    EXPECT_GT(window.DocHeight(), 2500) << "the window kept giving more";
+    // The header and the document as far as they fit, then the footer.
+    const std::vector<std::uint32_t> reference = window.Reference();
+    EXPECT_EQ("", Compare(*result.Bitmap, reference, 360, 0, 2500 - endless.footer));
+    const int footerRow = endless.header + window.DocHeight();
+    EXPECT_EQ("", Compare(*result.Bitmap, reference, 360, 2500 - endless.footer, endless.footer, footerRow));
+}
+
+TEST_F(ScrollCapture, EscEndsItEarlyAndKeepsWhatWasTaken) {
+    ScrollTestWindow::Options tall;
+    tall.docHeight = 8000;
+    ScrollTestWindow window(tall);
+    ScrollCaptureOptions options;
+    options.onStep = [](const ScrollProgress& progress) {
+        if (progress.steps != 3) return;
+        INPUT keys[2]{};
+        keys[0].type = keys[1].type = INPUT_KEYBOARD;
+        keys[0].ki.wVk = keys[1].ki.wVk = VK_ESCAPE;
+        keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+        SendInput(2, keys, sizeof(INPUT));
+    };
+    const ScrollCaptureResult result = Capture(window.Centre(), options);
+    ASSERT_NE(nullptr, result.Bitmap);
+    EXPECT_TRUE(result.Cancelled);
+    const int height = result.Bitmap->Height();
+    EXPECT_GT(height, window.ViewHeight());
+    EXPECT_LT(height, tall.header + tall.docHeight + tall.footer);
+    const std::vector<std::uint32_t> reference = window.Reference();
+    EXPECT_EQ("", Compare(*result.Bitmap, reference, 360, 0, height - tall.footer));
+    EXPECT_EQ("", Compare(*result.Bitmap, reference, 360, height - tall.footer, tall.footer, tall.header + tall.docHeight));
+    EXPECT_EQ(0, window.Position()) << "back where it was";
+}
+
+TEST_F(ScrollCapture, AWindowThatChangesSizeMeanwhileIsReportedNotStitched) {
+    ScrollTestWindow window({});
+    ScrollCaptureOptions options;
+    options.onStep = [&](const ScrollProgress& progress) {
+        if (progress.steps == 2) SetWindowPos(window.Handle(), nullptr, 0, 0, 300, 300, SWP_NOMOVE | SWP_NOZORDER);
+    };
+    try {
+        CaptureScrollingWindow(window.Centre(), options);
+        ADD_FAILURE() << "a capture of a window that changed size reported success";
+    } catch (const EScrollCaptureError& e) {
+        EXPECT_FALSE(e.Message().empty());
+    }
+}
+
+}  // namespace
+}  // namespace tovasen
