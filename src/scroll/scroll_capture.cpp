@@ -127,15 +127,12 @@ private:
     }
 
     bool StepBack(ScrollMethod method, int units) {
-        if (units >= 2) {
-            FTarget.Scroll(method, -(units / 2));
-            return true;
-        }
-        if (method == ScrollMethod::kWheel) {
-            FTarget.HalfNotchUp();
-            return true;
-        }
-        return false;
+        if (units >= 2) FTarget.Scroll(method, -(units / 2));
+        if (units % 2 == 0) return true;
+        // Half of an odd count of notches ends on a half notch; a line or a page has no half.
+        if (method != ScrollMethod::kWheel) return units >= 2;
+        FTarget.HalfNotchUp();
+        return true;
     }
 
     void Took(const ScrollStitcher& stitcher, int units, const ViewMatch& match) {

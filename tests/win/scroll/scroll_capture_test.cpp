@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "scroll/scroll_test_window.h"
+#include "scroll/scroll_texts.h"
 #include "support/files.h"
 #include "support/process.h"
 #include "support/wait.h"
@@ -68,19 +69,29 @@ TEST_F(ScrollCapture, OwnWindowComesOutAsItsReferenceEveryTimeAndGoesBackWhereIt
         const char* name;
         ScrollTestWindow::Options options;
     };
-    ScrollTestWindow::Options wheelOnly;
+    ScrollTestWindow::Options wheelOnly;  // put back by counting notches: it needs even ones
     wheelOnly.scrollBar = false;
+    wheelOnly.wheelSteps = {48};
     wheelOnly.docHeight = 2000;
     ScrollTestWindow::Options screenHigh;  // no room for the strip outside: it lies over the view
     screenHigh.y = 0;
     screenHigh.band = GetSystemMetrics(SM_CYSCREEN) - 2 - screenHigh.header - screenHigh.footer;
-    const Case cases[] = {{"scroll bar", {}}, {"wheel only", wheelOnly}, {"as high as the screen", screenHigh}};
+    ScrollTestWindow::Options barOnly;
+    barOnly.wheel = false;
+    barOnly.docHeight = 1500;
+    const Case cases[] = {{"scroll bar", {}},
+                          {"wheel only", wheelOnly},
+                          {"scroll bar only", barOnly},
+                          {"as high as the screen", screenHigh}};
     for (const Case& c : cases) {
         ScrollTestWindow window(c.options);
         const std::vector<std::uint32_t> reference = window.Reference();
         for (int run = 0; run < 2; ++run) {
             window.SetPosition(0);
-            for (int i = 0; i < 7; ++i) SendMessageW(window.Handle(), WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), 0);
+            for (int i = 0; i < 7; ++i) {
+                SendMessageW(window.Handle(), WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), 0);
+                SendMessageW(window.Handle(), WM_VSCROLL, SB_LINEDOWN, 0);
+            }
             const int before = window.Position();
             ASSERT_GT(before, 0);
             const ScrollCaptureResult result = Capture(window.Centre());
@@ -96,6 +107,41 @@ TEST_F(ScrollCapture, OwnWindowComesOutAsItsReferenceEveryTimeAndGoesBackWhereIt
             EXPECT_GT(result.Progress.steps, 0);
         }
     }
+}
+
+TEST_F(ScrollCapture, AStepThatGoesPastTheViewIsTakenBackByHalfAndJoined) {
+    // The wheel speeds up after the first notch: the step planned from it goes past the view.
+    ScrollTestWindow::Options accelerating;
+    accelerating.wheelSteps = {40, 150, 150, 150, 150, 150, 150, 150, 150};
+    accelerating.docHeight = 2500;
+    ScrollTestWindow window(accelerating);
+    const ScrollCaptureResult result = Capture(window.Centre());
+    ASSERT_NE(nullptr, result.Bitmap);
+    EXPECT_GE(result.Progress.retries, 1) << "no step went past the view";
+    ASSERT_EQ(accelerating.header + accelerating.docHeight + accelerating.footer, result.Bitmap->Height());
+    EXPECT_EQ("", Compare(*result.Bitmap, window.Reference(), 360));
+}
+
+TEST_F(ScrollCapture, ASpinnerInTheContentAndAClockInTheHeaderDoNotBreakTheJoins) {
+    ScrollTestWindow::Options animated;
+    animated.animated = true;
+    animated.docHeight = 2000;
+    ScrollTestWindow window(animated);
+    const ScrollCaptureResult result = Capture(window.Centre());
+    ASSERT_NE(nullptr, result.Bitmap);
+    ASSERT_EQ(animated.header + animated.docHeight + animated.footer, result.Bitmap->Height());
+    const std::vector<std::uint32_t> reference = window.Reference();
+    const RECT spinner = ScrollTestWindow::kSpinner, clock = ScrollTestWindow::kClock;
+    int wrong = 0;
+    for (int y = 0; y < result.Bitmap->Height(); ++y) {
+        for (int x = 0; x < 360; ++x) {
+            const bool inSpinner = x >= spinner.left && x < spinner.right && y >= animated.header + spinner.top &&
+                                   y < animated.header + spinner.bottom;
+            const bool inClock = x >= clock.left && x < clock.right && y >= clock.top && y < clock.bottom;
+            if (!inSpinner && !inClock) wrong += PixelOf(*result.Bitmap, x, y) != reference[static_cast<std::size_t>(y) * 360 + x];
+        }
+    }
+    EXPECT_EQ(0, wrong) << "pixels that differ from the document outside the animations";
 }
 
 TEST_F(ScrollCapture, AWindowThatCannotScrollGivesItsViewOnce) {
@@ -153,6 +199,21 @@ TEST_F(ScrollCapture, EscEndsItEarlyAndKeepsWhatWasTaken) {
     EXPECT_EQ("", Compare(*result.Bitmap, reference, 360, 0, height - tall.footer));
     EXPECT_EQ("", Compare(*result.Bitmap, reference, 360, height - tall.footer, tall.footer, tall.header + tall.docHeight));
     EXPECT_EQ(0, window.Position()) << "back where it was";
+}
+
+TEST_F(ScrollCapture, ContentThatRepeatsIsReportedInsteadOfGuessed) {
+    ScrollTestWindow::Options repeating;
+    repeating.period = 60;  // before two steps prove what the scroll bar counts, only pixels tell
+    ScrollTestWindow window(repeating);
+    window.SetPosition(500);
+    try {
+        CaptureScrollingWindow(window.Centre());
+        ADD_FAILURE() << "a capture of repeating content reported success";
+    } catch (const EScrollCaptureError& e) {
+        EXPECT_NE(std::wstring::npos, e.Message().find(kScrollAmbiguousText))
+            << std::string(e.Message().begin(), e.Message().end());
+    }
+    EXPECT_EQ(500, window.Position()) << "back where it was after the failure too";
 }
 
 TEST_F(ScrollCapture, AWindowThatChangesSizeMeanwhileIsReportedNotStitched) {

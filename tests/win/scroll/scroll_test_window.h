@@ -24,9 +24,16 @@ public:
         int docHeight = 3000;
         std::vector<int> wheelSteps = {37, 53, 41, 61, 29};  // pixels per notch, in turn
         bool scrollBar = true;   // without one it still scrolls on the wheel
+        bool wheel = true;       // false: only the scroll bar's lines and pages move it
         bool scrolls = true;     // false: a window that cannot scroll at all
         bool endless = false;    // content is appended on every scroll
+        bool animated = false;   // a spinner in the document and a clock in the header
+        int period = 0;          // the document repeats every so many rows (0: never)
     };
+
+    // Where the animations are: the spinner in document rows, the clock in header rows.
+    static constexpr RECT kSpinner{40, 500, 56, 516};
+    static constexpr RECT kClock{300, 12, 340, 28};
 
     explicit ScrollTestWindow(const Options& options) : o_(options) {
         static const wchar_t* kClass = L"TovasenScrollTestWindow";
@@ -45,6 +52,7 @@ public:
         UpdateBar();
         ShowWindow(hwnd_.Get(), SW_SHOWNOACTIVATE);
         UpdateWindow(hwnd_.Get());
+        if (o_.animated) SetTimer(hwnd_.Get(), 1, 40, nullptr);
     }
     ScrollTestWindow(const ScrollTestWindow&) = delete;
     ScrollTestWindow& operator=(const ScrollTestWindow&) = delete;
@@ -75,6 +83,9 @@ public:
                static_cast<std::uint32_t>((x * 5 + y * 3) % 256);
     }
     std::uint32_t HeaderPixel(int x, int y, int position) const {
+        if (o_.animated && x >= kClock.left && x < kClock.right && y >= kClock.top && y < kClock.bottom) {
+            return (ticks_ / 25) % 2 ? 0x00A000 : 0xA00000;  // about once a second
+        }
         if (y >= 12 && y < 28 && x < 8 + position % (o_.width - 16)) return 0x2050D0;  // grows as it scrolls
         return y == o_.header - 1 ? 0x606060 : 0xE0E0E0;
     }
@@ -84,7 +95,11 @@ public:
     std::uint32_t ViewPixel(int x, int y, int position) const {
         if (y < o_.header) return HeaderPixel(x, y, position);
         if (y >= o_.header + o_.band) return FooterPixel(x, y - o_.header - o_.band);
-        return DocPixel(x, position + y - o_.header);
+        const int row = position + y - o_.header;
+        if (o_.animated && x >= kSpinner.left && x < kSpinner.right && row >= kSpinner.top && row < kSpinner.bottom) {
+            return 0x101010u * static_cast<std::uint32_t>((ticks_ + x + row) % 16);
+        }
+        return DocPixel(x, o_.period > 0 ? row % o_.period : row);
     }
 
     // The whole document as the capture must give it: the header as it shows at the top, every
@@ -118,8 +133,12 @@ private:
             return 0;
         case WM_ERASEBKGND:
             return 1;
+        case WM_TIMER:
+            ++self->ticks_;
+            InvalidateRect(hwnd, nullptr, FALSE);
+            return 0;
         case WM_MOUSEWHEEL:
-            if (!self->o_.scrolls) break;
+            if (!self->o_.scrolls || !self->o_.wheel) break;
             ++self->wheelMessages_;
             self->Move(self->o_.wheelSteps[self->nextStep_++ % self->o_.wheelSteps.size()] *
                        -static_cast<short>(HIWORD(wp)) / WHEEL_DELTA);
@@ -187,6 +206,7 @@ private:
     int position_ = 0;
     std::size_t nextStep_ = 0;
     int wheelMessages_ = 0;
+    int ticks_ = 0;
 };
 
 }  // namespace tovasen::test
