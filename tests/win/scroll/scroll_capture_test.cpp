@@ -1,31 +1,25 @@
-// The scrolling capture against a window of known content, and against real controls that no
-// one here wrote: Wine's list box, its multi-line edit control and its notepad.
+// The scrolling capture against a window whose every row is known: exact pictures, the way back,
+// the limits, Esc, animations and the cases it must report instead of guessing.
 #include "scroll/scroll_capture.h"
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <set>
 #include <string>
 #include <vector>
 
+#include "scroll/scroll_test_support.h"
 #include "scroll/scroll_test_window.h"
 #include "scroll/scroll_texts.h"
-#include "support/files.h"
-#include "support/process.h"
-#include "support/wait.h"
-#include "ui/application.h"
 
 namespace tovasen {
 namespace {
 
+using test::ClientOnScreen;
+using test::PixelOf;
 using test::ScrollTestWindow;
-
-std::uint32_t PixelOf(const TBitmap& bitmap, int x, int y) {
-    return reinterpret_cast<const std::uint32_t*>(bitmap.ScanLine(y))[x] & 0xFFFFFF;
-}
+using ScrollCapture = test::ScrollCaptureTest;
 
 // Empty when the picture equals the reference rows [0, height), else where it first differs.
 std::string Compare(const TBitmap& picture, const std::vector<std::uint32_t>& reference, int width, int fromRow = 0,
@@ -42,27 +36,7 @@ std::string Compare(const TBitmap& picture, const std::vector<std::uint32_t>& re
     return {};
 }
 
-ScrollCaptureResult Capture(POINT at, const ScrollCaptureOptions& options = {}) {
-    try {
-        return CaptureScrollingWindow(at, options);
-    } catch (const Exception& e) {
-        ADD_FAILURE() << "the capture failed: " << std::string(e.Message().begin(), e.Message().end());
-        return {};
-    }
-}
-
-RECT ClientOnScreen(HWND window) {
-    RECT client{};
-    GetClientRect(window, &client);
-    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
-    return client;
-}
-
-class ScrollCapture : public ::testing::Test {
-protected:
-    void SetUp() override { app.Initialize(); }
-    TApplication app;
-};
+ScrollCaptureResult Capture(POINT at, const ScrollCaptureOptions& options = {}) { return test::CaptureOrFail(at, options); }
 
 TEST_F(ScrollCapture, OwnWindowComesOutAsItsReferenceEveryTimeAndGoesBackWhereItWas) {
     struct Case {

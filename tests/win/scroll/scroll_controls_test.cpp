@@ -12,22 +12,23 @@
 #include <vector>
 
 #include "base/handles.h"
-#include "scroll/scroll_capture.h"
+#include "scroll/scroll_test_support.h"
 #include "scroll/view_grabber.h"
 #include "support/files.h"
 #include "support/process.h"
 #include "support/wait.h"
-#include "ui/application.h"
 
 namespace tovasen {
 namespace {
 
+using test::ClientOnScreen;
+using test::PixelOf;
+
 std::uint64_t BandHash(const TBitmap& picture, int top, int rows) {
     std::uint64_t hash = 14695981039346656037ull;
     for (int y = top; y < top + rows; ++y) {
-        const auto* row = reinterpret_cast<const std::uint32_t*>(picture.ScanLine(y));
         for (int x = 0; x < picture.Width(); ++x) {
-            hash ^= row[x] & 0xFFFFFF;
+            hash ^= PixelOf(picture, x, y);
             hash *= 1099511628211ull;
         }
     }
@@ -38,19 +39,11 @@ std::uint64_t BandHash(const TBitmap& picture, int top, int rows) {
 // the screen now.
 bool BandEqualsScreen(const TBitmap& picture, int pictureTop, const ViewPixels& view, int viewTop, int rows) {
     for (int y = 0; y < rows; ++y) {
-        const auto* row = reinterpret_cast<const std::uint32_t*>(picture.ScanLine(pictureTop + y));
         for (int x = 0; x < view.Width(); ++x) {
-            if ((row[x] & 0xFFFFFF) != view.At(x, viewTop + y)) return false;
+            if (PixelOf(picture, x, pictureTop + y) != view.At(x, viewTop + y)) return false;
         }
     }
     return true;
-}
-
-RECT ClientOnScreen(HWND window) {
-    RECT client{};
-    GetClientRect(window, &client);
-    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
-    return client;
 }
 
 POINT CentreOf(HWND window) {
@@ -65,14 +58,7 @@ ViewPixels ScreenView(HWND window) {
     return grabber.Settle(1000);
 }
 
-std::unique_ptr<TBitmap> Capture(HWND window) {
-    try {
-        return CaptureScrollingWindow(CentreOf(window)).Bitmap;
-    } catch (const Exception& e) {
-        ADD_FAILURE() << "the capture failed: " << std::string(e.Message().begin(), e.Message().end());
-        return nullptr;
-    }
-}
+std::unique_ptr<TBitmap> Capture(HWND window) { return test::CaptureOrFail(CentreOf(window)).Bitmap; }
 
 // A topmost frame for the controls of this process.
 class Frame {
@@ -99,11 +85,7 @@ std::wstring Numbered(const wchar_t* prefix, int i) {
     return text;
 }
 
-class ScrollControls : public ::testing::Test {
-protected:
-    void SetUp() override { app.Initialize(); }
-    TApplication app;
-};
+using ScrollControls = test::ScrollCaptureTest;
 
 TEST_F(ScrollControls, AListBoxOf500ItemsComesOutItemByItem) {
     constexpr int kItems = 500;
