@@ -222,8 +222,9 @@ std::vector<bool> FixedColumns(const ViewPixels& earlier, const ViewPixels& late
         return true;
     };
     bool any = false;
-    for (int x = 0; x < left; ++x) any |= fixed[x] = !follows(x);
-    for (int x = width - right; x < width; ++x) any |= fixed[x] = !follows(x);
+    for (int x = 0; x < width; ++x) {
+        if ((x < left || x >= width - right) && !follows(x)) fixed[x] = any = true;
+    }
     if (!any) fixed.clear();
     return fixed;
 }
