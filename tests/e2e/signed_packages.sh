@@ -2,9 +2,10 @@
 # End to end: a signed release. With a throw-away code-signing certificate made here, dist.sh
 # packs the build's distribution folder again; osslsigncode verify then accepts every program
 # of ours in the zip, the setup, and the uninstaller and programs the setup installs. A
-# certificate that is configured but missing stops the release instead of shipping it unsigned.
-# Signed without a time stamp (TOVASEN_SIGN_TIMESTAMP=none): a time-stamp server would be
-# beyond this machine. Runs inside scripts/wine-env.sh (DISPLAY, WINEPREFIX).
+# signature that cannot be made (no certificate, a wrong password, no time-stamp server) stops
+# the release instead of shipping it unsigned. The release itself is signed without a time stamp
+# (TOVASEN_SIGN_TIMESTAMP=none): a real time-stamp server is beyond this machine. Runs inside
+# scripts/wine-env.sh (DISPLAY, WINEPREFIX, TOVASEN_TEST_PROXY_PORT).
 #   signed_packages.sh DIST_CONF UNSIGNED_ZIP
 set -uo pipefail
 conf=$1 unsigned_zip=$2
@@ -47,12 +48,20 @@ openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Tovasen signing tes
 openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -passout pass:'test pass' \
   -out "$work/sign.pfx" 2>/dev/null || fail "cannot make the PFX"
 
-# A release whose certificate is missing must not quietly go out unsigned.
-TOVASEN_SIGN_PFX="$work/missing.pfx" bash "$top/scripts/dist.sh" "$conf" "$work/broken" >"$work/broken.log" 2>&1 \
-  && fail "dist.sh succeeded with a missing certificate"
-grep -q "missing.pfx" "$work/broken.log" || fail "dist.sh did not name the missing certificate: $(cat "$work/broken.log")"
-[ -z "$(find "$work/broken" -name 'Tovasen*' 2>/dev/null)" ] || fail "dist.sh left packages behind: $(ls -R "$work/broken")"
-pass "a missing certificate stops the release"
+# A signature that cannot be made stops the release: nothing goes out unsigned or without the
+# time stamp asked for. The time-stamp server here is the environment's closed proxy port.
+while IFS='|' read -r case pfx password stamp says; do
+  TOVASEN_SIGN_PFX="$pfx" TOVASEN_SIGN_PASSWORD="$password" TOVASEN_SIGN_TIMESTAMP="$stamp" \
+    bash "$top/scripts/dist.sh" "$conf" "$work/$case" >"$work/$case.log" 2>&1 \
+    && fail "dist.sh succeeded with $case"
+  grep -q "$says" "$work/$case.log" || fail "dist.sh did not say why ($case): $(cat "$work/$case.log")"
+  [ -z "$(find "$work/$case" -name 'Tovasen*' 2>/dev/null)" ] || fail "dist.sh left packages behind ($case)"
+  pass "$case stops the release"
+done <<EOF
+a missing certificate|$work/missing.pfx|test pass|none|missing.pfx
+a wrong password|$work/sign.pfx|wrong|none|could not sign
+an unreachable time-stamp server|$work/sign.pfx|test pass|http://127.0.0.1:${TOVASEN_TEST_PROXY_PORT:?}|timestamping failed
+EOF
 
 TOVASEN_SIGN_PFX="$work/sign.pfx" TOVASEN_SIGN_PASSWORD='test pass' TOVASEN_SIGN_TIMESTAMP=none \
   bash "$top/scripts/dist.sh" "$conf" "$work/out" >"$work/dist.log" 2>&1 || fail "signed dist.sh failed: $(cat "$work/dist.log")"
