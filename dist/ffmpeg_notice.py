@@ -12,11 +12,8 @@ import sys
 
 
 def sha256(path):
-    digest = hashlib.sha256()
     with open(path, "rb") as f:
-        for block in iter(lambda: f.read(1 << 20), b""):
-            digest.update(block)
-    return digest.hexdigest()
+        return hashlib.file_digest(f, "sha256").hexdigest()
 
 
 def main(package_json, package_tgz, exe, release_url, web_site, configuration, notice, record):

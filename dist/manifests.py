@@ -27,11 +27,8 @@ SETUP_EXIT_STILL_RUNNING = 3
 
 
 def sha256(path):
-    digest = hashlib.sha256()
     with open(path, "rb") as f:
-        for block in iter(lambda: f.read(1 << 20), b""):
-            digest.update(block)
-    return digest.hexdigest()
+        return hashlib.file_digest(f, "sha256").hexdigest()
 
 
 def yaml_scalar(value):

@@ -20,6 +20,7 @@ cleanup() {
 }
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; [ -f "$work/requests" ] && { echo "requests:"; cat "$work/requests"; }; exit 1; }
+strace -qq -e trace=none true 2>/dev/null || fail "strace cannot trace here (is ptrace allowed?): where Wine connects stays unproven"
 update_host=$(sed -E 's#^https://([^/:]+).*#\1#' <<<"$update_url")
 
 # Logs each request's first line and user agent, and answers as a proxy that cannot reach the
@@ -60,10 +61,10 @@ for _ in $(seq 100); do [ -f "$work/ready" ] && break; sleep 0.1; done
 
 key='HKCU\Software\Dravomix\Tovasen'
 wine reg add "$key" /v path /t REG_SZ /d "$(winepath -w "$work")" /f >/dev/null 2>&1
-wine reg add "$key" /v area /t REG_DWORD /d 0 /f >/dev/null 2>&1
-wine reg add "$key" /v saveto /t REG_DWORD /d 8 /f >/dev/null 2>&1
-wine reg add "$key" /v sound /t REG_DWORD /d 1 /f >/dev/null 2>&1
-wine reg add "$key" /v autocopy /t REG_DWORD /d 0 /f >/dev/null 2>&1
+# Full screen to the upload target, silent, no copy to the clipboard.
+for setting in area=0 saveto=8 sound=1 autocopy=0; do
+  wine reg add "$key" /v "${setting%=*}" /t REG_DWORD /d "${setting#*=}" /f >/dev/null 2>&1
+done
 # A fresh wineserver for the traced run, so every process of Wine is under strace.
 wineserver -k >/dev/null 2>&1; wineserver -w
 
