@@ -12,6 +12,7 @@
 #     prefix's settings and in http_proxy), which refuses at once. Tests that need a service
 #     run it on loopback and pass its address, which bypasses the proxy.
 # TOVASEN_TEST_PROXY_PORT tells tests that port; TOVASEN_NETWORK says "loopback only" or "host".
+# Setting TOVASEN_NETWORK=host beforehand skips the namespace, to try the proxy on its own.
 set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)
