@@ -2,7 +2,7 @@
 # Configures (once) and builds both trees: build/win (the program, its packages and its Windows
 # tests) and build/native (the core, its tests, fuzz targets and benchmarks).
 #   build.sh [win|native]... [--target TARGET]
-#                              only the trees named, only TARGET of them (make dist: win, dist_package)
+#   only the trees named, and of them only TARGET (make dist: win --target dist_package)
 # There is one Windows tree and it is the release: it carries the maker's real service
 # addresses. Tests keep it on loopback through their environment (scripts/wine-env.sh), never
 # through a differently configured binary.
@@ -14,7 +14,10 @@ trees=() target=()
 while [ $# -gt 0 ]; do
   case "$1" in
     win|native) trees+=("$1");;
-    --target) [ $# -ge 2 ] || { echo "build.sh: --target needs a target" >&2; exit 2; }; target=(--target "$2"); shift;;
+    --target)
+      [ $# -ge 2 ] || { echo "build.sh: --target needs a target" >&2; exit 2; }
+      target=(--target "$2")
+      shift;;
     *) echo "build.sh: unknown argument '$1' (win, native, --target TARGET)" >&2; exit 2;;
   esac
   shift

@@ -27,7 +27,7 @@ for file in "$@"; do
   osslsigncode sign -pkcs12 "$TOVASEN_SIGN_PFX" -readpass "$work/password" -h sha256 \
     -n Tovasen "${stamp[@]}" -in "$file" -out "$work/signed" >"$work/log" 2>&1 \
     || fail "could not sign $file: $(cat "$work/log")"
-  # Replace the contents, not the file: makensis hands over files it still refers to.
+  # Overwritten in place: the file keeps its name and mode where makensis reads it back.
   cat "$work/signed" >"$file"
   rm -f "$work/signed"
 done
