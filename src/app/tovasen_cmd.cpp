@@ -13,6 +13,7 @@
 
 #include "app/copydata_command.h"
 #include "base/utf_convert.h"
+#include "service_addresses.h"
 
 namespace {
 
@@ -20,7 +21,7 @@ enum ExitCode : int { kDone = 0, kFailed = 1, kNotRunning = 2, kNoAnswer = 3, kU
 
 constexpr wchar_t kHelp[] =
     L"usage: tovasen-cmd [--timeout SECONDS] [--utf8] capture|about\n"
-    L"       tovasen-cmd --help\n"
+    L"       tovasen-cmd --help | --version\n"
     L"\n"
     L"Sends one command to the running Tovasen.\n"
     L"\n"
@@ -206,6 +207,10 @@ int wmain(int argc, wchar_t** argv) {
         const std::wstring arg = argv[i];
         if (arg == L"--help" || arg == L"-h" || arg == L"/?") {
             Print(stdout, kHelp);
+            return kDone;
+        }
+        if (arg == L"--version") {
+            Print(stdout, std::wstring(L"tovasen-cmd ") + tovasen::kReleaseVersion + L"\n");
             return kDone;
         }
         if (arg == L"--timeout" && i + 1 < argc) {
