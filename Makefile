@@ -1,6 +1,8 @@
 # make test: install what is missing, build everything, run every test (native and under Wine).
 # make run:  install what is missing, build, and start Tovasen.exe under Wine.
-# make dist: build, then put the setup program and the portable zip into build/dist.
+# make dist: build the Windows tree and put the release files into build/dist: the setup
+#            program, the portable zip, SHA256SUMS, the record of the shipped ffmpeg.exe and the
+#            winget and Scoop manifests; signed when TOVASEN_SIGN_PFX names a certificate.
 .PHONY: all setup build test run dist clean
 
 all: build
@@ -17,11 +19,12 @@ test: build
 run: build
 	@bash scripts/run.sh
 
-# The build packs both (target dist_package); this only hands them out.
-dist: build
-	@rm -rf build/dist && mkdir -p build/dist
-	@cp build/win/packages/Tovasen-Setup-*.exe build/win/packages/Tovasen-*-win64.zip build/dist/
-	@ls -l build/dist
+# Packs anew every time, so the signing set-up of this environment applies to what goes out.
+dist: setup
+	@rm -f build/win/packages/SHA256SUMS
+	@bash scripts/build.sh win --target dist_package
+	@rm -rf build/dist && cp -r build/win/packages build/dist
+	@cd build/dist && sha256sum -c --quiet SHA256SUMS && ls -l
 
 clean:
 	rm -rf build

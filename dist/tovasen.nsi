@@ -7,6 +7,7 @@
 ;   WEB_SITE      the maker's web site
 ;   OUT_FILE      where the setup program goes
 ;   COMPRESSOR    zlib or lzma (optional)
+;   SIGN_SCRIPT   scripts/sign.sh, when the release is signed (optional)
 ; Silent use: "Tovasen-Setup-<version>.exe /S" installs or upgrades, "uninstall.exe /S" removes
 ; everything but the settings.
 
@@ -53,6 +54,12 @@ SetCompressor /SOLID ${COMPRESSOR}
 
 Name "${PRODUCT}"
 OutFile "${OUT_FILE}"
+; A signed release signs the uninstaller the setup will write and the setup itself, each as
+; makensis finishes it; a failed signature fails the build.
+!ifdef SIGN_SCRIPT
+  !uninstfinalize 'bash "${SIGN_SCRIPT}" "%1"' = 0
+  !finalize 'bash "${SIGN_SCRIPT}" "%1"' = 0
+!endif
 InstallDir "$LOCALAPPDATA\Programs\Tovasen"
 ; An upgrade goes where the last install went.
 InstallDirRegKey HKCU "${UNINST_KEY}" "InstallLocation"

@@ -34,16 +34,19 @@ packages=(
 )
 # clang gives the native build libFuzzer; it is optional, so it is not installed here.
 
-missing=()
-for p in "${packages[@]}"; do
-  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
-  [ "$status" = "install ok installed" ] || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  say "installing Debian packages: ${missing[*]}"
-  as_root apt-get update -q
-  DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
+install_debian() { # package... : those not installed yet
+  local p status missing=()
+  for p in "$@"; do
+    status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+    [ "$status" = "install ok installed" ] || missing+=("$p")
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    say "installing Debian packages: ${missing[*]}"
+    as_root apt-get update -q
+    DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -q --no-install-recommends "${missing[@]}"
+  fi
+}
+install_debian "${packages[@]}"
 # The machine may bring its own Node.js with npm; Debian's npm is only the fallback.
 if ! command -v npm >/dev/null; then
   as_root apt-get update -q
@@ -54,6 +57,14 @@ fi
 for tool in x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-gcc-posix; do
   command -v "$tool" >/dev/null || { echo "missing $tool" >&2; exit 1; }
 done
+
+# The release and its checks: osslsigncode signs the packages, PyYAML reads the winget
+# manifests back, strace watches where the program connects, unshare and ip run the Windows
+# tests in a network namespace of their own.
+if ! done_already release-tools; then
+  install_debian osslsigncode python3-yaml strace util-linux iproute2
+  mark_done release-tools
+fi
 
 # --- Source packages --------------------------------------------------------------------------
 # apt-get source needs deb-src entries. Where the machine has none, mirror its own deb entries
@@ -108,12 +119,13 @@ fi
 if ! done_already libwebp; then
   say "cross-building libwebp.dll"
   s=$(fetch_source libwebp)
-  # The DLL ships beside the exe on a bare Windows, so it carries its own C runtime support.
+  # The DLL ships beside the exe on a bare Windows, so it carries its own C runtime support;
+  # without a link time or debug sections it is the same file on every machine that builds it.
   cross_cmake "$s" "$deps/build/libwebp" -DBUILD_SHARED_LIBS=ON \
     -DWEBP_BUILD_ANIM_UTILS=OFF -DWEBP_BUILD_CWEBP=OFF -DWEBP_BUILD_DWEBP=OFF \
     -DWEBP_BUILD_GIF2WEBP=OFF -DWEBP_BUILD_IMG2WEBP=OFF -DWEBP_BUILD_VWEBP=OFF \
     -DWEBP_BUILD_WEBPINFO=OFF -DWEBP_BUILD_WEBPMUX=OFF -DWEBP_BUILD_EXTRAS=OFF \
-    -DCMAKE_SHARED_LINKER_FLAGS="-static-libgcc -static"
+    -DCMAKE_SHARED_LINKER_FLAGS="-static-libgcc -static -s -Wl,--no-insert-timestamp"
   [ -f "$prefix/bin/libwebp.dll" ] || { echo "libwebp.dll was not built" >&2; exit 1; }
   mark_done libwebp
 fi

@@ -9,16 +9,25 @@ namespace tovasen {
 
 enum class RemoteCommand { None, About, Capture };
 
+// What the command boundary takes at most: a WM_COPYDATA above kMaxCommandBytes is refused
+// before anything is read from it, and a JSON text nested deeper than kMaxCommandDepth is no
+// command at all (the parser never holds a tree, so depth costs nothing but this count).
+inline constexpr std::size_t kMaxCommandBytes = 64 * 1024;
+inline constexpr int kMaxCommandDepth = 64;
+
 // The "command" member of a JSON object: "about" or "capture", compared exactly. Anything else
-// (other names, no member, valid JSON that is not an object, broken JSON) is None.
+// (other names, no member, valid JSON that is not an object, broken or too deeply nested JSON)
+// is None.
 RemoteCommand ParseRemoteCommand(std::wstring_view json);
 
 // A command with the window that wants to hear how it ended: "reply_to", a window handle as a
-// non-negative JSON integer. A missing, negative, fractional or non-number member is no reply
-// window; the command itself is read as ParseRemoteCommand reads it.
+// non-negative JSON integer, and "token", a string the reply echoes so that the requester can
+// tell Tovasen's answer from anyone else's. A missing or mistyped member is absent; the command
+// itself is read as ParseRemoteCommand reads it.
 struct RemoteRequest {
     RemoteCommand command = RemoteCommand::None;
     std::optional<std::uint64_t> replyTo;
+    std::wstring token;
 };
 RemoteRequest ParseRemoteRequest(std::wstring_view json);
 
@@ -27,10 +36,12 @@ constexpr unsigned kCommandData = 1;
 constexpr unsigned kReplyData = 2;
 
 // How a command ended, as sent back: the written file's full path (empty when the target
-// writes no file: clipboard, printer, floating window), or the error's text.
+// writes no file: clipboard, printer, floating window), or the error's text; with the
+// request's token when it had one.
 struct RemoteReply {
     bool ok = false;
     std::wstring text;
+    std::wstring token;
 };
 std::wstring RemoteReplyJson(const RemoteReply& reply);
 // Nothing when json is not such a reply.
@@ -40,7 +51,14 @@ std::optional<RemoteReply> ParseRemoteReply(std::wstring_view json);
 // the first NUL. Never reads past count bytes, so a missing terminator cannot overrun.
 std::wstring CopyDataText(const void* data, std::size_t byteCount);
 
-// The message a sender puts in WM_COPYDATA for a command name, with the reply window if any.
-std::wstring RemoteCommandJson(std::wstring_view command, std::optional<std::uint64_t> replyTo = std::nullopt);
+// What the command boundary takes from a WM_COPYDATA message: a command with dwData
+// kCommandData, at most kMaxCommandBytes long, that parses as a known command. Nothing (and
+// nothing read or allocated) for a message above the limit.
+std::optional<RemoteRequest> AcceptCommand(std::uintptr_t kind, const void* data, std::size_t byteCount);
+
+// The message a sender puts in WM_COPYDATA for a command name, with the reply window and the
+// token if any.
+std::wstring RemoteCommandJson(std::wstring_view command, std::optional<std::uint64_t> replyTo = std::nullopt,
+                               std::wstring_view token = {});
 
 }  // namespace tovasen

@@ -1,7 +1,6 @@
 #include "app/frm_tovasen.h"
 
 #include "app/autostart.h"
-#include "app/copydata_command.h"
 #include "app/window_functions.h"
 #include "base/version_text.h"
 #include "i18n/translation.h"
@@ -49,9 +48,11 @@ TFrmTovasen::TFrmTovasen(TComponent* owner, std::wstring firstArgument)
     OnRightClick = [this] { FormMouseUp(); };
     CreateControls();
     CreateMenu();
+    Controller = new TCaptureController(this, *this);
 }
 
 TFrmTovasen::~TFrmTovasen() {
+    *FAlive = false;
     FormDestroy();
     if (FrmTovasen == this) FrmTovasen = nullptr;
 }
@@ -75,7 +76,6 @@ void TFrmTovasen::FormCreate() {
 
     FCapture = std::make_unique<TCapture>();
     CreateFloatList();
-    FStatus = 0;
     FCanClose = false;
     DisableSnippingKey();
     const bool hotKeyRegistered = CreateHotKeyDialog();
@@ -142,6 +142,7 @@ void TFrmTovasen::FormCloseQuery(bool& canClose) {
         HideMainWindow();
         return;
     }
+    Controller->Shutdown();
     // Before the loop ends: a floating window's open save dialog is closed now, so the quit
     // reaches the main loop and not the dialog's.
     FloatDelete();
@@ -182,29 +183,13 @@ void TFrmTovasen::WMUser(WPARAM wParam) {
     else if (wParam == 2) RequestExit();
 }
 
-LRESULT TFrmTovasen::WMCopyData(const COPYDATASTRUCT& data) {
-    if (data.dwData != kCommandData) return 0;
-    const RemoteRequest request = ParseRemoteRequest(CopyDataText(data.lpData, data.cbData));
-    switch (request.command) {
-    case RemoteCommand::About:
-        LblCopyrightClick();
-        return 1;
-    case RemoteCommand::Capture:
-        if (request.replyTo) CaptureAndReply(reinterpret_cast<HWND>(static_cast<std::uintptr_t>(*request.replyTo)));
-        else Start();
-        return 1;
-    default:
-        return 0;
-    }
-}
-
 LRESULT TFrmTovasen::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_USER:
         WMUser(wParam);
         return 0;
     case WM_QUERYENDSESSION:
-        StopRecordingForEndSession();
+        Controller->EndRecordingForSession(kEndSessionRecordWaitMs);
         RequestExit();
         return 1;
     case WM_COPYDATA:

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "app/capture_controller.h"
+#include "app/reply_sender.h"
 #include "capture/capture.h"
 #include "hotkey/frm_hotkey.h"
 #include "ocr/rt_ocr.h"
@@ -21,7 +23,6 @@
 
 namespace tovasen {
 
-class TRecorder;
 class TFloatList;
 class TFrmFloating;
 struct TFloatingSaveOptions;
@@ -29,15 +30,12 @@ class TFrmArea;
 class TFrmSize;
 class TFrmLine;
 
-// Capture modes and save targets: the item indices of ChkArea and ChkSaveTo.
-enum CaptureModeIndex : int { cmFullScreen, cmRegion, cmDrag, cmActiveWindow, cmWindowControl, cmWebPage, cmColor };
-enum SaveTargetIndex : int { stPNG, stJPG, stGIF, stBMP, stWebP, stMP4, stTXT, stClipboard, stUpload, stPrinter, stFloating };
-
 // The main window: a small panel with the capture mode, the save target and their options,
 // the colour-pick card, and the one popup menu that the tray icon shares. It owns the tray
 // icon, the grabber and every capture window. Closing it only hides it; the program ends once
-// an exit was asked for (FCanClose).
-class TFrmTovasen : public TForm {
+// an exit was asked for (FCanClose). Capture requests go to its capture controller, for which it
+// supplies the choices, the pictures and the outputs.
+class TFrmTovasen : public TForm, private TCaptureHost {
 public:
     static constexpr wchar_t kClassName[] = L"TFrmTovasen";
 
@@ -45,17 +43,17 @@ public:
     TFrmTovasen(TComponent* owner, std::wstring firstArgument);
     ~TFrmTovasen() override;
 
-    bool IsRecording() const noexcept { return FRecorder != nullptr; }
+    bool IsRecording() const noexcept { return Controller && Controller->IsRecording(); }
 
     // The start-up sequence: settings, tray icon, grabber, hotkey, dialogs, saved mode and
     // target, update check. Runs once after construction, when every pointer is set; it may
     // show dialogs, which a constructor must not.
     void FormCreate();
 
-    // --- Capture controller ---
+    // A request from the hotkey or the tray: failures are told in message boxes.
     void Start();
-    void CaptureStart();
-    std::wstring NewFilename(const std::wstring& ext);
+    std::wstring NewFilename(const std::wstring& ext) override;
+    TCaptureController* Controller = nullptr;
 
     // --- Controls (96-DPI layout) ---
     TLabel* LblArea = nullptr;
@@ -74,9 +72,7 @@ public:
     TLabel* LvlRecTime = nullptr;
     TLabel* LblCopyright = nullptr;
     TTimer* TmrColor = nullptr;
-    TTimer* TmrRec = nullptr;
     TFrmHotKey* FrmHotKey = nullptr;
-    TRtOcr* RtOcr = nullptr;  // text recognition; its completion is BitmapToTXTFileCompleted
     TFrmSize* FrmSize = nullptr;  // made at start-up, kept
     TFrmArea* FrmArea = nullptr;  // made when region mode is first chosen, kept
     TFrmLine* FrmLine = nullptr;  // the window picker, while window-control mode is chosen
@@ -110,7 +106,6 @@ public:
     void N4Click();
     void LblCopyrightClick();
     void TmrColorTimer();
-    void TmrRecTimer();
     void N1Click();
     void N5Click();
     void N7Click();
@@ -135,7 +130,7 @@ public:
     // The update service asked at start-up; tests set it before FormCreate.
     UpdateService UpdateCheckService{kUpdateUrl};
 
-    // --- Recording control (frm_tovasen_record.cpp) ---
+    // At log-off, how long the encoder gets to finish a running recording's file.
     static constexpr DWORD kEndSessionRecordWaitMs = 5000;
 
 protected:
@@ -159,14 +154,6 @@ private:
     void FormDestroy();
     void WMUser(WPARAM wParam);
     LRESULT WMCopyData(const COPYDATASTRUCT& data);
-    // A capture asked for by a script that wants to hear how it ended (frm_tovasen_remote.cpp).
-    struct TCaptureOutcome {
-        bool Taken = false;
-        std::wstring File;
-        std::wstring Error;
-    };
-    void CaptureAndReply(HWND replyTo);
-    void SendCaptureReply(HWND replyTo, const TCaptureOutcome& outcome);
     void RequestExit();
     int ShowMessage(const std::wstring& text, UINT flags);
 
@@ -176,23 +163,24 @@ private:
     void CheckLanguageItem(const std::wstring& code);
     void CheckOneOf(const std::vector<TMenuItem*>& items, TMenuItem* checked);
 
-    // Capture controller (frm_tovasen_capture.cpp).
+    // What the capture controller asks of the main window (frm_tovasen_capture.cpp).
     int CaptureMode() const { return ChkArea->ItemIndex(); }
     int SaveTarget() const { return ChkSaveTo->ItemIndex(); }
-    std::unique_ptr<TBitmap> Capture(RECT& rect);
-    void SaveToTarget(TBitmap& bitmap, const RECT& rect);
-    void CaptureColor();
-    // TXT: starts recognising the enlarged capture; the controller stays busy until the result.
-    void RecognizeText(const TBitmap& bitmap);
-    void BitmapToTXTFileCompleted(const TResult& result);
-    void ReportFailure(const std::wstring& error);
-    void CaptureUpload(TBitmap& bitmap);
+    TCaptureOptions CaptureOptions() override;
+    std::unique_ptr<TBitmap> Grab(const TCaptureOptions& options, RECT& rect) override;
+    void PickColour() override;
+    void CopyToClipboard(TBitmap& bitmap) override;
+    void Print(TBitmap& bitmap) override;
+    void Float(TBitmap& bitmap, const RECT& rect) override;
+    void PlayCaptureSound() override;
+    std::function<std::wstring(std::vector<std::uint8_t> png, const UploadProgress& progress)> Uploader() override;
+    bool OpenAddress(const std::wstring& address) override;
+    std::wstring EncoderPath() override;
+    TFuncOfRect RecordedRegion(const TCaptureOptions& options) override;
+    TCapture* Grabber() override { return FCapture.get(); }
+    void RecordingChanged(bool recording) override;
+    void RecordingTime(const std::wstring& shown) override;
     bool OpenServerAddress(const std::wstring& address);
-    void PlayCaptureSound();
-    void RecordStart();
-    void RecordStop();
-    // At log-off: "q" to the encoder and up to kEndSessionRecordWaitMs for it to finish.
-    void StopRecordingForEndSession();
 
     // Windows that choose what to capture; they arrive with region selection and web capture.
     void CloseSelectionWindows();
@@ -217,10 +205,9 @@ private:
 
     std::unique_ptr<TCapture> FCapture;
     std::unique_ptr<TFloatList> FloatList;
-    TCaptureOutcome* FOutcome = nullptr;  // the scripted capture running now, if any
-    HWND FTextReplyTo = nullptr;          // the script waiting for a text recognition's file
-    TRecorder* FRecorder = nullptr;
-    std::uint8_t FStatus = 0;
+    std::shared_ptr<TReplySender> FReplies = std::make_shared<TReplySender>();
+    // Calls queued for later find out through this whether the window still exists.
+    std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
     bool FCanClose = false;
     std::unique_ptr<TUpdateCheck> FUpdateCheck;
 };

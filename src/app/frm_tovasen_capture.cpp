@@ -1,5 +1,5 @@
-// The capture controller: one request from the hotkey or a WM_COPYDATA command becomes one
-// finished capture, or one message saying why not.
+// What the capture controller asks of the main window: the choices of its lists and menus, the
+// picture from the grabber or a selection window, and the places a picture can go.
 #include <windows.h>
 
 #include <mmsystem.h>
@@ -8,19 +8,16 @@
 #include <utility>
 
 #include "app/frm_tovasen.h"
-#include "base/utf_convert.h"
+#include "base/errors.h"
+#include "base/module_path.h"
 #include "capture/browser_page.h"
 #include "capture/frm_iexplorer.h"
-#include "i18n/translation.h"
 #include "output/clipboard.h"
 #include "output/float_list.h"
-#include "output/image_writers.h"
-#include "ocr/ocr_text_file.h"
 #include "select/frm_area.h"
 #include "select/frm_drag.h"
 #include "select/frm_line.h"
 #include "ui/application.h"
-#include "base/errors.h"
 
 namespace tovasen {
 namespace {
@@ -33,92 +30,57 @@ int QualityOf(const TComboBox& box) {
     return (text.empty() || *end != L'\0') ? 90 : static_cast<int>(value);
 }
 
-std::wstring MessageOf(const std::exception& e) {
-    const auto* ours = dynamic_cast<const Exception*>(&e);
-    return ours ? ours->Message() : Utf8ToWide(e.what());
+int CheckedLimitMinutes(const std::array<TMenuItem*, 5>& items) {
+    for (TMenuItem* item : items) {
+        // The minutes are the item's name after "ChkRecLimit".
+        if (item && item->Checked) return std::stoi(item->Name().substr(11));
+    }
+    return 0;
 }
 
 }  // namespace
 
-void TFrmTovasen::Start() {
-    // A running recording is stopped whatever the target has become meanwhile.
-    if (IsRecording()) {
-        RecordStop();
-        return;
+void TFrmTovasen::Start() { Controller->Run(std::make_shared<TUserReporter>()); }
+
+TCaptureOptions TFrmTovasen::CaptureOptions() {
+    TCaptureOptions options;
+    options.Mode = CaptureMode();
+    options.Target = SaveTarget();
+    options.SoundBefore = ChkSound2->Checked;
+    options.SoundAfter = ChkSound3->Checked;
+    options.AutoCopy = ChkAutoCopy->Checked;
+    options.JpegQuality = QualityOf(*ChkJPEG_qual);
+    options.WebpQuality = QualityOf(*ChkWebP_qual);
+    if (!Languages.empty()) {
+        const int selected = ChkOCR_lang->ItemIndex();
+        // A stored index beyond the list reads as the first language.
+        const bool inList = selected >= 0 && selected < static_cast<int>(Languages.size());
+        options.OcrLanguage = Languages[inList ? static_cast<std::size_t>(selected) : 0];
     }
-    const int mode = CaptureMode();
-    const int target = SaveTarget();
-    if (mode != cmColor &&
-        ((target == stMP4 && mode >= cmDrag) || (target == stFloating && mode == cmWebPage))) {
-        if (FOutcome) FOutcome->Error = Translate(L"지원하지 않는 캡쳐영역입니다.");
-        ShowMessage(Translate(L"지원하지 않는 캡쳐영역입니다."), kNoticeFlags);
-        return;
-    }
-    if (target == stMP4) {
-        try {
-            if (FStatus == 0) RecordStart();
-            else RecordStop();
-        } catch (const std::exception& e) {
-            ReportFailure(MessageOf(e));
-        }
-        return;
-    }
-    if (FStatus == 0) CaptureStart();
+    options.Recording.Audio = ChkAudio->Checked;
+    options.Recording.Mouse = ChkMouse_Rec->Checked;
+    options.Recording.Logging = ChkLog->Checked;
+    options.Recording.LimitMinutes = CheckedLimitMinutes(ChkRecLimits);
+    options.Recording.LogFolder = SavePath;
+    return options;
 }
 
-void TFrmTovasen::CaptureStart() {
-    FStatus = 1;
-    const int mode = CaptureMode();
-    if (ChkSound2->Checked && mode != cmDrag) PlayCaptureSound();
-    // Getting the picture is guarded as well as its output: an error of the grabber must not
-    // leave the controller busy for good.
-    try {
-        RECT rect{};
-        std::unique_ptr<TBitmap> bitmap;
-        if (mode == cmColor) {
-            CaptureColor();
-        } else if (mode == cmDrag) {
-            // The overlay lives for this one selection; nothing of it outlives this scope.
-            {
-                TFrmDrag overlay(nullptr);
-                bitmap = overlay.Capture(rect);
-            }
-            if (!bitmap) {  // cancelled: silent, and the controller is idle again
-                FStatus = 0;
-                return;
-            }
-            // In drag mode the sound "before" the capture marks the end of the selection.
-            if (ChkSound2->Checked) PlayCaptureSound();
-        } else {
-            bitmap = Capture(rect);
-        }
-        if (bitmap) SaveToTarget(*bitmap, rect);
-        if (FOutcome) FOutcome->Taken = true;
-    } catch (const std::exception& e) {
-        ReportFailure(MessageOf(e));
+std::unique_ptr<TBitmap> TFrmTovasen::Grab(const TCaptureOptions& options, RECT& rect) {
+    if (options.Mode == cmDrag) {
+        // The overlay lives for this one selection; nothing of it outlives this call.
+        TFrmDrag overlay(nullptr);
+        return overlay.Capture(rect);
     }
-    // A started text recognition keeps the controller busy until its result is written.
-    if (!(RtOcr && RtOcr->Busy())) FStatus = 0;
-}
-
-void TFrmTovasen::ReportFailure(const std::wstring& error) {
-    // Only the fixed part is looked up: the error's own text may hold anything, "\n" included.
-    const std::wstring text = Translate(L"캡쳐가 실패하였습니다.") + L"\r\r" + error;
-    if (FOutcome) FOutcome->Error = text;
-    ShowMessage(text, kErrorFlags);
-}
-
-std::unique_ptr<TBitmap> TFrmTovasen::Capture(RECT& rect) {
     auto bitmap = std::make_unique<TBitmap>();
     FCapture->ShowCursor = ChkMouse->Checked;
-    switch (CaptureMode()) {
+    switch (options.Mode) {
     case cmFullScreen:
         FCapture->Capture(*bitmap, nullptr, rect);
         break;
     case cmActiveWindow:
     case cmWindowControl: {
         // The same rule the picker outlines by; a null window would mean the whole monitor.
-        HWND target = PickTarget(CaptureMode(), FrmLine ? FrmLine->Handle() : nullptr, Handle());
+        HWND target = PickTarget(options.Mode, FrmLine ? FrmLine->Handle() : nullptr, Handle());
         if (!target) throw Exception(L"There is no window to capture.");
         FCapture->Capture(*bitmap, target, rect);
         break;
@@ -142,87 +104,34 @@ std::unique_ptr<TBitmap> TFrmTovasen::Capture(RECT& rect) {
     return bitmap;
 }
 
-void TFrmTovasen::SaveToTarget(TBitmap& bitmap, const RECT& rect) {
-    const int target = SaveTarget();
-    switch (target) {
-    case stPNG:
-        SavePNG(bitmap, NewFilename(L"png"));
-        break;
-    case stJPG:
-        SaveJPG(bitmap, NewFilename(L"jpg"), static_cast<std::uint8_t>(QualityOf(*ChkJPEG_qual)));
-        break;
-    case stGIF:
-        SaveGIF(bitmap, NewFilename(L"gif"));
-        break;
-    case stBMP:
-        SaveBMP(bitmap, NewFilename(L"bmp"));
-        break;
-    case stWebP:
-        SaveWebP(bitmap, NewFilename(L"webp"), QualityOf(*ChkWebP_qual));
-        break;
-    case stClipboard:
-        CopyBitmapToClipboard(bitmap);
-        break;
-    case stPrinter:
-        PrintBitmap(bitmap, Dpi());
-        break;
-    case stTXT:
-        RecognizeText(bitmap);
-        return;  // no auto-copy and no sound until the text is written
-    case stUpload:
-        break;  // after auto-copy and the sound
-    case stFloating:
-        FloatList->CreateFloatingWindow(bitmap, rect);
-        break;
-    default:
-        throw Exception(L"No save target is selected.");
-    }
-    if (ChkAutoCopy->Checked && target != stClipboard) CopyBitmapToClipboard(bitmap);
-    if (ChkSound3->Checked) PlayCaptureSound();
-    if (target == stUpload) CaptureUpload(bitmap);
+void TFrmTovasen::PickColour() {
+    const std::wstring text = LblColor->Caption();
+    LstColor->Insert(0, text);
+    CopyTextToClipboard(text);
 }
 
-void TFrmTovasen::RecognizeText(const TBitmap& bitmap) {
-    if (Languages.empty()) throw ERtOcrError(L"Language not available");
-    const int selected = ChkOCR_lang->ItemIndex();
-    const TLanguage& language = Languages[selected >= 0 && selected < static_cast<int>(Languages.size())
-                                              ? static_cast<std::size_t>(selected) : 0];
-    // Three times as large reads better, but never beyond what the engine accepts.
-    const TOcrSize size = EnlargedSize(bitmap.Width(), bitmap.Height(), RtOcr->MaxImageDimension());
-    // The last picture goes first: with the engine's own bitmap, two enlarged copies at most.
-    RtOcr->TakePicture(nullptr);
-    RtOcr->TakePicture(ScaleForOcr(bitmap, size.Width, size.Height));
-    RtOcr->Recognize(language, nullptr, 0, 0, 0, 0);
-}
+void TFrmTovasen::CopyToClipboard(TBitmap& bitmap) { CopyBitmapToClipboard(bitmap); }
 
-void TFrmTovasen::BitmapToTXTFileCompleted(const TResult& result) {
-    // A script that asked for this capture hears of the text file (or the error) now.
-    const HWND replyTo = std::exchange(FTextReplyTo, nullptr);
-    TCaptureOutcome outcome;
-    outcome.Taken = true;
-    TCaptureOutcome* const outer = FOutcome;
-    if (replyTo) FOutcome = &outcome;
-    try {
-        if (result.Status != TStatus::stCompleted) {
-            ReportFailure(L"OCR failed.");
-        } else {
-            WriteRecognizedText(NewFilename(L"txt"), JoinLines(result.Lines));
-            if (ChkSound3->Checked) PlayCaptureSound();
-        }
-    } catch (const std::exception& e) {
-        ReportFailure(MessageOf(e));
-    }
-    FOutcome = outer;
-    FStatus = 0;
-    if (replyTo) SendCaptureReply(replyTo, outcome);
-}
+void TFrmTovasen::Print(TBitmap& bitmap) { PrintBitmap(bitmap, Dpi()); }
+
+void TFrmTovasen::Float(TBitmap& bitmap, const RECT& rect) { FloatList->CreateFloatingWindow(bitmap, rect); }
 
 TFloatingSaveOptions TFrmTovasen::FloatingSaveOptions() const {
     return TFloatingSaveOptions{SavePath, QualityOf(*ChkJPEG_qual), QualityOf(*ChkWebP_qual)};
 }
 
-void TFrmTovasen::PlayCaptureSound() {
-    PlaySoundW(L"sound", GetModuleHandleW(nullptr), SND_RESOURCE | SND_ASYNC);
+void TFrmTovasen::PlayCaptureSound() { PlaySoundW(L"sound", GetModuleHandleW(nullptr), SND_RESOURCE | SND_ASYNC); }
+
+std::wstring TFrmTovasen::EncoderPath() {
+    const std::wstring encoder = ExeFolder() + L"ffmpeg.exe";
+    return GetFileAttributesW(encoder.c_str()) == INVALID_FILE_ATTRIBUTES ? std::wstring() : encoder;
+}
+
+TFuncOfRect TFrmTovasen::RecordedRegion(const TCaptureOptions& options) {
+    if (options.Mode != cmRegion) return nullptr;
+    if (!FrmArea) throw Exception(L"The region frame does not exist.");
+    TFrmArea* frame = FrmArea;
+    return [frame] { return frame->GetRect(); };
 }
 
 void TFrmTovasen::CloseSelectionWindows() {
@@ -244,7 +153,10 @@ void TFrmTovasen::ShowSelectionWindow(int mode) {
                 ChkArea->SetItemIndex(cmFullScreen);
                 SaveConfig(L"area", 0);
             };
-            FrmArea->OnStopRecording = [this] { RecordStop(); };
+            // A recording of the frame ends with it; the hotkey's way of stopping, without a box.
+            FrmArea->OnStopRecording = [this] {
+                if (IsRecording()) Start();
+            };
         }
         FrmArea->Show();
     }

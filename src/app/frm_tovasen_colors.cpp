@@ -28,15 +28,9 @@ void TFrmTovasen::TmrColorTimer() {
     ShpColor->SetColor(color);
 }
 
-void TFrmTovasen::CaptureColor() {
-    const std::wstring text = LblColor->Caption();
-    LstColor->Insert(0, text);
-    CopyTextToClipboard(text);
-}
-
 void TFrmTovasen::N5Click() {
     const int index = LstColor->ItemIndex();
-    if (index >= 0) CopyTextToClipboard(LstColor->Item(index));
+    if (index >= 0) CopyTextToClipboardOrTell(LstColor->Item(index));
 }
 
 void TFrmTovasen::N7Click() {

@@ -93,8 +93,6 @@ void TFrmTovasen::CreateControls() {
 
     TmrColor = new TTimer(this, L"TmrColor", 100);
     TmrColor->OnTimer = [this] { TmrColorTimer(); };
-    TmrRec = new TTimer(this, L"TmrRec", 100);
-    TmrRec->OnTimer = [this] { TmrRecTimer(); };
 }
 
 void TFrmTovasen::ShowCard(int index) {

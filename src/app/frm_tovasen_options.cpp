@@ -85,14 +85,10 @@ void TFrmTovasen::LoadConfig() {
 }
 
 void TFrmTovasen::LoadOcrLanguages() {
-    if (!RtOcr) {
-        RtOcr = new TRtOcr(this, L"RtOcr");
-        RtOcr->OnCompleted = [this](TRtOcr&, const TResult& result, void*) { BitmapToTXTFileCompleted(result); };
-    }
     // A system without OCR (or without the Windows Runtime) offers no languages: the list stays
     // empty and choosing TXT says so.
     try {
-        Languages = RtOcr->AvailableLanguages();
+        Languages = Controller->Ocr().AvailableLanguages();
     } catch (const std::exception&) {
         Languages.clear();
     }
@@ -204,9 +200,7 @@ std::wstring TFrmTovasen::NewFilename(const std::wstring& ext) {
         return LocalTime{t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
     };
     try {
-        std::wstring name = tovasen::NewFilename(scheme, SavePath, ext, context);
-        if (FOutcome) FOutcome->File = name;
-        return name;
+        return tovasen::NewFilename(scheme, SavePath, ext, context);
     } catch (const EInvalidPath&) {
         throw Exception(L"Invalid characters in path");
     }

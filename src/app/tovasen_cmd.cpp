@@ -2,6 +2,8 @@
 // commands, what they print and the exit codes.
 #include <windows.h>
 
+#include <bcrypt.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -11,14 +13,15 @@
 
 #include "app/copydata_command.h"
 #include "base/utf_convert.h"
+#include "service_addresses.h"
 
 namespace {
 
 enum ExitCode : int { kDone = 0, kFailed = 1, kNotRunning = 2, kNoAnswer = 3, kUsage = 64 };
 
 constexpr wchar_t kHelp[] =
-    L"usage: tovasen-cmd [--timeout SECONDS] capture|about\n"
-    L"       tovasen-cmd --help\n"
+    L"usage: tovasen-cmd [--timeout SECONDS] [--utf8] capture|about\n"
+    L"       tovasen-cmd --help | --version\n"
     L"\n"
     L"Sends one command to the running Tovasen.\n"
     L"\n"
@@ -29,6 +32,8 @@ constexpr wchar_t kHelp[] =
     L"  about    opens the about page; prints 1 when it was taken.\n"
     L"\n"
     L"  --timeout SECONDS  how long to wait for Tovasen (default 120).\n"
+    L"  --utf8             write UTF-8 when the output is redirected (to a file, a pipe or\n"
+    L"                     a for /f loop); otherwise the console's code page is used.\n"
     L"\n"
     L"Exit codes:\n"
     L"  0   done\n"
@@ -37,18 +42,35 @@ constexpr wchar_t kHelp[] =
     L"  3   Tovasen did not answer in time (it may hang) or ended before it answered\n"
     L"  64  usage error\n";
 
-// Text for a console as it is; for a pipe or file, UTF-8.
+bool gUtf8 = false;  // --utf8
+
+// Text for a console as it is. Redirected, in the bytes the reader decodes: a for /f loop or a
+// pipe reads with the console's output code page (a Korean folder name survives code page 949),
+// unless the script asked for UTF-8.
 void Print(FILE* stream, const std::wstring& text) {
     HANDLE handle = GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    if (!handle || handle == INVALID_HANDLE_VALUE) return;
     DWORD mode = 0;
-    if (handle && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode)) {
-        DWORD written = 0;
+    DWORD written = 0;
+    if (GetConsoleMode(handle, &mode)) {
         WriteConsoleW(handle, text.c_str(), static_cast<DWORD>(text.size()), &written, nullptr);
         return;
     }
-    const std::string bytes = tovasen::WideToUtf8(text);
-    std::fwrite(bytes.data(), 1, bytes.size(), stream);
-    std::fflush(stream);
+    std::string bytes;
+    if (gUtf8) {
+        bytes = tovasen::WideToUtf8(text);
+    } else {
+        UINT codePage = GetConsoleOutputCP();
+        if (codePage == 0) codePage = GetOEMCP();  // no console at all: what cmd would use
+        const int size = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                             nullptr, nullptr);
+        bytes.resize(static_cast<std::size_t>(size > 0 ? size : 0));
+        if (size > 0) {
+            WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr,
+                                nullptr);
+        }
+    }
+    WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
 int Usage() {
@@ -59,16 +81,36 @@ int Usage() {
 // The hidden window the reply comes to, and what came.
 struct ReplyBox {
     HWND from = nullptr;
+    std::wstring token;
     std::optional<tovasen::RemoteReply> reply;
 };
+
+// A fresh random token per command: only Tovasen, which read it from the command, can echo it,
+// so a reply that anyone else sends to our window is told apart.
+std::wstring NewToken() {
+    unsigned char bytes[16] = {};
+    if (BCryptGenRandom(nullptr, bytes, sizeof bytes, BCRYPT_USE_SYSTEM_PREFERRED_RNG) != 0) return {};
+    std::wstring token;
+    for (const unsigned char b : bytes) {
+        const wchar_t* digits = L"0123456789abcdef";
+        token += digits[b >> 4];
+        token += digits[b & 15];
+    }
+    return token;
+}
 
 LRESULT CALLBACK ReplyProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_COPYDATA && lParam) {
         auto* box = reinterpret_cast<ReplyBox*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
         const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-        if (!box || data->dwData != tovasen::kReplyData || reinterpret_cast<HWND>(wParam) != box->from) return 0;
-        box->reply = tovasen::ParseRemoteReply(tovasen::CopyDataText(data->lpData, data->cbData));
-        return box->reply ? 1 : 0;
+        if (!box || box->reply || data->dwData != tovasen::kReplyData ||
+            reinterpret_cast<HWND>(wParam) != box->from || data->cbData > tovasen::kMaxCommandBytes) {
+            return 0;
+        }
+        auto reply = tovasen::ParseRemoteReply(tovasen::CopyDataText(data->lpData, data->cbData));
+        if (!reply || reply->token != box->token) return 0;  // not the answer to our command
+        box->reply = std::move(reply);
+        return 1;
     }
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
@@ -109,6 +151,11 @@ int NoAnswer(HWND running, DWORD timeoutMs) {
 int Capture(HWND running, DWORD timeoutMs) {
     ReplyBox box;
     box.from = running;
+    box.token = NewToken();
+    if (box.token.empty()) {
+        Print(stderr, L"tovasen-cmd could not make a random token.\n");
+        return kFailed;
+    }
     HWND window = CreateReplyWindow(box);
     if (!window) {
         Print(stderr, L"tovasen-cmd could not create its reply window.\n");
@@ -116,11 +163,10 @@ int Capture(HWND running, DWORD timeoutMs) {
     }
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     DWORD_PTR taken = 0;
-    // The reply normally comes while this call still waits: a thread waiting in SendMessage
-    // takes the messages sent to its own windows.
+    // Tovasen takes the command at once and replies when the capture is done.
     const bool answered = SendCommand(
-        running, tovasen::RemoteCommandJson(L"capture", reinterpret_cast<std::uintptr_t>(window)), window, timeoutMs,
-        taken);
+        running, tovasen::RemoteCommandJson(L"capture", reinterpret_cast<std::uintptr_t>(window), box.token), window,
+        timeoutMs, taken);
     if (!answered) return NoAnswer(running, timeoutMs);
     if (taken != 1) {
         Print(stderr, L"Tovasen refused the command.\n");
@@ -148,7 +194,7 @@ int About(HWND running, DWORD timeoutMs) {
     if (!SendCommand(running, tovasen::RemoteCommandJson(L"about"), nullptr, timeoutMs, reply)) {
         return NoAnswer(running, timeoutMs);
     }
-    std::printf("%u\n", static_cast<unsigned>(reply));
+    Print(stdout, std::to_wstring(static_cast<unsigned>(reply)) + L"\n");
     return reply == 1 ? kDone : kFailed;
 }
 
@@ -163,11 +209,19 @@ int wmain(int argc, wchar_t** argv) {
             Print(stdout, kHelp);
             return kDone;
         }
+        if (arg == L"--version") {
+            Print(stdout, std::wstring(L"tovasen-cmd ") + tovasen::kReleaseVersion + L"\n");
+            return kDone;
+        }
         if (arg == L"--timeout" && i + 1 < argc) {
             wchar_t* end = nullptr;
             const unsigned long seconds = std::wcstoul(argv[++i], &end, 10);
             if (!end || *end != L'\0' || seconds == 0 || seconds > 86400) return Usage();
             timeoutMs = static_cast<DWORD>(seconds * 1000);
+            continue;
+        }
+        if (arg == L"--utf8") {
+            gUtf8 = true;
             continue;
         }
         if (!command.empty()) return Usage();

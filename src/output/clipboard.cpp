@@ -18,12 +18,6 @@ constexpr wchar_t kClipboardBlocked[] = L"클립보드 사용을 방지하는 �
 
 HWND ClipboardOwner() { return Application ? Application->Handle() : nullptr; }
 
-void ReportClipboardBlocked() {
-    const std::wstring title = Application ? Application->Title() : L"";
-    MessageBoxW(ClipboardOwner(), Translate(kClipboardBlocked).c_str(), Translate(title).c_str(),
-                MB_ICONINFORMATION | MB_TOPMOST | MB_SETFOREGROUND);
-}
-
 // Opens the clipboard once (no retry), empties it and hands it the data; false when it could
 // not be opened or the data was refused.
 bool PlaceOnClipboard(UINT format, HANDLE data) {
@@ -35,6 +29,8 @@ bool PlaceOnClipboard(UINT format, HANDLE data) {
 }
 
 }  // namespace
+
+EClipboardBusy::EClipboardBusy() : Exception(Translate(kClipboardBlocked)) {}
 
 void CopyBitmapToClipboard(TBitmap& bitmap) {
     // A device-dependent copy; the system offers the DIB formats to readers from it.
@@ -49,7 +45,7 @@ void CopyBitmapToClipboard(TBitmap& bitmap) {
         copy.Release();  // the clipboard owns it now
         return;
     }
-    ReportClipboardBlocked();
+    throw EClipboardBusy();
 }
 
 void CopyTextToClipboard(const std::wstring& text) {
@@ -61,7 +57,17 @@ void CopyTextToClipboard(const std::wstring& text) {
         if (PlaceOnClipboard(CF_UNICODETEXT, memory)) return;
         GlobalFree(memory);
     }
-    ReportClipboardBlocked();
+    throw EClipboardBusy();
+}
+
+void CopyTextToClipboardOrTell(const std::wstring& text) {
+    try {
+        CopyTextToClipboard(text);
+    } catch (const EClipboardBusy& e) {
+        const std::wstring title = Application ? Application->Title() : L"";
+        MessageBoxW(ClipboardOwner(), e.Message().c_str(), Translate(title).c_str(),
+                    MB_ICONINFORMATION | MB_TOPMOST | MB_SETFOREGROUND);
+    }
 }
 
 int PrinterScale(int printerDpi, int ppi) {

@@ -172,7 +172,10 @@ void TRecorder::PaintFrame() {
 
 void TRecorder::CommandNewLine(const std::wstring& line, TOutputType type) {
     const std::wstring time = ProgressTime(line);
-    if (!time.empty()) FRecTime = time;
+    if (!time.empty()) {
+        FRecTime = time;
+        FEncoding = true;
+    }
     if (type != TOutputType::otEntireLine) return;
     if (!line.empty() && !IsProgressLine(line)) FLastMessage = line;
     if (Logging) WriteLog(line);

@@ -54,6 +54,8 @@ public:
 
     const std::wstring& RecTime() const noexcept { return FRecTime; }
     bool IsRunning() const noexcept { return FIsRunning; }
+    // True once the encoder has reported progress: it is recording into Output.
+    bool Encoding() const noexcept { return FEncoding; }
     // Why the recording failed once it has ended (the encoder's last message); empty when it
     // went well.
     const std::wstring& Failure() const noexcept { return FFailure; }
@@ -88,6 +90,7 @@ private:
     std::wstring FDriver;
     std::wstring FRecTime = L"00:00:00.00";
     bool FIsRunning = false;
+    bool FEncoding = false;
     TFuncOfRect FRect;
     std::wstring FCommandLine;
     std::wstring FFailure;

@@ -15,6 +15,11 @@
 namespace tovasen {
 
 class TForm;
+struct TCallQueue;
+
+// Hands a call to the user-interface thread from any thread; false, running nothing, once the
+// application's loop has ended or the application is gone. Safe to keep and call after that.
+using TPoster = std::function<bool(std::function<void()>)>;
 
 // The process-wide application object: a hidden application window, the main form, the message
 // loop, and the one queue through which other threads hand work to the user-interface thread.
@@ -55,6 +60,9 @@ public:
     // Runs proc on the user-interface thread later, from any thread. Returns false, running
     // nothing, once the message loop has ended or when the call cannot be posted.
     bool Queue(std::function<void()> proc);
+    // Queue as a value a worker thread can hold: it never touches the global Application and
+    // outlives the application object without harm.
+    TPoster Poster() const;
     // Runs proc on the user-interface thread and waits for it; an exception it raises is raised
     // again in the caller. On the user-interface thread proc runs at once. Once the message loop
     // has ended (or ends while waiting) it raises at once instead of blocking.
@@ -76,7 +84,6 @@ private:
     void FreeReleased();
     void CloseQueue();
     bool ProcessMessage(MSG& msg);
-    bool PostWake();
 
     UniqueWindow FHandle;
     std::wstring FTitle;
@@ -86,9 +93,7 @@ private:
     std::vector<TForm*> FFilters;
     std::vector<std::unique_ptr<TComponent>> FReleased;
 
-    mutable std::mutex FQueueLock;
-    bool FQueueClosed = false;
-    std::deque<std::shared_ptr<std::function<void()>>> FQueue;
+    std::shared_ptr<TCallQueue> FCalls;
 };
 
 extern TApplication* Application;

@@ -10,10 +10,6 @@ here=$(cd "$(dirname "$0")" && pwd)
 version=$(basename "$setup" | sed -n 's/^Tovasen-Setup-\(.*\)\.exe$/\1/p')
 [ -n "$version" ] || { echo "FAIL: cannot read the version from $setup"; exit 1; }
 
-# The program asks the maker's update service at start: a proxy on a closed loopback port keeps
-# that request on this machine (Wine's WinHTTP takes its default proxy from http_proxy).
-export http_proxy=http://127.0.0.1:9
-unset https_proxy no_proxy
 # Shortcuts must not turn into .desktop files of the Linux user running the tests.
 export WINEDLLOVERRIDES="winemenubuilder.exe=d"
 work=$(mktemp -d)

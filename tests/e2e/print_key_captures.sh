@@ -4,10 +4,6 @@
 #   print_key_captures.sh BIN_DIR
 set -uo pipefail
 bin=$1
-# The program asks the maker's update service at start: a proxy on a closed loopback port keeps
-# that request on this machine (Wine's WinHTTP takes its default proxy from http_proxy).
-export http_proxy=http://127.0.0.1:9
-unset https_proxy no_proxy
 out=$(mktemp -d)
 trap 'wineserver -k >/dev/null 2>&1; rm -rf "$out"' EXIT
 

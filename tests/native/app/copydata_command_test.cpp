@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <pthread.h>
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -78,18 +80,94 @@ TEST(RemoteRequest, ReplyWindowIsAnOptionalNonNegativeInteger) {
 }
 
 TEST(RemoteReply, PathsAndErrorsComeBackAsSent) {
-    const RemoteReply cases[] = {{true, L"C:\\Users\\김\\T-001.png"}, {true, L""}, {false, L"캡쳐가 실패하였습니다.\r\r\"x\"\n"},
-                                 {true, L"\U0001F4F7.png"}};
+    const RemoteReply cases[] = {{true, L"C:\\Users\\김\\T-001.png", L""},
+                                 {true, L"", L"5f0c"},
+                                 {false, L"캡쳐가 실패하였습니다.\r\r\"x\"\n", L"a\"b"},
+                                 {true, L"\U0001F4F7.png", L""}};
     for (const RemoteReply& sent : cases) {
         const std::optional<RemoteReply> got = ParseRemoteReply(RemoteReplyJson(sent));
         ASSERT_TRUE(got) << "text of length " << sent.text.size();
         EXPECT_EQ(sent.ok, got->ok);
         EXPECT_EQ(sent.text, got->text);
+        EXPECT_EQ(sent.token, got->token);
     }
     for (const wchar_t* bad : {L"{\"result\":\"ok\"}", L"{\"result\":\"error\",\"path\":\"x\"}", L"{\"result\":\"maybe\",\"path\":\"x\"}",
                                L"{\"result\":1,\"path\":\"x\"}", L"{\"command\":\"capture\"}", L"\"ok\"", L"{broken"}) {
         EXPECT_FALSE(ParseRemoteReply(bad)) << "input of length " << std::wstring(bad).size();
     }
+}
+
+TEST(RemoteRequest, TheTokenComesBackInTheReply) {
+    const RemoteRequest request = ParseRemoteRequest(RemoteCommandJson(L"capture", 77, L"9c2e11"));
+    EXPECT_EQ(L"9c2e11", request.token);
+    EXPECT_EQ(77u, request.replyTo.value_or(0));
+    EXPECT_EQ(L"", ParseRemoteRequest(L"{\"command\":\"capture\"}").token) << "senders without a token";
+    EXPECT_EQ(L"", ParseRemoteRequest(L"{\"command\":\"capture\",\"token\":12}").token);
+    EXPECT_EQ(L"", ParseRemoteRequest(L"{\"command\":\"capture\",\"token\":[\"x\"]}").token);
+    // The last of two members of the same name counts, whatever its kind.
+    EXPECT_EQ(RemoteCommand::None, ParseRemoteCommand(L"{\"command\":\"capture\",\"command\":{}}"));
+    EXPECT_EQ(RemoteCommand::About, ParseRemoteCommand(L"{\"command\":[],\"command\":\"about\"}"));
+}
+
+// Nesting, whole and cut off, at the limit and far beyond it: what a hostile sender can send.
+std::wstring Nested(int depth, bool closed) {
+    std::wstring text = L"{\"command\":\"capture\",\"a\":" + std::wstring(static_cast<std::size_t>(depth), L'[');
+    if (closed) text += std::wstring(static_cast<std::size_t>(depth), L']') + L"}";
+    return text;
+}
+
+TEST(RemoteRequest, NestingBeyondTheLimitIsNoCommand) {
+    EXPECT_EQ(RemoteCommand::Capture, ParseRemoteCommand(Nested(kMaxCommandDepth - 1, true)));
+    EXPECT_EQ(RemoteCommand::None, ParseRemoteCommand(Nested(kMaxCommandDepth, true)));
+    EXPECT_EQ(RemoteCommand::None, ParseRemoteCommand(Nested(300000, true)));
+    EXPECT_EQ(RemoteCommand::None, ParseRemoteCommand(Nested(300000, false)));
+    EXPECT_FALSE(ParseRemoteReply(L"{\"result\":\"ok\",\"path\":\"x\",\"z\":" + std::wstring(300000, L'{')));
+}
+
+// The same, on a thread with the stack the program's user-interface thread has (2 MiB), where
+// a parser that recursed once per level would overflow.
+TEST(RemoteRequest, DeepPayloadsFitTheUserInterfaceThreadsStack) {
+    struct Job {
+        std::wstring text;
+        RemoteCommand command = RemoteCommand::Capture;
+    } job{Nested(300000, true)};
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    pthread_attr_setstacksize(&attributes, 2 * 1024 * 1024);
+    pthread_t thread;
+    ASSERT_EQ(0, pthread_create(
+                     &thread, &attributes,
+                     [](void* p) -> void* {
+                         auto* j = static_cast<Job*>(p);
+                         j->command = ParseRemoteCommand(j->text);
+                         return nullptr;
+                     },
+                     &job));
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attributes);
+    EXPECT_EQ(RemoteCommand::None, job.command);
+}
+
+TEST(AcceptCommand, TakesOnlyKnownCommandsWithinTheSizeLimit) {
+    const std::u16string capture = u"{\"command\":\"capture\",\"reply_to\":5}";
+    const std::vector<unsigned char> bytes = Utf16Bytes(capture + u'\0');
+    const auto taken = AcceptCommand(kCommandData, bytes.data(), bytes.size());
+    ASSERT_TRUE(taken);
+    EXPECT_EQ(RemoteCommand::Capture, taken->command);
+    EXPECT_EQ(5u, taken->replyTo.value_or(0));
+    EXPECT_FALSE(AcceptCommand(kReplyData, bytes.data(), bytes.size())) << "dwData must be 1";
+    const std::vector<unsigned char> unknown = Utf16Bytes(u"{\"command\":\"quit\"}");
+    EXPECT_FALSE(AcceptCommand(kCommandData, unknown.data(), unknown.size()));
+
+    // At the limit a padded command is read; one byte more and nothing is read at all (the
+    // pointer says there is far less than the count claims, as a hostile sender might).
+    std::u16string padded = u"{\"command\":\"capture\",\"pad\":\"";
+    padded += std::u16string(kMaxCommandBytes / 2 - padded.size() - 2, u'x') + u"\"}";
+    const std::vector<unsigned char> limit = Utf16Bytes(padded);
+    ASSERT_EQ(kMaxCommandBytes, limit.size());
+    EXPECT_TRUE(AcceptCommand(kCommandData, limit.data(), limit.size()));
+    EXPECT_FALSE(AcceptCommand(kCommandData, bytes.data(), kMaxCommandBytes + 1));
+    EXPECT_FALSE(AcceptCommand(kCommandData, bytes.data(), 500u * 1024 * 1024));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "base/config.h"
 #include "app/copydata_command.h"
+#include "support/commands.h"
 #include "support/files.h"
 #include "support/pattern_window.h"
 #include "support/program.h"
@@ -65,34 +66,36 @@ TEST_F(CaptureController, FullScreenCaptureToPngHasTheMonitorAndItsPixels) {
     EXPECT_TRUE(test::FileExists(folder.Path() + L"T-002.png"));
 }
 
+// A request without a reply window is a person's (as from the hotkey): told in message boxes.
 TEST_F(CaptureController, UnsupportedCombinationIsRefusedWithAMessage) {
     Settings(3, 5);  // active window to MP4
     auto program = test::StartTovasen(L"", true);
-    test::ChildProcess cmd(test::DistFolder() + L"tovasen-cmd.exe", L"capture");
+    EXPECT_EQ(1, test::SendCommand(test::MainWindowOf(*program), L"{\"command\":\"capture\"}"));
     test::AnswerMessageBox(*program, L"지원하지 않는 캡쳐영역입니다.", IDOK);
-    ASSERT_TRUE(cmd.WaitForExit(5000));
-    EXPECT_EQ(1u, cmd.ExitCode()) << "the request was taken and refused";
     EXPECT_TRUE(folder.Files().empty());
 }
 
-TEST_F(CaptureController, AFailureIsReportedOnceAndRequestsMeanwhileAreDropped) {
+TEST_F(CaptureController, AFailureIsReportedOnceAndRequestsMeanwhileAreBusy) {
     Settings(0, 0);
     TConfig().WriteString(L"path", folder.Path() + L"gone");
     auto program = test::StartTovasen(L"", true);
-    test::ChildProcess first(test::DistFolder() + L"tovasen-cmd.exe", L"capture");
+    EXPECT_EQ(1, test::SendCommand(test::MainWindowOf(*program), L"{\"command\":\"capture\"}"));
     HWND box = test::WaitForMessageBox(*program);
     ASSERT_NE(nullptr, box);
     const std::wstring text = test::MessageBoxText(box);
     EXPECT_EQ(0u, text.find(L"캡쳐가 실패하였습니다.\r\r")) << "text: " << std::string(text.begin(), text.end());
     EXPECT_NE(std::wstring::npos, text.find(SystemErrorText(ERROR_PATH_NOT_FOUND))) << "no system error text: " << std::string(text.begin(), text.end());
 
-    // While the controller is busy (its message is up) a second request is taken and dropped;
-    // tovasen-cmd says it was not done.
-    EXPECT_EQ(1u, test::RunTovasenCmd(L"capture"));
-    Sleep(300);
+    // While the controller is busy (its message is up) a script's request is answered busy at
+    // once, and a person's is dropped: still one box.
+    const test::CmdResult busy = test::RunCmd(L"capture");
+    EXPECT_EQ(1u, busy.exitCode);
+    EXPECT_EQ(0u, busy.err.find(L"busy")) << std::string(busy.err.begin(), busy.err.end());
+    EXPECT_EQ(1, test::SendCommand(test::MainWindowOf(*program), L"{\"command\":\"capture\"}"));
+    Sleep(300);  // time for a second box to appear, if one wrongly would
     EXPECT_EQ(1, CountMessageBoxes(*program));
     PostMessageW(box, WM_COMMAND, IDOK, 0);
-    ASSERT_TRUE(first.WaitForExit(5000));
+    ASSERT_TRUE(test::WaitUntil([&] { return CountMessageBoxes(*program) == 0; }));
     EXPECT_TRUE(folder.Files().empty());
 }
 
@@ -130,12 +133,12 @@ TEST_F(CaptureController, CommandMessagesAreAnsweredAsDocumented) {
     EXPECT_EQ(0, send(1, L"{broken"));
     EXPECT_TRUE(folder.Files().empty());
     EXPECT_EQ(1, send(1, L"{\"command\":\"capture\"}"));
-    EXPECT_TRUE(test::FileExists(folder.Path() + L"T-001.png"));
+    EXPECT_TRUE(test::WaitUntil([&] { return test::FileExists(folder.Path() + L"T-001.png"); }));
     // A text without its terminator is read within the byte count the sender gave.
     const std::wstring bare = L"{\"command\":\"capture\"}";
     COPYDATASTRUCT data{1, static_cast<DWORD>(bare.size() * 2), const_cast<wchar_t*>(bare.c_str())};
     EXPECT_EQ(1, SendMessageW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data)));
-    EXPECT_TRUE(test::FileExists(folder.Path() + L"T-002.png"));
+    EXPECT_TRUE(test::WaitUntil([&] { return test::FileExists(folder.Path() + L"T-002.png"); }));
 }
 
 TEST(TovasenCmd, SaysWhenNoInstanceRuns) {

@@ -13,6 +13,7 @@
 #include "base/module_path.h"
 #include "record/command_line.h"
 #include "record/command_runner.h"
+#include "support/commands.h"
 #include "support/files.h"
 #include "support/program.h"
 #include "support/wait.h"
@@ -127,15 +128,17 @@ TEST_F(RecordingControl, TwoRequestsMakeAPlayableRecordingAndExitWaitsForItsEnd)
     EXPECT_TRUE(program->WaitForExit(10000)) << "exit after the recording did not end the program";
 }
 
+// A script hears the encoder's own last words, and no box waits for a click.
 TEST_F(RecordingControl, AFailingEncoderReturnsToIdleWithItsMessage) {
     SetEnvironmentVariableW(L"TOVASEN_FAKE_ENCODER", L"fail");
     auto program = StartCopy(ExeFolder() + L"child_helper.exe");
     SetEnvironmentVariableW(L"TOVASEN_FAKE_ENCODER", nullptr);
     for (int attempt = 0; attempt < 2; ++attempt) {
-        test::ChildProcess cmd(test::DistFolder() + L"tovasen-cmd.exe", L"capture");
-        test::AnswerMessageBox(*program, L"캡쳐가 실패하였습니다.\r\rC:\\\xB179\xD654\\T-001.mp4: Permission denied", IDOK);
-        ASSERT_TRUE(cmd.WaitForExit(10000));
+        const test::CmdResult result = test::RunCmd(L"--utf8 capture");
+        EXPECT_EQ(1u, result.exitCode);
+        EXPECT_EQ(L"캡쳐가 실패하였습니다.\r\rC:\\\xB179\xD654\\T-001.mp4: Permission denied", result.err);
     }
+    EXPECT_EQ(nullptr, test::FindProcessWindow(program->Id(), L"#32770"));
     // Idle again: the exit is not refused.
     PostMessageW(test::MainWindowOf(*program), WM_USER, 2, 0);
     EXPECT_TRUE(program->WaitForExit(10000));
@@ -144,9 +147,9 @@ TEST_F(RecordingControl, AFailingEncoderReturnsToIdleWithItsMessage) {
 TEST_F(RecordingControl, AnEncoderThatHasGoneIsNamedInTheFailure) {
     auto program = StartCopy(ExeFolder() + L"child_helper.exe");
     ASSERT_TRUE(DeleteFileW((dist + L"ffmpeg.exe").c_str()));
-    test::ChildProcess cmd(test::DistFolder() + L"tovasen-cmd.exe", L"capture");
-    test::AnswerMessageBox(*program, L"캡쳐가 실패하였습니다.\r\r\"ffmpeg.exe\" 파일이 없습니다.", IDOK);
-    ASSERT_TRUE(cmd.WaitForExit(10000));
+    const test::CmdResult result = test::RunCmd(L"--utf8 capture");
+    EXPECT_EQ(1u, result.exitCode);
+    EXPECT_EQ(L"캡쳐가 실패하였습니다.\r\r\"ffmpeg.exe\" 파일이 없습니다.", result.err);
     EXPECT_TRUE(folder.Files().empty()) << "nothing may be recorded or captured";
     PostMessageW(test::MainWindowOf(*program), WM_USER, 2, 0);
     EXPECT_TRUE(program->WaitForExit(10000)) << "a refused start must leave the program idle";

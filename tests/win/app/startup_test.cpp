@@ -8,6 +8,7 @@
 
 #include "base/config.h"
 #include "base/registry.h"
+#include "support/commands.h"
 #include "support/message_boxes.h"
 #include "support/process.h"
 #include "support/program.h"
@@ -132,13 +133,9 @@ TEST_F(Startup, HostileSettingsFallBackAndTheFirstCaptureReportsTheFolder) {
     EXPECT_EQ(0, TConfig().ReadInteger(L"saveto", -99)) << "the target list has no selection";
     EXPECT_EQ(0, TConfig().ReadInteger(L"area", -99));
 
-    test::ChildProcess cmd(test::DistFolder() + L"tovasen-cmd.exe", L"capture");
-    HWND box = test::WaitForMessageBox(*program);
-    ASSERT_NE(nullptr, box) << "the capture neither worked nor said why";
-    const std::wstring text = test::MessageBoxText(box);
-    EXPECT_NE(std::wstring::npos, text.find(L"Q:\\no such drive\\shots")) << "the folder is not named";
-    PostMessageW(box, WM_COMMAND, IDOK, 0);
-    EXPECT_TRUE(cmd.WaitForExit(5000));
+    const test::CmdResult cmd = test::RunCmd(L"--utf8 capture");
+    EXPECT_EQ(1u, cmd.exitCode) << "the capture neither worked nor said why";
+    EXPECT_NE(std::wstring::npos, cmd.err.find(L"Q:\\no such drive\\shots")) << "the folder is not named";
     EXPECT_FALSE(program->WaitForExit(0));
 }
 

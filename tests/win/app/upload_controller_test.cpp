@@ -96,6 +96,7 @@ TEST_F(UploadController, UploadsWhileTheWindowAnswersAndOpensTheAddress) {
     mainWindow = form->Handle();
     test::MessageBoxAnswerer answerer;
     form->Start();
+    ASSERT_TRUE(test::WaitUntil([&] { return form->Controller->State() == TControllerState::Idle; }, 30000));
 
     EXPECT_EQ(std::vector<std::wstring>{L"http://127.0.0.1/i/abc.png"}, opened);
     EXPECT_TRUE(watch.stripSeen);
@@ -128,6 +129,7 @@ TEST_F(UploadController, AFailedOrHostileUploadShowsTheFailureAndOpensNothing) {
     for (next = 0; next < std::size(replies); ++next) {
         test::MessageBoxAnswerer answerer;
         form->Start();
+        ASSERT_TRUE(test::WaitUntil([&] { return form->Controller->State() == TControllerState::Idle; }, 30000));
         const auto texts = answerer.Texts();
         ASSERT_EQ(1u, texts.size()) << "reply " << next;
         EXPECT_EQ(L"이미지 업로드를 실패하였습니다.", texts[0]) << "reply " << next;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "base/config.h"
+#include "support/commands.h"
 #include "support/files.h"
 #include "support/process.h"
 #include "support/program.h"
@@ -47,21 +48,12 @@ protected:
         SendMessageW(test::MainWindowOf(program), WM_USER, 2, 0);
         EXPECT_TRUE(program.WaitForExit(10000));
     }
-    // Requests one capture, expects exactly the message text, answers it; the request returns
-    // and tovasen-cmd says the capture was not made.
+    // Requests one capture as a script: it fails with exactly that text, and no box waits.
     static void CaptureExpectingMessage(const test::ChildProcess& program, const std::wstring& start) {
-        test::ChildProcess cmd(test::DistFolder() + L"tovasen-cmd.exe", L"capture");
-        HWND box = test::WaitForMessageBox(program);
-        ASSERT_NE(nullptr, box);
-        const std::wstring text = test::MessageBoxText(box);
-        EXPECT_EQ(0u, text.find(start)) << std::string(text.begin(), text.end());
-        Sleep(200);
-        int visible = 0;
-        for (HWND b : test::ProcessWindows(program.Id(), L"#32770")) visible += IsWindowVisible(b) ? 1 : 0;
-        EXPECT_EQ(1, visible) << "one message per capture";
-        PostMessageW(box, WM_COMMAND, IDOK, 0);
-        ASSERT_TRUE(cmd.WaitForExit(10000));
-        EXPECT_EQ(1u, cmd.ExitCode()) << "tovasen-cmd reports the refusal or failure";
+        const test::CmdResult cmd = test::RunCmd(L"--utf8 capture");
+        EXPECT_EQ(1u, cmd.exitCode) << "tovasen-cmd reports the refusal or failure";
+        EXPECT_EQ(0u, cmd.err.find(start)) << std::string(cmd.err.begin(), cmd.err.end());
+        EXPECT_EQ(nullptr, test::FindProcessWindow(program.Id(), L"#32770")) << "a box waits for a click";
     }
     test::TempFolder folder;
 };

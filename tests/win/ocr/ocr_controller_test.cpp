@@ -224,16 +224,19 @@ TEST_F(OcrController, AScriptedCaptureIsAnsweredWithTheTextFileOnceItIsWritten) 
     const std::wstring json = RemoteCommandJson(L"capture", reinterpret_cast<std::uintptr_t>(reply));
     COPYDATASTRUCT data{kCommandData, static_cast<DWORD>((json.size() + 1) * 2), const_cast<wchar_t*>(json.c_str())};
     EXPECT_EQ(1, SendMessageW(form->Handle(), WM_COPYDATA, reinterpret_cast<WPARAM>(reply), reinterpret_cast<LPARAM>(&data)));
+    test::PumpMessages();  // the command runs from the message loop
+    EXPECT_EQ(1, script->prepared);
     EXPECT_TRUE(box.replies.empty()) << "answered before the text was recognised";
     EXPECT_TRUE(FinishWith(TStatus::stCompleted).empty());
-    ASSERT_EQ(1u, box.replies.size());
+    ASSERT_TRUE(test::WaitUntil([&] { return box.replies.size() == 1; }));
     EXPECT_TRUE(box.replies[0].ok);
     EXPECT_EQ(folder.Path() + L"T-001.txt", box.replies[0].text);
 
     // A failed recognition answers with the error.
     EXPECT_EQ(1, SendMessageW(form->Handle(), WM_COPYDATA, reinterpret_cast<WPARAM>(reply), reinterpret_cast<LPARAM>(&data)));
-    FinishWith(TStatus::stError);
-    ASSERT_EQ(2u, box.replies.size());
+    test::PumpMessages();
+    EXPECT_TRUE(FinishWith(TStatus::stError).empty()) << "a script's failure is not shown in a box";
+    ASSERT_TRUE(test::WaitUntil([&] { return box.replies.size() == 2; }));
     EXPECT_FALSE(box.replies[1].ok);
     EXPECT_NE(std::wstring::npos, box.replies[1].text.find(L"OCR failed."));
     DestroyWindow(reply);

@@ -162,6 +162,10 @@ int FakeEncoder() {
             DWORD read = 0;
             ReadFile(in, &c, 1, &read, nullptr);
             if (c == 'q') {
+                // An encoder that takes its time to finish the file, then leaves a mark when done.
+                Sleep(static_cast<DWORD>(std::wcstoul(Env(L"TOVASEN_FAKE_ENCODER_LINGER_MS").c_str(), nullptr, 10)));
+                const std::wstring mark = Env(L"TOVASEN_FAKE_ENCODER_DONE");
+                if (!mark.empty()) CloseHandle(CreateFileW(mark.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
                 Write("\r\nExiting normally, received signal 2.\r\n");
                 return 0;
             }

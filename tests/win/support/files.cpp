@@ -17,15 +17,34 @@ TempFolder::TempFolder() {
     CreateDirectoryW(path_.c_str(), nullptr);
 }
 
-TempFolder::~TempFolder() {
-    for (const std::wstring& name : Files()) DeleteFileW((path_ + name).c_str());
-    RemoveDirectoryW(path_.c_str());
+namespace {
+
+// Deletes folder (with a trailing backslash) and everything in it.
+void RemoveTree(const std::wstring& folder) {
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + L"*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..") continue;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(folder + name + L"\\");
+            else DeleteFileW((folder + name).c_str());
+        } while (FindNextFileW(find, &data));
+        FindClose(find);
+    }
+    RemoveDirectoryW(folder.c_str());
 }
 
-std::vector<std::wstring> TempFolder::Files() const {
+}  // namespace
+
+TempFolder::~TempFolder() { RemoveTree(path_); }
+
+std::vector<std::wstring> TempFolder::Files() const { return FilesIn(path_); }
+
+std::vector<std::wstring> FilesIn(const std::wstring& folder) {
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((path_ + L"*").c_str(), &data);
+    HANDLE find = FindFirstFileW((folder + L"*").c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) return names;
     do {
         if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(data.cFileName);

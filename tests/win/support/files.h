@@ -7,7 +7,8 @@
 
 namespace tovasen::test {
 
-// A new empty folder under the temporary folder, removed with everything in it at the end.
+// A new empty folder under the temporary folder, removed with everything in it (folders too)
+// at the end.
 class TempFolder {
 public:
     TempFolder();
@@ -20,6 +21,9 @@ public:
 private:
     std::wstring path_;
 };
+
+// Names of the files (not folders) in folder, given with a trailing backslash.
+std::vector<std::wstring> FilesIn(const std::wstring& folder);
 
 std::vector<std::uint8_t> ReadFileBytes(const std::wstring& path);
 void WriteFileBytes(const std::wstring& path, const std::vector<std::uint8_t>& bytes);

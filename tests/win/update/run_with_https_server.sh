@@ -29,7 +29,6 @@ server=$!
 for _ in $(seq 1 100); do [ -f "$work/ports" ] && break; sleep 0.1; done
 read -r trusted untrusted plain < "$work/ports"
 
-unset http_proxy https_proxy no_proxy HTTP_PROXY HTTPS_PROXY NO_PROXY
 export TOVASEN_TEST_HTTPS_PORT=$trusted TOVASEN_TEST_UNTRUSTED_PORT=$untrusted TOVASEN_TEST_HTTP_PORT=$plain
 export TOVASEN_TEST_CA="Z:${work//\//\\}\\ca.der" TOVASEN_TEST_LOG="Z:${work//\//\\}\\log"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-}"

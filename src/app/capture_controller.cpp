@@ -1,0 +1,375 @@
+#include "app/capture_controller.h"
+
+#include <thread>
+#include <utility>
+
+#include "base/errors.h"
+#include "base/exception_text.h"
+#include "i18n/translation.h"
+#include "ocr/ocr_core.h"
+#include "ocr/ocr_text_file.h"
+#include "ocr/rt_ocr.h"
+#include "output/clipboard.h"
+#include "output/image_writers.h"
+#include "output/progress_form.h"
+#include "record/ffmpeg_command.h"
+#include "ui/application.h"
+#include "ui/timer.h"
+
+namespace tovasen {
+namespace {
+
+constexpr wchar_t kCaptureFailed[] = L"캡쳐가 실패하였습니다.";
+constexpr wchar_t kUnsupported[] = L"지원하지 않는 캡쳐영역입니다.";
+constexpr wchar_t kUploadFailed[] = L"이미지 업로드를 실패하였습니다.";
+constexpr wchar_t kUploading[] = L"업로드 중입니다.";
+constexpr wchar_t kFileMissing[] = L"\"%s\" 파일이 없습니다.";
+constexpr UINT kRecordingTickMs = 100;
+
+// The one failure message: the fixed part looked up, the error's own text as it is.
+TCaptureOutcome CaptureFailure(const std::wstring& error) {
+    return TCaptureOutcome::Failure(Translate(kCaptureFailed) + L"\r\r" + error);
+}
+
+TCaptureOutcome FailureOf(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const EClipboardBusy& e) {
+        // Told as the clipboard's own notice, as when the clipboard is busy anywhere else.
+        return TCaptureOutcome::Failure(e.Message(), true);
+    } catch (...) {
+        return CaptureFailure(ExceptionText(std::current_exception()));
+    }
+}
+
+bool Unsupported(const TCaptureOptions& o) {
+    return o.Mode != cmColor &&
+           ((o.Target == stMP4 && o.Mode >= cmDrag) || (o.Target == stFloating && o.Mode == cmWebPage));
+}
+
+std::wstring FileMissing(const std::wstring& file) {
+    std::wstring text = Translate(kFileMissing);
+    const std::size_t at = text.find(L"%s");
+    // A translation without the placeholder still names the file.
+    if (at == std::wstring::npos) return text + L" " + file;
+    return text.replace(at, 2, file);
+}
+
+}  // namespace
+
+TCaptureController::TCaptureController(TComponent* owner, TCaptureHost& host)
+    : TComponent(owner, L"CaptureController"), FHost(host), FOcr(NewOcr()) {
+    FOcrTimer = new TTimer(this, L"TmrOcr", OcrTimeoutMs);
+    FOcrTimer->OnTimer = [this] { RecognitionTimedOut(); };
+    FRecTimer = new TTimer(this, L"TmrRecording", kRecordingTickMs);
+    FRecTimer->OnTimer = [this] { RecordingTick(); };
+}
+
+TCaptureController::~TCaptureController() {
+    *FAlive = false;
+    FOcr.reset();
+    FUploadStrip.reset();
+}
+
+std::unique_ptr<TRtOcr> TCaptureController::NewOcr() { return std::make_unique<TRtOcr>(nullptr, L"RtOcr"); }
+
+void TCaptureController::Run(std::shared_ptr<TOutcomeReporter> reporter) {
+    if (!reporter) reporter = std::make_shared<TUserReporter>();
+    if (FClosing) {
+        Tell(*reporter, TCaptureOutcome::Failure(L"Tovasen is closing."));
+        return;
+    }
+    // A running recording is stopped whatever the target has become meanwhile.
+    if (FRecorder) {
+        StopRecording(std::move(reporter));
+        return;
+    }
+    const TCaptureOptions options = FHost.CaptureOptions();
+    if (Unsupported(options)) {
+        Tell(*reporter, {TCaptureOutcome::TKind::Refused, {}, Translate(kUnsupported), true});
+        return;
+    }
+    if (FState != TControllerState::Idle) {
+        Tell(*reporter, {TCaptureOutcome::TKind::Busy, {}, {}, false});
+        return;
+    }
+    FCurrent = std::move(reporter);
+    if (options.Target == stMP4) StartRecording(options);
+    else Capture(options);
+}
+
+void TCaptureController::Tell(TOutcomeReporter& reporter, const TCaptureOutcome& outcome) {
+    reporter.Report(outcome);
+    if (OnOutcome) OnOutcome(outcome);
+}
+
+void TCaptureController::Finish(const TCaptureOutcome& outcome) {
+    const std::shared_ptr<TOutcomeReporter> reporter = std::move(FCurrent);
+    if (reporter) Tell(*reporter, outcome);
+    FState = TControllerState::Idle;
+}
+
+// --- Pictures ----------------------------------------------------------------------------------
+
+void TCaptureController::Capture(const TCaptureOptions& options) {
+    FState = TControllerState::Capturing;
+    try {
+        if (options.SoundBefore && options.Mode != cmDrag) FHost.PlayCaptureSound();
+        if (options.Mode == cmColor) {
+            FHost.PickColour();
+            Finish(TCaptureOutcome::Nothing());
+            return;
+        }
+        RECT rect{};
+        std::unique_ptr<TBitmap> bitmap = FHost.Grab(options, rect);
+        if (!bitmap) {  // the selection was cancelled
+            Finish({TCaptureOutcome::TKind::Cancelled, {}, {}, false});
+            return;
+        }
+        // In drag mode the sound "before" the capture marks the end of the selection.
+        if (options.SoundBefore && options.Mode == cmDrag) FHost.PlayCaptureSound();
+        if (options.Target == stTXT) {
+            StartRecognition(std::move(bitmap), options);
+            return;
+        }
+        TCaptureOutcome outcome = Output(*bitmap, rect, options);
+        if (options.Target == stUpload) {
+            StartUpload(std::move(bitmap), std::move(outcome));
+            return;
+        }
+        Finish(outcome);
+    } catch (...) {
+        Finish(FailureOf(std::current_exception()));
+    }
+}
+
+TCaptureOutcome TCaptureController::Output(TBitmap& bitmap, const RECT& rect, const TCaptureOptions& options) {
+    TCaptureOutcome outcome = TCaptureOutcome::Nothing();
+    const auto file = [&](const wchar_t* ext) {
+        outcome = TCaptureOutcome::Written(TCaptureOutcome::TKind::FileWritten, FHost.NewFilename(ext));
+        return outcome.Path;
+    };
+    switch (options.Target) {
+    case stPNG:
+        SavePNG(bitmap, file(L"png"));
+        break;
+    case stJPG:
+        SaveJPG(bitmap, file(L"jpg"), static_cast<std::uint8_t>(options.JpegQuality));
+        break;
+    case stGIF:
+        SaveGIF(bitmap, file(L"gif"));
+        break;
+    case stBMP:
+        SaveBMP(bitmap, file(L"bmp"));
+        break;
+    case stWebP:
+        SaveWebP(bitmap, file(L"webp"), options.WebpQuality);
+        break;
+    case stClipboard:
+        FHost.CopyToClipboard(bitmap);
+        break;
+    case stPrinter:
+        FHost.Print(bitmap);
+        break;
+    case stUpload:
+        break;  // after auto-copy and the sound
+    case stFloating:
+        FHost.Float(bitmap, rect);
+        break;
+    default:
+        throw Exception(L"No save target is selected.");
+    }
+    // Auto-copy is a comfort on top of the target: when the clipboard is busy the capture still
+    // goes on, and its outcome says what did not happen.
+    if (options.AutoCopy && options.Target != stClipboard) {
+        try {
+            FHost.CopyToClipboard(bitmap);
+        } catch (const EClipboardBusy& e) {
+            outcome = {TCaptureOutcome::TKind::Failed, outcome.Path, e.Message(), true};
+        }
+    }
+    if (options.SoundAfter) FHost.PlayCaptureSound();
+    return outcome;
+}
+
+// --- Text recognition ----------------------------------------------------------------------------
+
+void TCaptureController::StartRecognition(std::unique_ptr<TBitmap> bitmap, const TCaptureOptions& options) {
+    if (!options.OcrLanguage) throw ERtOcrError(L"Language not available");
+    // Three times as large reads better, but never beyond what the engine accepts.
+    const TOcrSize size = EnlargedSize(bitmap->Width(), bitmap->Height(), FOcr->MaxImageDimension());
+    // The last picture goes first: with the engine's own bitmap, two enlarged copies at most.
+    FOcr->TakePicture(nullptr);
+    FOcr->TakePicture(ScaleForOcr(*bitmap, size.Width, size.Height));
+    bitmap.reset();
+    FOcr->Recognize(*options.OcrLanguage, [this](const TResult& result) { RecognitionEnded(result); }, 0, 0, 0, 0);
+    FSoundAfter = options.SoundAfter;
+    FState = TControllerState::Recognising;
+    FOcrTimer->SetInterval(OcrTimeoutMs);
+    FOcrTimer->SetEnabled(true);
+}
+
+void TCaptureController::RecognitionEnded(const TResult& result) {
+    FOcrTimer->SetEnabled(false);
+    FOcr->TakePicture(nullptr);  // the enlarged picture is large: not kept until the next one
+    TCaptureOutcome outcome;
+    try {
+        if (result.Status != TStatus::stCompleted) {
+            outcome = CaptureFailure(L"OCR failed.");
+        } else {
+            const std::wstring path = FHost.NewFilename(L"txt");
+            WriteRecognizedText(path, JoinLines(result.Lines));
+            outcome = TCaptureOutcome::Written(TCaptureOutcome::TKind::TextWritten, path);
+            if (FSoundAfter) FHost.PlayCaptureSound();
+        }
+    } catch (...) {
+        outcome = FailureOf(std::current_exception());
+    }
+    Finish(outcome);
+}
+
+void TCaptureController::RecognitionTimedOut() {
+    FOcrTimer->SetEnabled(false);
+    if (FState != TControllerState::Recognising) return;
+    // An engine that never answers: the recogniser is given up with its operation (a late
+    // completion finds it gone) and a fresh one takes its place.
+    FOcr = NewOcr();
+    Finish(CaptureFailure(L"OCR failed."));
+}
+
+// --- Upload --------------------------------------------------------------------------------------
+
+void TCaptureController::StartUpload(std::unique_ptr<TBitmap> bitmap, TCaptureOutcome sofar) {
+    FState = TControllerState::Uploading;
+    FUploadSoFar = std::move(sofar);
+    FUploadStrip = std::make_unique<TProgressForm>(Translate(kUploading));
+    auto upload = FHost.Uploader();
+    std::shared_ptr<TProgressValues> values = FUploadStrip->Values();
+    const TPoster post = Application->Poster();
+    // The picture goes with the worker: encoding a tall capture takes long, and this thread
+    // keeps answering meanwhile. The address comes back through the queue, or never once the
+    // program is gone.
+    std::shared_ptr<TBitmap> picture(std::move(bitmap));
+    std::thread([picture, upload, values, post, alive = std::weak_ptr<bool>(FAlive), this]() mutable {
+        std::wstring address;
+        try {
+            std::vector<std::uint8_t> png = EncodeUploadPng(*picture);
+            picture.reset();
+            address = upload(std::move(png), [values](std::uint32_t position, std::uint32_t size) {
+                values->Set(position, size);
+            });
+        } catch (...) {
+            address.clear();
+        }
+        post([alive, this, address] {
+            if (alive.lock()) UploadEnded(address);
+        });
+    }).detach();
+}
+
+void TCaptureController::UploadEnded(const std::wstring& address) {
+    FUploadStrip.reset();
+    if (address.empty() || !FHost.OpenAddress(address)) {
+        Finish(TCaptureOutcome::Failure(Translate(kUploadFailed)));
+    } else if (!FUploadSoFar.Succeeded()) {
+        FUploadSoFar.Path = address;  // uploaded, but the auto-copy before it failed
+        Finish(FUploadSoFar);
+    } else {
+        Finish(TCaptureOutcome::Written(TCaptureOutcome::TKind::Uploaded, address));
+    }
+}
+
+// --- Recording ---------------------------------------------------------------------------------
+
+void TCaptureController::StartRecording(const TCaptureOptions& options) {
+    const std::wstring encoder = FHost.EncoderPath();
+    if (encoder.empty()) {
+        // Gone since the target was chosen: say so rather than ignore the key.
+        Finish(CaptureFailure(FileMissing(L"ffmpeg.exe")));
+        return;
+    }
+    FState = TControllerState::Recording;
+    FHost.RecordingChanged(true);
+    try {
+        FRecorder = std::make_unique<TRecorder>(nullptr);
+        FRecorder->Audio = options.Recording.Audio;
+        FRecorder->Mouse = options.Recording.Mouse;
+        FRecorder->Logging = options.Recording.Logging;
+        FRecorder->FFMpeg = encoder;
+        FRecorder->LogFolder = options.Recording.LogFolder;
+        FRecorder->LimitSeconds = LimitSecondsForMinutes(options.Recording.LimitMinutes);
+        FRecorder->Output = FHost.NewFilename(L"mp4");
+        // Asked for every frame: the recording follows the frame when it is dragged.
+        if (TFuncOfRect region = FHost.RecordedRegion(options)) FRecorder->Start(FHost.Grabber(), std::move(region));
+        else FRecorder->Start();
+    } catch (...) {
+        FRecorder.reset();
+        FHost.RecordingChanged(false);
+        Finish(FailureOf(std::current_exception()));
+        return;
+    }
+    // The request is answered once the encoder reports that it records (or ends instead).
+    FRecordingStarter = std::move(FCurrent);
+    FRecTimer->SetEnabled(true);
+}
+
+void TCaptureController::StopRecording(std::shared_ptr<TOutcomeReporter> reporter) {
+    FRecordingStoppers.push_back(std::move(reporter));
+    FRecorder->Stop();
+}
+
+void TCaptureController::RecordingTick() {
+    if (!FRecorder) {
+        FRecTimer->SetEnabled(false);
+        return;
+    }
+    if (!FRecorder->IsRunning()) {
+        RecordingEnded();
+        return;
+    }
+    if (FRecordingStarter && FRecorder->Encoding()) {
+        const std::shared_ptr<TOutcomeReporter> starter = std::move(FRecordingStarter);
+        Tell(*starter, TCaptureOutcome::Written(TCaptureOutcome::TKind::RecordingStarted, FRecorder->Output));
+    }
+    FHost.RecordingTime(ShownRecTime(FRecorder->RecTime()));
+}
+
+void TCaptureController::RecordingEnded() {
+    FRecTimer->SetEnabled(false);
+    const std::wstring failure = FRecorder->Failure();
+    const std::wstring path = FRecorder->Output;
+    FRecorder.reset();
+    FHost.RecordingChanged(false);
+    const TCaptureOutcome outcome = failure.empty()
+                                        ? TCaptureOutcome::Written(TCaptureOutcome::TKind::FileWritten, path)
+                                        : CaptureFailure(failure);
+    std::vector<std::shared_ptr<TOutcomeReporter>> waiting = std::move(FRecordingStoppers);
+    FRecordingStoppers.clear();
+    if (FRecordingStarter) waiting.insert(waiting.begin(), std::move(FRecordingStarter));
+    // A recording that ended on its own with an error is told to the user.
+    if (waiting.empty() && !outcome.Succeeded()) waiting.push_back(std::make_shared<TUserReporter>());
+    for (const auto& reporter : waiting) Tell(*reporter, outcome);
+    FState = TControllerState::Idle;
+}
+
+void TCaptureController::EndRecordingForSession(DWORD waitMs) {
+    if (!FRecorder) return;
+    FRecorder->Stop();
+    // The session is ending: give the encoder a few seconds to finish its file.
+    const DWORD until = GetTickCount() + waitMs;
+    while (FRecorder && FRecorder->IsRunning() && static_cast<int>(until - GetTickCount()) > 0) {
+        MSG msg;
+        if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                PostQuitMessage(static_cast<int>(msg.wParam));  // for the loop that owns it
+                break;
+            }
+            Application->DispatchOne(msg);
+        } else {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        }
+    }
+    if (FRecorder && !FRecorder->IsRunning()) RecordingEnded();
+}
+
+}  // namespace tovasen

@@ -1,0 +1,36 @@
+#pragma once
+// How one capture request ended: the one result every target reports, and all that the user
+// or the waiting script is told about it.
+#include <string>
+
+namespace tovasen {
+
+struct TCaptureOutcome {
+    enum class TKind {
+        FileWritten,       // Path: an image file, or the MP4 of a finished recording
+        TextWritten,       // Path: the text file of a recognition
+        NothingToWrite,    // clipboard, printer, floating window, colour pick
+        Uploaded,          // Path: the address the service published the picture under
+        RecordingStarted,  // Path: the MP4 the running encoder writes
+        Busy,              // another capture, recognition or recording is in progress
+        Refused,           // the capture mode and the save target do not go together
+        Cancelled,         // the user cancelled the selection
+        Failed,            // Message says why; Path may name a file that was written all the same
+    };
+
+    TKind Kind = TKind::Failed;
+    std::wstring Path;
+    std::wstring Message;
+    // The user hears of it in an information box rather than an error box.
+    bool Notice = false;
+
+    bool Succeeded() const noexcept { return Kind <= TKind::RecordingStarted; }
+
+    static TCaptureOutcome Written(TKind kind, std::wstring path) { return {kind, std::move(path), {}, false}; }
+    static TCaptureOutcome Nothing() { return {TKind::NothingToWrite, {}, {}, false}; }
+    static TCaptureOutcome Failure(std::wstring message, bool notice = false) {
+        return {TKind::Failed, {}, std::move(message), notice};
+    }
+};
+
+}  // namespace tovasen

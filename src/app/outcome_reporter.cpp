@@ -1,0 +1,41 @@
+#include "app/outcome_reporter.h"
+
+#include "app/reply_sender.h"
+#include "i18n/translation.h"
+#include "ui/application.h"
+
+namespace tovasen {
+
+void TUserReporter::Report(const TCaptureOutcome& outcome) {
+    const bool tell = outcome.Kind == TCaptureOutcome::TKind::Failed || outcome.Kind == TCaptureOutcome::TKind::Refused;
+    if (!tell || outcome.Message.empty()) return;
+    const UINT icon = outcome.Notice ? MB_ICONINFORMATION : MB_ICONERROR;
+    const std::wstring title = Translate(Application ? Application->Title() : std::wstring());
+    MessageBoxW(Application ? Application->Handle() : nullptr, outcome.Message.c_str(), title.c_str(),
+                MB_TOPMOST | MB_SETFOREGROUND | icon);
+}
+
+TScriptReporter::TScriptReporter(std::shared_ptr<TReplySender> sender, HWND replyTo, HWND from, std::wstring token)
+    : FSender(std::move(sender)), FReplyTo(replyTo), FFrom(from), FToken(std::move(token)) {}
+
+void TScriptReporter::Report(const TCaptureOutcome& outcome) {
+    RemoteReply reply;
+    reply.ok = outcome.Succeeded();
+    reply.text = reply.ok ? outcome.Path : ScriptText(outcome);
+    reply.token = FToken;
+    FSender->Send(FReplyTo, FFrom, std::move(reply));
+}
+
+std::wstring ScriptText(const TCaptureOutcome& outcome) {
+    if (!outcome.Message.empty()) return outcome.Message;
+    switch (outcome.Kind) {
+    case TCaptureOutcome::TKind::Busy:
+        return L"busy: another capture, recording or text recognition is in progress.";
+    case TCaptureOutcome::TKind::Cancelled:
+        return L"cancelled";
+    default:
+        return L"The capture failed.";
+    }
+}
+
+}  // namespace tovasen

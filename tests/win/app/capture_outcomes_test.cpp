@@ -1,0 +1,302 @@
+// The capture controller in this process, with a host whose outputs fail on demand, the
+// scripted OCR engine and the stand-in encoder: every way a request can end reaches its
+// reporter exactly once, and the controller is idle again afterwards.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/capture_controller.h"
+#include "base/errors.h"
+#include "base/module_path.h"
+#include "fake_ocr_backend.h"
+#include "ocr/rt_ocr.h"
+#include "output/clipboard.h"
+#include "support/files.h"
+#include "support/wait.h"
+#include "ui/application.h"
+
+namespace tovasen {
+namespace {
+
+using Kind = TCaptureOutcome::TKind;
+
+struct Reporter : TOutcomeReporter {
+    std::vector<TCaptureOutcome> outcomes;
+    void Report(const TCaptureOutcome& outcome) override { outcomes.push_back(outcome); }
+};
+
+// Where a picture goes, and how each place can fail.
+class FakeHost : public TCaptureHost {
+public:
+    explicit FakeHost(const test::TempFolder& folder) : folder_(&folder) {}
+
+    TCaptureOptions options;
+    bool cancel = false;                 // the user cancels the selection
+    std::wstring grabError;              // the grabber raises this
+    bool clipboardBusy = false;
+    std::wstring printerError;
+    std::wstring uploadAddress;          // what the service answers; empty: a failed upload
+    bool refuseAddress = false;          // the web-address gate turns the answer down
+    std::wstring encoder;                // empty: the encoder is missing
+    bool folderGone = false;             // the output folder was deleted
+    int clipboardCopies = 0, prints = 0, floats = 0, sounds = 0, colours = 0;
+    std::vector<std::wstring> opened;
+    std::vector<bool> recordingShown;
+
+    TCaptureOptions CaptureOptions() override { return options; }
+    std::unique_ptr<TBitmap> Grab(const TCaptureOptions&, RECT& rect) override {
+        if (!grabError.empty()) throw Exception(grabError);
+        if (cancel) return nullptr;
+        auto bitmap = std::make_unique<TBitmap>();
+        bitmap->SetPixelFormat(TPixelFormat::pf32bit);
+        bitmap->SetSize(64, 48);
+        for (int y = 0; y < 48; ++y) {
+            for (int x = 0; x < 64 * 4; ++x) bitmap->ScanLine(y)[x] = static_cast<std::uint8_t>(x ^ y);
+        }
+        rect = {10, 20, 74, 68};
+        return bitmap;
+    }
+    void PickColour() override {
+        ++colours;
+        if (clipboardBusy) throw EClipboardBusy();
+    }
+    std::wstring NewFilename(const std::wstring& ext) override {
+        static int files = 0;  // names never repeat, whatever host made them
+        return folder_->Path() + (folderGone ? L"gone\\" : L"") + L"T-" + std::to_wstring(++files) + L"." + ext;
+    }
+    void CopyToClipboard(TBitmap&) override {
+        if (clipboardBusy) throw EClipboardBusy();
+        ++clipboardCopies;
+    }
+    void Print(TBitmap&) override {
+        if (!printerError.empty()) throw Exception(printerError);
+        ++prints;
+    }
+    void Float(TBitmap&, const RECT&) override { ++floats; }
+    void PlayCaptureSound() override { ++sounds; }
+    std::function<std::wstring(std::vector<std::uint8_t>, const UploadProgress&)> Uploader() override {
+        return [answer = uploadAddress](std::vector<std::uint8_t> png, const UploadProgress& progress) {
+            if (png.size() < 8 || png[1] != 'P') return std::wstring(L"(not a PNG)");
+            progress(static_cast<std::uint32_t>(png.size()), static_cast<std::uint32_t>(png.size()));
+            return answer;
+        };
+    }
+    bool OpenAddress(const std::wstring& address) override {
+        if (refuseAddress) return false;
+        opened.push_back(address);
+        return true;
+    }
+    std::wstring EncoderPath() override { return encoder; }
+    TFuncOfRect RecordedRegion(const TCaptureOptions&) override { return nullptr; }
+    TCapture* Grabber() override { return nullptr; }
+    void RecordingChanged(bool recording) override { recordingShown.push_back(recording); }
+    void RecordingTime(const std::wstring&) override {}
+
+private:
+    const test::TempFolder* folder_;
+};
+
+class CaptureOutcomes : public ::testing::Test {
+protected:
+    void SetUp() override {
+        app.Initialize();
+        script->languages = {test::English()};
+        script->result.Lines = {{L"recognised", {}}};
+        SetOcrBackendFactory([s = script] { return std::make_shared<test::FakeOcrBackend>(s); });
+        host.options.OcrLanguage = test::English();
+        controller = std::make_unique<TCaptureController>(nullptr, host);
+    }
+    void TearDown() override {
+        controller.reset();
+        SetOcrBackendFactory(nullptr);
+        script->JoinThreads();
+    }
+    // One request to its outcome: exactly one, and the controller idle once it came.
+    TCaptureOutcome RunOne(DWORD timeoutMs = 10000) {
+        auto reporter = std::make_shared<Reporter>();
+        controller->Run(reporter);
+        EXPECT_TRUE(test::WaitUntil([&] { return !reporter->outcomes.empty(); }, timeoutMs)) << "no outcome";
+        test::PumpMessages();
+        EXPECT_EQ(1u, reporter->outcomes.size()) << "one request, one outcome";
+        EXPECT_EQ(TControllerState::Idle, controller->State());
+        return reporter->outcomes.empty() ? TCaptureOutcome{} : reporter->outcomes.front();
+    }
+
+    TApplication app;
+    test::TempFolder folder;
+    FakeHost host{folder};
+    std::shared_ptr<test::FakeOcrScript> script = std::make_shared<test::FakeOcrScript>();
+    std::unique_ptr<TCaptureController> controller;
+};
+
+TEST_F(CaptureOutcomes, EveryTargetsSuccessNamesWhatItWrote) {
+    struct Case {
+        int target;
+        Kind kind;
+        const wchar_t* ext;  // the file's extension, or null for targets that write none
+    } cases[] = {
+        {stPNG, Kind::FileWritten, L"png"},     {stBMP, Kind::FileWritten, L"bmp"},
+        {stClipboard, Kind::NothingToWrite, nullptr}, {stPrinter, Kind::NothingToWrite, nullptr},
+        {stFloating, Kind::NothingToWrite, nullptr},  {stUpload, Kind::Uploaded, nullptr},
+        {stTXT, Kind::TextWritten, L"txt"},
+    };
+    host.uploadAddress = L"http://127.0.0.1/i/a.png";
+    script->completion = test::FakeCompletion::ForeignThread;
+    for (const Case& c : cases) {
+        host.options.Target = c.target;
+        const TCaptureOutcome outcome = RunOne();
+        EXPECT_EQ(c.kind, outcome.Kind) << "target " << c.target;
+        if (c.ext) {
+            EXPECT_TRUE(test::FileExists(outcome.Path)) << "target " << c.target;
+            EXPECT_EQ(c.ext, outcome.Path.substr(outcome.Path.size() - std::wcslen(c.ext))) << "target " << c.target;
+        }
+    }
+    EXPECT_EQ(L"http://127.0.0.1/i/a.png", host.opened.at(0));
+    EXPECT_EQ(1, host.clipboardCopies);
+    EXPECT_EQ(1, host.prints);
+    EXPECT_EQ(1, host.floats);
+
+    host.options.Mode = cmColor;
+    EXPECT_EQ(Kind::NothingToWrite, RunOne().Kind);
+    EXPECT_EQ(1, host.colours);
+}
+
+TEST_F(CaptureOutcomes, EveryTargetsFailureReachesTheOutcome) {
+    const std::wstring clipboardText = EClipboardBusy().Message();
+    struct Case {
+        const char* what;
+        std::function<void(FakeHost&)> arrange;
+        Kind kind;
+        std::wstring message;  // the outcome's message starts with this
+        bool notice;
+    } cases[] = {
+        {"clipboard held by another program", [](FakeHost& h) { h.options.Target = stClipboard; h.clipboardBusy = true; },
+         Kind::Failed, clipboardText, true},
+        {"printer failure", [](FakeHost& h) { h.options.Target = stPrinter; h.printerError = L"No default printer is installed."; },
+         Kind::Failed, L"캡쳐가 실패하였습니다.\r\rNo default printer is installed.", false},
+        {"upload without an address", [](FakeHost& h) { h.options.Target = stUpload; },
+         Kind::Failed, L"이미지 업로드를 실패하였습니다.", false},
+        {"upload address refused", [](FakeHost& h) { h.options.Target = stUpload; h.uploadAddress = L"file:///c:/x"; h.refuseAddress = true; },
+         Kind::Failed, L"이미지 업로드를 실패하였습니다.", false},
+        {"output folder gone", [](FakeHost& h) { h.options.Target = stPNG; h.folderGone = true; },
+         Kind::Failed, L"캡쳐가 실패하였습니다.\r\r", false},
+        {"grabber failure", [](FakeHost& h) { h.options.Target = stPNG; h.grabError = L"There is no window to capture."; },
+         Kind::Failed, L"캡쳐가 실패하였습니다.\r\rThere is no window to capture.", false},
+        {"cancelled selection", [](FakeHost& h) { h.options.Target = stPNG; h.cancel = true; },
+         Kind::Cancelled, L"", false},
+        {"no OCR language", [](FakeHost& h) { h.options.Target = stTXT; h.options.OcrLanguage.reset(); },
+         Kind::Failed, L"캡쳐가 실패하였습니다.\r\rLanguage not available", false},
+        {"colour pick, clipboard held", [](FakeHost& h) { h.options.Mode = cmColor; h.clipboardBusy = true; },
+         Kind::Failed, clipboardText, true},
+        {"refused combination", [](FakeHost& h) { h.options.Mode = cmDrag; h.options.Target = stMP4; },
+         Kind::Refused, L"지원하지 않는 캡쳐영역입니다.", true},
+        {"auto-copy onto a held clipboard", [](FakeHost& h) { h.options.Target = stBMP; h.options.AutoCopy = true; h.clipboardBusy = true; },
+         Kind::Failed, clipboardText, true},
+    };
+    for (const Case& c : cases) {
+        host = FakeHost(folder);
+        host.options.OcrLanguage = test::English();
+        c.arrange(host);
+        const TCaptureOutcome outcome = RunOne();
+        EXPECT_EQ(c.kind, outcome.Kind) << c.what;
+        EXPECT_EQ(0u, outcome.Message.find(c.message)) << c.what << ": " << std::string(outcome.Message.begin(), outcome.Message.end());
+        EXPECT_EQ(c.notice, outcome.Notice) << c.what;
+        EXPECT_FALSE(outcome.Succeeded()) << c.what;
+    }
+}
+
+TEST_F(CaptureOutcomes, ARecognitionThatFailsOrNeverEndsIsAFailureAndTheNextOneRuns) {
+    host.options.Target = stTXT;
+    script->completion = test::FakeCompletion::Held;
+    {
+        auto reporter = std::make_shared<Reporter>();
+        controller->Run(reporter);
+        EXPECT_EQ(TControllerState::Recognising, controller->State());
+        auto second = std::make_shared<Reporter>();
+        controller->Run(second);
+        ASSERT_EQ(1u, second->outcomes.size()) << "a request while recognising is answered at once";
+        EXPECT_EQ(Kind::Busy, second->outcomes[0].Kind);
+        script->Fire(TStatus::stError);
+        ASSERT_TRUE(test::WaitUntil([&] { return !reporter->outcomes.empty(); }));
+        EXPECT_EQ(L"캡쳐가 실패하였습니다.\r\rOCR failed.", reporter->outcomes[0].Message);
+    }
+    // An engine that never answers is given up after the time-out.
+    script->completion = test::FakeCompletion::Never;
+    controller->OcrTimeoutMs = 300;
+    const auto start = std::chrono::steady_clock::now();
+    const TCaptureOutcome timedOut = RunOne();
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(280));
+    EXPECT_EQ(L"캡쳐가 실패하였습니다.\r\rOCR failed.", timedOut.Message);
+    script->Fire(TStatus::stCompleted);  // far too late: nobody listens any more
+    test::PumpMessages();
+    script->completion = test::FakeCompletion::ForeignThread;
+    const TCaptureOutcome next = RunOne();
+    EXPECT_EQ(Kind::TextWritten, next.Kind) << "a fresh recogniser took the stuck one's place";
+    EXPECT_EQ("recognised\r\n", [&] {
+        const auto bytes = test::ReadFileBytes(next.Path);
+        return std::string(bytes.begin(), bytes.end());
+    }());
+}
+
+class RecordingOutcomes : public CaptureOutcomes {
+protected:
+    void SetUp() override {
+        CaptureOutcomes::SetUp();
+        host.encoder = ExeFolder() + L"child_helper.exe";  // the stand-in encoder
+        host.options.Target = stMP4;
+        SetEnvironmentVariableW(L"TOVASEN_FAKE_ENCODER", L"ok");
+    }
+    void TearDown() override {
+        for (const wchar_t* name : {L"TOVASEN_FAKE_ENCODER", L"TOVASEN_FAKE_ENCODER_LINGER_MS", L"TOVASEN_FAKE_ENCODER_DONE"}) {
+            SetEnvironmentVariableW(name, nullptr);
+        }
+        CaptureOutcomes::TearDown();
+    }
+};
+
+// The start is answered once the encoder records; the stop only once it has exited, so the
+// file is complete when the script hears of it.
+TEST_F(RecordingOutcomes, AStopIsAnsweredOnlyAfterTheEncoderHasExited) {
+    const std::wstring mark = folder.Path() + L"encoder-done";
+    SetEnvironmentVariableW(L"TOVASEN_FAKE_ENCODER_LINGER_MS", L"1500");
+    SetEnvironmentVariableW(L"TOVASEN_FAKE_ENCODER_DONE", mark.c_str());
+    auto starter = std::make_shared<Reporter>();
+    controller->Run(starter);
+    ASSERT_TRUE(test::WaitUntil([&] { return !starter->outcomes.empty(); }));
+    EXPECT_EQ(Kind::RecordingStarted, starter->outcomes[0].Kind);
+    const std::wstring file = starter->outcomes[0].Path;
+    EXPECT_EQ(L".mp4", file.substr(file.size() - 4));
+    EXPECT_TRUE(controller->IsRecording());
+
+    auto stopper = std::make_shared<Reporter>();
+    controller->Run(stopper);
+    auto again = std::make_shared<Reporter>();
+    controller->Run(again);  // a second stop while the encoder finishes
+    ASSERT_TRUE(test::WaitUntil([&] { return !stopper->outcomes.empty(); }));
+    EXPECT_TRUE(test::FileExists(mark)) << "answered before the encoder had finished";
+    EXPECT_EQ(Kind::FileWritten, stopper->outcomes[0].Kind);
+    EXPECT_EQ(file, stopper->outcomes[0].Path);
+    ASSERT_EQ(1u, again->outcomes.size()) << "both waiting stops hear the end";
+    EXPECT_EQ(1u, starter->outcomes.size());
+    EXPECT_EQ(TControllerState::Idle, controller->State());
+    EXPECT_EQ((std::vector<bool>{true, false}), host.recordingShown);
+}
+
+TEST_F(RecordingOutcomes, AnEncoderThatFailsOrIsMissingIsTheStartersError) {
+    SetEnvironmentVariableW(L"TOVASEN_FAKE_ENCODER", L"fail");
+    const TCaptureOutcome failed = RunOne();
+    EXPECT_EQ(Kind::Failed, failed.Kind);
+    EXPECT_NE(std::wstring::npos, failed.Message.find(L"Permission denied"));
+    host.encoder.clear();
+    const TCaptureOutcome missing = RunOne();
+    EXPECT_EQ(L"캡쳐가 실패하였습니다.\r\r\"ffmpeg.exe\" 파일이 없습니다.", missing.Message);
+    EXPECT_FALSE(controller->IsRecording());
+}
+
+}  // namespace
+}  // namespace tovasen
