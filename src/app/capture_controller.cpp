@@ -120,8 +120,8 @@ void TCaptureController::Capture(const TCaptureOptions& options) {
             Finish(TCaptureOutcome::Nothing());
             return;
         }
-        RECT rect{};
-        std::unique_ptr<TBitmap> bitmap = FHost.Grab(options, rect);
+        TGrab grab = FHost.Grab(options);
+        std::unique_ptr<TBitmap> bitmap = std::move(grab.Bitmap);
         if (!bitmap) {  // the selection was cancelled
             Finish({TCaptureOutcome::TKind::Cancelled, {}, {}, false});
             return;
@@ -132,7 +132,8 @@ void TCaptureController::Capture(const TCaptureOptions& options) {
             StartRecognition(std::move(bitmap), options);
             return;
         }
-        TCaptureOutcome outcome = Output(*bitmap, rect, options);
+        TCaptureOutcome outcome = Output(*bitmap, grab.Rect, options);
+        if (outcome.Succeeded()) outcome.Message = std::move(grab.Notice);
         if (options.Target == stUpload) {
             StartUpload(std::move(bitmap), std::move(outcome));
             return;

@@ -23,7 +23,9 @@ class TProgressForm;
 class TTimer;
 
 // Capture modes and save targets: the item indices of ChkArea and ChkSaveTo.
-enum CaptureModeIndex : int { cmFullScreen, cmRegion, cmDrag, cmActiveWindow, cmWindowControl, cmWebPage, cmColor };
+enum CaptureModeIndex : int {
+    cmFullScreen, cmRegion, cmDrag, cmActiveWindow, cmWindowControl, cmWebPage, cmColor, cmScrolling
+};
 enum SaveTargetIndex : int { stPNG, stJPG, stGIF, stBMP, stWebP, stMP4, stTXT, stClipboard, stUpload, stPrinter, stFloating };
 
 // The recording options of the main window's menu.
@@ -50,6 +52,13 @@ struct TCaptureOptions {
 
 enum class TControllerState { Idle, Capturing, Recognising, Uploading, Recording };
 
+// A picture as a mode supplies it.
+struct TGrab {
+    std::unique_ptr<TBitmap> Bitmap;  // null: the user cancelled the selection
+    RECT Rect{};                      // where it was on the screen
+    std::wstring Notice;              // it stopped early at a limit: said along with the outcome
+};
+
 // What the controller needs from the program around it: the choices, the pictures and the
 // places a picture can go. The main window is the real one; tests supply their own.
 class TCaptureHost {
@@ -57,9 +66,8 @@ public:
     virtual ~TCaptureHost() = default;
 
     virtual TCaptureOptions CaptureOptions() = 0;
-    // The picture of every mode but colour pick, and the captured rectangle in screen pixels;
-    // null when the user cancelled the selection.
-    virtual std::unique_ptr<TBitmap> Grab(const TCaptureOptions& options, RECT& rect) = 0;
+    // The picture of every mode but colour pick.
+    virtual TGrab Grab(const TCaptureOptions& options) = 0;
     // Colour pick: the colour under the mouse to the colour list and the clipboard.
     virtual void PickColour() = 0;
     virtual std::wstring NewFilename(const std::wstring& ext) = 0;

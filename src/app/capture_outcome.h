@@ -17,6 +17,8 @@ struct TCaptureOutcome {
         Cancelled,         // the user cancelled the selection
         Failed,            // Message says why; Path may name a file that was written all the same
     };
+    // On success, Message is a notice that goes with it (a scrolling capture that stopped at the
+    // largest picture).
 
     TKind Kind = TKind::Failed;
     std::wstring Path;

@@ -105,6 +105,7 @@ std::wstring RemoteReplyJson(const RemoteReply& reply) {
     nlohmann::json object{{"result", reply.ok ? "ok" : "error"}};
     object[reply.ok ? "path" : "error"] = WideToUtf8(reply.text);
     if (!reply.token.empty()) object["token"] = WideToUtf8(reply.token);
+    if (!reply.notice.empty()) object["notice"] = WideToUtf8(reply.notice);
     // Replacement characters rather than an exception for a text that is not valid UTF-16.
     return Utf8ToWide(object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
 }
@@ -121,6 +122,7 @@ std::optional<RemoteReply> ParseRemoteReply(std::wstring_view json) {
     if (!text) return std::nullopt;
     reply.text = Utf8ToWide(*text);
     if (const std::string* token = StringMember(*object, "token")) reply.token = Utf8ToWide(*token);
+    if (const std::string* notice = StringMember(*object, "notice")) reply.notice = Utf8ToWide(*notice);
     return reply;
 }
 

@@ -42,6 +42,7 @@ struct RemoteReply {
     bool ok = false;
     std::wstring text;
     std::wstring token;
+    std::wstring notice;  // on success, what the user would have been told beside it
 };
 std::wstring RemoteReplyJson(const RemoteReply& reply);
 // Nothing when json is not such a reply.

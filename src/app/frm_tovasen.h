@@ -167,7 +167,7 @@ private:
     int CaptureMode() const { return ChkArea->ItemIndex(); }
     int SaveTarget() const { return ChkSaveTo->ItemIndex(); }
     TCaptureOptions CaptureOptions() override;
-    std::unique_ptr<TBitmap> Grab(const TCaptureOptions& options, RECT& rect) override;
+    TGrab Grab(const TCaptureOptions& options) override;
     void PickColour() override;
     void CopyToClipboard(TBitmap& bitmap) override;
     void Print(TBitmap& bitmap) override;

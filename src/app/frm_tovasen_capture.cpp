@@ -14,6 +14,7 @@
 #include "capture/frm_iexplorer.h"
 #include "output/clipboard.h"
 #include "output/float_list.h"
+#include "scroll/scroll_capture.h"
 #include "select/frm_area.h"
 #include "select/frm_drag.h"
 #include "select/frm_line.h"
@@ -65,11 +66,24 @@ TCaptureOptions TFrmTovasen::CaptureOptions() {
     return options;
 }
 
-std::unique_ptr<TBitmap> TFrmTovasen::Grab(const TCaptureOptions& options, RECT& rect) {
+TGrab TFrmTovasen::Grab(const TCaptureOptions& options) {
+    TGrab grab;
+    RECT& rect = grab.Rect;
     if (options.Mode == cmDrag) {
         // The overlay lives for this one selection; nothing of it outlives this call.
         TFrmDrag overlay(nullptr);
-        return overlay.Capture(rect);
+        grab.Bitmap = overlay.Capture(rect);
+        return grab;
+    }
+    if (options.Mode == cmScrolling) {
+        POINT pointer{};
+        GetCursorPos(&pointer);
+        // Esc keeps what was taken: the picture goes on like any other.
+        ScrollCaptureResult scrolled = CaptureScrollingWindow(pointer);
+        grab.Bitmap = std::move(scrolled.Bitmap);
+        grab.Rect = scrolled.Rect;
+        grab.Notice = std::move(scrolled.Notice);
+        return grab;
     }
     auto bitmap = std::make_unique<TBitmap>();
     FCapture->ShowCursor = ChkMouse->Checked;
@@ -101,7 +115,8 @@ std::unique_ptr<TBitmap> TFrmTovasen::Grab(const TCaptureOptions& options, RECT&
     default:
         throw Exception(L"No capture mode is selected.");
     }
-    return bitmap;
+    grab.Bitmap = std::move(bitmap);
+    return grab;
 }
 
 void TFrmTovasen::PickColour() {

@@ -1,5 +1,6 @@
 // The main window's controls and its popup menu, laid out at 96 DPI.
 #include "app/frm_tovasen.h"
+#include "scroll/scroll_texts.h"
 
 namespace tovasen {
 namespace {
@@ -7,7 +8,7 @@ namespace {
 constexpr int kCardLeft = 8, kCardTop = 60;
 
 const std::vector<std::wstring> kModes = {L"전체화면 캡쳐",   L"영역화면 캡쳐",     L"드래그영역 캡쳐", L"활성중인 화면 캡쳐",
-                                          L"윈도우 컨트롤 캡쳐", L"웹페이지 캡쳐", L"색상 추출"};
+                                          L"윈도우 컨트롤 캡쳐", L"웹페이지 캡쳐", L"색상 추출", kScrollModeText};
 const std::vector<std::wstring> kTargets = {L"PNG", L"JPG", L"GIF",       L"BMP",    L"WebP", L"MP4(동영상)",
                                             L"TXT", L"클립보드", L"이미지창고", L"프린터", L"플러팅"};
 const std::vector<std::wstring> kQualities = {L"100", L"90", L"80", L"70", L"60"};

@@ -7,9 +7,10 @@
 namespace tovasen {
 
 void TUserReporter::Report(const TCaptureOutcome& outcome) {
-    const bool tell = outcome.Kind == TCaptureOutcome::TKind::Failed || outcome.Kind == TCaptureOutcome::TKind::Refused;
+    const bool tell = outcome.Succeeded() || outcome.Kind == TCaptureOutcome::TKind::Failed ||
+                      outcome.Kind == TCaptureOutcome::TKind::Refused;
     if (!tell || outcome.Message.empty()) return;
-    const UINT icon = outcome.Notice ? MB_ICONINFORMATION : MB_ICONERROR;
+    const UINT icon = outcome.Notice || outcome.Succeeded() ? MB_ICONINFORMATION : MB_ICONERROR;
     const std::wstring title = Translate(Application ? Application->Title() : std::wstring());
     MessageBoxW(Application ? Application->Handle() : nullptr, outcome.Message.c_str(), title.c_str(),
                 MB_TOPMOST | MB_SETFOREGROUND | icon);
@@ -22,6 +23,7 @@ void TScriptReporter::Report(const TCaptureOutcome& outcome) {
     RemoteReply reply;
     reply.ok = outcome.Succeeded();
     reply.text = reply.ok ? outcome.Path : ScriptText(outcome);
+    if (reply.ok) reply.notice = outcome.Message;
     reply.token = FToken;
     FSender->Send(FReplyTo, FFrom, std::move(reply));
 }

@@ -30,7 +30,7 @@ struct TSettings {
 };
 
 // The number of entries of each stored list index (modes, targets, the quality lists).
-inline constexpr int kCaptureModeCount = 7;
+inline constexpr int kCaptureModeCount = 8;
 inline constexpr int kSaveTargetCount = 11;
 inline constexpr int kQualityCount = 5;
 

@@ -185,6 +185,7 @@ int Capture(HWND running, DWORD timeoutMs) {
         Print(stderr, box.reply->text + L"\n");
         return kFailed;
     }
+    if (!box.reply->notice.empty()) Print(stderr, box.reply->notice + L"\n");
     Print(stdout, box.reply->text + L"\n");
     return kDone;
 }

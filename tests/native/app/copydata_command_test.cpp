@@ -80,16 +80,17 @@ TEST(RemoteRequest, ReplyWindowIsAnOptionalNonNegativeInteger) {
 }
 
 TEST(RemoteReply, PathsAndErrorsComeBackAsSent) {
-    const RemoteReply cases[] = {{true, L"C:\\Users\\김\\T-001.png", L""},
-                                 {true, L"", L"5f0c"},
-                                 {false, L"캡쳐가 실패하였습니다.\r\r\"x\"\n", L"a\"b"},
-                                 {true, L"\U0001F4F7.png", L""}};
+    const RemoteReply cases[] = {{true, L"C:\\Users\\김\\T-001.png", L"", L""},
+                                 {true, L"", L"5f0c", L""},
+                                 {false, L"캡쳐가 실패하였습니다.\r\r\"x\"\n", L"a\"b", L""},
+                                 {true, L"\U0001F4F7.png", L"", L"The picture reached the largest size."}};
     for (const RemoteReply& sent : cases) {
         const std::optional<RemoteReply> got = ParseRemoteReply(RemoteReplyJson(sent));
         ASSERT_TRUE(got) << "text of length " << sent.text.size();
         EXPECT_EQ(sent.ok, got->ok);
         EXPECT_EQ(sent.text, got->text);
         EXPECT_EQ(sent.token, got->token);
+        EXPECT_EQ(sent.notice, got->notice);
     }
     for (const wchar_t* bad : {L"{\"result\":\"ok\"}", L"{\"result\":\"error\",\"path\":\"x\"}", L"{\"result\":\"maybe\",\"path\":\"x\"}",
                                L"{\"result\":1,\"path\":\"x\"}", L"{\"command\":\"capture\"}", L"\"ok\"", L"{broken"}) {

@@ -49,17 +49,17 @@ public:
     std::vector<bool> recordingShown;
 
     TCaptureOptions CaptureOptions() override { return options; }
-    std::unique_ptr<TBitmap> Grab(const TCaptureOptions&, RECT& rect) override {
+    std::wstring notice;                 // the mode stopped early at a limit
+    TGrab Grab(const TCaptureOptions&) override {
         if (!grabError.empty()) throw Exception(grabError);
-        if (cancel) return nullptr;
+        if (cancel) return {};
         auto bitmap = std::make_unique<TBitmap>();
         bitmap->SetPixelFormat(TPixelFormat::pf32bit);
         bitmap->SetSize(64, 48);
         for (int y = 0; y < 48; ++y) {
             for (int x = 0; x < 64 * 4; ++x) bitmap->ScanLine(y)[x] = static_cast<std::uint8_t>(x ^ y);
         }
-        rect = {10, 20, 74, 68};
-        return bitmap;
+        return {std::move(bitmap), {10, 20, 74, 68}, notice};
     }
     void PickColour() override {
         ++colours;
@@ -164,6 +164,17 @@ TEST_F(CaptureOutcomes, EveryTargetsSuccessNamesWhatItWrote) {
     host.options.Mode = cmColor;
     EXPECT_EQ(Kind::NothingToWrite, RunOne().Kind);
     EXPECT_EQ(1, host.colours);
+
+    // A picture that stopped early at a limit still goes out, and the notice goes with it.
+    host.options.Mode = cmScrolling;
+    host.options.Target = stPNG;
+    host.notice = L"The picture reached the largest size";
+    const TCaptureOutcome limited = RunOne();
+    EXPECT_EQ(Kind::FileWritten, limited.Kind);
+    EXPECT_EQ(host.notice, limited.Message);
+    host.printerError = L"No default printer is installed.";
+    host.options.Target = stPrinter;
+    EXPECT_EQ(L"캡쳐가 실패하였습니다.\r\rNo default printer is installed.", RunOne().Message) << "the failure, not the notice";
 }
 
 TEST_F(CaptureOutcomes, EveryTargetsFailureReachesTheOutcome) {

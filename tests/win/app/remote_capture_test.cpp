@@ -143,6 +143,42 @@ TEST_F(RemoteCapture, AKoreanFolderSurvivesForFUnderCodePage949) {
     EXPECT_EQ(inCodePage(korean + L"T-003.png\n", CP_UTF8), utf8.outBytes);
 }
 
+// The scrolling mode through a script: a list box of this process, 300 items tall, comes back
+// as one picture taller than its view.
+TEST_F(RemoteCapture, AScrollingCaptureIsScriptedLikeAnyOther) {
+    Settings(7, 0, 1);
+    HWND list = CreateWindowExW(WS_EX_TOPMOST, L"ListBox", L"", WS_POPUP | WS_VISIBLE | WS_BORDER | WS_VSCROLL | LBS_NOINTEGRALHEIGHT,
+                                200, 150, 300, 240, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(nullptr, list);
+    for (int i = 0; i < 300; ++i) {
+        SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>((L"item " + std::to_wstring(i)).c_str()));
+    }
+    RECT client{};
+    GetClientRect(list, &client);
+    SetCursorPos(350, 270);
+    auto program = test::StartTovasen(L"/start", false);
+    // The capture scrolls this thread's list box: the script runs on another thread while this
+    // one keeps answering.
+    test::CmdResult result;
+    std::atomic<bool> done{false};
+    std::thread script([&] {
+        result = RunCmd(L"--utf8 capture", 60000);
+        done = true;
+    });
+    EXPECT_TRUE(test::WaitUntil([&] { return done.load(); }, 70000));
+    script.join();
+    EXPECT_EQ(0u, result.exitCode) << Narrow(result.err);
+    ASSERT_EQ(folder.Path() + L"T-001.png", result.out);
+    const test::DecodedImage image = test::DecodeWithGdiplus(result.out);
+    const int itemHeight = static_cast<int>(SendMessageW(list, LB_GETITEMHEIGHT, 0, 0));
+    EXPECT_EQ(client.right, image.width);
+    // The last view shows the last whole items and the blank below them.
+    const int lastTop = 300 - client.bottom / itemHeight;
+    EXPECT_EQ(lastTop * itemHeight + client.bottom, image.height) << "every item once, then the blank";
+    EXPECT_EQ(0, SendMessageW(list, LB_GETTOPINDEX, 0, 0)) << "the list is put back where it was";
+    DestroyWindow(list);
+}
+
 // Another program holds the clipboard open: the script hears so at once instead of waiting on a
 // box, and nothing counts as taken.
 TEST_F(RemoteCapture, ABusyClipboardIsAnErrorForTheScript) {
@@ -310,9 +346,9 @@ private:
                 ReplyMessage(1);
                 const HWND to = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(request.replyTo.value_or(0)));
                 // Someone else's replies first: without a token, and with a guessed one.
-                Reply(to, hwnd, {true, L"C:\\forged-without-token.png", L""});
-                Reply(to, hwnd, {true, L"C:\\forged-with-guess.png", L"0123456789abcdef0123456789abcdef"});
-                Reply(to, hwnd, {true, L"C:\\genuine.png", request.token});
+                Reply(to, hwnd, {true, L"C:\\forged-without-token.png", L"", L""});
+                Reply(to, hwnd, {true, L"C:\\forged-with-guess.png", L"0123456789abcdef0123456789abcdef", L""});
+                Reply(to, hwnd, {true, L"C:\\genuine.png", request.token, L""});
                 return 1;
             }
             PostMessageW(hwnd, WM_CLOSE, 0, 0);  // takes the command, then ends without a reply
