@@ -177,8 +177,8 @@ void THistoryStore::SetAsideLocked(const std::wstring& reason, std::function<voi
 
 void THistoryStore::MergeOverflowLocked() {
     std::vector<std::wstring> overflow;
-    std::error_code error;
-    for (fs::directory_iterator it(FsPath(FFolder), error), end; !error && it != end; it.increment(error)) {
+    std::error_code listing;
+    for (fs::directory_iterator it(FsPath(FFolder), listing), end; !listing && it != end; it.increment(listing)) {
         const std::wstring name = WidePath(it->path().filename());
         if (name.size() > 11 && name.rfind(L"history-", 0) == 0 && name.substr(name.size() - 3) == L".db") {
             overflow.push_back(WidePath(it->path()));
