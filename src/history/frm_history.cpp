@@ -25,6 +25,8 @@ constexpr int kMargin96 = 8;
 constexpr int kSearchHeight96 = 24;
 // Thumbnails kept decoded; beyond this the cache starts again (a screenful is a few dozen).
 constexpr std::size_t kThumbnailCache = 600;
+// Read before the window shows: more than a maximised window on a 4K screen holds.
+constexpr std::size_t kFirstPage = 200;
 
 std::wstring ReadTextFile(const std::wstring& path) {
     std::ifstream file(path.c_str(), std::ios::binary);
@@ -108,6 +110,8 @@ TFrmHistory::TFrmHistory(THistory& history) : TForm(nullptr, L"FrmHistory"), FHi
 }
 
 TFrmHistory::~TFrmHistory() {
+    FAlive.reset();
+    if (FLoader.joinable()) FLoader.join();
     if (OnDestroyed) OnDestroyed();
 }
 
@@ -134,13 +138,47 @@ void TFrmHistory::Reload() {
         FStale = true;
         return;
     }
+    FStale = false;
+    const std::uint64_t ticket = ++FTicket;
+    std::vector<THistoryEntry> first = FHistory.Recent(kFirstPage);
+    std::vector<std::wstring> texts;
+    texts.reserve(first.size());
+    for (const THistoryEntry& entry : first) texts.push_back(SearchText(entry));
+    const bool complete = first.size() < kFirstPage;
+    Arrived(ticket, std::move(first), std::move(texts), complete);
+    if (!complete) LoadRest(ticket);
+}
+
+void TFrmHistory::LoadRest(std::uint64_t ticket) {
+    // One reader at a time; an older one finishes first (its result is then dropped).
+    if (FLoader.joinable()) FLoader.join();
+    FLoader = std::thread([store = FHistory.SharedStore(), alive = std::weak_ptr<bool>(FAlive), this, ticket] {
+        auto entries = std::make_shared<std::vector<THistoryEntry>>();
+        auto texts = std::make_shared<std::vector<std::wstring>>();
+        try {
+            *entries = store->Recent(static_cast<std::size_t>(-1));
+        } catch (const std::exception&) {
+            return;  // the first page stays; the store has said why through its own notice
+        }
+        texts->reserve(entries->size());
+        for (const THistoryEntry& entry : *entries) texts->push_back(SearchText(entry));
+        // The form joins this thread before it goes, so the application still exists here.
+        if (Application) {
+            Application->Queue([alive, this, ticket, entries, texts] {
+                if (alive.lock()) Arrived(ticket, std::move(*entries), std::move(*texts), true);
+            });
+        }
+    });
+}
+
+void TFrmHistory::Arrived(std::uint64_t ticket, std::vector<THistoryEntry> entries, std::vector<std::wstring> texts,
+                          bool complete) {
+    if (ticket != FTicket) return;
     const std::int64_t selectedId =
         GrdHistory->Selected() != THistoryGrid::kNone ? Shown(GrdHistory->Selected()).Id : 0;
-    FEntries = FHistory.Recent(static_cast<std::size_t>(-1));
-    FSearchTexts.clear();
-    FSearchTexts.reserve(FEntries.size());
-    for (const THistoryEntry& entry : FEntries) FSearchTexts.push_back(SearchText(entry));
-    FStale = false;
+    FEntries = std::move(entries);
+    FSearchTexts = std::move(texts);
+    FComplete = complete;
     ApplySearch();
     for (std::size_t i = 0; i < FShown.size(); ++i) {
         if (Shown(i).Id == selectedId) GrdHistory->Select(i);
@@ -281,6 +319,8 @@ void TFrmHistory::Forget(std::int64_t id) {
         break;
     }
     ApplySearch();
+    // A reader still on its way may have read the entry before it went: read again.
+    if (!FComplete) LoadRest(++FTicket);
     // The next entry takes the deleted one's place, as in a file window.
     if (ShownCount() > 0 && selected != THistoryGrid::kNone) GrdHistory->Select(std::min(selected, ShownCount() - 1));
 }

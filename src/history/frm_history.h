@@ -4,7 +4,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -29,8 +31,11 @@ public:
 
     // Shows the window with the entries as stored now, the search box focused.
     void ShowHistory();
-    // Reads the entries again (now when shown, else when next shown).
+    // Reads the entries again (now when shown, else when next shown): the newest screenful at
+    // once, the rest on a thread of its own, merged in when it arrives.
     void Reload();
+    // True once every entry is in the list (the rest of a reload has arrived).
+    bool Complete() const noexcept { return FComplete; }
     // A capture was stored meanwhile.
     void EntryAdded(const THistoryEntry& entry);
 
@@ -66,6 +71,9 @@ private:
 
     void Layout();
     void ApplySearch();
+    void LoadRest(std::uint64_t ticket);
+    void Arrived(std::uint64_t ticket, std::vector<THistoryEntry> entries, std::vector<std::wstring> texts,
+                 bool complete);
     void ShowMenu(std::size_t index, POINT screen);
     // Runs an entry command; an error is shown in a message box instead of escaping.
     void Attempt(const std::function<void()>& command);
@@ -77,6 +85,10 @@ private:
     std::vector<std::size_t> FShown;         // indices into FEntries
     std::unordered_map<std::int64_t, TPixels> FThumbnails;
     bool FStale = true;
+    bool FComplete = false;
+    std::uint64_t FTicket = 0;  // the reload whose rest is awaited; older ones are dropped
+    std::thread FLoader;
+    std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
 };
 
 }  // namespace tovasen

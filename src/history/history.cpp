@@ -17,21 +17,22 @@ namespace {
 
 constexpr int kColorPick = 6;
 
-// The pixels of a capture as the history keeps them: one copy, whatever the bitmap's format.
-TPixels CopyOfPicture(TBitmap& picture) {
+// The pixels of a capture as the history keeps them: one copy, whatever the bitmap's format,
+// into a buffer from pool.
+TPixels CopyOfPicture(TBitmap& picture, TPixelPool& pool) {
     TPixels copy;
     copy.Width = picture.Width();
     copy.Height = picture.Height();
     if (picture.PixelFormat() != TPixelFormat::pfDevice) {
         copy.BytesPerPixel = picture.BitsPerPixel() / 8;
         const std::size_t row = static_cast<std::size_t>(copy.Width) * static_cast<std::size_t>(copy.BytesPerPixel);
-        copy.Bytes.resize(row * static_cast<std::size_t>(copy.Height));
+        copy.Bytes = pool.Take(row * static_cast<std::size_t>(copy.Height));
         for (int y = 0; y < copy.Height; ++y) std::memcpy(copy.Bytes.data() + row * static_cast<std::size_t>(y), picture.ScanLine(y), row);
         return copy;
     }
     // A device bitmap: the system converts it to 32-bit rows, top first, in the same one copy.
     copy.BytesPerPixel = 4;
-    copy.Bytes.resize(static_cast<std::size_t>(copy.Width) * static_cast<std::size_t>(copy.Height) * 4);
+    copy.Bytes = pool.Take(static_cast<std::size_t>(copy.Width) * static_cast<std::size_t>(copy.Height) * 4);
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
     info.bmiHeader.biWidth = copy.Width;
@@ -41,6 +42,7 @@ TPixels CopyOfPicture(TBitmap& picture) {
     info.bmiHeader.biCompression = BI_RGB;
     if (GetDIBits(picture.Canvas().Handle(), picture.Handle(), 0, static_cast<UINT>(copy.Height), copy.Bytes.data(),
                   &info, DIB_RGB_COLORS) != copy.Height) {
+        pool.Give(std::move(copy.Bytes));
         return TPixels();
     }
     return copy;
@@ -162,7 +164,7 @@ THistory::THistory(std::wstring folder, THistorySettings settings)
             if (history.FWindow) history.FWindow->Reload();
         });
     };
-    FWriter = std::make_unique<THistoryWriter>(FStore, FSettings.Limits, std::move(events));
+    FWriter = std::make_unique<THistoryWriter>(FStore, FSettings.Limits, std::move(events), FPool);
 }
 
 THistory::~THistory() {
@@ -189,7 +191,7 @@ void THistory::Record(const THistoryOutcome& outcome, TBitmap* picture) {
     if (hasPicture) {
         entry.Width = picture->Width();
         entry.Height = picture->Height();
-        record.Picture = CopyOfPicture(*picture);
+        record.Picture = CopyOfPicture(*picture, *FPool);
         record.KeepCopy = outcome.File.empty();
     }
     FWriter->Submit(std::move(record));

@@ -11,6 +11,7 @@
 #include "history/history_settings.h"
 #include "history/history_store.h"
 #include "history/history_writer.h"
+#include "history/pixel_pool.h"
 #include "ui/bitmap.h"
 
 namespace tovasen {
@@ -83,6 +84,7 @@ public:
     std::function<void(const std::wstring& text)> OnNotice;
 
     THistoryStore& Store() noexcept { return *FStore; }
+    std::shared_ptr<THistoryStore> SharedStore() const noexcept { return FStore; }
     // Waits until every recorded capture is stored (for tests and benchmarks).
     bool WaitIdle(int timeoutMs) { return FWriter->WaitIdle(timeoutMs); }
 
@@ -93,6 +95,7 @@ private:
 
     THistorySettings FSettings;
     std::shared_ptr<THistoryStore> FStore;
+    std::shared_ptr<TPixelPool> FPool = std::make_shared<TPixelPool>();
     std::shared_ptr<TShared> FShared;  // what the writer's thread may still reach once this is gone
     std::unique_ptr<THistoryWriter> FWriter;
     TFrmHistory* FWindow = nullptr;

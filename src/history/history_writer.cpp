@@ -66,6 +66,7 @@ struct THistoryWriter::TState {
     bool Running = false;  // a task is being worked on
     bool Stopping = false;
     THistoryLimits Limits;
+    std::shared_ptr<TPixelPool> Pool;
 
     // Held while an event runs, and by Stop while it takes them away.
     std::mutex EventLock;
@@ -83,8 +84,10 @@ struct THistoryWriter::TState {
     }
 };
 
-THistoryWriter::THistoryWriter(std::shared_ptr<THistoryStore> store, THistoryLimits limits, THistoryWriterEvents events)
+THistoryWriter::THistoryWriter(std::shared_ptr<THistoryStore> store, THistoryLimits limits, THistoryWriterEvents events,
+                               std::shared_ptr<TPixelPool> pool)
     : FState(std::make_shared<TState>()) {
+    FState->Pool = std::move(pool);
     FState->Store = std::move(store);
     FState->Limits = limits;
     FState->Events = std::move(events);
@@ -211,7 +214,9 @@ void THistoryWriter::Store(TState& state, THistoryRecord& record) {
                 state.Call(&THistoryWriterEvents::OnFailed, ExceptionText(std::current_exception()));
             }
         }
-        record.Picture = TPixels();  // the picture is not needed any more: give it back now
+        // The picture is not needed any more: its memory serves the next capture.
+        if (state.Pool) state.Pool->Give(std::move(record.Picture.Bytes));
+        record.Picture = TPixels();
     }
     if (!entry.IsCopy && !entry.Path.empty() && entry.FileBytes == 0) {
         std::error_code error;

@@ -14,6 +14,7 @@
 
 #include "history/history_entry.h"
 #include "history/history_store.h"
+#include "history/pixel_pool.h"
 #include "history/thumbnail.h"
 
 namespace tovasen {
@@ -36,7 +37,9 @@ struct THistoryWriterEvents {
 
 class THistoryWriter {
 public:
-    THistoryWriter(std::shared_ptr<THistoryStore> store, THistoryLimits limits, THistoryWriterEvents events = {});
+    // A picture's buffer goes back to pool (when given) once it is encoded.
+    THistoryWriter(std::shared_ptr<THistoryStore> store, THistoryLimits limits, THistoryWriterEvents events = {},
+                   std::shared_ptr<TPixelPool> pool = nullptr);
     THistoryWriter(const THistoryWriter&) = delete;
     THistoryWriter& operator=(const THistoryWriter&) = delete;
     // Stop(kExitWaitMs).

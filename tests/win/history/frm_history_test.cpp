@@ -91,6 +91,31 @@ TEST_F(HistoryWindowTest, NewestFirstWithThumbnailsAndSearchAsYouType) {
     EXPECT_TRUE(window.Visible());
 }
 
+TEST_F(HistoryWindowTest, ALongHistoryShowsItsFirstPageAtOnceAndTheRestSoonAfter) {
+    for (int i = 0; i < 250; ++i) {
+        THistoryEntry entry;
+        entry.TimeUtcMs = 1700000000000 + i * 1000LL;
+        entry.Target = L"png";
+        entry.WindowTitle = i == 0 ? L"The oldest" : L"Entry " + std::to_wstring(i);
+        history->Store().Add(entry, {});
+    }
+    TFrmHistory& window = Open();
+    EXPECT_EQ(L"Entry 249", window.Shown(0).WindowTitle);
+    ASSERT_TRUE(test::WaitUntil([&] { return window.Complete(); }));
+    EXPECT_EQ(250u, window.ShownCount());
+    Type(window, L"oldest");
+    EXPECT_EQ((std::vector<std::wstring>{L"The oldest"}), Titles(window)) << "beyond the first page too";
+
+    // Deleting while the rest is on its way: the rest that arrives no longer holds it.
+    SendMessageW(window.EditSearch->Handle(), EM_SETSEL, 0, -1);
+    SendMessageW(window.EditSearch->Handle(), WM_CHAR, VK_BACK, 0);
+    window.Reload();
+    window.DeleteItem(0);
+    ASSERT_TRUE(test::WaitUntil([&] { return window.Complete(); }));
+    EXPECT_EQ(249u, window.ShownCount());
+    EXPECT_EQ(L"Entry 248", window.Shown(0).WindowTitle);
+}
+
 TEST_F(HistoryWindowTest, OpenShowCopyPinAndEditReachTheirTargets) {
     const std::wstring own = files.Path() + L"own.png";
     AddCapture(L"Own file", 0x336699, kPNG, own);
