@@ -86,6 +86,22 @@ std::wstring HistoryLine(const THistoryEntry& entry) {
            Field(entry.Path) + L"\t" + Field(entry.WindowTitle);
 }
 
+std::wstring RecentMenuCaption(const THistoryEntry& entry, std::size_t maxLength) {
+    // No tab either: it would start the menu's accelerator column.
+    std::wstring name = Field(entry.WindowTitle.empty() ? FileNameOf(entry.Path) : entry.WindowTitle);
+    const std::wstring time = DisplayTime(entry.TimeUtcMs, entry.UtcOffsetMinutes).substr(11, 5);
+    const std::wstring suffix = L" (" + Field(entry.Target) + L")";
+    const std::size_t fixed = time.size() + 2 + suffix.size();
+    const std::size_t room = maxLength > fixed + 1 ? maxLength - fixed : 1;
+    if (name.size() > room) name = name.substr(0, room - 1) + L"\x2026";
+    std::wstring caption = time + L"  ";
+    for (wchar_t c : name) {
+        caption += c;
+        if (c == L'&') caption += L'&';
+    }
+    return caption + suffix;
+}
+
 std::wstring SearchText(const THistoryEntry& entry) {
     return Folded(entry.WindowTitle + L"\n" + entry.ProcessName + L"\n" + FileNameOf(entry.Path) + L"\n" +
                   entry.Target + L"\n" + DisplayTime(entry.TimeUtcMs, entry.UtcOffsetMinutes));

@@ -20,6 +20,10 @@ std::wstring DisplayTime(std::int64_t utcMs, int offsetMinutes);
 // title can neither add a column nor a line.
 std::wstring HistoryLine(const THistoryEntry& entry);
 
+// An entry as the "Recent" menu shows it: "14:05  Title (png)", the file name when there is no
+// title, at most maxLength characters. "&" is doubled so that no title makes a mnemonic.
+std::wstring RecentMenuCaption(const THistoryEntry& entry, std::size_t maxLength = 60);
+
 // The text a search looks through (window title, process, file name, target and date), folded
 // to lower case once so that a search per keystroke stays cheap.
 std::wstring SearchText(const THistoryEntry& entry);

@@ -51,6 +51,22 @@ TEST(HistoryLine, FourTabSeparatedFieldsThatNoTitleCanBreak) {
     EXPECT_EQ(L"1970-01-01T00:00:00+00:00\t\t\t", HistoryLine(empty)) << "empty fields keep their columns";
 }
 
+TEST(HistoryRecentMenu, CaptionsAreShortAndMakeNoMnemonics) {
+    THistoryEntry entry;
+    entry.TimeUtcMs = 1710000000 * kSecond;
+    entry.UtcOffsetMinutes = 9 * 60;
+    entry.Target = L"clipboard";
+    entry.WindowTitle = L"R&D\tplan";
+    EXPECT_EQ(L"01:00  R&&D plan (clipboard)", RecentMenuCaption(entry));
+    entry.WindowTitle.clear();
+    entry.Path = L"C:\\x\\shot.png";
+    EXPECT_EQ(L"01:00  shot.png (clipboard)", RecentMenuCaption(entry));
+    entry.WindowTitle = std::wstring(100, L'가');
+    const std::wstring caption = RecentMenuCaption(entry, 40);
+    EXPECT_EQ(40u, caption.size());
+    EXPECT_EQ(L"…", caption.substr(caption.size() - 13, 1));
+}
+
 TEST(HistorySearch, EveryWordMustOccurInTitleProcessFileTargetOrDate) {
     THistoryEntry entry;
     entry.TimeUtcMs = 1710000000 * kSecond;
