@@ -27,6 +27,7 @@ constexpr int kSearchHeight96 = 24;
 constexpr std::size_t kThumbnailCache = 600;
 // Read before the window shows: more than a maximised window on a 4K screen holds.
 constexpr std::size_t kFirstPage = 200;
+constexpr std::size_t kRestPage = 1000;
 
 std::wstring ReadTextFile(const std::wstring& path) {
     std::ifstream file(path.c_str(), std::ios::binary);
@@ -127,17 +128,18 @@ void TFrmHistory::Layout() {
 }
 
 void TFrmHistory::ShowHistory() {
-    if (FStale) Reload();
+    if (FStale) Load();
     Show();
     if (IsIconic(Handle())) ShowWindow(Handle(), SW_RESTORE);
     SetFocus(EditSearch->Handle());
 }
 
 void TFrmHistory::Reload() {
-    if (!Visible() && !FStale) {
-        FStale = true;
-        return;
-    }
+    if (Visible()) Load();
+    else FStale = true;
+}
+
+void TFrmHistory::Load() {
     FStale = false;
     const std::uint64_t ticket = ++FTicket;
     std::vector<THistoryEntry> first = FHistory.Recent(kFirstPage);
@@ -156,7 +158,13 @@ void TFrmHistory::LoadRest(std::uint64_t ticket) {
         auto entries = std::make_shared<std::vector<THistoryEntry>>();
         auto texts = std::make_shared<std::vector<std::wstring>>();
         try {
-            *entries = store->Recent(static_cast<std::size_t>(-1));
+            // In pages, so the window's own reads (thumbnails as it paints) get their turn.
+            *entries = store->Recent(kRestPage);
+            while (!entries->empty()) {
+                std::vector<THistoryEntry> page = store->Older(entries->back(), kRestPage);
+                if (page.empty()) break;
+                entries->insert(entries->end(), std::make_move_iterator(page.begin()), std::make_move_iterator(page.end()));
+            }
         } catch (const std::exception&) {
             return;  // the first page stays; the store has said why through its own notice
         }

@@ -71,6 +71,7 @@ private:
 
     void Layout();
     void ApplySearch();
+    void Load();
     void LoadRest(std::uint64_t ticket);
     void Arrived(std::uint64_t ticket, std::vector<THistoryEntry> entries, std::vector<std::wstring> texts,
                  bool complete);

@@ -141,14 +141,14 @@ THistory::THistory(std::wstring folder, THistorySettings settings)
             if (const auto shared = weak.lock()) work(*shared->Owner);
         });
     };
-    FStore->OnSetAside = [onUiThread](const std::wstring& file, const std::wstring& asideAs, const std::wstring& reason) {
+    FStore->SetOnSetAside([onUiThread](const std::wstring& file, const std::wstring& asideAs, const std::wstring& reason) {
         onUiThread([file, asideAs, reason](THistory& history) {
             if (std::exchange(history.FSetAsideNoticed, true)) return;
             std::wstring text = Translate(L"캡쳐 기록을 읽을 수 없어 새로 시작합니다.") + L"\r\r" + reason;
             text += L"\r\r" + (asideAs.empty() ? file : asideAs);
             history.Notice(text);
         });
-    };
+    });
     THistoryWriterEvents events;
     events.OnStored = [onUiThread](const THistoryEntry& entry) {
         onUiThread([entry](THistory& history) { history.EntryStored(entry); });
@@ -169,6 +169,7 @@ THistory::THistory(std::wstring folder, THistorySettings settings)
 
 THistory::~THistory() {
     FShared.reset();
+    FStore->SetOnSetAside(nullptr);
     if (FWindow) {
         FWindow->OnDestroyed = nullptr;
         delete FWindow;

@@ -107,6 +107,11 @@ std::wstring THistoryStore::CopyFolder() const {
     return WidePath(FsPath(PathIn(FFolder, kCopyFolderName)) / fs::path());
 }
 
+void THistoryStore::SetOnSetAside(TSetAsideHandler handler) {
+    std::lock_guard lock(FLock);
+    FOnSetAside = std::move(handler);
+}
+
 std::wstring THistoryStore::DatabasePath() {
     std::lock_guard lock(FLock);
     return FDatabase;
@@ -172,7 +177,7 @@ void THistoryStore::SetAsideLocked(const std::wstring& reason, std::function<voi
         asideAs.clear();
         FDatabase = PathIn(FFolder, L"history-" + stamp + L".db");
     }
-    if (OnSetAside) notice = [callback = OnSetAside, file, asideAs, reason] { callback(file, asideAs, reason); };
+    if (FOnSetAside) notice = [callback = FOnSetAside, file, asideAs, reason] { callback(file, asideAs, reason); };
 }
 
 void THistoryStore::MergeOverflowLocked() {
@@ -261,6 +266,18 @@ std::vector<THistoryEntry> THistoryStore::Recent(std::size_t limit) {
         std::vector<THistoryEntry> entries;
         TStatement query(FDb, "SELECT " ENTRY_COLUMNS " FROM entries" NEWEST_FIRST " LIMIT ?");
         query.Bind(1, static_cast<std::int64_t>(std::min<std::size_t>(limit, INT64_MAX)));
+        while (query.Step()) entries.push_back(ReadEntry(query));
+        return entries;
+    });
+}
+
+std::vector<THistoryEntry> THistoryStore::Older(const THistoryEntry& after, std::size_t limit) {
+    return Locked([&] {
+        std::vector<THistoryEntry> entries;
+        TStatement query(FDb, "SELECT " ENTRY_COLUMNS " FROM entries WHERE (time_utc_ms, id) < (?, ?)" NEWEST_FIRST
+                              " LIMIT ?");
+        query.Bind(1, after.TimeUtcMs).Bind(2, after.Id);
+        query.Bind(3, static_cast<std::int64_t>(std::min<std::size_t>(limit, INT64_MAX)));
         while (query.Step()) entries.push_back(ReadEntry(query));
         return entries;
     });

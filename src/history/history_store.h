@@ -39,10 +39,13 @@ public:
     // The database file in use (or to be used) now.
     std::wstring DatabasePath();
 
-    // A database was set aside: the file that could not be used, where it went (empty when it
-    // could not be moved, so the history went on in a new file beside it) and why. Called on
-    // the thread that found out, with no lock of the store held.
-    std::function<void(const std::wstring& file, const std::wstring& asideAs, const std::wstring& reason)> OnSetAside;
+    // Told when a database was set aside: the file that could not be used, where it went
+    // (empty when it could not be moved, so the history went on in a new file beside it) and
+    // why. Called on the thread that found out, with no lock of the store held; never once
+    // this has been called again with nothing.
+    using TSetAsideHandler =
+        std::function<void(const std::wstring& file, const std::wstring& asideAs, const std::wstring& reason)>;
+    void SetOnSetAside(TSetAsideHandler handler);
 
     // Opens the database now, as the first call would; true when it is usable.
     bool Open();
@@ -50,6 +53,9 @@ public:
     std::int64_t Add(const THistoryEntry& entry, const std::vector<std::uint8_t>& thumbnail);
     // The newest entries first, at most limit of them.
     std::vector<THistoryEntry> Recent(std::size_t limit);
+    // The entries that come after `after` in that order (older, or as old and stored earlier),
+    // at most limit of them: a long list read page by page, the store free between pages.
+    std::vector<THistoryEntry> Older(const THistoryEntry& after, std::size_t limit);
     std::optional<THistoryEntry> Find(std::int64_t id);
     std::vector<std::uint8_t> Thumbnail(std::int64_t id);
     // Takes an entry out; returns it, so that its copy can be deleted.
@@ -81,6 +87,7 @@ private:
     std::mutex FLock;
     TSqliteDb FDb;
     std::wstring FDatabase;  // the file FDb has open, or will open
+    TSetAsideHandler FOnSetAside;
 };
 
 }  // namespace tovasen

@@ -19,11 +19,14 @@ struct SetAside {
 
 class HistoryStoreTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override { Reopen(); }
+    // A new store on the folder, as at the next start, its set-asides noted in asides.
+    void Reopen() {
+        store.reset();
         store = std::make_unique<THistoryStore>(folder.Wide(), 200);
-        store->OnSetAside = [this](const std::wstring& file, const std::wstring& asideAs, const std::wstring& reason) {
+        store->SetOnSetAside([this](const std::wstring& file, const std::wstring& asideAs, const std::wstring& reason) {
             asides.push_back({file, asideAs, reason});
-        };
+        });
     }
     fs::path Db() const { return folder.Path() / "history.db"; }
     // A copy entry whose file exists in the copy folder, of the given size.
@@ -64,6 +67,15 @@ TEST_F(HistoryStoreTest, KeepsEveryFieldNewestFirstInWal) {
     EXPECT_EQ(L"png", recent[2].Target);
     EXPECT_EQ(L"clipboard", recent[3].Target);
     EXPECT_EQ(2u, store->Recent(2).size());
+    // Page by page, the same order, with nothing left out or repeated.
+    std::vector<THistoryEntry> paged = store->Recent(1);
+    while (true) {
+        const std::vector<THistoryEntry> page = store->Older(paged.back(), 1);
+        if (page.empty()) break;
+        paged.push_back(page.front());
+    }
+    ASSERT_EQ(recent.size(), paged.size());
+    for (std::size_t i = 0; i < paged.size(); ++i) EXPECT_EQ(recent[i].Id, paged[i].Id) << i;
 
     const THistoryEntry& back = recent[2];
     EXPECT_EQ(id, back.Id);
@@ -160,10 +172,7 @@ TEST_F(HistoryStoreTest, UnusableDatabasesAreSetAsideOnceAndStartedAfresh) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         asides.clear();
-        store = std::make_unique<THistoryStore>(folder.Wide(), 200);
-        store->OnSetAside = [this](const std::wstring& file, const std::wstring& asideAs, const std::wstring& reason) {
-            asides.push_back({file, asideAs, reason});
-        };
+        Reopen();
         fs::remove(Db());
         test::WriteText(Db(), c.content);
         EXPECT_NE(0, store->Add(Entry(10, L"png"), {}));
@@ -179,10 +188,7 @@ TEST_F(HistoryStoreTest, UnusableDatabasesAreSetAsideOnceAndStartedAfresh) {
 
     // A database of another program with a table of the same name.
     asides.clear();
-    store = std::make_unique<THistoryStore>(folder.Wide(), 200);
-    store->OnSetAside = [this](const std::wstring& file, const std::wstring& asideAs, const std::wstring& reason) {
-        asides.push_back({file, asideAs, reason});
-    };
+    Reopen();
     fs::remove(Db());
     sqlite3* other = nullptr;
     ASSERT_EQ(SQLITE_OK, sqlite3_open(Db().string().c_str(), &other));
@@ -195,10 +201,7 @@ TEST_F(HistoryStoreTest, UnusableDatabasesAreSetAsideOnceAndStartedAfresh) {
 
 TEST_F(HistoryStoreTest, ALockedDatabaseGivesWayWithinTheWait) {
     store->Add(Entry(1, L"png"), {});
-    store = std::make_unique<THistoryStore>(folder.Wide(), 200);
-    store->OnSetAside = [this](const std::wstring& file, const std::wstring& asideAs, const std::wstring& reason) {
-        asides.push_back({file, asideAs, reason});
-    };
+    Reopen();
     // Another program holds the database's write lock for longer than the store waits.
     sqlite3* holder = nullptr;
     ASSERT_EQ(SQLITE_OK, sqlite3_open(Db().string().c_str(), &holder));
@@ -231,7 +234,7 @@ TEST_F(HistoryStoreTest, AnOverflowDatabaseIsMergedBackAtTheNextOpen) {
             fs::copy_file(FsPath(file + L"-wal"), folder.Path() / "history-20240101-000000-1.db-wal");
         }
     }
-    store = std::make_unique<THistoryStore>(folder.Wide(), 200);
+    Reopen();
     const std::vector<THistoryEntry> recent = store->Recent(10);
     EXPECT_EQ((std::vector<std::int64_t>{4, 3, 2, 1}), Times());
     ASSERT_EQ(4u, recent.size());
