@@ -105,6 +105,7 @@ TFrmHistory::TFrmHistory(THistory& history) : TForm(nullptr, L"FrmHistory"), FHi
     PopDelete = new TMenuItem(&items, L"PopDelete", L"삭제", selected(&TFrmHistory::DeleteItem));
 
     TranslateComponent(this);
+    GrdHistory->EmptyText = Translate(L"표시할 캡쳐가 없습니다.");
     SendMessageW(EditSearch->Handle(), EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(Translate(L"검색").c_str()));
     SetDialogKeys(true);
     Layout();

@@ -138,6 +138,11 @@ void THistoryGrid::Paint() {
         const int firstRow = FTop / CellHeight();
         const int lastRow = (FTop + client.bottom) / CellHeight();
         const std::size_t count = FSource.ItemCount();
+        if (count == 0 && !EmptyText.empty()) {
+            SetTextColor(dc.Get(), GetSysColor(COLOR_GRAYTEXT));
+            RECT middle = client;
+            DrawTextW(dc.Get(), EmptyText.c_str(), -1, &middle, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+        }
         for (int row = firstRow; row <= lastRow; ++row) {
             for (int column = 0; column < columns; ++column) {
                 const std::size_t index = static_cast<std::size_t>(row) * static_cast<std::size_t>(columns) +

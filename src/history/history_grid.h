@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <string>
 
 #include "history/history_entry.h"
 #include "history/thumbnail.h"
@@ -41,6 +42,9 @@ public:
     std::size_t ItemAt(POINT client) const;
     // Where the item is in the client area (it may be scrolled out of view).
     RECT ItemRect(std::size_t index) const;
+
+    // Shown in the middle while there is no item.
+    std::wstring EmptyText;
 
     std::function<void(std::size_t index)> OnOpen;
     std::function<void(std::size_t index)> OnDelete;

@@ -75,6 +75,19 @@ TEST_F(HistoryWindowTest, NewestFirstWithThumbnailsAndSearchAsYouType) {
     EXPECT_EQ(3u, window.ShownCount());
     Type(window, L"xyz");
     EXPECT_EQ(0u, window.ShownCount());
+    // Nothing to show: the grid says so in its middle instead of staying blank.
+    RECT grid{};
+    GetClientRect(window.GrdHistory->Handle(), &grid);
+    EXPECT_TRUE(test::WaitUntil([&] {
+        WindowDC dc(window.GrdHistory->Handle());
+        const COLORREF background = GetSysColor(COLOR_WINDOW);
+        for (int x = grid.right / 3; x < grid.right * 2 / 3; ++x) {
+            for (int y = grid.bottom / 2 - 8; y < grid.bottom / 2 + 8; ++y) {
+                if (GetPixel(dc.Get(), x, y) != background) return true;
+            }
+        }
+        return false;
+    })) << "no text in the empty grid";
 
     // A capture stored while the window is open appears in it.
     SendMessageW(window.EditSearch->Handle(), EM_SETSEL, 0, -1);
