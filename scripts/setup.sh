@@ -27,7 +27,7 @@ packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
   wine wine64 xvfb xdotool x11-apps cmake ninja-build nasm make python3 openssl dpkg-dev
   googletest libgtest-dev libbenchmark-dev nlohmann-json3-dev
-  libz-mingw-w64-dev zlib1g-dev libjpeg62-turbo-dev libpng-dev
+  libz-mingw-w64-dev zlib1g-dev libjpeg62-turbo-dev libpng-dev libsqlite3-dev
   pngcheck imagemagick webp ffmpeg
   nsis zip unzip
   fonts-wine fonts-nanum
@@ -142,6 +142,25 @@ if ! done_already nlohmann-json; then
   mkdir -p "$prefix/include"
   cp -r /usr/include/nlohmann "$prefix/include/"
   mark_done nlohmann-json
+fi
+
+if ! done_already sqlite3; then
+  # The source tree builds its single-file amalgamation with tclsh; the amalgamation is then
+  # compiled once by the cross compiler into a static library.
+  say "cross-building SQLite (static)"
+  command -v tclsh >/dev/null || DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -q --no-install-recommends tcl
+  s=$(fetch_source sqlite3)
+  b="$deps/build/sqlite3"
+  rm -rf "$b" && mkdir -p "$b"
+  (cd "$b" && "$s/configure" --disable-tcl --disable-readline --disable-shared >/dev/null \
+    && make -j "$jobs" sqlite3.c >/dev/null)
+  x86_64-w64-mingw32-gcc-posix -O2 -c "$b/sqlite3.c" -o "$b/sqlite3.o" \
+    -DSQLITE_THREADSAFE=1 -DSQLITE_DQS=0 -DSQLITE_OMIT_LOAD_EXTENSION -DSQLITE_DEFAULT_FOREIGN_KEYS=1
+  mkdir -p "$prefix/lib" "$prefix/include"
+  rm -f "$prefix/lib/libsqlite3.a"
+  x86_64-w64-mingw32-ar rcs "$prefix/lib/libsqlite3.a" "$b/sqlite3.o"
+  cp "$b/sqlite3.h" "$s/src/sqlite3ext.h" "$prefix/include/"
+  mark_done sqlite3
 fi
 
 # --- ffmpeg.exe ---------------------------------------------------------------------------------

@@ -75,11 +75,11 @@ TEST(TranslationTableFile, IsUtf8WithBomAndCrLf) {
 
 TEST(TranslationTableFile, HasABlockOfSevenLanguagesForEveryKeyWithKoreanFirst) {
     const std::vector<std::wstring> lines = ParseTranslationTable(ReadTableFile());
-    const std::size_t blockCount = kKeys.size() + 1;  // and the author credit
-    EXPECT_EQ(blockCount * 8, lines.size());
     std::vector<std::vector<std::wstring>> codes;
     const std::vector<Block> blocks = Blocks(lines, codes);
-    ASSERT_EQ(blockCount, blocks.size());
+    // Every key below and the author credit; features add blocks of their own, checked alike.
+    ASSERT_GE(blocks.size(), kKeys.size() + 1);
+    EXPECT_EQ(blocks.size() * 8, lines.size());
     std::set<std::wstring> korean;
     for (std::size_t b = 0; b < blocks.size(); ++b) {
         ASSERT_EQ(7u, codes[b].size()) << "block " << b;

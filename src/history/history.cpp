@@ -1,0 +1,253 @@
+#include "history/history.h"
+
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <cstring>
+
+#include "base/config.h"
+#include "base/errors.h"
+#include "base/handles.h"
+#include "history/frm_history.h"
+#include "i18n/translation.h"
+#include "ui/application.h"
+
+namespace tovasen {
+namespace {
+
+constexpr int kColorPick = 6;
+
+// The pixels of a capture as the history keeps them: one copy, whatever the bitmap's format,
+// into a buffer from pool.
+TPixels CopyOfPicture(TBitmap& picture, TPixelPool& pool) {
+    TPixels copy;
+    copy.Width = picture.Width();
+    copy.Height = picture.Height();
+    if (picture.PixelFormat() != TPixelFormat::pfDevice) {
+        copy.BytesPerPixel = picture.BitsPerPixel() / 8;
+        const std::size_t row = static_cast<std::size_t>(copy.Width) * static_cast<std::size_t>(copy.BytesPerPixel);
+        copy.Bytes = pool.Take(row * static_cast<std::size_t>(copy.Height));
+        for (int y = 0; y < copy.Height; ++y) std::memcpy(copy.Bytes.data() + row * static_cast<std::size_t>(y), picture.ScanLine(y), row);
+        return copy;
+    }
+    // A device bitmap: the system converts it to 32-bit rows, top first, in the same one copy.
+    copy.BytesPerPixel = 4;
+    copy.Bytes = pool.Take(static_cast<std::size_t>(copy.Width) * static_cast<std::size_t>(copy.Height) * 4);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = copy.Width;
+    info.bmiHeader.biHeight = -copy.Height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    if (GetDIBits(picture.Canvas().Handle(), picture.Handle(), 0, static_cast<UINT>(copy.Height), copy.Bytes.data(),
+                  &info, DIB_RGB_COLORS) != copy.Height) {
+        pool.Give(std::move(copy.Bytes));
+        return TPixels();
+    }
+    return copy;
+}
+
+// Now, as milliseconds since 1970 UTC and the local time's offset in minutes.
+void Now(std::int64_t& utcMs, int& offsetMinutes) {
+    SYSTEMTIME utc{}, local{};
+    GetSystemTime(&utc);
+    FILETIME utcFile{}, localFile{};
+    SystemTimeToFileTime(&utc, &utcFile);
+    if (!SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local) || !SystemTimeToFileTime(&local, &localFile)) {
+        localFile = utcFile;
+    }
+    const auto ticks = [](const FILETIME& t) {
+        return static_cast<std::int64_t>((static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
+    };
+    constexpr std::int64_t kTicksTo1970 = 116444736000000000LL;
+    utcMs = (ticks(utcFile) - kTicksTo1970) / 10000;
+    const std::int64_t difference = ticks(localFile) - ticks(utcFile);
+    offsetMinutes = static_cast<int>((difference + (difference < 0 ? -300000000LL : 300000000LL)) / 600000000LL);
+}
+
+std::wstring ProcessNameOf(DWORD processId) {
+    UniqueKernelHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+    if (!process) return {};
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD size = static_cast<DWORD>(path.size());
+        if (QueryFullProcessImageNameW(process.Get(), 0, path.data(), &size)) {
+            path.resize(size);
+            return FileNameOf(path);
+        }
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || path.size() > 32768) return {};
+        path.resize(path.size() * 2);
+    }
+}
+
+// The title and program of the window a capture was of; our own windows name nothing.
+void DescribeWindow(HWND window, bool given, std::wstring& title, std::wstring& process) {
+    if (!window) return;
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    if (!given && processId == GetCurrentProcessId()) return;
+    const int length = GetWindowTextLengthW(window);
+    if (length > 0) {
+        title.resize(static_cast<std::size_t>(length) + 1);
+        title.resize(static_cast<std::size_t>(GetWindowTextW(window, title.data(), length + 1)));
+    }
+    process = ProcessNameOf(processId);
+}
+
+}  // namespace
+
+struct THistory::TShared {
+    THistory* Owner;
+};
+
+THistoryShell SystemHistoryShell() {
+    THistoryShell shell;
+    shell.Open = [](const std::wstring& path) {
+        const auto result = reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+        if (result <= 32) throw Exception(L"The file cannot be opened: " + path);
+    };
+    shell.ShowInFolder = [](const std::wstring& path) {
+        PIDLIST_ABSOLUTE item = ILCreateFromPathW(path.c_str());
+        if (!item) throw Exception(L"The file cannot be found: " + path);
+        const HRESULT result = SHOpenFolderAndSelectItems(item, 0, nullptr, 0);
+        ILFree(item);
+        if (FAILED(result)) throw Exception(L"The folder cannot be opened: " + path);
+    };
+    return shell;
+}
+
+std::wstring THistory::DefaultHistoryFolder() {
+    PWSTR local = nullptr;
+    std::wstring folder;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_CREATE, nullptr, &local))) folder = local;
+    CoTaskMemFree(local);
+    if (folder.empty()) throw Exception(L"The local application data folder cannot be found.");
+    return folder + L"\\Tovasen";
+}
+
+THistorySettings THistory::StoredSettings() { return ReadHistorySettings(TConfig()); }
+
+THistory::THistory(std::wstring folder, THistorySettings settings)
+    : FSettings(settings),
+      FStore(std::make_shared<THistoryStore>(std::move(folder))),
+      FShared(std::make_shared<TShared>(TShared{this})) {
+    // Both run on the history's thread (or wherever the store found out): the work returns to
+    // the user-interface thread, and only while this history exists.
+    const std::weak_ptr<TShared> weak = FShared;
+    const auto onUiThread = [weak](std::function<void(THistory&)> work) {
+        if (!Application) return;
+        Application->Queue([weak, work = std::move(work)] {
+            if (const auto shared = weak.lock()) work(*shared->Owner);
+        });
+    };
+    FStore->SetOnSetAside([onUiThread](const std::wstring& file, const std::wstring& asideAs, const std::wstring& reason) {
+        onUiThread([file, asideAs, reason](THistory& history) {
+            if (std::exchange(history.FSetAsideNoticed, true)) return;
+            std::wstring text = Translate(L"캡쳐 기록을 읽을 수 없어 새로 시작합니다.") + L"\r\r" + reason;
+            text += L"\r\r" + (asideAs.empty() ? file : asideAs);
+            history.Notice(text);
+        });
+    });
+    THistoryWriterEvents events;
+    events.OnStored = [onUiThread](const THistoryEntry& entry) {
+        onUiThread([entry](THistory& history) { history.EntryStored(entry); });
+    };
+    events.OnFailed = [onUiThread](const std::wstring& error) {
+        onUiThread([error](THistory& history) {
+            if (std::exchange(history.FFailureNoticed, true)) return;
+            history.Notice(Translate(L"캡쳐 기록에 저장하지 못했습니다.") + L"\r\r" + error);
+        });
+    };
+    events.OnCleared = [onUiThread] {
+        onUiThread([](THistory& history) {
+            if (history.FWindow) history.FWindow->Reload();
+        });
+    };
+    FWriter = std::make_unique<THistoryWriter>(FStore, FSettings.Limits, std::move(events), FPool);
+}
+
+THistory::~THistory() {
+    FShared.reset();
+    FStore->SetOnSetAside(nullptr);
+    if (FWindow) {
+        FWindow->OnDestroyed = nullptr;
+        delete FWindow;
+    }
+    FWriter->Stop(THistoryWriter::kExitWaitMs);
+}
+
+void THistory::Record(const THistoryOutcome& outcome, TBitmap* picture) {
+    if (!FSettings.Keep || outcome.Mode == kColorPick) return;
+    const bool hasPicture = picture && !picture->Empty();
+    if (!hasPicture && outcome.File.empty()) return;
+    THistoryRecord record;
+    THistoryEntry& entry = record.Entry;
+    Now(entry.TimeUtcMs, entry.UtcOffsetMinutes);
+    entry.Mode = ModeName(outcome.Mode);
+    entry.Target = TargetName(outcome.Target);
+    entry.Path = outcome.File;
+    DescribeWindow(outcome.Window ? outcome.Window : GetForegroundWindow(), outcome.Window != nullptr,
+                   entry.WindowTitle, entry.ProcessName);
+    if (hasPicture) {
+        entry.Width = picture->Width();
+        entry.Height = picture->Height();
+        record.Picture = CopyOfPicture(*picture, *FPool);
+        record.KeepCopy = outcome.File.empty();
+    }
+    FWriter->Submit(std::move(record));
+}
+
+std::vector<THistoryEntry> THistory::Recent(std::size_t count) {
+    try {
+        return FStore->Recent(count);
+    } catch (const Exception&) {
+        return {};
+    }
+}
+
+void THistory::OpenEntry(std::int64_t id) {
+    const std::optional<THistoryEntry> entry = FStore->Find(id);
+    if (!entry || entry->Path.empty()) throw Exception(Translate(L"파일이 없습니다."));
+    Shell.Open(entry->Path);
+}
+
+void THistory::ShowWindow() {
+    if (!FWindow) {
+        FWindow = new TFrmHistory(*this);
+        FWindow->OnDestroyed = [this] { FWindow = nullptr; };
+    }
+    FWindow->ShowHistory();
+}
+
+void THistory::SetKeep(bool keep) {
+    FSettings.Keep = keep;
+    TConfig config;
+    WriteKeepHistory(config, keep);
+}
+
+bool THistory::ConfirmAndClear() {
+    const int answer = MessageBoxW(Application ? Application->Handle() : nullptr,
+                                   Translate(L"캡쳐 기록을 모두 지우시겠습니까?").c_str(), Translate(L"Tovasen").c_str(),
+                                   MB_YESNO | MB_ICONQUESTION | MB_TOPMOST | MB_SETFOREGROUND);
+    if (answer != IDYES) return false;
+    Clear();
+    return true;
+}
+
+void THistory::Clear() { FWriter->ClearAll(); }
+
+void THistory::Notice(const std::wstring& text) {
+    if (OnNotice) {
+        OnNotice(text);
+        return;
+    }
+    MessageBoxW(Application ? Application->Handle() : nullptr, text.c_str(), Translate(L"Tovasen").c_str(),
+                MB_TOPMOST | MB_SETFOREGROUND | MB_ICONINFORMATION);
+}
+
+void THistory::EntryStored(const THistoryEntry& entry) {
+    if (FWindow) FWindow->EntryAdded(entry);
+}
+
+}  // namespace tovasen

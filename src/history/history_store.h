@@ -1,0 +1,93 @@
+#pragma once
+// The capture history on disk: one SQLite database (WAL) in the history folder, one row per
+// capture, its thumbnail beside it, and a "History" folder below with the copies of captures
+// that wrote no file of their own. Every call is safe from any thread. A database that cannot
+// be used (damaged, not a database, held by another program) is set aside under a new name and
+// started afresh, once per failure; the calls never hang on it for long.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "history/history_entry.h"
+#include "history/sqlite_db.h"
+
+namespace tovasen {
+
+struct THistoryLimits {
+    std::size_t MaxEntries = 1000;
+    std::int64_t MaxCopyBytes = std::int64_t{2} << 30;
+};
+
+class THistoryStore {
+public:
+    static constexpr wchar_t kDatabaseName[] = L"history.db";
+    static constexpr wchar_t kCopyFolderName[] = L"History";
+
+    // folder holds the database; nothing is opened before the first call that needs it.
+    explicit THistoryStore(std::wstring folder, int busyTimeoutMs = 1000);
+    THistoryStore(const THistoryStore&) = delete;
+    THistoryStore& operator=(const THistoryStore&) = delete;
+    ~THistoryStore();
+
+    const std::wstring& Folder() const noexcept { return FFolder; }
+    // Where copies are written, with a trailing separator.
+    std::wstring CopyFolder() const;
+    // The database file in use (or to be used) now.
+    std::wstring DatabasePath();
+
+    // Told when a database was set aside: the file that could not be used, where it went
+    // (empty when it could not be moved, so the history went on in a new file beside it) and
+    // why. Called on the thread that found out, with no lock of the store held; never once
+    // this has been called again with nothing.
+    using TSetAsideHandler =
+        std::function<void(const std::wstring& file, const std::wstring& asideAs, const std::wstring& reason)>;
+    void SetOnSetAside(TSetAsideHandler handler);
+
+    // Opens the database now, as the first call would; true when it is usable.
+    bool Open();
+    // Stores entry with its thumbnail (JPEG; may be empty) and returns its id.
+    std::int64_t Add(const THistoryEntry& entry, const std::vector<std::uint8_t>& thumbnail);
+    // The newest entries first, at most limit of them.
+    std::vector<THistoryEntry> Recent(std::size_t limit);
+    // The entries that come after `after` in that order (older, or as old and stored earlier),
+    // at most limit of them: a long list read page by page, the store free between pages.
+    std::vector<THistoryEntry> Older(const THistoryEntry& after, std::size_t limit);
+    std::optional<THistoryEntry> Find(std::int64_t id);
+    std::vector<std::uint8_t> Thumbnail(std::int64_t id);
+    // Takes an entry out; returns it, so that its copy can be deleted.
+    std::optional<THistoryEntry> Remove(std::int64_t id);
+    // Takes out the oldest entries beyond limits.MaxEntries, then the oldest entries with
+    // copies until the copies come to at most limits.MaxCopyBytes. Returns what was taken out.
+    std::vector<THistoryEntry> Prune(const THistoryLimits& limits);
+    // Takes out every entry; returns them.
+    std::vector<THistoryEntry> Clear();
+    std::size_t Count();
+    std::int64_t CopyBytes();
+
+    // Deletes the copies of entries; only files that are the history's own copies, inside its
+    // copy folder, are touched: a user's own file never is.
+    void DeleteCopies(const std::vector<THistoryEntry>& entries) const;
+    // True when path names a file inside the copy folder.
+    bool IsOwnCopy(const std::wstring& path) const;
+
+private:
+    template <class Body>
+    auto Locked(Body&& body) -> decltype(body());
+    void OpenLocked();
+    void SetAsideLocked(const std::wstring& reason, std::function<void()>& notice);
+    void MergeOverflowLocked();
+    std::vector<THistoryEntry> RemoveLocked(const std::vector<std::int64_t>& ids);
+
+    std::wstring FFolder;
+    int FBusyTimeoutMs;
+    std::mutex FLock;
+    TSqliteDb FDb;
+    std::wstring FDatabase;  // the file FDb has open, or will open
+    TSetAsideHandler FOnSetAside;
+};
+
+}  // namespace tovasen

@@ -1,0 +1,75 @@
+#pragma once
+// Writes the history behind the captures' backs: the capturing thread hands over an entry and,
+// when there is one, its own copy of the picture; one worker thread encodes the thumbnail and
+// the PNG copy, stores the row and applies the retention limits. Nothing a capture does ever
+// waits on it, and exit waits on it only for a bounded time.
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "history/history_entry.h"
+#include "history/history_store.h"
+#include "history/pixel_pool.h"
+#include "history/thumbnail.h"
+
+namespace tovasen {
+
+// One finished capture as handed to the writer.
+struct THistoryRecord {
+    THistoryEntry Entry;
+    TPixels Picture;        // empty for a recording, or a text capture without its picture
+    bool KeepCopy = false;  // the target wrote no file: keep the picture as a PNG copy
+};
+
+// What the writer tells its owner. Each runs on the worker thread, never after Stop has
+// returned: an entry stored (with its id and, for a copy, its path); the text of a record that
+// could not be (fully) kept; the end of a ClearAll.
+struct THistoryWriterEvents {
+    std::function<void(const THistoryEntry& entry)> OnStored;
+    std::function<void(const std::wstring& error)> OnFailed;
+    std::function<void()> OnCleared;
+};
+
+class THistoryWriter {
+public:
+    // A picture's buffer goes back to pool (when given) once it is encoded.
+    THistoryWriter(std::shared_ptr<THistoryStore> store, THistoryLimits limits, THistoryWriterEvents events = {},
+                   std::shared_ptr<TPixelPool> pool = nullptr);
+    THistoryWriter(const THistoryWriter&) = delete;
+    THistoryWriter& operator=(const THistoryWriter&) = delete;
+    // Stop(kExitWaitMs).
+    ~THistoryWriter();
+
+    static constexpr int kExitWaitMs = 2000;
+
+    // Queues a record; costs the caller a lock and a move, never an encode or a statement.
+    void Submit(THistoryRecord record);
+    // Queued behind what was submitted before: every entry and copy goes.
+    void ClearAll();
+    void SetLimits(const THistoryLimits& limits);
+
+    // True once nothing is queued or running, within timeoutMs.
+    bool WaitIdle(int timeoutMs);
+    // Lets the queue run out for at most timeoutMs; what is left then is finished by the thread
+    // on its own, with no callback, for as long as the process lasts. Idempotent.
+    void Stop(int timeoutMs);
+
+    // The file name a copy of a capture at that moment gets (before any uniqueness suffix).
+    static std::wstring CopyFileName(const THistoryEntry& entry);
+
+private:
+    struct TState;
+    static void Run(std::shared_ptr<TState> state);
+    static void Store(TState& state, THistoryRecord& record);
+    void Push(std::function<void(TState&)> task);
+
+    std::shared_ptr<TState> FState;
+    std::thread FThread;
+};
+
+}  // namespace tovasen
