@@ -1,7 +1,6 @@
 #include "editor/editor_tools.h"
 
 #include <algorithm>
-#include <vector>
 
 namespace tovasen {
 namespace {
@@ -9,9 +8,9 @@ namespace {
 const std::vector<int> kStrokeSizes = {1, 2, 3, 5, 8, 12, 16, 24};
 const std::vector<int> kFontSizes = {10, 12, 14, 16, 20, 24, 32, 40, 48, 64, 96};
 
-const std::vector<int>& SizesFor(TTool tool) { return tool == TTool::Text ? kFontSizes : kStrokeSizes; }
-
 }  // namespace
+
+const std::vector<int>& ToolSizes(TTool tool) { return tool == TTool::Text ? kFontSizes : kStrokeSizes; }
 
 const std::array<TToolInfo, 12>& EditorTools() {
     static const std::array<TToolInfo, 12> tools = {{
@@ -55,13 +54,13 @@ bool ToolHasColor(TTool tool) {
 bool ToolHasSize(TTool tool) { return tool != TTool::Select && tool != TTool::Crop && tool != TTool::Blackout; }
 
 int BiggerSize(TTool tool, int size) {
-    const std::vector<int>& sizes = SizesFor(tool);
+    const std::vector<int>& sizes = ToolSizes(tool);
     const auto next = std::upper_bound(sizes.begin(), sizes.end(), size);
     return next == sizes.end() ? sizes.back() : *next;
 }
 
 int SmallerSize(TTool tool, int size) {
-    const std::vector<int>& sizes = SizesFor(tool);
+    const std::vector<int>& sizes = ToolSizes(tool);
     auto below = std::lower_bound(sizes.begin(), sizes.end(), size);
     return below == sizes.begin() ? sizes.front() : *std::prev(below);
 }

@@ -2,6 +2,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "editor/annotation.h"
 
@@ -35,6 +36,7 @@ TToolStyle DefaultStyle(TTool tool);
 bool ToolHasColor(TTool tool);
 bool ToolHasSize(TTool tool);
 // The sizes offered for a tool, smallest first; Bigger/Smaller step through them.
+const std::vector<int>& ToolSizes(TTool tool);
 int BiggerSize(TTool tool, int size);
 int SmallerSize(TTool tool, int size);
 
