@@ -330,7 +330,7 @@ void TEditorCanvas::BeginText(TPointI at, std::uint32_t existing) {
     }
     FTextFont.Reset(CreateFontW(-static_cast<int>(std::lround(FTextStyle.Size * FZoom)), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
                                 FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
-                                DEFAULT_PITCH, kTextFace));
+                                DEFAULT_PITCH, TextFaceName().c_str()));
     const std::uint32_t c = FTextStyle.Color;
     const int luminance = (299 * static_cast<int>((c >> 16) & 0xFF) + 587 * static_cast<int>((c >> 8) & 0xFF) +
                            114 * static_cast<int>(c & 0xFF)) / 1000;

@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "base/dpi_scale.h"
+#include "editor/gdiplus_painter.h"
 #include "i18n/translation.h"
 
 namespace tovasen {
@@ -44,9 +45,8 @@ void PaintIcon(Graphics& g, TToolbarCommand command, TTool tool, const RectF& bo
     case TToolbarCommand::Size: {
         Pen sample(ink, std::min<REAL>(static_cast<REAL>(style.Size), s * 0.3f));
         g.DrawLine(&sample, at(0.1f, 0.3f), at(0.9f, 0.3f));
-        const FontFamily family(L"Segoe UI");
-        const Font font(family.IsAvailable() ? &family : FontFamily::GenericSansSerif(), s * 0.45f, FontStyleRegular,
-                        UnitPixel);
+        const FontFamily family(TextFaceName().c_str());
+        const Font font(&family, s * 0.45f, FontStyleRegular, UnitPixel);
         StringFormat centred;
         centred.SetAlignment(StringAlignmentCenter);
         const std::wstring n = std::to_wstring(style.Size);

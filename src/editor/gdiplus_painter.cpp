@@ -28,11 +28,7 @@ Color Ink(std::uint32_t rgb, BYTE alpha = 255) {
 
 PointF Centre(TPointI p) { return PointF(static_cast<REAL>(p.x) + 0.5f, static_cast<REAL>(p.y) + 0.5f); }
 
-std::unique_ptr<FontFamily> TextFamily() {
-    auto family = std::make_unique<FontFamily>(kTextFace);
-    if (family->IsAvailable()) return family;
-    return std::unique_ptr<FontFamily>(FontFamily::GenericSansSerif()->Clone());
-}
+std::unique_ptr<FontFamily> TextFamily() { return std::make_unique<FontFamily>(TextFaceName().c_str()); }
 
 // Lines break only where the text does; measuring and drawing use the same format.
 std::unique_ptr<StringFormat> TextFormat() {
@@ -142,6 +138,25 @@ void PaintStep(Graphics& g, const TAnnotation& a, int number, const FontFamily& 
 }
 
 }  // namespace
+
+const std::wstring& TextFaceName() {
+    // The first face present; the system's own font list as a last resort.
+    static const std::wstring name = [] {
+        for (const wchar_t* face : {L"Segoe UI", L"Malgun Gothic", L"NanumGothic", L"Tahoma", L"Arial"}) {
+            const FontFamily family(face);
+            if (family.IsAvailable()) return std::wstring(face);
+        }
+        const InstalledFontCollection installed;
+        FontFamily first;
+        INT found = 0;
+        if (installed.GetFamilyCount() > 0 && installed.GetFamilies(1, &first, &found) == Ok && found == 1) {
+            wchar_t face[LF_FACESIZE] = {};
+            if (first.GetFamilyName(face) == Ok) return std::wstring(face);
+        }
+        throw Exception(L"No font is installed for text.");
+    }();
+    return name;
+}
 
 TGdiplusSession::TGdiplusSession() {
     GdiplusStartupInput input;

@@ -27,7 +27,8 @@ void PaintObjects(TPixelBuffer& picture, const TDocument& doc, const TBox& clip,
 // The box a text takes at a font size, placed at its top-left corner `at`.
 TBox MeasureTextBox(const std::wstring& text, int fontSize, TPointI at);
 
-// The typeface of text objects.
-inline constexpr wchar_t kTextFace[] = L"Segoe UI";
+// The typeface of text objects and step numbers: Segoe UI, or the nearest one installed.
+// Needs GDI+ running.
+const std::wstring& TextFaceName();
 
 }  // namespace tovasen
