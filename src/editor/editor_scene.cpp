@@ -4,17 +4,33 @@
 
 namespace tovasen {
 
+namespace {
+
+bool HasRedaction(const TDocument& doc) {
+    for (const TAnnotation& a : doc.Objects) {
+        if (IsRedaction(a.Kind)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 TEditorScene::TEditorScene(TPixelBuffer base, TDocument doc, TPainter painter)
     : FBase(std::move(base)), FModel(std::move(doc)), FPainter(std::move(painter)) {
-    FBurned = Burn(FBase, FModel.Document());
-    FShown = FBurned;
+    if (HasRedaction(FModel.Document())) FBurned = Burn(FBase, FModel.Document());
+    FShown = Burned();
     if (FPainter) FPainter(FShown, FModel.Document(), FShown.Bounds(), 0);
 }
 
 TBox TEditorScene::Refresh(const TBox& area) {
-    TBox redone = RefreshBurned(FBase, FBurned, FModel.Document(), area);
+    TBox redone = Intersection(area, FBase.Bounds());
+    // Until the first redaction the burned picture is the base itself, with no copy kept.
+    if (!FBurned.Empty() || HasRedaction(FModel.Document())) {
+        if (FBurned.Empty()) FBurned = FBase;
+        redone = RefreshBurned(FBase, FBurned, FModel.Document(), area);
+    }
     if (redone.Empty()) return {};
-    FShown.CopyFrom(FBurned, redone);
+    FShown.CopyFrom(Burned(), redone);
     if (FPainter) FPainter(FShown, FModel.Document(), redone, FHidden);
     return redone;
 }

@@ -34,6 +34,8 @@ public:
     TFlattened Flatten() const;
 
 private:
+    const TPixelBuffer& Burned() const noexcept { return FBurned.Empty() ? FBase : FBurned; }
+
     TPixelBuffer FBase, FBurned, FShown;
     TEditorModel FModel;
     TPainter FPainter;
