@@ -112,22 +112,12 @@ std::vector<std::uint8_t> EncodeEditablePng(const TFlattened& picture) {
     return InsertPngChunks(png, {MakeITxt(kAnnotationKeyword, meta.dump()), TPngChunk{kRestoreChunkType, ZlibCompress(restore)}});
 }
 
-std::optional<TEditablePicture> DecodeEditablePng(std::span<const std::uint8_t> file, const TPixelBuffer& flat) {
-    const std::vector<TPngChunk> chunks = ReadPngChunks(file);
-    std::optional<std::string> text;
-    const TPngChunk* restoreChunk = nullptr;
-    for (const TPngChunk& chunk : chunks) {
-        if (!text) text = ITxtText(chunk, kAnnotationKeyword, kMaxJsonBytes);
-        if (chunk.Type == kRestoreChunkType) restoreChunk = &chunk;
-    }
-    if (!text) return std::nullopt;
+namespace {
 
-    json meta;
-    try {
-        meta = json::parse(*text);
-    } catch (const json::exception&) {
-        Fail("the stored objects are not valid JSON");
-    }
+// The objects and base picture stored with flat; raises json::exception for values of the
+// wrong type, TAnnotationFormatError and TPngFormatError for the rest.
+TEditablePicture Restore(const std::string& text, const TPngChunk* restoreChunk, const TPixelBuffer& flat) {
+    const json meta = json::parse(text);
     if (!meta.is_object() || meta.value("format", "") != kFormat) Fail("not our format");
     if (meta.value("version", 0) != kVersion) Fail("made by a newer version");
     if (meta.value("width", -1) != flat.Width() || meta.value("height", -1) != flat.Height()) {
@@ -148,10 +138,13 @@ std::optional<TEditablePicture> DecodeEditablePng(std::span<const std::uint8_t> 
     if (!restoreChunk) Fail("the picture's own pixels are missing");
     const std::size_t count = TilesAcross(flat.Width()) * TilesAcross(flat.Height());
     std::vector<TBox> boxes;
-    std::size_t bytes = 0;
+    std::size_t bytes = 0, last = 0;
     for (const json& t : tiles) {
         if (!t.is_number_unsigned() || t.get<std::uint64_t>() >= count) Fail("a tile is out of range");
-        boxes.push_back(TileBox(t.get<std::size_t>(), flat.Width(), flat.Height()));
+        // Each tile once, in order: the pixels to inflate are then bounded by the picture's size.
+        if (!boxes.empty() && t.get<std::size_t>() <= last) Fail("the tiles are not in order");
+        last = t.get<std::size_t>();
+        boxes.push_back(TileBox(last, flat.Width(), flat.Height()));
         bytes += static_cast<std::size_t>(boxes.back().Width()) * static_cast<std::size_t>(boxes.back().Height()) * 3;
     }
     const std::vector<std::uint8_t> pixels = ZlibInflate(restoreChunk->Data, bytes);
@@ -166,6 +159,24 @@ std::optional<TEditablePicture> DecodeEditablePng(std::span<const std::uint8_t> 
         }
     }
     return out;
+}
+
+}  // namespace
+
+std::optional<TEditablePicture> DecodeEditablePng(std::span<const std::uint8_t> file, const TPixelBuffer& flat) {
+    const std::vector<TPngChunk> chunks = ReadPngChunks(file);
+    std::optional<std::string> text;
+    const TPngChunk* restoreChunk = nullptr;
+    for (const TPngChunk& chunk : chunks) {
+        if (!text) text = ITxtText(chunk, kAnnotationKeyword, kMaxJsonBytes);
+        if (chunk.Type == kRestoreChunkType) restoreChunk = &chunk;
+    }
+    if (!text) return std::nullopt;
+    try {
+        return Restore(*text, restoreChunk, flat);
+    } catch (const json::exception&) {
+        Fail("the stored objects are not what was written");
+    }
 }
 
 }  // namespace tovasen

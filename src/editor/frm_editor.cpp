@@ -66,7 +66,9 @@ TFrmEditor::TFrmEditor(TComponent* owner, TPixelBuffer base, TDocument doc, bool
     FCanvas->OnKey = [this](WPARAM key) { return HandleKey(key); };
     FCanvas->OnDoneKey = [this] { HandleKey(VK_RETURN); };
     FToolbar->Layout(Dpi());
-    SelectTool(LoadLastTool());
+    const TTool last = LoadLastTool();
+    FCanvas->SetTool(last);
+    FCanvas->Style = StyleOf(last);
 }
 
 TFrmEditor::~TFrmEditor() {

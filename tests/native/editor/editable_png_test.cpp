@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "decoders.h"
 #include "editor/annotation_json.h"
@@ -198,6 +199,27 @@ TEST_F(EditablePng, APictureChangedElsewhereOrDamagedDataIsNotRestored) {
     EXPECT_THROW(DecodeEditablePng(rebuild({MakeITxt(kAnnotationKeyword, "{not json"), restore}), flat.Flat),
                  TAnnotationFormatError);
     EXPECT_FALSE(DecodeEditablePng(EncodePng(flat.Flat.View()), flat.Flat)) << "a plain PNG has nothing to restore";
+
+    // Stored values of the wrong type or out of order, as a hostile file would hold them.
+    nlohmann::json good = nlohmann::json::parse(*ITxtText(meta, kAnnotationKeyword, 1u << 20));
+    const std::vector<std::function<void(nlohmann::json&)>> spoil = {
+        [](nlohmann::json& j) { j["width"] = "200"; },
+        [](nlohmann::json& j) { j["picture_crc"] = "x"; },
+        [](nlohmann::json& j) { j["restore"]["tiles"] = {3, 3, 3}; },
+        [](nlohmann::json& j) { j["restore"]["tiles"] = {5, 4}; },
+        [](nlohmann::json& j) { j["restore"]["tiles"] = {-1}; },
+        [](nlohmann::json& j) { j["restore"] = "none"; },
+        [](nlohmann::json& j) { j["objects"] = {{{"id", "one"}}}; },
+        [](nlohmann::json& j) { j["version"] = 2; },
+    };
+    for (std::size_t i = 0; i < spoil.size(); ++i) {
+        nlohmann::json bad = good;
+        spoil[i](bad);
+        EXPECT_THROW(DecodeEditablePng(rebuild({MakeITxt(kAnnotationKeyword, bad.dump()), restore}), flat.Flat),
+                     TAnnotationFormatError)
+            << "case " << i;
+    }
+    EXPECT_TRUE(DecodeEditablePng(rebuild({MakeITxt(kAnnotationKeyword, good.dump()), restore}), flat.Flat));
 }
 
 // A redacted secret: noise no other part of the picture holds.
