@@ -7,10 +7,12 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <new>
 #include <vector>
 
 #include "editor/editable_png.h"
+#include "editor_objects.h"
 #include "editor/editor_scene.h"
 #include "editor/redaction.h"
 #include "output/png_encoder.h"
@@ -67,23 +69,7 @@ void PaintBoxes(TPixelBuffer& picture, const TDocument& doc, const TBox& clip, s
     }
 }
 
-// 200 objects of every kind spread over the picture.
-void AddObjects(TEditorModel& model, int count) {
-    static const TShapeKind kinds[] = {TShapeKind::Rectangle, TShapeKind::Arrow, TShapeKind::Ellipse, TShapeKind::Line,
-                                       TShapeKind::Pen, TShapeKind::Step, TShapeKind::Text, TShapeKind::Highlighter};
-    for (int i = 0; i < count; ++i) {
-        TAnnotation a;
-        a.Kind = kinds[i % 8];
-        const int x = (i * 97) % (kW - 200), y = (i * 53) % (kH - 120);
-        a.Points = {{x, y}, {x + 120, y + 80}};
-        if (a.Kind == TShapeKind::Step) a.Points = {{x, y}};
-        if (a.Kind == TShapeKind::Pen || a.Kind == TShapeKind::Highlighter) {
-            for (int k = 2; k < 40; ++k) a.Points.push_back({x + 3 * k, y + (k * k) % 60});
-        }
-        if (a.Kind == TShapeKind::Text) a.Text = L"Step " + std::to_wstring(i);
-        model.Add(a);
-    }
-}
+void AddObjects(TEditorModel& model, int count) { bench::AddSampleObjects(model, count, kW, kH); }
 
 // 1000 actions as a user makes them: drawing, moving, resizing, pen strokes, deleting.
 void ThousandSteps(TEditorModel& model, std::vector<std::vector<TAnnotation>>* snapshots) {
@@ -132,14 +118,21 @@ void BM_ScenePictures(benchmark::State& state) {
 BENCHMARK(BM_ScenePictures)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // One mouse move while dragging a selected object among 200, redoing only what changed.
+// 200 objects and a rectangle among them, grabbed by its edge.
+std::unique_ptr<TEditorScene> DraggingAmong200() {
+    auto scene = std::make_unique<TEditorScene>(Picture(), TDocument::ForPicture(kW, kH), PaintBoxes);
+    AddObjects(scene->Model(), 200);
+    scene->Refresh(TBox{0, 0, kW, kH});
+    scene->Model().PointerDown({900, 500}, TTool::Rectangle, TToolStyle{}, 3);
+    scene->Model().PointerMove({1000, 560});
+    scene->Model().PointerUp({1000, 560});
+    scene->Model().PointerDown({900, 530}, TTool::Select, TToolStyle{}, 3);
+    return scene;
+}
+
 void BM_DragStep200(benchmark::State& state) {
-    TEditorScene scene(Picture(), TDocument::ForPicture(kW, kH), PaintBoxes);
-    AddObjects(scene.Model(), 200);
-    scene.Refresh(TBox{0, 0, kW, kH});
-    scene.Model().PointerDown({900, 500}, TTool::Rectangle, TToolStyle{}, 3);
-    scene.Model().PointerMove({1000, 560});
-    scene.Model().PointerUp({1000, 560});
-    scene.Model().PointerDown({900, 530}, TTool::Select, TToolStyle{}, 3);
+    const auto owned = DraggingAmong200();
+    TEditorScene& scene = *owned;
     int step = 0;
     for (auto _ : state) {
         ++step;
@@ -150,12 +143,8 @@ BENCHMARK(BM_DragStep200)->Unit(benchmark::kMicrosecond);
 
 // The same step redoing the whole picture: what a repaint of everything costs.
 void BM_DragStep200Full(benchmark::State& state) {
-    TEditorScene scene(Picture(), TDocument::ForPicture(kW, kH), PaintBoxes);
-    AddObjects(scene.Model(), 200);
-    scene.Model().PointerDown({900, 500}, TTool::Rectangle, TToolStyle{}, 3);
-    scene.Model().PointerMove({1000, 560});
-    scene.Model().PointerUp({1000, 560});
-    scene.Model().PointerDown({900, 530}, TTool::Select, TToolStyle{}, 3);
+    const auto owned = DraggingAmong200();
+    TEditorScene& scene = *owned;
     int step = 0;
     for (auto _ : state) {
         ++step;

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "../editor_objects.h"
 #include "editor/editor_entry.h"
 #include "ui/application.h"
 
@@ -84,24 +85,7 @@ double BareViewerMs(TBitmap& capture, const RECT& like) {
 }
 
 void AddObjects(TFrmEditor& editor, int count) {
-    static const TShapeKind kinds[] = {TShapeKind::Rectangle, TShapeKind::Arrow, TShapeKind::Ellipse, TShapeKind::Line,
-                                       TShapeKind::Pen, TShapeKind::Step, TShapeKind::Text, TShapeKind::Highlighter};
-    TEditorModel& model = editor.Scene().Model();
-    for (int i = 0; i < count; ++i) {
-        TAnnotation a;
-        a.Kind = kinds[i % 8];
-        const int x = (i * 97) % (kW - 200), y = (i * 53) % (kH - 120);
-        a.Points = {{x, y}, {x + 120, y + 80}};
-        if (a.Kind == TShapeKind::Step) a.Points = {{x, y}};
-        if (a.Kind == TShapeKind::Pen || a.Kind == TShapeKind::Highlighter) {
-            for (int k = 2; k < 40; ++k) a.Points.push_back({x + 3 * k, y + (k * k) % 60});
-        }
-        if (a.Kind == TShapeKind::Text) {
-            a.Size = 20;
-            a.Text = L"Step " + std::to_wstring(i);
-        }
-        model.Add(a);
-    }
+    bench::AddSampleObjects(editor.Scene().Model(), count, kW, kH);
     editor.Canvas().Changed(TBox{0, 0, kW, kH});
     UpdateWindow(editor.Canvas().Handle());
 }
