@@ -127,13 +127,12 @@ void TEditorCanvas::ScrollTo(int x, int y) {
 void TEditorCanvas::SetZoom(double zoom, POINT anchor) {
     zoom = std::clamp(zoom, kZooms.front(), kZooms.back());
     if (zoom == FZoom) return;
+    if (FTextEdit) CommitText();
     const double px = (anchor.x + FScrollX) / FZoom, py = (anchor.y + FScrollY) / FZoom;
     FZoom = zoom;
-    if (FTextEdit) CommitText();
-    UpdateScrollBars();
-    FScrollX = -1;  // forces the scroll below to lay everything out again
-    ScrollTo(static_cast<int>(std::lround(px * zoom)) - anchor.x, static_cast<int>(std::lround(py * zoom)) - anchor.y);
-    UpdateScrollBars();
+    FScrollX = static_cast<int>(std::lround(px * zoom)) - anchor.x;
+    FScrollY = static_cast<int>(std::lround(py * zoom)) - anchor.y;
+    UpdateScrollBars();  // holds the scroll within the new range
     InvalidateRect(Handle(), nullptr, FALSE);
 }
 

@@ -461,32 +461,44 @@ TEST_F(EditorWindow, ToolbarIsDrawnAgainAtTheNewDpi) {
     EXPECT_EQ(bar.bottom, canvas.top) << "the canvas moves down under the taller toolbar";
 }
 
-TEST_F(EditorWindow, DoneWithTheClipboardPutsTheAnnotatedPictureThere) {
+// The picture on the clipboard, as a program pasting it would get it.
+TPixelBuffer ClipboardPicture() {
+    TPixelBuffer pasted;
+    if (!OpenClipboard(nullptr)) return pasted;
+    if (auto* bitmap = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP))) {
+        BITMAP info{};
+        GetObjectW(bitmap, sizeof(info), &info);
+        TBitmap copy;
+        copy.SetPixelFormat(TPixelFormat::pf32bit);
+        copy.SetSize(info.bmWidth, info.bmHeight);
+        const UniqueDC source(CreateCompatibleDC(nullptr));
+        {
+            const ScopedSelect select(source.Get(), bitmap);
+            BitBlt(copy.Canvas().Handle(), 0, 0, info.bmWidth, info.bmHeight, source.Get(), 0, 0, SRCCOPY);
+        }
+        pasted = PixelsOfBitmap(copy);
+    }
+    CloseClipboard();
+    return pasted;
+}
+
+TEST_F(EditorWindow, CtrlCAndDoneWithTheClipboardPutTheAnnotatedPictureThere) {
     const auto picture = test::SourceBitmap(kW, kH);
     TFrmEditor& editor = EditForOutput(*picture, [](TEditedPicture& result) { CopyBitmapToClipboard(result.Flat()); }, [] {});
     test::Focus(editor);
     test::PressKey('R');
     const POINT a{40, 30}, b{150, 110};
     test::DragInWindow(CanvasOf(editor), a, b);
+    test::PressKey('C', {VK_CONTROL});
+    ExpectRectangleOnSource(ClipboardPicture(), a, b, 3);
+    EXPECT_TRUE(IsWindow(editor.Handle())) << "copying does not close the editor";
+    if (OpenClipboard(nullptr)) {
+        EmptyClipboard();
+        CloseClipboard();
+    }
     test::PressKey(VK_RETURN, {VK_CONTROL});
     test::PumpMessages();
-    ASSERT_TRUE(OpenClipboard(nullptr));
-    auto* bitmap = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP));
-    TPixelBuffer pasted;
-    if (bitmap) {
-        TBitmap copy;
-        copy.SetPixelFormat(TPixelFormat::pf32bit);
-        copy.SetSize(kW, kH);
-        const UniqueDC source(CreateCompatibleDC(nullptr));
-        {
-            const ScopedSelect select(source.Get(), bitmap);
-            BitBlt(copy.Canvas().Handle(), 0, 0, kW, kH, source.Get(), 0, 0, SRCCOPY);
-        }
-        pasted = PixelsOfBitmap(copy);
-    }
-    CloseClipboard();
-    ASSERT_NE(nullptr, bitmap);
-    ExpectRectangleOnSource(pasted, a, b, 3);
+    ExpectRectangleOnSource(ClipboardPicture(), a, b, 3);
 }
 
 TEST_F(EditorWindow, TheFloatingWindowsEditPutsTheResultBackAndGoesWithTheWindow) {
