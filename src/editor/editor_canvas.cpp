@@ -19,6 +19,7 @@ constexpr COLORREF kBackground = RGB(64, 64, 64);
 constexpr COLORREF kAccent = RGB(0, 120, 215);
 // Typing ends from a posted message: the field may not be destroyed inside its own focus change.
 constexpr UINT WM_APP_COMMIT_TEXT = WM_APP + 0x310;
+constexpr LPARAM kThenDone = 1;  // Ctrl+Enter: end typing, then hand the picture on
 constexpr int kHandle96 = 7, kWheelStep = 48, kLineStep = 16;
 
 POINT PointOf(LPARAM lParam) { return POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))}; }
@@ -402,8 +403,7 @@ LRESULT CALLBACK TEditorCanvas::TextEditProc(HWND hwnd, UINT msg, WPARAM wParam,
             return 0;
         }
         if (msg == WM_KEYDOWN && wParam == VK_RETURN && ctrl) {
-            canvas->CommitText();  // the field is gone now: touch nothing of it
-            if (canvas->OnDoneKey) canvas->OnDoneKey();
+            PostMessageW(canvas->Handle(), WM_APP_COMMIT_TEXT, canvas->FTextSerial, kThenDone);
             return 0;
         }
         if (msg == WM_CHAR && (wParam == 0x1B || (wParam == L'\n' && ctrl))) return 0;  // no beep
@@ -482,7 +482,9 @@ LRESULT TEditorCanvas::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     default:
         if (msg == WM_APP_COMMIT_TEXT) {
             // Only for the field that asked: a click may have ended it and begun another since.
-            if (FTextEdit && wParam == FTextSerial) CommitText();
+            if (!FTextEdit || wParam != FTextSerial) return 0;
+            CommitText();
+            if (lParam == kThenDone && OnDoneKey) OnDoneKey();
             return 0;
         }
         return TWindow::WndProc(msg, wParam, lParam);

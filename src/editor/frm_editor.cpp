@@ -64,7 +64,7 @@ TFrmEditor::TFrmEditor(TComponent* owner, TPixelBuffer base, TDocument doc, bool
     FCanvas = new TEditorCanvas(this, Handle(), FScene);
     FCanvas->OnChange = [this] { RefreshChrome(); };
     FCanvas->OnKey = [this](WPARAM key) { return HandleKey(key); };
-    FCanvas->OnDoneKey = [this] { HandleKey(VK_RETURN); };
+    FCanvas->OnDoneKey = [this] { Done(); };
     FToolbar->Layout(Dpi());
     const TTool last = LoadLastTool();
     FCanvas->SetTool(last);
@@ -133,6 +133,13 @@ TToolStyle TFrmEditor::ShownStyle() const {
         if (first) return TToolStyle{first->Color, first->Size};
     }
     return StyleOf(Tool());
+}
+
+TTool TFrmEditor::SizeTool() const {
+    const TEditorModel& model = FScene.Model();
+    if (Tool() != TTool::Select || model.Selection().empty()) return Tool();
+    const TAnnotation* first = model.Document().Find(model.Selection().front());
+    return first && first->Kind == TShapeKind::Text ? TTool::Text : TTool::Line;
 }
 
 void TFrmEditor::RefreshChrome() {
@@ -260,11 +267,7 @@ void TFrmEditor::PickColor() {
 void TFrmEditor::PickSize() {
     TPopupMenu menu(nullptr, L"PopSize");
     const TToolStyle shown = ShownStyle();
-    const TTool sizes = Tool() == TTool::Select && !FScene.Model().Selection().empty() &&
-                                FScene.Model().Document().Find(FScene.Model().Selection().front())->Kind == TShapeKind::Text
-                            ? TTool::Text
-                            : Tool();
-    for (int size : ToolSizes(sizes)) {
+    for (int size : ToolSizes(SizeTool())) {
         auto* item = new TMenuItem(&menu.Items(), L"PopSize" + std::to_wstring(size), std::to_wstring(size) + L" px",
                                    [this, size](TMenuItem&) {
                                        TToolStyle style = ShownStyle();
@@ -376,8 +379,7 @@ bool TFrmEditor::HandleKey(WPARAM key) {
     case VK_OEM_4:  // [
     case VK_OEM_6: {
         TToolStyle style = ShownStyle();
-        const TTool sizes = Tool();
-        style.Size = key == VK_OEM_4 ? SmallerSize(sizes, style.Size) : BiggerSize(sizes, style.Size);
+        style.Size = key == VK_OEM_4 ? SmallerSize(SizeTool(), style.Size) : BiggerSize(SizeTool(), style.Size);
         SetStyle(style);
         return true;
     }

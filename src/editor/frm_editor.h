@@ -83,7 +83,11 @@ private:
     void PickSize();
     bool MayClose();
     void ReportOutcome() noexcept;
+    // The style the colour and size buttons show: the tool's, or with the select tool that of
+    // the first selected object.
     TToolStyle ShownStyle() const;
+    // Whose list of sizes applies: font sizes for text, stroke widths for the rest.
+    TTool SizeTool() const;
 
     TGdiplusSession FGdiplus;  // first: the scene paints as it is made
     TEditorScene FScene;

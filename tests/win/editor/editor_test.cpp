@@ -393,6 +393,16 @@ TEST_F(EditorWindow, TypedTextBecomesAnObjectThatCanBeEditedAgain) {
     ASSERT_TRUE(test::WaitUntil([&] { return !editor.Canvas().EditingText(); }));
     ASSERT_EQ(1u, objects.size());
     EXPECT_EQ(L"Hi 한\r\nthere!", objects[0].Text);
+    // Ctrl+Enter while typing keeps the text and hands the picture on.
+    test::ClickInWindow(CanvasOf(editor), {150, 120});
+    test::TypeText(L"WW");
+    test::PressKey(VK_RETURN, {VK_CONTROL});
+    ASSERT_TRUE(test::WaitUntil([&] { return done == 1; }));
+    int changed = 0;
+    for (int y = 120; y < 150; ++y) {
+        for (int x = 150; x < 190; ++x) changed += (handedOn.At(x, y) & 0xFFFFFF) != (SourcePixel(x, y) & 0xFFFFFF);
+    }
+    EXPECT_GT(changed, 20) << "the last text is in the picture";
 }
 
 TEST_F(EditorWindow, ColourAndWidthArePerToolAndRemembered) {
