@@ -18,11 +18,17 @@ bool HasRedaction(const TDocument& doc) {
 TEditorScene::TEditorScene(TPixelBuffer base, TDocument doc, TPainter painter)
     : FBase(std::move(base)), FModel(std::move(doc)), FPainter(std::move(painter)) {
     if (HasRedaction(FModel.Document())) FBurned = Burn(FBase, FModel.Document());
+    if (!FModel.Document().Objects.empty()) Prepare();
+}
+
+void TEditorScene::Prepare() {
+    if (!FShown.Empty()) return;
     FShown = Burned();
-    if (FPainter) FPainter(FShown, FModel.Document(), FShown.Bounds(), 0);
+    if (FPainter) FPainter(FShown, FModel.Document(), FShown.Bounds(), FHidden);
 }
 
 TBox TEditorScene::Refresh(const TBox& area) {
+    Prepare();
     TBox redone = Intersection(area, FBase.Bounds());
     // Until the first redaction the burned picture is the base itself, with no copy kept.
     if (!FBurned.Empty() || HasRedaction(FModel.Document())) {

@@ -21,7 +21,11 @@ public:
     TEditorModel& Model() noexcept { return FModel; }
     const TEditorModel& Model() const noexcept { return FModel; }
     const TPixelBuffer& Base() const noexcept { return FBase; }
-    const TPixelBuffer& Shown() const noexcept { return FShown; }
+    // Until something is drawn the picture itself is shown, without a copy.
+    const TPixelBuffer& Shown() const noexcept { return FShown.Empty() ? Burned() : FShown; }
+    // Makes the copy that objects are drawn on, if there is none yet: the window asks for it
+    // once it is up, so opening a large picture costs one copy less before it shows.
+    void Prepare();
 
     // Brings Shown() up to date over area (document coordinates) after a change there, and
     // returns the area redone (larger when a redaction reaches beyond it).

@@ -19,6 +19,7 @@ namespace tovasen {
 namespace {
 
 constexpr UINT WM_APP_NOTICE = WM_APP + 0x320;
+constexpr UINT WM_APP_PREPARE = WM_APP + 0x321;
 // Small pictures still get room for the whole toolbar; larger ones at most this share of the screen.
 constexpr int kMinClientHeight96 = 240;
 constexpr double kScreenShare = 0.9;
@@ -109,6 +110,7 @@ void TFrmEditor::ShowEditor() {
     RefreshChrome();
     Show();
     SetFocus(FCanvas->Handle());
+    PostMessageW(Handle(), WM_APP_PREPARE, 0, 0);
     if (!Notice.empty()) PostMessageW(Handle(), WM_APP_NOTICE, 0, 0);
 }
 
@@ -420,6 +422,10 @@ LRESULT TFrmEditor::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     default:
+        if (msg == WM_APP_PREPARE) {
+            FScene.Prepare();
+            return 0;
+        }
         if (msg == WM_APP_NOTICE) {
             const std::wstring notice = std::exchange(Notice, std::wstring());
             MessageBoxW(Handle(), notice.c_str(), Translate(L"Tovasen").c_str(),
