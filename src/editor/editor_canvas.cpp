@@ -52,10 +52,12 @@ TEditorCanvas::~TEditorCanvas() {
 int TEditorCanvas::ViewWidth() const noexcept { return static_cast<int>(std::lround(FCrop.Width() * FZoom)); }
 int TEditorCanvas::ViewHeight() const noexcept { return static_cast<int>(std::lround(FCrop.Height() * FZoom)); }
 
-double TEditorCanvas::Tolerance() const noexcept {
-    const int dpi = static_cast<int>(GetDpiForWindow(Handle()));
-    return std::max(1.0, ScaleToDpi(4, dpi ? dpi : 96) / FZoom);
+int TEditorCanvas::Dpi() const noexcept {
+    const UINT dpi = GetDpiForWindow(Handle());
+    return dpi ? static_cast<int>(dpi) : 96;
 }
+
+double TEditorCanvas::Tolerance() const noexcept { return std::max(1.0, ScaleToDpi(4, Dpi()) / FZoom); }
 
 TPointI TEditorCanvas::ToDocument(POINT client) const noexcept {
     return {FCrop.left + static_cast<int>(std::floor((client.x + FScrollX) / FZoom)),
@@ -82,7 +84,7 @@ void TEditorCanvas::Changed(const TBox& area) {
     const TBox redone = FScene.Refresh(area);
     RECT r = ToClient(Union(area, redone));
     // Grips and selection frames stick out of what they mark.
-    const int margin = ScaleToDpi(kHandle96, static_cast<int>(GetDpiForWindow(Handle()))) + 2;
+    const int margin = ScaleToDpi(kHandle96, Dpi()) + 2;
     InflateRect(&r, margin, margin);
     InvalidateRect(Handle(), &r, FALSE);
 }
@@ -227,8 +229,7 @@ void TEditorCanvas::Paint() {
 
 void TEditorCanvas::PaintOverlay(HDC dc, POINT origin) {
     const TEditorModel& model = FScene.Model();
-    const int dpi = static_cast<int>(GetDpiForWindow(Handle()));
-    const int half = ScaleToDpi(kHandle96, dpi ? dpi : 96) / 2;
+    const int half = ScaleToDpi(kHandle96, Dpi()) / 2;
     const UniquePen accent(CreatePen(PS_SOLID, 1, kAccent));
     const UniquePen dotted(CreatePen(PS_DOT, 1, kAccent));
     const ScopedSelect selectBrush(dc, GetStockObject(NULL_BRUSH));

@@ -73,6 +73,7 @@ private:
     int ViewWidth() const noexcept;
     int ViewHeight() const noexcept;
     double Tolerance() const noexcept;
+    int Dpi() const noexcept;
 
     TEditorScene& FScene;
     TTool FTool = TTool::Rectangle;
