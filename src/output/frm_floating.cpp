@@ -98,6 +98,7 @@ TFrmFloating::TFrmFloating(const TBitmap& picture, const RECT& rect)
     // The menu stays Korean in every language, as it always has.
     Popup = new TPopupMenu(this, L"Popup");
     BtnSave = new TMenuItem(&Popup->Items(), L"BtnSave", L"이미지 저장", [this](TMenuItem&) { BtnSaveClick(); });
+    BtnEdit = new TMenuItem(&Popup->Items(), L"BtnEdit", L"편집", [this](TMenuItem&) { BtnEditClick(); });
     DivPop1 = new TMenuItem(&Popup->Items(), L"DivPop1", L"-");
     BtnDelete = new TMenuItem(&Popup->Items(), L"BtnDelete", L"플로팅 삭제", [this](TMenuItem&) { BtnDeleteClick(); });
     BtnDeleteAll = new TMenuItem(&Popup->Items(), L"BtnDeleteAll", L"모든 플로팅 삭제",
@@ -145,6 +146,18 @@ void TFrmFloating::BtnDeleteAllClick() {
     onDelete(nullptr);
 }
 
+void TFrmFloating::BtnEditClick() {
+    if (FDiscarded || !OnEdit) return;
+    const auto onEdit = OnEdit;
+    onEdit(*this);
+}
+
+void TFrmFloating::ReplaceImage(TBitmap& picture) {
+    FImage = CopyOf(picture);
+    SetWindowPos(Handle(), nullptr, 0, 0, FImage->Width(), FImage->Height(), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(Handle(), nullptr, FALSE);
+}
+
 void TFrmFloating::BtnSaveClick() {
     const TNested nested(*this);
     if (FDiscarded) return;
@@ -176,6 +189,7 @@ void TFrmFloating::ImageMouseDown() {
 void TFrmFloating::PopupMenuAt(POINT screen) {
     const TNested nested(*this);
     if (FDiscarded) return;
+    BtnEdit->Visible = static_cast<bool>(OnEdit);
     Popup->Popup(screen.x, screen.y, Handle());
 }
 

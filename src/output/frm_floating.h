@@ -40,6 +40,7 @@ public:
     bool ApplyWindowShadow();
 
     void BtnSaveClick();
+    void BtnEditClick();
     void BtnDeleteClick();
     void BtnDeleteAllClick();
 
@@ -49,11 +50,17 @@ public:
     void Discard();
 
     std::function<void(TFrmFloating* form)> OnDelete;
+    // Opens the picture for editing; the menu offers "편집" only when it is set.
+    std::function<void(TFrmFloating& form)> OnEdit;
     std::function<TFloatingSaveOptions()> SaveOptions;
     TImageSaveDialogFactory SaveDialogFactory = NewSystemImageSaveDialog;
 
     TPopupMenu* Popup = nullptr;
-    TMenuItem *BtnSave = nullptr, *DivPop1 = nullptr, *BtnDelete = nullptr, *BtnDeleteAll = nullptr;
+    TMenuItem *BtnSave = nullptr, *BtnEdit = nullptr, *DivPop1 = nullptr, *BtnDelete = nullptr, *BtnDeleteAll = nullptr;
+
+    // Shows a copy of picture from now on (an edited one), the window resized to it from its
+    // top-left corner.
+    void ReplaceImage(TBitmap& picture);
 
 protected:
     LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;

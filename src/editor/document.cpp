@@ -1,0 +1,58 @@
+#include "editor/document.h"
+
+namespace tovasen {
+
+TDocument TDocument::ForPicture(int width, int height) {
+    TDocument doc;
+    doc.Width = width;
+    doc.Height = height;
+    doc.Crop = TBox{0, 0, width, height};
+    return doc;
+}
+
+std::size_t TDocument::IndexOf(std::uint32_t id) const noexcept {
+    for (std::size_t i = 0; i < Objects.size(); ++i) {
+        if (Objects[i].Id == id) return i;
+    }
+    return npos;
+}
+
+const TAnnotation* TDocument::Find(std::uint32_t id) const noexcept {
+    const std::size_t i = IndexOf(id);
+    return i == npos ? nullptr : &Objects[i];
+}
+
+void TDocument::Register(TAnnotation& a) {
+    a.Id = NextId++;
+    if (a.Kind == TShapeKind::Step) a.Serial = NextSerial++;
+}
+
+int StepNumber(const TDocument& doc, const TAnnotation& step) noexcept {
+    int number = 1;
+    for (const TAnnotation& other : doc.Objects) {
+        if (other.Kind == TShapeKind::Step && other.Serial < step.Serial) ++number;
+    }
+    return number;
+}
+
+std::vector<const TAnnotation*> PaintOrder(const TDocument& doc) {
+    std::vector<const TAnnotation*> order;
+    order.reserve(doc.Objects.size());
+    for (const TAnnotation& a : doc.Objects) {
+        if (IsRedaction(a.Kind)) order.push_back(&a);
+    }
+    for (const TAnnotation& a : doc.Objects) {
+        if (!IsRedaction(a.Kind)) order.push_back(&a);
+    }
+    return order;
+}
+
+std::uint32_t ObjectAt(const TDocument& doc, TPointI p, double tolerance) {
+    const std::vector<const TAnnotation*> order = PaintOrder(doc);
+    for (auto it = order.rbegin(); it != order.rend(); ++it) {
+        if (HitTest(**it, p, tolerance)) return (*it)->Id;
+    }
+    return 0;
+}
+
+}  // namespace tovasen

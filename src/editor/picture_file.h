@@ -1,0 +1,27 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "editor/editable_png.h"
+#include "editor/picture_format.h"
+#include "editor/pixel_buffer.h"
+
+namespace tovasen {
+
+struct TPictureFile {
+    TPixelBuffer Pixels;
+    TPictureFormat Format = TPictureFormat::Png;
+    std::vector<std::uint8_t> Bytes;  // the file as read
+};
+
+// Reads a PNG, JPG, BMP, GIF or WebP file. A file that cannot be read, is of another kind, or
+// could not be written back without loss (several frames, transparency) raises an Exception
+// whose message is for the user.
+TPictureFile ReadPictureFile(const std::wstring& path);
+
+// Writes the edited picture over path in format, in one step: a PNG keeps its objects, other
+// formats are written flat (JPG and WebP at the quality chosen in the main window).
+void WritePictureFile(const std::wstring& path, TPictureFormat format, const TFlattened& picture);
+
+}  // namespace tovasen

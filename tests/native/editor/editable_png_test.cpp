@@ -1,0 +1,303 @@
+// Re-editable PNG files: the objects as JSON, the chunks around them, save then open giving the
+// same objects and picture, hostile input, and redactions that leave nothing behind.
+#include "editor/editable_png.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+
+#include "decoders.h"
+#include "editor/annotation_json.h"
+#include "editor/png_chunks.h"
+#include "editor/redaction.h"
+#include "output/png_encoder.h"
+#include "synthetic_image.h"
+
+namespace tovasen {
+namespace {
+
+TPixelBuffer FromOwned(const test::OwnedImage& image) {
+    TPixelBuffer out(image.width, image.height);
+    for (int y = 0; y < image.height; ++y) {
+        for (int x = 0; x < image.width; ++x) {
+            const std::uint8_t* p = image.pixels.data() + (static_cast<std::size_t>(y) * image.width + x) * image.bytesPerPixel;
+            out.At(x, y) = 0xFF000000u | (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[1]} << 8) | p[0];
+        }
+    }
+    return out;
+}
+
+TPixelBuffer FromRgb(const test::RgbImage& image) {
+    TPixelBuffer out(image.width, image.height);
+    for (std::size_t i = 0; i < out.Bounds().Width() * std::size_t{1} * out.Height(); ++i) {
+        const std::uint8_t* p = image.rgb.data() + 3 * i;
+        out.Data()[i] = 0xFF000000u | (std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2];
+    }
+    return out;
+}
+
+// Stands in for the platform's renderer: fills each drawn object's box with its colour.
+void PaintBoxes(TPixelBuffer& picture, const TDocument& doc) {
+    for (const TAnnotation* a : PaintOrder(doc)) {
+        const TBox box = Intersection(PointsBox(*a), picture.Bounds());
+        for (int y = box.top; y < box.bottom; ++y) std::fill(picture.Row(y) + box.left, picture.Row(y) + box.right, 0xFF000000u | a->Color);
+    }
+}
+
+TAnnotation Make(TShapeKind kind, std::vector<TPointI> points, std::uint32_t color = 0xFF0000, std::wstring text = {}) {
+    TAnnotation a;
+    a.Kind = kind;
+    a.Color = color;
+    a.Points = std::move(points);
+    a.Text = std::move(text);
+    if (kind == TShapeKind::Text) a.Size = 24;
+    return a;
+}
+
+TDocument Annotated(int w, int h, std::vector<TAnnotation> objects) {
+    TDocument doc = TDocument::ForPicture(w, h);
+    for (TAnnotation& a : objects) {
+        doc.Register(a);
+        if (a.Kind == TShapeKind::Pixelate) a.Seed = 42;
+        doc.Objects.push_back(std::move(a));
+    }
+    return doc;
+}
+
+// Every kind, with a text in three scripts over two lines.
+std::vector<TAnnotation> OneOfEach() {
+    return {Make(TShapeKind::Rectangle, {{10, 10}, {60, 40}}),
+            Make(TShapeKind::Ellipse, {{70, 10}, {120, 50}}, 0x00FF00),
+            Make(TShapeKind::Arrow, {{5, 100}, {90, 60}}),
+            Make(TShapeKind::Line, {{100, 100}, {150, 130}}, 0x123456),
+            Make(TShapeKind::Pen, {{20, 120}, {25, 125}, {31, 121}, {40, 140}}),
+            Make(TShapeKind::Highlighter, {{130, 20}, {190, 20}}, 0xFFFF00),
+            Make(TShapeKind::Text, {{30, 60}, {110, 95}}, 0x0000FF, L"Läuft 한국어\r\n\"quoted\" \\ 中文"),
+            Make(TShapeKind::Step, {{170, 80}}),
+            Make(TShapeKind::Step, {{170, 120}}, 0x00AA00)};
+}
+
+TEST(AnnotationJson, RoundTripsEveryKind) {
+    const TDocument doc = Annotated(200, 150, OneOfEach());
+    const std::string text = ObjectsToJson(doc.Objects).dump();
+    EXPECT_EQ(doc.Objects, ObjectsFromJson(nlohmann::json::parse(text)));
+    EXPECT_NE(std::string::npos, text.find("\"kind\":\"highlighter\""));
+    EXPECT_NE(std::string::npos, text.find("\"color\":\"#123456\""));
+}
+
+TEST(AnnotationJson, RefusesWhatItDidNotWrite) {
+    const char* const bad[] = {
+        R"({"id":1})",
+        R"([{"id":1,"kind":"star","color":"#FF0000","size":3,"points":[[0,0],[1,1]]}])",
+        R"([{"id":1,"kind":"line","color":"red","size":3,"points":[[0,0],[1,1]]}])",
+        R"([{"id":1,"kind":"line","color":"#FF0000","size":3,"points":[[0,0]]}])",
+        R"([{"id":1,"kind":"line","color":"#FF0000","size":3,"points":[[0,0],[1,"a"]]}])",
+        R"([{"id":1,"kind":"line","color":"#FF0000","size":3,"points":[[0,0],[1,99999999]]}])",
+        R"([{"id":1,"kind":"line","color":"#FF0000","size":3.5,"points":[[0,0],[1,1]]}])",
+        R"([{"id":0,"kind":"line","color":"#FF0000","size":3,"points":[[0,0],[1,1]]}])",
+        R"([{"id":1,"kind":"line","color":"#FF0000","size":3,"points":[[0,0],[1,1]]},
+            {"id":1,"kind":"line","color":"#FF0000","size":3,"points":[[0,0],[1,1]]}])",
+        R"([{"id":1,"kind":"text","color":"#FF0000","size":3,"points":[[0,0],[1,1]]}])",
+        R"([{"id":1,"kind":"step","color":"#FF0000","size":3,"points":[[0,0]]}])",
+        R"([{"id":1,"kind":"pen","color":"#FF0000","size":3,"points":[]}])",
+    };
+    for (const char* text : bad) {
+        EXPECT_THROW(ObjectsFromJson(nlohmann::json::parse(text)), TAnnotationFormatError) << text;
+    }
+    const auto sized = ObjectsFromJson(nlohmann::json::parse(
+        R"([{"id":5,"kind":"line","color":"#ff0000","size":-40,"points":[[0,0],[1,1]]}])"));
+    EXPECT_EQ(kMinStroke, sized.at(0).Size) << "sizes are held within range, not refused";
+}
+
+TEST(PngChunks, InsertedChunksReadBackAndDamageIsRefused) {
+    const TPixelBuffer picture = FromOwned(test::ScreenshotLike(40, 30));
+    const std::vector<std::uint8_t> png = EncodePng(picture.View());
+    const std::string text(5000, 'x');
+    const std::vector<std::uint8_t> file =
+        InsertPngChunks(png, {MakeITxt("Key", text), TPngChunk{"tvBA", {1, 2, 3}}});
+    const std::vector<TPngChunk> chunks = ReadPngChunks(file);
+    ASSERT_GE(chunks.size(), 5u);
+    EXPECT_EQ("IHDR", chunks.front().Type);
+    EXPECT_EQ("IEND", chunks.back().Type);
+    EXPECT_EQ("tvBA", chunks[chunks.size() - 2].Type);
+    EXPECT_EQ(text, ITxtText(chunks[chunks.size() - 3], "Key", 10000));
+    EXPECT_FALSE(ITxtText(chunks[chunks.size() - 3], "Other", 10000));
+    EXPECT_THROW(ITxtText(chunks[chunks.size() - 3], "Key", 4999), TPngFormatError) << "inflating past the limit";
+    EXPECT_EQ(test::DecodePngWithLibpng(png).rgb, test::DecodePngWithLibpng(file).rgb) << "other readers see the same picture";
+
+    std::vector<std::uint8_t> flipped = file;
+    flipped[flipped.size() - 30] ^= 1;
+    EXPECT_THROW(ReadPngChunks(flipped), TPngFormatError) << "a CRC catches the damage";
+    EXPECT_THROW(ReadPngChunks(std::span(file).first(file.size() - 5)), TPngFormatError);
+    EXPECT_THROW(ReadPngChunks(std::span(file).subspan(1)), TPngFormatError);
+    std::vector<std::uint8_t> huge = file;
+    huge[8] = 0x7F;  // IHDR claims 2 GB
+    EXPECT_THROW(ReadPngChunks(huge), TPngFormatError);
+}
+
+class EditablePng : public ::testing::Test {
+protected:
+    const TPixelBuffer base = FromOwned(test::ScreenshotLike(200, 150));
+
+    // Writes, then reads as an editor would: the picture through another decoder.
+    std::pair<std::vector<std::uint8_t>, std::optional<TEditablePicture>> RoundTrip(const TFlattened& flat) {
+        std::vector<std::uint8_t> file = EncodeEditablePng(flat);
+        const TPixelBuffer decoded = FromRgb(test::DecodePngWithLibpng(file));
+        EXPECT_EQ(flat.Flat, decoded);
+        return {file, DecodeEditablePng(file, decoded)};
+    }
+};
+
+TEST_F(EditablePng, OpeningGivesBackEveryObjectAndThePictureUnderThem) {
+    const TDocument doc = Annotated(200, 150, OneOfEach());
+    const TFlattened flat = Flatten(base, doc, PaintBoxes);
+    auto [file, opened] = RoundTrip(flat);
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(doc.Objects, opened->Document.Objects);
+    EXPECT_EQ(base, opened->Base) << "the pixels under the objects are restored";
+    EXPECT_EQ(flat.Flat, Flatten(opened->Base, opened->Document, PaintBoxes).Flat);
+
+    // Delete everything, save again: the picture is the original.
+    TDocument emptied = opened->Document;
+    emptied.Objects.clear();
+    const TFlattened plain = Flatten(opened->Base, emptied, PaintBoxes);
+    EXPECT_EQ(base, plain.Flat);
+    EXPECT_EQ(EncodePng(base.View()), EncodeEditablePng(plain)) << "without objects, a plain PNG";
+    EXPECT_EQ(doc.NextSerial, opened->Document.NextSerial) << "a new step continues the numbering";
+}
+
+TEST_F(EditablePng, CropMovesObjectsAndDropsThoseCutAway) {
+    TDocument doc = Annotated(200, 150, {Make(TShapeKind::Rectangle, {{50, 50}, {80, 70}}),
+                                         Make(TShapeKind::Line, {{180, 10}, {195, 12}})});
+    doc.Crop = {40, 30, 160, 120};
+    auto [file, opened] = RoundTrip(Flatten(base, doc, PaintBoxes));
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(120, opened->Base.Width());
+    ASSERT_EQ(1u, opened->Document.Objects.size());
+    EXPECT_EQ((TBox{10, 20, 41, 41}), PointsBox(opened->Document.Objects[0]));
+    EXPECT_EQ(base.Cropped({40, 30, 160, 120}), opened->Base);
+}
+
+TEST_F(EditablePng, APictureChangedElsewhereOrDamagedDataIsNotRestored) {
+    const TFlattened flat = Flatten(base, Annotated(200, 150, {Make(TShapeKind::Rectangle, {{5, 5}, {50, 50}})}), PaintBoxes);
+    const std::vector<std::uint8_t> file = EncodeEditablePng(flat);
+    TPixelBuffer touched = flat.Flat;
+    touched.At(199, 149) ^= 1;
+    EXPECT_THROW(DecodeEditablePng(file, touched), TAnnotationFormatError) << "another program changed a pixel";
+    EXPECT_THROW(DecodeEditablePng(file, flat.Flat.Cropped({0, 0, 100, 100})), TAnnotationFormatError);
+
+    std::vector<TPngChunk> chunks = ReadPngChunks(file);
+    auto rebuild = [&](const std::vector<TPngChunk>& replaced) {
+        std::vector<std::uint8_t> plain = EncodePng(flat.Flat.View());
+        return InsertPngChunks(plain, replaced);
+    };
+    const TPngChunk meta = chunks[chunks.size() - 3], restore = chunks[chunks.size() - 2];
+    EXPECT_THROW(DecodeEditablePng(rebuild({meta}), flat.Flat), TAnnotationFormatError) << "no restore chunk";
+    TPngChunk shortRestore{"tvBA", ZlibCompress(std::vector<std::uint8_t>(10, 0))};
+    EXPECT_THROW(DecodeEditablePng(rebuild({meta, shortRestore}), flat.Flat), TAnnotationFormatError);
+    EXPECT_THROW(DecodeEditablePng(rebuild({MakeITxt(kAnnotationKeyword, "{not json"), restore}), flat.Flat),
+                 TAnnotationFormatError);
+    EXPECT_FALSE(DecodeEditablePng(EncodePng(flat.Flat.View()), flat.Flat)) << "a plain PNG has nothing to restore";
+
+    // Stored values of the wrong type or out of order, as a hostile file would hold them.
+    nlohmann::json good = nlohmann::json::parse(*ITxtText(meta, kAnnotationKeyword, 1u << 20));
+    const std::vector<std::function<void(nlohmann::json&)>> spoil = {
+        [](nlohmann::json& j) { j["width"] = "200"; },
+        [](nlohmann::json& j) { j["picture_crc"] = "x"; },
+        [](nlohmann::json& j) { j["restore"]["tiles"] = {3, 3, 3}; },
+        [](nlohmann::json& j) { j["restore"]["tiles"] = {5, 4}; },
+        [](nlohmann::json& j) { j["restore"]["tiles"] = {-1}; },
+        [](nlohmann::json& j) { j["restore"] = "none"; },
+        [](nlohmann::json& j) { j["objects"] = {{{"id", "one"}}}; },
+        [](nlohmann::json& j) { j["version"] = 2; },
+    };
+    for (std::size_t i = 0; i < spoil.size(); ++i) {
+        nlohmann::json bad = good;
+        spoil[i](bad);
+        EXPECT_THROW(DecodeEditablePng(rebuild({MakeITxt(kAnnotationKeyword, bad.dump()), restore}), flat.Flat),
+                     TAnnotationFormatError)
+            << "case " << i;
+    }
+    EXPECT_TRUE(DecodeEditablePng(rebuild({MakeITxt(kAnnotationKeyword, good.dump()), restore}), flat.Flat));
+}
+
+// A redacted secret: noise no other part of the picture holds.
+TPixelBuffer WithSecret(TPixelBuffer picture, const TBox& box) {
+    std::uint32_t s = 0xC0FFEE;
+    for (int y = box.top; y < box.bottom; ++y) {
+        for (int x = box.left; x < box.right; ++x) {
+            s ^= s << 13;
+            s ^= s >> 17;
+            s ^= s << 5;
+            picture.At(x, y) = 0xFF000000u | (s & 0xFFFFFFu);
+        }
+    }
+    return picture;
+}
+
+std::vector<std::uint8_t> RgbBytes(const TPixelBuffer& picture) {
+    std::vector<std::uint8_t> rgb;
+    for (int y = 0; y < picture.Height(); ++y) {
+        for (int x = 0; x < picture.Width(); ++x) {
+            const std::uint32_t p = picture.At(x, y);
+            rgb.insert(rgb.end(), {std::uint8_t(p >> 16), std::uint8_t(p >> 8), std::uint8_t(p)});
+        }
+    }
+    return rgb;
+}
+
+// Whether any run of four secret pixels (as R, G, B or B, G, R bytes) occurs in haystack.
+bool HoldsSecret(const std::vector<std::uint8_t>& haystack, const TPixelBuffer& picture, const TBox& secret) {
+    for (int y = secret.top; y < secret.bottom; ++y) {
+        for (int x = secret.left; x + 4 <= secret.right; x += 2) {
+            std::vector<std::uint8_t> rgb, bgr;
+            for (int i = 0; i < 4; ++i) {
+                const std::uint32_t p = picture.At(x + i, y);
+                rgb.insert(rgb.end(), {std::uint8_t(p >> 16), std::uint8_t(p >> 8), std::uint8_t(p)});
+                bgr.insert(bgr.end(), {std::uint8_t(p), std::uint8_t(p >> 8), std::uint8_t(p >> 16)});
+            }
+            for (const auto& needle : {rgb, bgr}) {
+                if (std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end()) != haystack.end()) return true;
+            }
+        }
+    }
+    return false;
+}
+
+TEST_F(EditablePng, RedactedPixelsAppearNowhereInTheSavedFile) {
+    const TBox pixelated{20, 20, 100, 70}, blacked{120, 60, 180, 110};
+    const TPixelBuffer secret = WithSecret(WithSecret(base, pixelated), blacked);
+    // Objects over and across both redactions, so their restore tiles cover redacted pixels.
+    const TDocument doc = Annotated(200, 150, {Make(TShapeKind::Pixelate, {{20, 20}, {99, 69}}),
+                                               Make(TShapeKind::Arrow, {{10, 30}, {190, 100}}),
+                                               Make(TShapeKind::Blackout, {{120, 60}, {179, 109}}),
+                                               Make(TShapeKind::Rectangle, {{15, 15}, {185, 115}}, 0x00FF00),
+                                               Make(TShapeKind::Text, {{50, 40}, {150, 80}}, 0xFF0000, L"secret")});
+    const TFlattened flat = Flatten(secret, doc, PaintBoxes);
+    ASSERT_TRUE(HoldsSecret(RgbBytes(secret), secret, pixelated)) << "the search finds the secret where it is";
+
+    auto [file, opened] = RoundTrip(flat);
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(3u, opened->Document.Objects.size()) << "redactions are burned in, not kept as objects";
+    const test::RgbImage shown = test::DecodePngWithLibpng(file);
+    for (const TBox& box : {pixelated, blacked}) {
+        EXPECT_FALSE(HoldsSecret(shown.rgb, secret, box)) << "in the picture every viewer shows";
+        EXPECT_FALSE(HoldsSecret(file, secret, box)) << "in the raw file";
+        for (const TPngChunk& chunk : ReadPngChunks(file)) {
+            EXPECT_FALSE(HoldsSecret(chunk.Data, secret, box)) << "in chunk " << chunk.Type;
+            if (chunk.Type == "IDAT" || chunk.Type == "iCCP") continue;  // image data is the picture checked above
+            std::vector<std::uint8_t> inflated;
+            if (chunk.Type == "tvBA") inflated = ZlibInflate(chunk.Data, 1u << 26);
+            if (chunk.Type == "iTXt") {
+                const std::string json = *ITxtText(chunk, kAnnotationKeyword, 1u << 26);
+                inflated.assign(json.begin(), json.end());
+            }
+            EXPECT_FALSE(HoldsSecret(inflated, secret, box)) << "in the contents of chunk " << chunk.Type;
+        }
+        EXPECT_FALSE(HoldsSecret(RgbBytes(opened->Base), secret, box)) << "in the picture the editor restores";
+    }
+}
+
+}  // namespace
+}  // namespace tovasen
