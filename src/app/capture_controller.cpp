@@ -5,6 +5,7 @@
 
 #include "base/errors.h"
 #include "base/exception_text.h"
+#include "history/frm_countdown.h"
 #include "i18n/translation.h"
 #include "ocr/ocr_core.h"
 #include "ocr/ocr_text_file.h"
@@ -67,16 +68,18 @@ TCaptureController::TCaptureController(TComponent* owner, TCaptureHost& host)
 
 TCaptureController::~TCaptureController() {
     *FAlive = false;
+    FCountdown.reset();
     FOcr.reset();
     FUploadStrip.reset();
 }
 
 std::unique_ptr<TRtOcr> TCaptureController::NewOcr() { return std::make_unique<TRtOcr>(nullptr, L"RtOcr"); }
 
-void TCaptureController::Run(std::shared_ptr<TOutcomeReporter> reporter) {
-    if (!reporter) reporter = std::make_shared<TUserReporter>();
+void TCaptureController::Run(TCaptureRequest request) {
+    std::shared_ptr<TOutcomeReporter> reporter =
+        request.Reporter ? std::move(request.Reporter) : std::make_shared<TUserReporter>();
     if (FClosing) {
-        Tell(*reporter, TCaptureOutcome::Failure(L"Tovasen is closing."));
+        reporter->Report(TCaptureOutcome::Failure(L"Tovasen is closing."));
         return;
     }
     // A running recording is stopped whatever the target has become meanwhile.
@@ -84,35 +87,66 @@ void TCaptureController::Run(std::shared_ptr<TOutcomeReporter> reporter) {
         StopRecording(std::move(reporter));
         return;
     }
-    const TCaptureOptions options = FHost.CaptureOptions();
-    if (Unsupported(options)) {
-        Tell(*reporter, {TCaptureOutcome::TKind::Refused, {}, Translate(kUnsupported), true});
+    TJob job;
+    job.Options = FHost.CaptureOptions();
+    if (Unsupported(job.Options)) {
+        reporter->Report({TCaptureOutcome::TKind::Refused, {}, Translate(kUnsupported), true});
         return;
     }
     if (FState != TControllerState::Idle) {
-        Tell(*reporter, {TCaptureOutcome::TKind::Busy, {}, {}, false});
+        reporter->Report({TCaptureOutcome::TKind::Busy, {}, {}, false});
         return;
     }
     FCurrent = std::move(reporter);
-    if (options.Target == stMP4) StartRecording(options);
-    else Capture(options);
+    FJob = std::move(job);
+    const auto start = [this] {
+        if (FJob.Options.Target == stMP4) StartRecording(FJob.Options);
+        else Capture();
+    };
+    if (request.DelaySeconds <= 0) {
+        start();
+        return;
+    }
+    // A delayed request holds the controller while its countdown runs: the capture then is this
+    // request's, whatever else was asked meanwhile.
+    FState = TControllerState::Capturing;
+    try {
+        FCountdown = std::make_unique<TCountdown>();
+        FCountdown->Start(
+            request.DelaySeconds,
+            [this, start] {
+                FCountdown.reset();
+                FState = TControllerState::Idle;
+                start();
+            },
+            [this] {
+                FCountdown.reset();
+                Finish({TCaptureOutcome::TKind::Cancelled, {}, {}, false});
+            });
+    } catch (...) {
+        FCountdown.reset();
+        Finish(FailureOf(std::current_exception()));
+    }
 }
 
-void TCaptureController::Tell(TOutcomeReporter& reporter, const TCaptureOutcome& outcome) {
-    reporter.Report(outcome);
-    if (OnOutcome) OnOutcome(outcome);
+void TCaptureController::Finished(const TCaptureOutcome& outcome, const TJob& job) {
+    if (OnFinished) OnFinished({outcome, job.Options.Mode, job.Options.Target, job.Picture.get(), job.Window});
 }
 
 void TCaptureController::Finish(const TCaptureOutcome& outcome) {
     const std::shared_ptr<TOutcomeReporter> reporter = std::move(FCurrent);
-    if (reporter) Tell(*reporter, outcome);
+    if (reporter) reporter->Report(outcome);
+    const TJob job = std::move(FJob);
+    FJob = {};
     FState = TControllerState::Idle;
+    Finished(outcome, job);
 }
 
 // --- Pictures ----------------------------------------------------------------------------------
 
-void TCaptureController::Capture(const TCaptureOptions& options) {
+void TCaptureController::Capture() {
     FState = TControllerState::Capturing;
+    const TCaptureOptions& options = FJob.Options;
     try {
         if (options.SoundBefore && options.Mode != cmDrag) FHost.PlayCaptureSound();
         if (options.Mode == cmColor) {
@@ -121,21 +155,49 @@ void TCaptureController::Capture(const TCaptureOptions& options) {
             return;
         }
         TGrab grab = FHost.Grab(options);
-        std::unique_ptr<TBitmap> bitmap = std::move(grab.Bitmap);
-        if (!bitmap) {  // the selection was cancelled
+        if (!grab.Bitmap) {  // the selection was cancelled
             Finish({TCaptureOutcome::TKind::Cancelled, {}, {}, false});
             return;
         }
+        FJob.Picture = std::move(grab.Bitmap);
+        FJob.Rect = grab.Rect;
+        FJob.Window = grab.Window;
+        FJob.Notice = std::move(grab.Notice);
         // In drag mode the sound "before" the capture marks the end of the selection.
         if (options.SoundBefore && options.Mode == cmDrag) FHost.PlayCaptureSound();
-        if (options.Target == stTXT) {
-            StartRecognition(std::move(bitmap), options);
+        if (options.EditFirst && options.Target != stTXT) {
+            // The editor hands the marked-up picture on later; until then the controller waits.
+            FHost.Edit(
+                *FJob.Picture,
+                [this](TEdited& edited) {
+                    // What went out is the edited picture: keep a copy for the record.
+                    auto flat = std::make_shared<TBitmap>();
+                    flat->SetPixelFormat(TPixelFormat::pf32bit);
+                    flat->SetSize(edited.Flat.Width(), edited.Flat.Height());
+                    BitBlt(flat->Canvas().Handle(), 0, 0, flat->Width(), flat->Height(), edited.Flat.Canvas().Handle(), 0,
+                           0, SRCCOPY);
+                    FJob.Picture = flat;
+                    Deliver(*flat, edited.SaveEditablePng);
+                },
+                [this] { Finish({TCaptureOutcome::TKind::Cancelled, {}, {}, false}); });
             return;
         }
-        TCaptureOutcome outcome = Output(*bitmap, grab.Rect, options);
-        if (outcome.Succeeded()) outcome.Message = std::move(grab.Notice);
-        if (options.Target == stUpload) {
-            StartUpload(std::move(bitmap), std::move(outcome));
+        Deliver(*FJob.Picture, nullptr);
+    } catch (...) {
+        Finish(FailureOf(std::current_exception()));
+    }
+}
+
+void TCaptureController::Deliver(TBitmap& picture, const std::function<void(const std::wstring&)>& pngWriter) {
+    try {
+        if (FJob.Options.Target == stTXT) {
+            StartRecognition(picture);
+            return;
+        }
+        TCaptureOutcome outcome = Output(picture, pngWriter);
+        if (outcome.Succeeded()) outcome.Message = FJob.Notice;
+        if (FJob.Options.Target == stUpload) {
+            StartUpload(std::move(outcome));
             return;
         }
         Finish(outcome);
@@ -144,7 +206,8 @@ void TCaptureController::Capture(const TCaptureOptions& options) {
     }
 }
 
-TCaptureOutcome TCaptureController::Output(TBitmap& bitmap, const RECT& rect, const TCaptureOptions& options) {
+TCaptureOutcome TCaptureController::Output(TBitmap& bitmap, const std::function<void(const std::wstring&)>& pngWriter) {
+    const TCaptureOptions& options = FJob.Options;
     TCaptureOutcome outcome = TCaptureOutcome::Nothing();
     const auto file = [&](const wchar_t* ext) {
         outcome = TCaptureOutcome::Written(TCaptureOutcome::TKind::FileWritten, FHost.NewFilename(ext));
@@ -152,7 +215,9 @@ TCaptureOutcome TCaptureController::Output(TBitmap& bitmap, const RECT& rect, co
     };
     switch (options.Target) {
     case stPNG:
-        SavePNG(bitmap, file(L"png"));
+        // A PNG from the editor keeps its marks editable; every other viewer sees the picture.
+        if (pngWriter) pngWriter(file(L"png"));
+        else SavePNG(bitmap, file(L"png"));
         break;
     case stJPG:
         SaveJPG(bitmap, file(L"jpg"), static_cast<std::uint8_t>(options.JpegQuality));
@@ -175,7 +240,7 @@ TCaptureOutcome TCaptureController::Output(TBitmap& bitmap, const RECT& rect, co
     case stUpload:
         break;  // after auto-copy and the sound
     case stFloating:
-        FHost.Float(bitmap, rect);
+        FHost.Float(bitmap, FJob.Rect);
         break;
     default:
         throw Exception(L"No save target is selected.");
@@ -195,16 +260,16 @@ TCaptureOutcome TCaptureController::Output(TBitmap& bitmap, const RECT& rect, co
 
 // --- Text recognition ----------------------------------------------------------------------------
 
-void TCaptureController::StartRecognition(std::unique_ptr<TBitmap> bitmap, const TCaptureOptions& options) {
+void TCaptureController::StartRecognition(const TBitmap& bitmap) {
+    const TCaptureOptions& options = FJob.Options;
     if (!options.OcrLanguage) throw ERtOcrError(L"Language not available");
     // Three times as large reads better, but never beyond what the engine accepts.
-    const TOcrSize size = EnlargedSize(bitmap->Width(), bitmap->Height(), FOcr->MaxImageDimension());
+    const TOcrSize size = EnlargedSize(bitmap.Width(), bitmap.Height(), FOcr->MaxImageDimension());
     // The last picture goes first: with the engine's own bitmap, two enlarged copies at most.
     FOcr->TakePicture(nullptr);
-    FOcr->TakePicture(ScaleForOcr(*bitmap, size.Width, size.Height));
-    bitmap.reset();
+    FOcr->TakePicture(ScaleForOcr(bitmap, size.Width, size.Height));
+    FJob.Picture.reset();
     FOcr->Recognize(*options.OcrLanguage, [this](const TResult& result) { RecognitionEnded(result); }, 0, 0, 0, 0);
-    FSoundAfter = options.SoundAfter;
     FState = TControllerState::Recognising;
     FOcrTimer->SetInterval(OcrTimeoutMs);
     FOcrTimer->SetEnabled(true);
@@ -221,7 +286,7 @@ void TCaptureController::RecognitionEnded(const TResult& result) {
             const std::wstring path = FHost.NewFilename(L"txt");
             WriteRecognizedText(path, JoinLines(result.Lines));
             outcome = TCaptureOutcome::Written(TCaptureOutcome::TKind::TextWritten, path);
-            if (FSoundAfter) FHost.PlayCaptureSound();
+            if (FJob.Options.SoundAfter) FHost.PlayCaptureSound();
         }
     } catch (...) {
         outcome = FailureOf(std::current_exception());
@@ -240,18 +305,17 @@ void TCaptureController::RecognitionTimedOut() {
 
 // --- Upload --------------------------------------------------------------------------------------
 
-void TCaptureController::StartUpload(std::unique_ptr<TBitmap> bitmap, TCaptureOutcome sofar) {
+void TCaptureController::StartUpload(TCaptureOutcome sofar) {
     FState = TControllerState::Uploading;
     FUploadSoFar = std::move(sofar);
     FUploadStrip = std::make_unique<TProgressForm>(Translate(kUploading));
     auto upload = FHost.Uploader();
     std::shared_ptr<TProgressValues> values = FUploadStrip->Values();
     const TPoster post = Application->Poster();
-    // The picture goes with the worker: encoding a tall capture takes long, and this thread
-    // keeps answering meanwhile. The address comes back through the queue, or never once the
-    // program is gone.
-    std::shared_ptr<TBitmap> picture(std::move(bitmap));
-    std::thread([picture, upload, values, post, alive = std::weak_ptr<bool>(FAlive), this]() mutable {
+    // The worker reads the picture (encoding a tall capture takes long, and this thread keeps
+    // answering meanwhile); it stays the job's until the end. The address comes back through the
+    // queue, or never once the program is gone.
+    std::thread([picture = FJob.Picture, upload, values, post, alive = std::weak_ptr<bool>(FAlive), this]() mutable {
         std::wstring address;
         try {
             std::vector<std::uint8_t> png = EncodeUploadPng(*picture);
@@ -311,6 +375,7 @@ void TCaptureController::StartRecording(const TCaptureOptions& options) {
     }
     // The request is answered once the encoder reports that it records (or ends instead).
     FRecordingStarter = std::move(FCurrent);
+    FRecordingJob = std::move(FJob);
     FRecTimer->SetEnabled(true);
 }
 
@@ -351,6 +416,7 @@ void TCaptureController::RecordingEnded() {
     if (waiting.empty() && !outcome.Succeeded()) waiting.push_back(std::make_shared<TUserReporter>());
     for (const auto& reporter : waiting) Tell(*reporter, outcome);
     FState = TControllerState::Idle;
+    Finished(outcome, FRecordingJob);
 }
 
 void TCaptureController::EndRecordingForSession(DWORD waitMs) {

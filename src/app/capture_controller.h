@@ -18,6 +18,7 @@
 
 namespace tovasen {
 
+class TCountdown;
 class TRtOcr;
 class TProgressForm;
 class TTimer;
@@ -44,6 +45,7 @@ struct TCaptureOptions {
     bool SoundBefore = false;
     bool SoundAfter = false;
     bool AutoCopy = false;
+    bool EditFirst = false;  // every picture goes through the annotation editor first
     int JpegQuality = 90;
     int WebpQuality = 90;
     std::optional<TLanguage> OcrLanguage;  // none: the engine offers no language
@@ -57,6 +59,29 @@ struct TGrab {
     std::unique_ptr<TBitmap> Bitmap;  // null: the user cancelled the selection
     RECT Rect{};                      // where it was on the screen
     std::wstring Notice;              // it stopped early at a limit: said along with the outcome
+    HWND Window = nullptr;            // the window captured, when the mode captures one
+};
+
+// A marked-up picture the editor hands back: what any target writes, and for a PNG a writer that
+// keeps the marks editable.
+struct TEdited {
+    TBitmap& Flat;
+    std::function<void(const std::wstring& path)> SaveEditablePng;
+};
+
+// One request: who hears the outcome, and a countdown before the capture (seconds, 0: none).
+struct TCaptureRequest {
+    std::shared_ptr<TOutcomeReporter> Reporter;
+    int DelaySeconds = 0;
+};
+
+// What a finished request was about, for whoever keeps a record of captures.
+struct TFinishedCapture {
+    const TCaptureOutcome& Outcome;
+    int Mode;
+    int Target;
+    TBitmap* Picture;  // what went out, while it still exists; null for text and recordings
+    HWND Window;       // the window captured, or null
 };
 
 // What the controller needs from the program around it: the choices, the pictures and the
@@ -76,6 +101,9 @@ public:
     virtual void Print(TBitmap& bitmap) = 0;
     virtual void Float(TBitmap& bitmap, const RECT& rect) = 0;
     virtual void PlayCaptureSound() = 0;
+    // Opens the annotation editor on a copy of picture; exactly one of the two runs later, from
+    // the message loop.
+    virtual void Edit(TBitmap& picture, std::function<void(TEdited& edited)> done, std::function<void()> cancelled) = 0;
     // The upload itself, run on a worker thread: it must not touch windows. Answers the
     // published address, or empty on any failure.
     virtual std::function<std::wstring(std::vector<std::uint8_t> png, const UploadProgress& progress)> Uploader() = 0;
@@ -105,7 +133,8 @@ public:
     TRtOcr& Ocr() { return *FOcr; }
 
     // Starts one request: a capture, or with the MP4 target a recording's start or stop.
-    void Run(std::shared_ptr<TOutcomeReporter> reporter);
+    void Run(TCaptureRequest request);
+    void Run(std::shared_ptr<TOutcomeReporter> reporter) { Run(TCaptureRequest{std::move(reporter)}); }
     // From now on nothing new starts (the program is ending); requests are told so.
     void Shutdown() noexcept { FClosing = true; }
     // At log-off: "q" to the encoder and up to waitMs for it to finish its file, handling
@@ -114,17 +143,28 @@ public:
 
     // How long a recognition may take before it is given up.
     UINT OcrTimeoutMs = 60000;
-    // Every outcome, after its reporter heard it (a capture history listens here).
-    std::function<void(const TCaptureOutcome& outcome)> OnOutcome;
+    // Every request that was carried out, after its reporter heard how it ended (a capture
+    // history listens here); not for requests refused before they started.
+    std::function<void(const TFinishedCapture& capture)> OnFinished;
 
 private:
-    void Capture(const TCaptureOptions& options);
-    TCaptureOutcome Output(TBitmap& bitmap, const RECT& rect, const TCaptureOptions& options);
-    void StartRecognition(std::unique_ptr<TBitmap> bitmap, const TCaptureOptions& options);
+    // The capture being carried out.
+    struct TJob {
+        TCaptureOptions Options;
+        std::shared_ptr<TBitmap> Picture;
+        RECT Rect{};
+        HWND Window = nullptr;
+        std::wstring Notice;
+    };
+
+    void Capture();
+    void Deliver(TBitmap& picture, const std::function<void(const std::wstring&)>& pngWriter);
+    TCaptureOutcome Output(TBitmap& bitmap, const std::function<void(const std::wstring&)>& pngWriter);
+    void StartRecognition(const TBitmap& bitmap);
     void RecognitionEnded(const TResult& result);
     void RecognitionTimedOut();
     // sofar: the outcome of what came before the upload (the auto-copy).
-    void StartUpload(std::unique_ptr<TBitmap> bitmap, TCaptureOutcome sofar);
+    void StartUpload(TCaptureOutcome sofar);
     void UploadEnded(const std::wstring& address);
     void StartRecording(const TCaptureOptions& options);
     void StopRecording(std::shared_ptr<TOutcomeReporter> reporter);
@@ -133,15 +173,16 @@ private:
     // Reports the running request's outcome and returns to idle. The state stays busy while
     // the reporter runs: a message box it shows lets other requests in, and they are refused.
     void Finish(const TCaptureOutcome& outcome);
-    void Tell(TOutcomeReporter& reporter, const TCaptureOutcome& outcome);
+    void Tell(TOutcomeReporter& reporter, const TCaptureOutcome& outcome) { reporter.Report(outcome); }
+    void Finished(const TCaptureOutcome& outcome, const TJob& job);
     std::unique_ptr<TRtOcr> NewOcr();
 
     TCaptureHost& FHost;
     TControllerState FState = TControllerState::Idle;
     bool FClosing = false;
     std::shared_ptr<TOutcomeReporter> FCurrent;  // the request being carried out
-    std::wstring FPendingPath;                   // what a recognition will write, once it ends
-    bool FSoundAfter = false;
+    TJob FJob;
+    std::unique_ptr<TCountdown> FCountdown;
 
     std::unique_ptr<TRtOcr> FOcr;
     TTimer* FOcrTimer = nullptr;
@@ -150,6 +191,7 @@ private:
     std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
 
     std::unique_ptr<TRecorder> FRecorder;
+    TJob FRecordingJob;
     TTimer* FRecTimer = nullptr;
     std::shared_ptr<TOutcomeReporter> FRecordingStarter;           // until the encoder runs
     std::vector<std::shared_ptr<TOutcomeReporter>> FRecordingStoppers;  // until the file is complete

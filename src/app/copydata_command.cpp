@@ -76,11 +76,20 @@ const std::string* StringMember(const FlatObject& object, const char* name) {
     return found == object.end() ? nullptr : std::get_if<std::string>(&found->second);
 }
 
+std::optional<std::uint64_t> CountMember(const FlatObject& object, const char* name) {
+    const auto found = object.find(name);
+    if (found == object.end()) return std::nullopt;
+    if (const auto* count = std::get_if<std::uint64_t>(&found->second)) return *count;
+    return std::nullopt;
+}
+
 RemoteCommand CommandOf(const FlatObject& object) {
     const std::string* name = StringMember(object, "command");
     if (!name) return RemoteCommand::None;
     if (*name == "about") return RemoteCommand::About;
     if (*name == "capture") return RemoteCommand::Capture;
+    if (*name == "edit") return RemoteCommand::Edit;
+    if (*name == "history") return RemoteCommand::History;
     return RemoteCommand::None;
 }
 
@@ -93,11 +102,11 @@ RemoteRequest ParseRemoteRequest(std::wstring_view json) {
     const std::optional<FlatObject> object = ParseFlatObject(json);
     if (!object) return request;
     request.command = CommandOf(*object);
-    const auto replyTo = object->find("reply_to");
-    if (replyTo != object->end()) {
-        if (const auto* handle = std::get_if<std::uint64_t>(&replyTo->second)) request.replyTo = *handle;
-    }
+    request.replyTo = CountMember(*object, "reply_to");
     if (const std::string* token = StringMember(*object, "token")) request.token = Utf8ToWide(*token);
+    request.delay = CountMember(*object, "delay");
+    if (const std::string* file = StringMember(*object, "file")) request.file = Utf8ToWide(*file);
+    request.limit = CountMember(*object, "limit");
     return request;
 }
 
@@ -151,6 +160,17 @@ std::wstring RemoteCommandJson(std::wstring_view command, std::optional<std::uin
     if (replyTo) object["reply_to"] = *replyTo;
     if (!token.empty()) object["token"] = WideToUtf8(token);
     return Utf8ToWide(object.dump());
+}
+
+std::wstring RemoteRequestJson(const RemoteRequest& request) {
+    static constexpr const char* kNames[] = {"", "about", "capture", "edit", "history"};
+    nlohmann::json object{{"command", kNames[static_cast<int>(request.command)]}};
+    if (request.replyTo) object["reply_to"] = *request.replyTo;
+    if (!request.token.empty()) object["token"] = WideToUtf8(request.token);
+    if (request.delay) object["delay"] = *request.delay;
+    if (!request.file.empty()) object["file"] = WideToUtf8(request.file);
+    if (request.limit) object["limit"] = *request.limit;
+    return Utf8ToWide(object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
 }
 
 }  // namespace tovasen

@@ -7,7 +7,7 @@
 
 namespace tovasen {
 
-enum class RemoteCommand { None, About, Capture };
+enum class RemoteCommand { None, About, Capture, Edit, History };
 
 // What the command boundary takes at most: a WM_COPYDATA above kMaxCommandBytes is refused
 // before anything is read from it, and a JSON text nested deeper than kMaxCommandDepth is no
@@ -15,7 +15,7 @@ enum class RemoteCommand { None, About, Capture };
 inline constexpr std::size_t kMaxCommandBytes = 64 * 1024;
 inline constexpr int kMaxCommandDepth = 64;
 
-// The "command" member of a JSON object: "about" or "capture", compared exactly. Anything else
+// The "command" member of a JSON object: "about", "capture", "edit" or "history", compared exactly. Anything else
 // (other names, no member, valid JSON that is not an object, broken or too deeply nested JSON)
 // is None.
 RemoteCommand ParseRemoteCommand(std::wstring_view json);
@@ -24,10 +24,15 @@ RemoteCommand ParseRemoteCommand(std::wstring_view json);
 // non-negative JSON integer, and "token", a string the reply echoes so that the requester can
 // tell Tovasen's answer from anyone else's. A missing or mistyped member is absent; the command
 // itself is read as ParseRemoteCommand reads it.
+// Each command's own members: "delay" (capture: seconds of countdown first), "file" (edit: the
+// picture to open), "limit" (history: how many entries), each absent when missing or mistyped.
 struct RemoteRequest {
     RemoteCommand command = RemoteCommand::None;
     std::optional<std::uint64_t> replyTo;
     std::wstring token;
+    std::optional<std::uint64_t> delay;
+    std::wstring file;
+    std::optional<std::uint64_t> limit;
 };
 RemoteRequest ParseRemoteRequest(std::wstring_view json);
 
@@ -61,5 +66,7 @@ std::optional<RemoteRequest> AcceptCommand(std::uintptr_t kind, const void* data
 // token if any.
 std::wstring RemoteCommandJson(std::wstring_view command, std::optional<std::uint64_t> replyTo = std::nullopt,
                                std::wstring_view token = {});
+// The same with the command's own members.
+std::wstring RemoteRequestJson(const RemoteRequest& request);
 
 }  // namespace tovasen

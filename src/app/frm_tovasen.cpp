@@ -4,6 +4,7 @@
 #include "app/window_functions.h"
 #include "base/version_text.h"
 #include "i18n/translation.h"
+#include "history/history.h"
 #include "output/float_list.h"
 #include "resource_ids.h"
 #include "select/frm_size.h"
@@ -76,6 +77,7 @@ void TFrmTovasen::FormCreate() {
 
     FCapture = std::make_unique<TCapture>();
     CreateFloatList();
+    CreateHistory();
     FCanClose = false;
     DisableSnippingKey();
     const bool hotKeyRegistered = CreateHotKeyDialog();
@@ -150,6 +152,7 @@ void TFrmTovasen::FormCloseQuery(bool& canClose) {
 
 void TFrmTovasen::FormDestroy() {
     FloatDelete();
+    History.reset();  // its window and its pins go before the floating windows' list
     FloatList.reset();
     TmrColor->SetEnabled(false);
     FCapture.reset();

@@ -24,6 +24,8 @@
 namespace tovasen {
 
 class TFloatList;
+class THistory;
+struct RemoteRequest;
 class TFrmFloating;
 struct TFloatingSaveOptions;
 class TFrmArea;
@@ -81,7 +83,9 @@ public:
     TPopupMenu* Menu = nullptr;
     TMenuItem *N12 = nullptr, *N4 = nullptr;
     TMenuItem *ChkSound1 = nullptr, *ChkSound2 = nullptr, *ChkSound3 = nullptr;
-    TMenuItem *ChkMouse = nullptr, *ChkAutoCopy = nullptr;
+    TMenuItem *ChkMouse = nullptr, *ChkAutoCopy = nullptr, *ChkEditFirst = nullptr;
+    std::array<TMenuItem*, 3> PopDelays{};  // PopDelay3, PopDelay5, PopDelay10
+    TMenuItem *PopHistory = nullptr, *PopRecent = nullptr, *ChkKeepHistory = nullptr, *PopClearHistory = nullptr;
     std::array<TMenuItem*, 5> ChkRecLimits{};  // ChkRecLimit0, 30, 60, 120, 240
     TMenuItem *ChkMouse_Rec = nullptr, *ChkAudio = nullptr, *ChkLog = nullptr;
     TMenuItem* N11 = nullptr;                   // the language submenu
@@ -154,6 +158,7 @@ private:
     void FormDestroy();
     void WMUser(WPARAM wParam);
     LRESULT WMCopyData(const COPYDATASTRUCT& data);
+    void RunCommand(const RemoteRequest& request, const std::shared_ptr<TOutcomeReporter>& reporter);
     void RequestExit();
     int ShowMessage(const std::wstring& text, UINT flags);
 
@@ -173,6 +178,7 @@ private:
     void Print(TBitmap& bitmap) override;
     void Float(TBitmap& bitmap, const RECT& rect) override;
     void PlayCaptureSound() override;
+    void Edit(TBitmap& picture, std::function<void(TEdited& edited)> done, std::function<void()> cancelled) override;
     std::function<std::wstring(std::vector<std::uint8_t> png, const UploadProgress& progress)> Uploader() override;
     bool OpenAddress(const std::wstring& address) override;
     std::wstring EncoderPath() override;
@@ -188,6 +194,11 @@ private:
 
     // Steps that later subsystems fill in.
     void CreateFloatList();
+    // The capture history (frm_tovasen_history.cpp): made at start-up when it can be, fed by
+    // every finished capture, shown through the tray menu.
+    void CreateHistory();
+    void RecordInHistory(const TFinishedCapture& capture);
+    void RefreshHistoryItems();
     // Deletes that floating window, or all of them when form is null.
     void FloatDelete(TFrmFloating* form = nullptr);
     TFloatingSaveOptions FloatingSaveOptions() const;
@@ -205,6 +216,7 @@ private:
 
     std::unique_ptr<TCapture> FCapture;
     std::unique_ptr<TFloatList> FloatList;
+    std::unique_ptr<THistory> History;  // null where the history could not be opened
     std::shared_ptr<TReplySender> FReplies = std::make_shared<TReplySender>();
     // Calls queued for later find out through this whether the window still exists.
     std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);

@@ -12,6 +12,7 @@
 #include "base/module_path.h"
 #include "capture/browser_page.h"
 #include "capture/frm_iexplorer.h"
+#include "editor/editor_entry.h"
 #include "output/clipboard.h"
 #include "output/float_list.h"
 #include "scroll/scroll_capture.h"
@@ -50,6 +51,7 @@ TCaptureOptions TFrmTovasen::CaptureOptions() {
     options.SoundBefore = ChkSound2->Checked;
     options.SoundAfter = ChkSound3->Checked;
     options.AutoCopy = ChkAutoCopy->Checked;
+    options.EditFirst = ChkEditFirst->Checked;
     options.JpegQuality = QualityOf(*ChkJPEG_qual);
     options.WebpQuality = QualityOf(*ChkWebP_qual);
     if (!Languages.empty()) {
@@ -97,6 +99,7 @@ TGrab TFrmTovasen::Grab(const TCaptureOptions& options) {
         HWND target = PickTarget(options.Mode, FrmLine ? FrmLine->Handle() : nullptr, Handle());
         if (!target) throw Exception(L"There is no window to capture.");
         FCapture->Capture(*bitmap, target, rect);
+        grab.Window = target;
         break;
     }
     case cmRegion: {
@@ -133,6 +136,16 @@ void TFrmTovasen::Float(TBitmap& bitmap, const RECT& rect) { FloatList->CreateFl
 
 TFloatingSaveOptions TFrmTovasen::FloatingSaveOptions() const {
     return TFloatingSaveOptions{SavePath, QualityOf(*ChkJPEG_qual), QualityOf(*ChkWebP_qual)};
+}
+
+void TFrmTovasen::Edit(TBitmap& picture, std::function<void(TEdited& edited)> done, std::function<void()> cancelled) {
+    EditForOutput(
+        picture,
+        [done = std::move(done)](TEditedPicture& edited) {
+            TEdited handed{edited.Flat(), [&edited](const std::wstring& path) { edited.SaveEditablePng(path); }};
+            done(handed);
+        },
+        std::move(cancelled), this);
 }
 
 void TFrmTovasen::PlayCaptureSound() { PlaySoundW(L"sound", GetModuleHandleW(nullptr), SND_RESOURCE | SND_ASYNC); }

@@ -1,5 +1,6 @@
 // The main window's controls and its popup menu, laid out at 96 DPI.
 #include "app/frm_tovasen.h"
+#include "history/history.h"
 #include "scroll/scroll_texts.h"
 
 namespace tovasen {
@@ -115,7 +116,28 @@ TMenuItem* TFrmTovasen::AddToggle(TMenuItem* parent, const wchar_t* name, const 
 
 void TFrmTovasen::CreateMenu() {
     Menu = new TPopupMenu(this, L"Menu");
+    Menu->OnPopup = [this] { RefreshHistoryItems(); };
     TMenuItem& root = Menu->Items();
+    // A delayed capture, so that a menu or a tooltip that a click would close can be opened first.
+    static constexpr std::array<std::pair<const wchar_t*, const wchar_t*>, 3> kDelays = {{
+        {L"PopDelay3", L"3초 후 캡쳐"}, {L"PopDelay5", L"5초 후 캡쳐"}, {L"PopDelay10", L"10초 후 캡쳐"}}};
+    for (std::size_t i = 0; i < kDelays.size(); ++i) {
+        PopDelays[i] = new TMenuItem(&root, kDelays[i].first, kDelays[i].second, [this](TMenuItem& item) {
+            // The seconds are the item's name after "PopDelay".
+            Controller->Run({std::make_shared<TUserReporter>(), std::stoi(item.Name().substr(8))});
+        });
+    }
+    PopHistory = new TMenuItem(&root, L"PopHistory", L"캡쳐 기록…", [this](TMenuItem&) {
+        if (History) History->ShowWindow();
+    });
+    PopRecent = new TMenuItem(&root, L"PopRecent", L"최근 캡쳐");
+    ChkKeepHistory = new TMenuItem(&root, L"ChkKeepHistory", L"캡쳐 기록 보관", [this](TMenuItem& item) {
+        if (History) History->SetKeep(!item.Checked);
+    });
+    PopClearHistory = new TMenuItem(&root, L"PopClearHistory", L"캡쳐 기록 지우기", [this](TMenuItem&) {
+        if (History) History->ConfirmAndClear();
+    });
+    new TMenuItem(&root, L"N16", L"-");
     N12 = new TMenuItem(&root, L"N12", L"저장폴더 열기", [this](TMenuItem&) { BtnOpenDirClick(); });
     N4 = new TMenuItem(&root, L"N4", L"저장폴더 설정", [this](TMenuItem&) { N4Click(); });
 
@@ -127,6 +149,7 @@ void TFrmTovasen::CreateMenu() {
     ChkSound3 = new TMenuItem(n3, L"ChkSound3", L"캡쳐 후 소리", sound);
     ChkMouse = AddToggle(n14, L"ChkMouse", L"마우스 커서 포함", L"mouse");
     ChkAutoCopy = AddToggle(n14, L"ChkAutoCopy", L"클립보드 자동복사", L"autocopy");
+    ChkEditFirst = AddToggle(n14, L"ChkEditFirst", L"출력 전 편집", L"edit_before_output");
 
     auto* n6 = new TMenuItem(&root, L"N6", L"녹화 설정");
     auto* n13 = new TMenuItem(n6, L"N13", L"최대 녹화시간");

@@ -59,6 +59,7 @@ void TFrmTovasen::LoadConfig() {
         ChkMouse->Checked = s.mouse;
         ChkMouse_Rec->Checked = s.mouse_rec;
         ChkAutoCopy->Checked = s.autocopy;
+        ChkEditFirst->Checked = config.ReadBoolean(L"edit_before_output", false);
         ChkRegStart->Checked = RefreshAutoStart(kAutoStartName);
         ChkLog->Checked = s.ffmpeg_log;
         ChkArea->SetItemIndex(0);

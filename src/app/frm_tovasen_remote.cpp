@@ -5,35 +5,78 @@
 
 #include "app/copydata_command.h"
 #include "app/frm_tovasen.h"
+#include "base/exception_text.h"
+#include "editor/editor_entry.h"
+#include "history/history.h"
+#include "history/history_format.h"
 #include "ui/application.h"
 
 namespace tovasen {
+namespace {
+
+constexpr std::uint64_t kDefaultHistoryLimit = 20;
+
+}  // namespace
 
 LRESULT TFrmTovasen::WMCopyData(const COPYDATASTRUCT& data) {
     const std::optional<RemoteRequest> accepted = AcceptCommand(data.dwData, data.lpData, data.cbData);
     if (!accepted) return 0;
-    const RemoteRequest& request = *accepted;
     ReplyMessage(1);
 
     std::shared_ptr<TOutcomeReporter> reporter;
-    if (request.replyTo) {
-        const HWND replyTo = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(*request.replyTo));
-        reporter = std::make_shared<TScriptReporter>(FReplies, replyTo, Handle(), request.token);
+    if (accepted->replyTo) {
+        const HWND replyTo = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(*accepted->replyTo));
+        reporter = std::make_shared<TScriptReporter>(FReplies, replyTo, Handle(), accepted->token);
     } else {
         reporter = std::make_shared<TUserReporter>();  // as before scripts could be answered
     }
     std::weak_ptr<bool> alive = FAlive;
-    const RemoteCommand command = request.command;
-    Application->Queue([this, alive, command, reporter] {
-        if (!alive.lock()) return;
-        if (command == RemoteCommand::About) {
-            LblCopyrightClick();
-            reporter->Report(TCaptureOutcome::Nothing());
-        } else {
-            Controller->Run(reporter);
-        }
+    Application->Queue([this, alive, request = *accepted, reporter] {
+        if (alive.lock()) RunCommand(request, reporter);
     });
     return 1;
+}
+
+void TFrmTovasen::RunCommand(const RemoteRequest& request, const std::shared_ptr<TOutcomeReporter>& reporter) {
+    switch (request.command) {
+    case RemoteCommand::About:
+        LblCopyrightClick();
+        reporter->Report(TCaptureOutcome::Nothing());
+        break;
+    case RemoteCommand::Capture:
+        Controller->Run({reporter, static_cast<int>(std::min<std::uint64_t>(request.delay.value_or(0), 3600))});
+        break;
+    case RemoteCommand::Edit:
+        // Editing a file holds nothing of the controller: captures go on meanwhile.
+        try {
+            const std::wstring file = request.file;
+            EditFile(
+                file,
+                [reporter, file](bool saved) {
+                    reporter->Report(saved ? TCaptureOutcome::Written(TCaptureOutcome::TKind::FileWritten, file)
+                                           : TCaptureOutcome::Failure(L"The editor was closed without saving."));
+                },
+                this);
+        } catch (...) {
+            reporter->Report(TCaptureOutcome::Failure(ExceptionText(std::current_exception())));
+        }
+        break;
+    case RemoteCommand::History: {
+        if (!History) {
+            reporter->Report(TCaptureOutcome::Failure(L"The capture history is not available."));
+            break;
+        }
+        std::wstring lines;
+        const std::uint64_t limit = std::min<std::uint64_t>(request.limit.value_or(kDefaultHistoryLimit), 100000);
+        for (const THistoryEntry& entry : History->Recent(static_cast<std::size_t>(limit))) {
+            lines += HistoryLine(entry) + L"\n";
+        }
+        reporter->Report(TCaptureOutcome::Written(TCaptureOutcome::TKind::NothingToWrite, lines));
+        break;
+    }
+    default:
+        break;
+    }
 }
 
 }  // namespace tovasen

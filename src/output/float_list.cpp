@@ -12,6 +12,7 @@ TFrmFloating& TFloatList::CreateFloatingWindow(TBitmap& picture, const RECT& rec
     form->OnDelete = [this](TFrmFloating* which) { FloatDelete(which); };
     form->SaveOptions = [this] { return FSaveOptions ? FSaveOptions() : TFloatingSaveOptions{}; };
     form->SaveDialogFactory = SaveDialogFactory;
+    form->OnEdit = OnEdit;
     form->ShowFloating();
     FList.push_back(std::move(form));
     return *FList.back();

@@ -29,6 +29,8 @@ public:
 
     // The dialog each new window saves with.
     TImageSaveDialogFactory SaveDialogFactory = NewSystemImageSaveDialog;
+    // "Edit" of each new window; the item is hidden while this is empty.
+    std::function<void(TFrmFloating& form)> OnEdit;
 
 private:
     struct TDiscard {

@@ -57,6 +57,7 @@ UniqueMenu TPopupMenu::Build(std::vector<TMenuItem*>& commands) const {
 
 bool TPopupMenu::Popup(int x, int y, HWND owner) {
     if (!owner && Application) owner = Application->Handle();
+    if (OnPopup) OnPopup();
     std::vector<TMenuItem*> commands;
     UniqueMenu menu = Build(commands);
     // Without the foreground the menu would not close when the user clicks elsewhere.

@@ -35,6 +35,9 @@ public:
     explicit TPopupMenu(TComponent* owner, std::wstring name);
 
     TMenuItem& Items() noexcept { return *FItems; }
+    // Runs just before the menu is built to pop up: items that change (a list of recent files)
+    // are made there.
+    std::function<void()> OnPopup;
     // Shows the menu at a screen position for the window owner (the application window when
     // null) and runs the chosen item's OnClick. Returns whether an item was chosen. Nothing is
     // touched after the handler: it may have freed the menu and its window.

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -69,9 +70,10 @@ public:
         static int files = 0;  // names never repeat, whatever host made them
         return folder_->Path() + (folderGone ? L"gone\\" : L"") + L"T-" + std::to_wstring(++files) + L"." + ext;
     }
-    void CopyToClipboard(TBitmap&) override {
+    void CopyToClipboard(TBitmap& bitmap) override {
         if (clipboardBusy) throw EClipboardBusy();
         ++clipboardCopies;
+        copiedFirstPixel = *reinterpret_cast<const std::uint32_t*>(bitmap.ScanLine(0));
     }
     void Print(TBitmap&) override {
         if (!printerError.empty()) throw Exception(printerError);
@@ -79,6 +81,24 @@ public:
     }
     void Float(TBitmap&, const RECT&) override { ++floats; }
     void PlayCaptureSound() override { ++sounds; }
+    // The editor answers later, from the message loop, as the real one does: it paints the first
+    // pixel white and hands that on, or is closed without Done.
+    bool editorCancels = false;
+    int edits = 0;
+    std::uint32_t copiedFirstPixel = 0;  // of the picture the clipboard got
+    void Edit(TBitmap& picture, std::function<void(TEdited&)> done, std::function<void()> cancelled) override {
+        ++edits;
+        auto copy = std::make_shared<TBitmap>();
+        copy->SetPixelFormat(TPixelFormat::pf32bit);
+        copy->SetSize(picture.Width(), picture.Height());
+        for (int y = 0; y < picture.Height(); ++y) std::memcpy(copy->ScanLine(y), picture.ScanLine(y), picture.Width() * 4u);
+        Application->Queue([this, copy, done, cancelled] {
+            if (editorCancels) return cancelled();
+            *reinterpret_cast<std::uint32_t*>(copy->ScanLine(0)) = 0xFFFFFFFF;
+            TEdited edited{*copy, [](const std::wstring& path) { test::WriteFileBytes(path, {'e', 'd', 'i', 't'}); }};
+            done(edited);
+        });
+    }
     std::function<std::wstring(std::vector<std::uint8_t>, const UploadProgress&)> Uploader() override {
         return [answer = uploadAddress](std::vector<std::uint8_t> png, const UploadProgress& progress) {
             if (png.size() < 8 || png[1] != 'P') return std::wstring(L"(not a PNG)");
@@ -219,6 +239,44 @@ TEST_F(CaptureOutcomes, EveryTargetsFailureReachesTheOutcome) {
         EXPECT_EQ(c.notice, outcome.Notice) << c.what;
         EXPECT_FALSE(outcome.Succeeded()) << c.what;
     }
+}
+
+// With "edit before output", the editor comes between the grab and every target: what goes out
+// is the edited picture (a PNG through the editor's own writer, which keeps the marks), closing
+// the editor cancels, and whoever keeps a record hears of each request with what went out.
+TEST_F(CaptureOutcomes, TheEditorComesBetweenTheCaptureAndTheTarget) {
+    std::vector<std::pair<Kind, std::uint32_t>> finished;  // kind, first pixel of what went out
+    controller->OnFinished = [&](const TFinishedCapture& capture) {
+        finished.emplace_back(capture.Outcome.Kind,
+                              capture.Picture ? *reinterpret_cast<const std::uint32_t*>(capture.Picture->ScanLine(0)) : 0);
+    };
+    host.options.EditFirst = true;
+    host.options.Target = stPNG;
+    const TCaptureOutcome png = RunOne();
+    ASSERT_EQ(Kind::FileWritten, png.Kind);
+    EXPECT_EQ((std::vector<std::uint8_t>{'e', 'd', 'i', 't'}), test::ReadFileBytes(png.Path));
+
+    host.options.Target = stClipboard;
+    EXPECT_EQ(Kind::NothingToWrite, RunOne().Kind);
+    EXPECT_EQ(0xFFFFFFFFu, host.copiedFirstPixel);
+
+    host.editorCancels = true;
+    host.options.Target = stPNG;
+    EXPECT_EQ(Kind::Cancelled, RunOne().Kind);
+    EXPECT_EQ(1u, test::FilesIn(folder.Path()).size()) << "a cancelled edit writes nothing";
+    EXPECT_EQ(3, host.edits);
+
+    host.options.EditFirst = false;
+    host.options.Target = stClipboard;
+    EXPECT_EQ(Kind::NothingToWrite, RunOne().Kind);
+    EXPECT_NE(0xFFFFFFFFu, host.copiedFirstPixel) << "without the option the grab goes out as it is";
+    EXPECT_EQ(3, host.edits);
+
+    ASSERT_EQ(4u, finished.size());
+    EXPECT_EQ(std::make_pair(Kind::FileWritten, 0xFFFFFFFFu), finished[0]);
+    EXPECT_EQ(std::make_pair(Kind::NothingToWrite, 0xFFFFFFFFu), finished[1]);
+    EXPECT_EQ(Kind::Cancelled, finished[2].first);
+    EXPECT_NE(0xFFFFFFFFu, finished[3].second);
 }
 
 TEST_F(CaptureOutcomes, ARecognitionThatFailsOrNeverEndsIsAFailureAndTheNextOneRuns) {

@@ -84,7 +84,7 @@ TEST_F(HistoryTest, FileClipboardAndFloatingCapturesAreListedNewestFirst) {
         EXPECT_EQ(copies, recent[i].Path.substr(0, copies.size()));
         ExpectPixelsOf(recent[i].Path, 120, 80, WideToUtf8(recent[i].Target).c_str());
     }
-    EXPECT_EQ(2u, test::FilesIn(folder + L"\\History").size());
+    EXPECT_EQ(2u, test::FilesIn(folder + L"\\History\\").size());
     EXPECT_TRUE(test::FileExists(folder + L"\\history.db"));
     EXPECT_TRUE(notices.empty());
 }
@@ -133,7 +133,7 @@ TEST_F(HistoryTest, RetentionDropsTheOldestRowsAndTheirCopies) {
     EXPECT_EQ(copies[2], recent[2].Path);
     EXPECT_FALSE(test::FileExists(copies[0]));
     EXPECT_FALSE(test::FileExists(copies[1]));
-    EXPECT_EQ(3u, test::FilesIn(folder + L"\\History").size());
+    EXPECT_EQ(3u, test::FilesIn(folder + L"\\History\\").size());
 }
 
 TEST_F(HistoryTest, SettingsAreClampedAndKeepHistoryOffRecordsNothing) {
@@ -174,7 +174,7 @@ TEST_F(HistoryTest, ACorruptDatabaseIsSetAsideWithOneNotice) {
     ASSERT_EQ(1u, notices.size());
     EXPECT_EQ(0u, notices[0].find(L"캡쳐 기록을 읽을 수 없어 새로 시작합니다.")) << WideToUtf8(notices[0]);
     int aside = 0;
-    for (const std::wstring& name : test::FilesIn(folder)) {
+    for (const std::wstring& name : test::FilesIn(folder + L"\\")) {
         if (name.find(L".aside") != std::wstring::npos) {
             ++aside;
             EXPECT_EQ(4096u, test::ReadFileBytes(folder + L"\\" + name).size()) << "kept as it was";
@@ -210,7 +210,7 @@ TEST_F(HistoryTest, ALockedDatabaseLeavesCapturesRecordedAndIsMergedLater) {
     EXPECT_EQ(L"printer", after[0].Target);
     EXPECT_EQ(L"floating", after[1].Target);
     EXPECT_EQ(L"clipboard", after[2].Target);
-    for (const std::wstring& name : test::FilesIn(folder)) {
+    for (const std::wstring& name : test::FilesIn(folder + L"\\")) {
         EXPECT_NE(0u, name.find(L"history-")) << WideToUtf8(name) << " was merged and removed";
     }
 }
@@ -232,7 +232,7 @@ TEST_F(HistoryTest, ClearHistoryAsksFirst) {
     }
     ASSERT_TRUE(history->WaitIdle(30000));
     EXPECT_TRUE(history->Recent(10).empty());
-    EXPECT_TRUE(test::FilesIn(folder + L"\\History").empty());
+    EXPECT_TRUE(test::FilesIn(folder + L"\\History\\").empty());
 }
 
 }  // namespace
