@@ -53,8 +53,9 @@ void TFrmTovasen::RunCommand(const RemoteRequest& request, const std::shared_ptr
             EditFile(
                 file,
                 [reporter, file](bool saved) {
+                    // Closed without saving: the script hears "cancelled", as for a cancelled capture.
                     reporter->Report(saved ? TCaptureOutcome::Written(TCaptureOutcome::TKind::FileWritten, file)
-                                           : TCaptureOutcome::Failure(L"The editor was closed without saving."));
+                                           : TCaptureOutcome{TCaptureOutcome::TKind::Cancelled, {}, {}, false});
                 },
                 this);
         } catch (...) {

@@ -20,24 +20,32 @@ namespace {
 enum ExitCode : int { kDone = 0, kFailed = 1, kNotRunning = 2, kNoAnswer = 3, kUsage = 64 };
 
 constexpr wchar_t kHelp[] =
-    L"usage: tovasen-cmd [--timeout SECONDS] [--utf8] capture|about\n"
+    L"usage: tovasen-cmd [--timeout SECONDS] [--utf8] COMMAND\n"
     L"       tovasen-cmd --help | --version\n"
     L"\n"
     L"Sends one command to the running Tovasen.\n"
     L"\n"
-    L"  capture  takes a capture with Tovasen's current settings and waits until it is done.\n"
-    L"           Prints the full path of the file it wrote (an empty line for targets that\n"
-    L"           write no file: clipboard, printer, floating window, colour pick).\n"
-    L"           On failure prints the error text to standard error.\n"
+    L"  capture [--delay N]  takes a capture with Tovasen's current settings and waits until it\n"
+    L"           is done. Prints the full path of the file it wrote (an empty line for targets\n"
+    L"           that write no file: clipboard, printer, floating window, colour pick).\n"
+    L"           --delay N counts down N seconds first (1 to 60); Esc cancels the countdown.\n"
+    L"  edit FILE    opens a PNG, JPG, BMP, GIF or WebP file in the editor and waits until the\n"
+    L"           editor is closed; prints the path when it was saved, fails when it was not.\n"
+    L"  history [--limit N]  prints the last N captures (default 20), newest first, one a line:\n"
+    L"           time (ISO 8601, local with its offset), target, path and window title,\n"
+    L"           separated by tabs.\n"
     L"  about    opens the about page; prints 1 when it was taken.\n"
     L"\n"
-    L"  --timeout SECONDS  how long to wait for Tovasen (default 120).\n"
+    L"  On failure the error text goes to standard error; a notice that goes with a success\n"
+    L"  (a scrolling capture that stopped at the largest picture) too.\n"
+    L"\n"
+    L"  --timeout SECONDS  how long to wait for Tovasen (default 120; edit waits without limit).\n"
     L"  --utf8             write UTF-8 when the output is redirected (to a file, a pipe or\n"
     L"                     a for /f loop); otherwise the console's code page is used.\n"
     L"\n"
     L"Exit codes:\n"
     L"  0   done\n"
-    L"  1   refused or failed (the reason is printed)\n"
+    L"  1   refused, failed or cancelled (the reason is printed)\n"
     L"  2   Tovasen is not running\n"
     L"  3   Tovasen did not answer in time (it may hang) or ended before it answered\n"
     L"  64  usage error\n";
@@ -138,6 +146,9 @@ bool SendCommand(HWND running, const std::wstring& json, HWND replyWindow, DWORD
                                reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, timeoutMs, &result) != 0;
 }
 
+// How long Tovasen may take to accept a command that then waits without limit.
+constexpr DWORD kTakeTimeoutMs = 120000;
+
 int NoAnswer(HWND running, DWORD timeoutMs) {
     if (!IsWindow(running)) {
         Print(stderr, L"Tovasen ended before it answered.\n");
@@ -148,7 +159,8 @@ int NoAnswer(HWND running, DWORD timeoutMs) {
     return kNoAnswer;
 }
 
-int Capture(HWND running, DWORD timeoutMs) {
+// Sends a command that Tovasen answers when its work is done, and prints the answer.
+int Request(HWND running, tovasen::RemoteRequest request, DWORD timeoutMs) {
     ReplyBox box;
     box.from = running;
     box.token = NewToken();
@@ -161,13 +173,15 @@ int Capture(HWND running, DWORD timeoutMs) {
         Print(stderr, L"tovasen-cmd could not create its reply window.\n");
         return kFailed;
     }
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    const ULONGLONG deadline = timeoutMs == INFINITE ? ~0ull : GetTickCount64() + timeoutMs;
     DWORD_PTR taken = 0;
-    // Tovasen takes the command at once and replies when the capture is done.
-    const bool answered = SendCommand(
-        running, tovasen::RemoteCommandJson(L"capture", reinterpret_cast<std::uintptr_t>(window), box.token), window,
-        timeoutMs, taken);
-    if (!answered) return NoAnswer(running, timeoutMs);
+    request.replyTo = reinterpret_cast<std::uintptr_t>(window);
+    request.token = box.token;
+    // Tovasen takes the command at once and replies when the work is done.
+    const DWORD takeMs = timeoutMs == INFINITE ? kTakeTimeoutMs : timeoutMs;
+    if (!SendCommand(running, tovasen::RemoteRequestJson(request), window, takeMs, taken)) {
+        return NoAnswer(running, takeMs);
+    }
     if (taken != 1) {
         Print(stderr, L"Tovasen refused the command.\n");
         return kFailed;
@@ -186,7 +200,8 @@ int Capture(HWND running, DWORD timeoutMs) {
         return kFailed;
     }
     if (!box.reply->notice.empty()) Print(stderr, box.reply->notice + L"\n");
-    Print(stdout, box.reply->text + L"\n");
+    // The history's lines end in their own line breaks; a path gets one.
+    Print(stdout, request.command == tovasen::RemoteCommand::History ? box.reply->text : box.reply->text + L"\n");
     return kDone;
 }
 
@@ -199,13 +214,35 @@ int About(HWND running, DWORD timeoutMs) {
     return reply == 1 ? kDone : kFailed;
 }
 
+
+// A number option's value: digits only, within [low, high].
+std::optional<std::uint64_t> NumberArgument(const wchar_t* text, std::uint64_t low, std::uint64_t high) {
+    wchar_t* end = nullptr;
+    if (!text || !*text || *text == L'-' || *text == L'+') return std::nullopt;
+    const unsigned long long value = std::wcstoull(text, &end, 10);
+    if (!end || *end != L'\0' || value < low || value > high) return std::nullopt;
+    return value;
+}
+
+// Tovasen runs in its own folder: a file is named to it by its full path.
+std::wstring FullPath(const std::wstring& path) {
+    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0) return path;
+    std::wstring full(size, L'\0');
+    const DWORD written = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+    full.resize(written < size ? written : 0);
+    return full.empty() ? path : full;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    DWORD timeoutMs = 120000;
+    std::optional<DWORD> timeoutMs;
+    tovasen::RemoteRequest request;
     std::wstring command;
     for (int i = 1; i < argc; ++i) {
         const std::wstring arg = argv[i];
+        const wchar_t* value = i + 1 < argc ? argv[i + 1] : nullptr;
         if (arg == L"--help" || arg == L"-h" || arg == L"/?") {
             Print(stdout, kHelp);
             return kDone;
@@ -214,25 +251,40 @@ int wmain(int argc, wchar_t** argv) {
             Print(stdout, std::wstring(L"tovasen-cmd ") + tovasen::kReleaseVersion + L"\n");
             return kDone;
         }
-        if (arg == L"--timeout" && i + 1 < argc) {
-            wchar_t* end = nullptr;
-            const unsigned long seconds = std::wcstoul(argv[++i], &end, 10);
-            if (!end || *end != L'\0' || seconds == 0 || seconds > 86400) return Usage();
-            timeoutMs = static_cast<DWORD>(seconds * 1000);
-            continue;
-        }
-        if (arg == L"--utf8") {
+        if (arg == L"--timeout") {
+            const auto seconds = NumberArgument(value, 1, 86400);
+            if (!seconds) return Usage();
+            timeoutMs = static_cast<DWORD>(*seconds * 1000);
+            ++i;
+        } else if (arg == L"--utf8") {
             gUtf8 = true;
-            continue;
+        } else if (arg == L"--delay" && command == L"capture") {
+            request.delay = NumberArgument(value, 1, 60);
+            if (!request.delay) return Usage();
+            ++i;
+        } else if (arg == L"--limit" && command == L"history") {
+            request.limit = NumberArgument(value, 1, 100000);
+            if (!request.limit) return Usage();
+            ++i;
+        } else if (command == L"edit" && request.file.empty() && !arg.empty()) {
+            request.file = FullPath(arg);
+        } else if (command.empty()) {
+            command = arg;
+        } else {
+            return Usage();
         }
-        if (!command.empty()) return Usage();
-        command = arg;
     }
-    if (command != L"capture" && command != L"about") return Usage();
+    if (command == L"capture") request.command = tovasen::RemoteCommand::Capture;
+    else if (command == L"edit" && !request.file.empty()) request.command = tovasen::RemoteCommand::Edit;
+    else if (command == L"history") request.command = tovasen::RemoteCommand::History;
+    else if (command != L"about") return Usage();
     HWND running = FindWindowW(L"TFrmTovasen", nullptr);
     if (!running) {
         Print(stderr, L"Tovasen is not running.\n");
         return kNotRunning;
     }
-    return command == L"capture" ? Capture(running, timeoutMs) : About(running, timeoutMs);
+    if (command == L"about") return About(running, timeoutMs.value_or(120000));
+    // Editing takes as long as the user takes, unless the script says otherwise.
+    const DWORD wait = timeoutMs.value_or(request.command == tovasen::RemoteCommand::Edit ? INFINITE : 120000);
+    return Request(running, std::move(request), wait);
 }

@@ -5,8 +5,8 @@
 namespace tovasen {
 namespace {
 
-constexpr std::array<const wchar_t*, 7> kModes = {L"fullscreen", L"region", L"drag", L"window",
-                                                  L"control",    L"webpage", L"color"};
+constexpr std::array<const wchar_t*, 8> kModes = {L"fullscreen", L"region", L"drag", L"window",
+                                                  L"control",    L"webpage", L"color", L"scrolling"};
 constexpr std::array<const wchar_t*, 11> kTargets = {L"png", L"jpg",       L"gif",    L"bmp",     L"webp",    L"mp4",
                                                      L"txt", L"clipboard", L"upload", L"printer", L"floating"};
 

@@ -114,7 +114,8 @@ TEST(HistorySearch, FoldCaseLeavesCaselessScriptsAlone) {
 TEST(HistoryNames, ModesAndTargetsByIndex) {
     EXPECT_EQ(L"fullscreen", ModeName(0));
     EXPECT_EQ(L"color", ModeName(6));
-    EXPECT_EQ(L"unknown", ModeName(7));
+    EXPECT_EQ(L"scrolling", ModeName(7));
+    EXPECT_EQ(L"unknown", ModeName(8));
     EXPECT_EQ(L"png", TargetName(0));
     EXPECT_EQ(L"clipboard", TargetName(7));
     EXPECT_EQ(L"floating", TargetName(10));

@@ -6,15 +6,19 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <set>
+#include <sstream>
 #include <thread>
 
 #include "app/copydata_command.h"
 #include "base/config.h"
 #include "base/errors.h"
 #include "base/utf_convert.h"
+#include "history/history.h"
 #include "support/commands.h"
 #include "support/files.h"
+#include "support/input.h"
 #include "support/program.h"
 #include "support/wait.h"
 #include "support/wine.h"
@@ -35,6 +39,64 @@ int VisibleMessageBoxes(const test::ChildProcess& program) {
 bool Answers(HWND window) {
     DWORD_PTR result = 0;
     return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result) != 0;
+}
+
+// A window of the program once it shows, or null.
+HWND VisibleWindowOf(const test::ChildProcess& program, const wchar_t* className, DWORD timeoutMs = 20000) {
+    HWND found = nullptr;
+    test::WaitUntil(
+        [&] {
+            for (HWND window : test::ProcessWindows(program.Id(), className)) {
+                if (IsWindowVisible(window)) found = window;
+            }
+            return found != nullptr;
+        },
+        timeoutMs);
+    return found;
+}
+
+// tovasen-cmd on a thread of its own, for commands that wait on something this test does.
+class CmdInBackground {
+public:
+    explicit CmdInBackground(std::wstring args) : thread_([this, args] { result_ = test::RunCmd(args, 60000); }) {}
+    ~CmdInBackground() {
+        if (thread_.joinable()) thread_.join();
+    }
+    const test::CmdResult& Result() {
+        if (thread_.joinable()) thread_.join();
+        return result_;
+    }
+
+private:
+    test::CmdResult result_;
+    std::thread thread_;
+};
+
+// The picture on the clipboard as 0xRRGGBB rows, top first.
+test::DecodedImage ClipboardPicture() {
+    test::DecodedImage image;
+    if (!OpenClipboard(nullptr)) return image;
+    if (HANDLE data = GetClipboardData(CF_DIB)) {
+        const auto* info = static_cast<const BITMAPINFOHEADER*>(GlobalLock(data));
+        const int bytes = info->biBitCount / 8;
+        if (bytes == 3 || bytes == 4) {
+            image.width = info->biWidth;
+            image.height = std::abs(info->biHeight);
+            const auto* bits = reinterpret_cast<const std::uint8_t*>(info) + info->biSize +
+                               (info->biCompression == BI_BITFIELDS ? 12 : 0);
+            const int stride = (image.width * bytes + 3) & ~3;
+            for (int y = 0; y < image.height; ++y) {
+                const std::uint8_t* row = bits + stride * (info->biHeight > 0 ? image.height - 1 - y : y);
+                for (int x = 0; x < image.width; ++x) {
+                    const std::uint8_t* p = row + x * bytes;
+                    image.pixels.push_back(p[0] | (p[1] << 8) | (p[2] << 16));
+                }
+            }
+        }
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return image;
 }
 
 class RemoteCapture : public ::testing::Test {
@@ -294,6 +356,142 @@ TEST_F(RemoteCapture, AReplyWindowThatAsksAgainNeverNestsCaptures) {
     EXPECT_EQ(50, ok + busy) << "every answer is a file or busy";
     EXPECT_EQ(static_cast<std::size_t>(ok), folder.Files().size());
     EXPECT_TRUE(Answers(main));
+}
+
+// PNG, clipboard and floating window: three entries, newest first, one a tab-separated line; the
+// capture that wrote no file keeps a copy that holds what was captured.
+TEST_F(RemoteCapture, HistoryListsEveryCaptureNewestFirst) {
+    test::RemoveTree(THistory::DefaultHistoryFolder());
+    std::wstring png;
+    std::vector<std::vector<std::wstring>> lines;
+    for (const int target : {0, 7, 10}) {  // PNG, clipboard, floating window
+        Settings(0, target, 1);
+        auto program = test::StartTovasen(L"/start", false);
+        const test::CmdResult shot = RunCmd(L"capture");
+        ASSERT_EQ(0u, shot.exitCode) << Narrow(shot.err);
+        if (target == 0) png = shot.out;
+        // The history is written after the outcome, on its own thread.
+        EXPECT_TRUE(test::WaitUntil([&] {
+            const test::CmdResult history = RunCmd(L"--utf8 history");
+            lines.clear();
+            std::wistringstream text(history.out);
+            for (std::wstring line; std::getline(text, line);) {
+                std::vector<std::wstring> fields;
+                std::wistringstream split(line);
+                for (std::wstring field; std::getline(split, field, L'\t');) fields.push_back(field);
+                lines.push_back(fields);
+            }
+            return history.exitCode == 0 && lines.size() == (target == 0 ? 1u : target == 7 ? 2u : 3u);
+        })) << lines.size() << " entries after target " << target;
+        if (target == 10) {
+            const test::CmdResult newest = RunCmd(L"history --limit 1");
+            EXPECT_EQ(0u, newest.exitCode);
+            EXPECT_EQ(std::wstring::npos, newest.out.find(L'\n')) << "one line";
+            EXPECT_NE(std::wstring::npos, newest.out.find(L"\tfloating\t")) << Narrow(newest.out);
+        }
+        PostMessageW(test::MainWindowOf(*program), WM_USER, 2, 0);
+        ASSERT_TRUE(program->WaitForExit(10000));
+    }
+    ASSERT_EQ(3u, lines.size());
+    for (const auto& fields : lines) ASSERT_LE(3u, fields.size());
+    EXPECT_EQ(L"floating", lines[0][1]);
+    EXPECT_EQ(L"clipboard", lines[1][1]);
+    EXPECT_EQ(L"png", lines[2][1]);
+    EXPECT_EQ(png, lines[2][2]) << "a file the capture wrote is listed as it is";
+    EXPECT_EQ(0u, lines[2][0].find(L"20")) << "ISO 8601 time first: " << Narrow(lines[2][0]);
+
+    const test::DecodedImage copy = test::DecodeWithGdiplus(lines[1][2]);
+    const test::DecodedImage captured = ClipboardPicture();  // the floating capture left it alone
+    ASSERT_EQ(captured.width, copy.width);
+    ASSERT_EQ(captured.height, copy.height);
+    std::size_t different = 0;
+    for (std::size_t i = 0; i < copy.pixels.size(); ++i) different += (copy.pixels[i] & 0xFFFFFF) != captured.pixels[i];
+    EXPECT_EQ(0u, different) << "the clipboard capture's copy holds what was captured";
+    EXPECT_TRUE(test::FileExists(lines[0][2])) << "the floating window's picture has a copy too";
+
+    EXPECT_EQ(64u, RunCmd(L"history --limit 0").exitCode);
+    test::RemoveTree(THistory::DefaultHistoryFolder());
+}
+
+// "capture --delay 2": the countdown shows meanwhile and the file comes no sooner than 2 s after
+// the request; Esc during a countdown cancels, and the script hears "cancelled".
+TEST_F(RemoteCapture, ADelayedCaptureCountsDownAndEscCancelsIt) {
+    auto program = test::StartTovasen(L"/start", false);
+    {
+        CmdInBackground delayed(L"--utf8 capture --delay 2");
+        HWND badge = VisibleWindowOf(*program, L"TFrmCountdown");
+        EXPECT_NE(nullptr, badge) << "no countdown was shown";
+        const test::CmdResult& result = delayed.Result();
+        EXPECT_EQ(0u, result.exitCode) << Narrow(result.err);
+        EXPECT_GE(result.ms, 2000.0);
+        EXPECT_TRUE(test::FileExists(result.out));
+        EXPECT_FALSE(badge && IsWindowVisible(badge)) << "the countdown is gone once the capture is taken";
+    }
+    {
+        CmdInBackground cancelled(L"--utf8 capture --delay 10");
+        ASSERT_NE(nullptr, VisibleWindowOf(*program, L"TFrmCountdown"));
+        test::PressKey(VK_ESCAPE);
+        const test::CmdResult& result = cancelled.Result();
+        EXPECT_EQ(1u, result.exitCode);
+        EXPECT_EQ(L"cancelled", result.err);
+        EXPECT_LT(result.ms, 10000.0);
+    }
+    EXPECT_EQ(1u, folder.Files().size());
+    EXPECT_EQ(64u, RunCmd(L"capture --delay 61").exitCode);
+    EXPECT_EQ(64u, RunCmd(L"capture --delay 0").exitCode);
+    EXPECT_EQ(64u, RunCmd(L"about --delay 3").exitCode);
+}
+
+// "edit FILE" waits for the editor: saved, it prints the path; closed unsaved, it is cancelled; a
+// file that cannot be opened fails at once. With "edit before output", the editor comes between
+// the capture and the target, and Ctrl+Enter sends the picture on.
+TEST_F(RemoteCapture, TheEditorOpensForScriptsAndBeforeOutput) {
+    auto program = test::StartTovasen(L"/start", false);
+    const std::wstring picture = RunCmd(L"capture").out;
+    ASSERT_TRUE(test::FileExists(picture));
+    const std::vector<std::uint8_t> before = test::ReadFileBytes(picture);
+    {
+        CmdInBackground edit(L"--utf8 edit \"" + picture + L"\"");
+        HWND editor = VisibleWindowOf(*program, L"TFrmEditor");
+        ASSERT_NE(nullptr, editor);
+        ASSERT_TRUE(test::FocusWindow(editor));
+        test::PressKey('R');  // a rectangle, then saved
+        test::DragInWindow(editor, {120, 140}, {220, 200});
+        test::PressKey('S', {VK_CONTROL});
+        EXPECT_TRUE(test::WaitUntil([&] { return test::ReadFileBytes(picture) != before; })) << "Ctrl+S wrote nothing";
+        PostMessageW(editor, WM_CLOSE, 0, 0);
+        const test::CmdResult& result = edit.Result();
+        EXPECT_EQ(0u, result.exitCode) << Narrow(result.err);
+        EXPECT_EQ(picture, result.out);
+    }
+    {
+        CmdInBackground edit(L"--utf8 edit \"" + picture + L"\"");
+        HWND editor = VisibleWindowOf(*program, L"TFrmEditor");
+        ASSERT_NE(nullptr, editor);
+        PostMessageW(editor, WM_CLOSE, 0, 0);
+        EXPECT_EQ(1u, edit.Result().exitCode);
+        EXPECT_EQ(L"cancelled", edit.Result().err);
+    }
+    const test::CmdResult missing = RunCmd(L"--utf8 edit \"" + folder.Path() + L"none.png\"");
+    EXPECT_EQ(1u, missing.exitCode);
+    EXPECT_FALSE(missing.err.empty());
+
+    PostMessageW(test::MainWindowOf(*program), WM_USER, 2, 0);
+    ASSERT_TRUE(program->WaitForExit(10000));
+    Settings(0, 7, 1);  // clipboard
+    TConfig().WriteBoolean(L"edit_before_output", true);
+    program = test::StartTovasen(L"/start", false);
+    OpenClipboard(nullptr);
+    EmptyClipboard();
+    CloseClipboard();
+    CmdInBackground capture(L"--utf8 capture");
+    HWND editor = VisibleWindowOf(*program, L"TFrmEditor");
+    ASSERT_NE(nullptr, editor);
+    EXPECT_FALSE(IsClipboardFormatAvailable(CF_DIB)) << "nothing goes out before the editor is done";
+    ASSERT_TRUE(test::FocusWindow(editor));
+    test::PressKey(VK_RETURN, {VK_CONTROL});
+    EXPECT_EQ(0u, capture.Result().exitCode) << Narrow(capture.Result().err);
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), ClipboardPicture().width);
 }
 
 // A window that takes the place of Tovasen's and misbehaves on purpose.

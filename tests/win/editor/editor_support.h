@@ -8,6 +8,7 @@
 
 #include "editor/frm_editor.h"
 #include "editor/pixel_buffer.h"
+#include "support/input.h"
 #include "ui/bitmap.h"
 
 namespace tovasen::test {
@@ -16,13 +17,6 @@ namespace tovasen::test {
 std::uint32_t SourcePixel(int x, int y);
 std::unique_ptr<TBitmap> SourceBitmap(int w, int h);
 TPixelBuffer SourcePixels(int w, int h);
-
-// Keys as the keyboard gives them (modifiers held around the key).
-void PressKey(WORD key, std::initializer_list<WORD> held = {});
-void TypeText(const std::wstring& text);
-// A left-button drag between two client points of window, in steps.
-void DragInWindow(HWND window, POINT from, POINT to, int steps = 8);
-void ClickInWindow(HWND window, POINT at);
 
 // Brings the editor to the front with its canvas focused and lets the X server settle.
 void Focus(TFrmEditor& editor);

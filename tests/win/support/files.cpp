@@ -17,10 +17,9 @@ TempFolder::TempFolder() {
     CreateDirectoryW(path_.c_str(), nullptr);
 }
 
-namespace {
-
-// Deletes folder (with a trailing backslash) and everything in it.
-void RemoveTree(const std::wstring& folder) {
+void RemoveTree(std::wstring folder) {
+    if (folder.empty()) return;
+    if (folder.back() != L'\\') folder += L'\\';
     WIN32_FIND_DATAW data;
     HANDLE find = FindFirstFileW((folder + L"*").c_str(), &data);
     if (find != INVALID_HANDLE_VALUE) {
@@ -34,8 +33,6 @@ void RemoveTree(const std::wstring& folder) {
     }
     RemoveDirectoryW(folder.c_str());
 }
-
-}  // namespace
 
 TempFolder::~TempFolder() { RemoveTree(path_); }
 

@@ -22,6 +22,9 @@ private:
     std::wstring path_;
 };
 
+// Deletes a folder with everything below it; nothing happens when there is none.
+void RemoveTree(std::wstring folder);
+
 // Names of the files (not folders) in folder, given with a trailing backslash.
 std::vector<std::wstring> FilesIn(const std::wstring& folder);
 
