@@ -72,7 +72,8 @@ strace -f -qq -e trace=connect,sendto,sendmsg -o "$work/trace" wine "$bin/Tovase
 traced=$!
 
 await_request() { # pattern
-  for _ in $(seq 600); do
+  # Wine started under strace -f is slow to come up on a busy machine: up to three minutes.
+  for _ in $(seq 1800); do
     grep -q "$1" "$work/requests" 2>/dev/null && return 0
     sleep 0.1
   done

@@ -51,7 +51,10 @@ std::vector<std::wstring> FilesIn(const std::wstring& folder) {
 }
 
 std::vector<std::uint8_t> ReadFileBytes(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    // Without a terminal, Wine's console host for a new console keeps the handles a test lent
+    // its child open a little longer: reading must not need them closed.
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot open a file to read");
     std::vector<std::uint8_t> bytes(GetFileSize(file, nullptr));
     DWORD read = 0;
