@@ -2,8 +2,6 @@
 
 #include <windowsx.h>
 
-#include <algorithm>
-
 #include "base/errors.h"
 #include "ui/application.h"
 
@@ -35,12 +33,33 @@ TPixelRows TFrmDrag::Rows(TBitmap& bitmap) {
     return {bitmap.ScanLine(0), bitmap.Width(), bitmap.Height(), bitmap.Stride(), bitmap.BitsPerPixel() / 8};
 }
 
+namespace {
+
+double MillisecondsBetween(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(to.QuadPart - from.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+LARGE_INTEGER Now() {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return now;
+}
+
+RECT ToRect(const TRectI& r) { return {r.left, r.top, r.right, r.bottom}; }
+
+}  // namespace
+
 void TFrmDrag::TakeSnapshot() {
+    const LARGE_INTEGER start = Now();
     const int width = FScreenRect.right - FScreenRect.left;
     const int height = FScreenRect.bottom - FScreenRect.top;
-    // Three screen-sized pictures (about 25 MB each at 4K): a failed allocation raises here.
-    for (TBitmap* bitmap : {&FScreen, &FDark, &FShown}) {
-        bitmap->SetPixelFormat(TPixelFormat::pf24bit);
+    // Two screen-sized pictures (about 33 MB each at 4K): a failed allocation raises here. The
+    // screen's own format: a copy into 24 bits would convert every pixel on the way in and on
+    // the way out again.
+    for (TBitmap* bitmap : {&FScreen, &FDark}) {
+        bitmap->SetPixelFormat(TPixelFormat::pf32bit);
         bitmap->SetSize(width, height);
     }
     {
@@ -52,10 +71,12 @@ void TFrmDrag::TakeSnapshot() {
         }
     }
     GdiFlush();
-    const TPixelRows dark = Rows(FDark);
-    DarkenAll(Rows(FScreen), dark);
-    const TPixelRows shown = Rows(FShown);
-    for (int y = 0; y < height; ++y) std::copy_n(dark.Row(y), dark.stride, shown.Row(y));
+    const LARGE_INTEGER grabbed = Now();
+    DarkenAll(Rows(FScreen), Rows(FDark));
+    FShownAt = Now();
+    FShowTimes = {};
+    FShowTimes.grab = MillisecondsBetween(start, grabbed);
+    FShowTimes.darken = MillisecondsBetween(grabbed, FShownAt);
 }
 
 std::unique_ptr<TBitmap> TFrmDrag::Capture(RECT& rect) {
@@ -96,12 +117,46 @@ void TFrmDrag::TmrActiveTimer() {
 void TFrmDrag::Select(POINT end) {
     FEndPoint = end;
     const TRectI before = FCaptureRect;
-    FCaptureRect = ClipRect(SpanRect(FStartPoint.x, FStartPoint.y, FEndPoint.x, FEndPoint.y), FShown.Width(),
-                            FShown.Height());
-    const TRectI changed = ComposeSelection(Rows(FScreen), Rows(FDark), Rows(FShown), before, FCaptureRect);
-    if (changed.Empty()) return;
-    const RECT dirty{changed.left, changed.top, changed.right, changed.bottom};
-    InvalidateRect(Handle(), &dirty, FALSE);
+    FCaptureRect = ClipRect(SpanRect(FStartPoint.x, FStartPoint.y, FEndPoint.x, FEndPoint.y), FScreen.Width(),
+                            FScreen.Height());
+    if (before == FCaptureRect) return;
+    // Only what changed sides is painted again: the strips between the two rectangles.
+    UniqueRegion changed(CreateRectRgn(before.left, before.top, before.right, before.bottom));
+    UniqueRegion now(CreateRectRgn(FCaptureRect.left, FCaptureRect.top, FCaptureRect.right, FCaptureRect.bottom));
+    if (!changed || !now) {
+        InvalidateRect(Handle(), nullptr, FALSE);
+        return;
+    }
+    CombineRgn(changed.Get(), changed.Get(), now.Get(), RGN_XOR);
+    InvalidateRgn(Handle(), changed.Get(), FALSE);
+}
+
+void TFrmDrag::Paint() {
+    const LARGE_INTEGER start = Now();
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(Handle(), &ps);
+    if (dc && !FDark.Empty()) {
+        // The dimmed picture around the selection, the frozen one inside it: nothing is
+        // composed in memory, each part comes straight from its own picture.
+        const RECT& area = ps.rcPaint;
+        const RECT selection = ToRect(FCaptureRect);
+        const int saved = SaveDC(dc);
+        if (!FCaptureRect.Empty()) ExcludeClipRect(dc, selection.left, selection.top, selection.right, selection.bottom);
+        BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, FDark.Canvas().Handle(),
+               area.left, area.top, SRCCOPY);
+        RestoreDC(dc, saved);
+        RECT inside{};
+        if (IntersectRect(&inside, &area, &selection)) {
+            BitBlt(dc, inside.left, inside.top, inside.right - inside.left, inside.bottom - inside.top,
+                   FScreen.Canvas().Handle(), inside.left, inside.top, SRCCOPY);
+        }
+    }
+    EndPaint(Handle(), &ps);
+    if (FShownAt.QuadPart != 0) {
+        FShowTimes.window = MillisecondsBetween(FShownAt, start);
+        FShowTimes.firstPaint = MillisecondsBetween(start, Now());
+        FShownAt = {};
+    }
 }
 
 void TFrmDrag::MouseDown(POINT at) {
@@ -154,6 +209,7 @@ LRESULT TFrmDrag::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32515)));  // IDC_CROSS
         return TRUE;
     case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:  // a quick second press starts a drag like any other
         MouseDown({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
         return 0;
     case WM_MOUSEMOVE:
@@ -181,17 +237,9 @@ LRESULT TFrmDrag::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_ERASEBKGND:
         return 1;
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(Handle(), &ps);
-        if (dc && !FShown.Empty()) {
-            const RECT& r = ps.rcPaint;
-            BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, FShown.Canvas().Handle(), r.left, r.top,
-                   SRCCOPY);
-        }
-        EndPaint(Handle(), &ps);
+    case WM_PAINT:
+        Paint();
         return 0;
-    }
     default:
         break;
     }
