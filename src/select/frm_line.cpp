@@ -4,7 +4,7 @@
 
 #include "base/errors.h"
 #include "capture/capture.h"
-#include "select/selection_pixels.h"
+#include "select/movement_watch.h"
 
 namespace tovasen {
 
@@ -13,8 +13,43 @@ namespace {
 constexpr UINT WM_HANDBACK = WM_APP + 0x31;
 constexpr int kModeActiveWindow = 3;
 constexpr int kModeWindowControl = 4;
+constexpr wchar_t kStripClassName[] = L"TFrmLineStrip";
+
+// Layered: each side shows exactly the pixels it is given, as one small picture, and can be
+// clicked (the main window then stands for it). Never activated, no taskbar button.
+TCreateParams StripParams(const wchar_t* className, HWND owner) {
+    TCreateParams params;
+    params.ClassName = className;
+    params.Caption = L"";
+    params.Style = WS_POPUP;
+    params.ExStyle = WS_EX_LAYERED | WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE;
+    params.X = 0;
+    params.Y = 0;
+    params.Width = 1;
+    params.Height = 1;
+    params.Parent = owner;
+    return params;
+}
 
 }  // namespace
+
+// One side of the outline other than the top: its messages are the picker's.
+class TOutlineStrip : public TWindow {
+public:
+    explicit TOutlineStrip(TFrmLine* picker) : TWindow(picker, L""), FPicker(picker) {
+        CreateHandle(StripParams(kStripClassName, picker->Handle()));
+    }
+
+protected:
+    LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override {
+        bool handled = false;
+        const LRESULT result = FPicker->StripMessage(msg, wParam, handled);
+        return handled ? result : TWindow::WndProc(msg, wParam, lParam);
+    }
+
+private:
+    TFrmLine* FPicker;
+};
 
 std::uint8_t TFrmLine::DashPattern = 0;
 
@@ -27,96 +62,98 @@ HWND PickTarget(int mode, HWND picker, HWND mainWindow) {
         if (!GetCursorPos(&at)) return nullptr;
         target = WindowFromPoint(at);
     }
-    if (target && picker && target == picker) target = mainWindow;
+    // Any side of the outline: the top one is the picker's window, the others it owns.
+    if (target && picker && (target == picker || GetWindow(target, GW_OWNER) == picker)) target = mainWindow;
     return target;
 }
 
 TFrmLine::TFrmLine(TComponent* owner, std::function<int()> mode, HWND mainWindow)
     : TForm(owner, L"FrmLine"), FMode(std::move(mode)), FMainWindow(mainWindow) {
-    TCreateParams params;
-    params.ClassName = kClassName;
-    params.Caption = L"";
-    params.Style = WS_POPUP;
-    // No owner and no taskbar button; never activated by a click on the outline.
-    params.ExStyle = WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE;
-    params.X = 0;
-    params.Y = 0;
-    params.Width = 2;
-    params.Height = 2;
-    params.Background = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-    CreateHandle(params);
+    CreateHandle(StripParams(kClassName, nullptr));
+    for (TOutlineStrip*& strip : FOthers) strip = new TOutlineStrip(this);
     DashPattern = 0;
-    Timer1 = new TTimer(this, L"Timer1", 10);
+    Timer1 = new TTimer(this, L"Timer1", kDashInterval);
     Timer1->OnTimer = [this] { Timer1Timer(); };
 }
 
-TFrmLine::~TFrmLine() {
-    if (Timer1) Timer1->SetEnabled(false);
+TFrmLine::~TFrmLine() { StopFollowing(); }
+
+std::array<HWND, 4> TFrmLine::Strips() const {
+    return {Handle(), FOthers[0]->Handle(), FOthers[1]->Handle(), FOthers[2]->Handle()};
 }
+
+bool TFrmLine::Watching() const noexcept { return FWatch && FWatch->Watching(); }
 
 void TFrmLine::ShowPicker() {
-    Timer1Timer();
-    ShowWindow(Handle(), SW_SHOWNOACTIVATE);
+    Follow();
+    for (HWND strip : Strips()) ShowWindow(strip, SW_SHOWNOACTIVATE);
     Timer1->SetEnabled(true);
+    if (!FWatch) FWatch = std::make_unique<TMovementWatch>([this] { Follow(); });
 }
 
-void TFrmLine::RebuildRegion(int width, int height) {
-    UniqueRegion outer(CreateRectRgn(0, 0, width, height));
-    UniqueRegion inner(CreateRectRgn(1, 1, width - 1, height - 1));
-    if (!outer || !inner) RaiseLastOSError(L"CreateRectRgn");
-    CombineRgn(outer.Get(), outer.Get(), inner.Get(), RGN_DIFF);
-    if (SetWindowRgn(Handle(), outer.Get(), TRUE)) outer.Release();
+void TFrmLine::StopFollowing() {
+    if (Timer1) Timer1->SetEnabled(false);
+    FWatch.reset();
 }
 
-void TFrmLine::Timer1Timer() {
+void TFrmLine::Follow() {
     HWND target = PickTarget(FMode ? FMode() : 0, Handle(), FMainWindow);
     if (!target) return;
     FTarget = target;
     const RECT r = VisibleWindowRect(target);
     const RECT bounds{r.left - 1, r.top - 1, r.right + 1, r.bottom + 1};
     // A still mouse over a still window costs nothing but this comparison.
-    if (!EqualRect(&bounds, &FBounds)) {
-        const bool resized = bounds.right - bounds.left != FBounds.right - FBounds.left ||
-                             bounds.bottom - bounds.top != FBounds.bottom - FBounds.top;
-        FBounds = bounds;
-        SetWindowPos(Handle(), HWND_TOPMOST, bounds.left, bounds.top, bounds.right - bounds.left,
-                     bounds.bottom - bounds.top, SWP_NOACTIVATE);
-        if (resized) RebuildRegion(bounds.right - bounds.left, bounds.bottom - bounds.top);
-        ++FMoves;
-    }
-    if (Delay < 10) {
-        ++Delay;
-        return;
-    }
-    Delay = 0;
-    DrawOutline();
+    if (EqualRect(&bounds, &FBounds)) return;
+    FBounds = bounds;
+    ++FMoves;
+    Draw(false);
+    // Above any topmost window that came since.
+    for (HWND strip : Strips()) SetWindowPos(strip, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
-void TFrmLine::DrawOutline() {
+void TFrmLine::Timer1Timer() {
+    // The hooks miss what moves without telling anyone (and all of it under Wine): look again.
+    Follow();
+    Draw(true);
+}
+
+void TFrmLine::Draw(bool nextDash) {
     const int width = FBounds.right - FBounds.left, height = FBounds.bottom - FBounds.top;
     if (width <= 0 || height <= 0) return;
-    const TOutlineStrips strips = tovasen::DrawOutline(width, height, DashPattern);
-    WindowDC dc(Handle());
-    if (!dc.Get()) return;
-    // Each strip goes out as one small picture: no pixel is set one at a time.
-    auto put = [&](const std::vector<std::uint32_t>& pixels, int x, int y, int w, int h) {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = w;
-        info.bmiHeader.biHeight = -h;  // top row first
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        SetDIBitsToDevice(dc.Get(), x, y, static_cast<DWORD>(w), static_cast<DWORD>(h), 0, 0, 0,
-                          static_cast<UINT>(h), pixels.data(), &info, DIB_RGB_COLORS);
-    };
-    put(strips.top, 0, 0, width, 1);
-    put(strips.bottom, 0, height - 1, width, 1);
-    put(strips.left, 0, 0, 1, height);
-    put(strips.right, width - 1, 0, 1, height);
+    const bool resized = static_cast<int>(FDashes.top.size()) != width || static_cast<int>(FDashes.left.size()) != height;
+    if (nextDash || resized) {
+        FDashes = DrawOutline(width, height, DashPattern);
+        const std::vector<std::uint32_t>* sides[] = {&FDashes.top, &FDashes.right, &FDashes.bottom, &FDashes.left};
+        for (std::size_t i = 0; i < FPixels.size(); ++i) {
+            const bool across = i % 2 == 0;
+            TBitmap& pixels = FPixels[i];
+            pixels.SetPixelFormat(TPixelFormat::pf32bit);
+            pixels.SetSize(across ? width : 1, across ? 1 : height);
+            // Opaque: alpha 255 on every pixel, so the colours need no premultiplying.
+            for (int n = 0; n < static_cast<int>(sides[i]->size()); ++n) {
+                const std::uint32_t color = 0xFF000000u | (*sides[i])[static_cast<std::size_t>(n)];
+                auto* at = reinterpret_cast<std::uint32_t*>(pixels.ScanLine(across ? 0 : n)) + (across ? n : 0);
+                *at = color;
+            }
+        }
+        ++FDraws;
+    }
+    const POINT origins[] = {{FBounds.left, FBounds.top},
+                             {FBounds.right - 1, FBounds.top},
+                             {FBounds.left, FBounds.bottom - 1},
+                             {FBounds.left, FBounds.top}};
+    const std::array<HWND, 4> strips = Strips();
+    BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    for (std::size_t i = 0; i < strips.size(); ++i) {
+        POINT origin = origins[i], source{0, 0};
+        SIZE size{FPixels[i].Width(), FPixels[i].Height()};
+        UpdateLayeredWindow(strips[i], nullptr, &origin, &size, FPixels[i].Canvas().Handle(), &source, 0, &blend,
+                            ULW_ALPHA);
+    }
 }
 
-LRESULT TFrmLine::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT TFrmLine::StripMessage(UINT msg, WPARAM wParam, bool& handled) {
+    handled = true;
     switch (msg) {
     case WM_MOUSEACTIVATE:
         return MA_NOACTIVATE;
@@ -124,28 +161,29 @@ LRESULT TFrmLine::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         // Give the focus back later, not from inside the activation itself.
         if (LOWORD(wParam) != WA_INACTIVE) PostMessageW(Handle(), WM_HANDBACK, 0, 0);
         break;
-    case WM_HANDBACK:
-        if (FMainWindow && IsWindowVisible(FMainWindow)) SetForegroundWindow(FMainWindow);
-        return 0;
     case WM_SETCURSOR:
         SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32515)));  // IDC_CROSS
         return TRUE;
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        BeginPaint(Handle(), &ps);
-        EndPaint(Handle(), &ps);
-        DrawOutline();
-        return 0;
-    }
-    case WM_WINDOWPOSCHANGED: {
-        const auto* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
-        if (Timer1 && (pos->flags & SWP_HIDEWINDOW)) Timer1->SetEnabled(false);
-        break;
-    }
     default:
         break;
     }
-    return TForm::WndProc(msg, wParam, lParam);
+    handled = false;
+    return 0;
+}
+
+LRESULT TFrmLine::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_HANDBACK) {
+        if (FMainWindow && IsWindowVisible(FMainWindow)) SetForegroundWindow(FMainWindow);
+        return 0;
+    }
+    if (msg == WM_WINDOWPOSCHANGED && (reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_HIDEWINDOW)) {
+        // Hidden by the owner (closing the picker hides it first): the other sides go with it.
+        StopFollowing();
+        for (TOutlineStrip* strip : FOthers) ShowWindow(strip->Handle(), SW_HIDE);
+    }
+    bool handled = false;
+    const LRESULT result = StripMessage(msg, wParam, handled);
+    return handled ? result : TForm::WndProc(msg, wParam, lParam);
 }
 
 }  // namespace tovasen
