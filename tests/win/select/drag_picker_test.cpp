@@ -173,6 +173,31 @@ TEST_F(DragOverlay, AClickKeepsItOpenAndAQuickDragThenSelects) {
     EXPECT_EQ(17, bitmap->Height());
 }
 
+// A click, then a second press at the same spot soon after: Windows reports it as a double
+// click, and the drag must start all the same.
+TEST_F(DragOverlay, AQuickSecondPressStartsTheDrag) {
+    RECT rect{};
+    auto bitmap = RunOverlay(rect, [&] {
+        if (!WaitForOverlay()) return;
+        MouseAt(100, 100);
+        Sleep(100);
+        MouseAt(100, 100, MOUSEEVENTF_LEFTDOWN);
+        MouseAt(100, 100, MOUSEEVENTF_LEFTUP);
+        Sleep(50);
+        MouseAt(100, 100, MOUSEEVENTF_LEFTDOWN);
+        Sleep(50);
+        MouseAt(120, 115);
+        Sleep(50);
+        MouseAt(140, 130, MOUSEEVENTF_LEFTUP);
+        Sleep(300);
+        // Without a selection the overlay would still be open: leave it.
+        if (HWND open = VisibleWindowOfClass(TFrmDrag::kClassName)) PostMessageW(open, WM_KEYDOWN, VK_ESCAPE, 0);
+    });
+    ASSERT_NE(nullptr, bitmap) << "the second press started nothing";
+    EXPECT_EQ(40, bitmap->Width());
+    EXPECT_EQ(30, bitmap->Height());
+}
+
 TEST_F(DragOverlay, EscAndSwitchingAwayCancelWithoutTouchingTheRectangle) {
     RECT rect{1, 2, 3, 4};
     auto bitmap = RunOverlay(rect, [&] {
