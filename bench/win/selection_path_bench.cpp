@@ -30,6 +30,8 @@
 #include "select/frm_line.h"
 #include "select/frm_size.h"
 #include "select/selection_pixels.h"
+#include "support/process.h"
+#include "support/wait.h"
 #include "ui/application.h"
 
 namespace tovasen {
@@ -60,16 +62,10 @@ Stats Measure(int runs, F&& f) {
     return Summary(times);
 }
 
+// Handles this thread's messages for ms milliseconds (or those pending, for 0).
 void Pump(DWORD ms = 0) {
-    const ULONGLONG end = GetTickCount64() + ms;
-    MSG msg;
-    do {
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (ms) MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-    } while (GetTickCount64() < end);
+    if (ms == 0) test::PumpMessages();
+    else test::WaitUntil([] { return false; }, ms);
 }
 
 void PrintRow(const char* what, const Stats& s, const std::string& beside = {}) {
@@ -146,26 +142,10 @@ COLORREF ScreenPixel(int x, int y) {
 // --- The program, asked as a script asks it ---------------------------------------------------
 
 HWND FindVisible(DWORD pid, const wchar_t* className) {
-    struct Search {
-        DWORD pid;
-        const wchar_t* name;
-        HWND found;
-    } search{pid, className, nullptr};
-    EnumWindows(
-        [](HWND hwnd, LPARAM data) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(data);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(hwnd, &owner);
-            wchar_t name[64] = {};
-            GetClassNameW(hwnd, name, 64);
-            if (owner == s->pid && lstrcmpW(name, s->name) == 0 && IsWindowVisible(hwnd)) {
-                s->found = hwnd;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    for (HWND w : test::ProcessWindows(pid, className)) {
+        if (IsWindowVisible(w)) return w;
+    }
+    return nullptr;
 }
 
 class Program {
