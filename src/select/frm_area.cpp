@@ -5,8 +5,8 @@
 #include <climits>
 
 #include "base/dpi_scale.h"
-#include "base/settings_registry.h"
 #include "base/errors.h"
+#include "base/settings_registry.h"
 #include "i18n/translate_component.h"
 #include "select/frm_size.h"
 #include "ui/application.h"
@@ -20,6 +20,7 @@ namespace {
 constexpr COLORREF kHeadColor = RGB(64, 0, 0);
 constexpr COLORREF kRecIdleColor = RGB(128, 0, 0);
 constexpr COLORREF kRecActiveColor = RGB(255, 255, 0);
+
 TRectI ToRectI(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
 
 TRectI VirtualScreen() {

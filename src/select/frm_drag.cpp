@@ -7,6 +7,24 @@
 
 namespace tovasen {
 
+namespace {
+
+double MillisecondsBetween(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(to.QuadPart - from.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+LARGE_INTEGER Now() {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return now;
+}
+
+RECT ToRect(const TRectI& r) { return {r.left, r.top, r.right, r.bottom}; }
+
+}  // namespace
+
 TFrmDrag::TFrmDrag(TComponent* owner) : TForm(owner, L"FrmDrag") {
     FScreenRect.left = GetSystemMetrics(SM_XVIRTUALSCREEN);
     FScreenRect.top = GetSystemMetrics(SM_YVIRTUALSCREEN);
@@ -32,24 +50,6 @@ TFrmDrag::~TFrmDrag() = default;
 TPixelRows TFrmDrag::Rows(TBitmap& bitmap) {
     return {bitmap.ScanLine(0), bitmap.Width(), bitmap.Height(), bitmap.Stride(), bitmap.BitsPerPixel() / 8};
 }
-
-namespace {
-
-double MillisecondsBetween(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(to.QuadPart - from.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
-LARGE_INTEGER Now() {
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return now;
-}
-
-RECT ToRect(const TRectI& r) { return {r.left, r.top, r.right, r.bottom}; }
-
-}  // namespace
 
 void TFrmDrag::TakeSnapshot() {
     const LARGE_INTEGER start = Now();
