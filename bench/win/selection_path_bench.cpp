@@ -343,6 +343,7 @@ void PickerRows(int runs, const Baselines& base) {
     Pump(100);
     PrintRow("picker: full-screen outline redrawn (one dash step)", Measure(runs, [&](int) { picker.Timer1Timer(); }),
              Text("bare SetWindowPos %.2f", base.setWindowPos.median));
+    PrintRow("  of it: looking again, nothing moved", Measure(runs, [&](int) { picker.Follow(); }), "");
     // The target moves by a pixel: the outline follows.
     std::vector<double> follow;
     for (int i = 0; i < runs; ++i) {

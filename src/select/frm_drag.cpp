@@ -23,6 +23,49 @@ LARGE_INTEGER Now() {
 
 RECT ToRect(const TRectI& r) { return {r.left, r.top, r.right, r.bottom}; }
 
+// The last overlay's two pictures, kept for a while after it closed for the next overlay of the
+// same size: a fresh screen-sized picture makes the system clear every page of it first (33 MB
+// each at 4K), and the user would wait for that at every drag capture. Owned by the
+// application, so they go with it at the latest; unused for a minute, they go.
+class TSparePictures : public TComponent {
+public:
+    static constexpr wchar_t kName[] = L"DragSparePictures";
+    static constexpr UINT kKeepMs = 60000;
+
+    static TSparePictures* Find() {
+        return Application ? dynamic_cast<TSparePictures*>(Application->FindComponent(kName)) : nullptr;
+    }
+
+    explicit TSparePictures(TComponent* owner) : TComponent(owner, kName) {
+        FExpiry = new TTimer(this, L"TmrExpire", kKeepMs);
+        FExpiry->OnTimer = [this] {
+            FExpiry->SetEnabled(false);
+            FScreen.reset();
+            FDark.reset();
+        };
+    }
+
+    void Keep(std::unique_ptr<TBitmap> screen, std::unique_ptr<TBitmap> dark) {
+        FScreen = std::move(screen);
+        FDark = std::move(dark);
+        FExpiry->SetEnabled(false);
+        FExpiry->SetEnabled(true);
+    }
+
+    // The kept pictures when they are width x height; false, taking nothing, otherwise.
+    bool Take(int width, int height, std::unique_ptr<TBitmap>& screen, std::unique_ptr<TBitmap>& dark) {
+        if (!FScreen || !FDark || FScreen->Width() != width || FScreen->Height() != height) return false;
+        screen = std::move(FScreen);
+        dark = std::move(FDark);
+        FExpiry->SetEnabled(false);
+        return true;
+    }
+
+private:
+    std::unique_ptr<TBitmap> FScreen, FDark;
+    TTimer* FExpiry = nullptr;
+};
+
 }  // namespace
 
 TFrmDrag::TFrmDrag(TComponent* owner) : TForm(owner, L"FrmDrag") {
@@ -45,7 +88,12 @@ TFrmDrag::TFrmDrag(TComponent* owner) : TForm(owner, L"FrmDrag") {
     TmrActive->OnTimer = [this] { TmrActiveTimer(); };
 }
 
-TFrmDrag::~TFrmDrag() = default;
+TFrmDrag::~TFrmDrag() {
+    if (!FScreen || !FDark || !Application) return;
+    TSparePictures* spare = TSparePictures::Find();
+    if (!spare) spare = new TSparePictures(Application);
+    spare->Keep(std::move(FScreen), std::move(FDark));
+}
 
 TPixelRows TFrmDrag::Rows(TBitmap& bitmap) {
     return {bitmap.ScanLine(0), bitmap.Width(), bitmap.Height(), bitmap.Stride(), bitmap.BitsPerPixel() / 8};
@@ -58,21 +106,25 @@ void TFrmDrag::TakeSnapshot() {
     // Two screen-sized pictures (about 33 MB each at 4K): a failed allocation raises here. The
     // screen's own format: a copy into 24 bits would convert every pixel on the way in and on
     // the way out again.
-    for (TBitmap* bitmap : {&FScreen, &FDark}) {
-        bitmap->SetPixelFormat(TPixelFormat::pf32bit);
-        bitmap->SetSize(width, height);
+    TSparePictures* spare = TSparePictures::Find();
+    if (!spare || !spare->Take(width, height, FScreen, FDark)) {
+        for (std::unique_ptr<TBitmap>* bitmap : {&FScreen, &FDark}) {
+            *bitmap = std::make_unique<TBitmap>();
+            (*bitmap)->SetPixelFormat(TPixelFormat::pf32bit);
+            (*bitmap)->SetSize(width, height);
+        }
     }
     {
         WindowDC screen(nullptr);
         if (!screen.Get()) RaiseLastOSError(L"GetDC(screen)");
-        if (!BitBlt(FScreen.Canvas().Handle(), 0, 0, width, height, screen.Get(), FScreenRect.left, FScreenRect.top,
+        if (!BitBlt(FScreen->Canvas().Handle(), 0, 0, width, height, screen.Get(), FScreenRect.left, FScreenRect.top,
                     SRCCOPY | CAPTUREBLT)) {
             RaiseLastOSError(L"BitBlt(screen)");
         }
     }
     GdiFlush();
     const LARGE_INTEGER grabbed = Now();
-    DarkenAll(Rows(FScreen), Rows(FDark));
+    DarkenAll(Rows(*FScreen), Rows(*FDark));
     FShownAt = Now();
     FShowTimes = {};
     FShowTimes.grab = MillisecondsBetween(start, grabbed);
@@ -117,8 +169,8 @@ void TFrmDrag::TmrActiveTimer() {
 void TFrmDrag::Select(POINT end) {
     FEndPoint = end;
     const TRectI before = FCaptureRect;
-    FCaptureRect = ClipRect(SpanRect(FStartPoint.x, FStartPoint.y, FEndPoint.x, FEndPoint.y), FScreen.Width(),
-                            FScreen.Height());
+    FCaptureRect = ClipRect(SpanRect(FStartPoint.x, FStartPoint.y, FEndPoint.x, FEndPoint.y),
+                            FScreenRect.right - FScreenRect.left, FScreenRect.bottom - FScreenRect.top);
     if (before == FCaptureRect) return;
     // Only what changed sides is painted again: the strips between the two rectangles.
     UniqueRegion changed(CreateRectRgn(before.left, before.top, before.right, before.bottom));
@@ -135,20 +187,20 @@ void TFrmDrag::Paint() {
     const LARGE_INTEGER start = Now();
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(Handle(), &ps);
-    if (dc && !FDark.Empty()) {
+    if (dc && FDark && FScreen) {
         // The dimmed picture around the selection, the frozen one inside it: nothing is
         // composed in memory, each part comes straight from its own picture.
         const RECT& area = ps.rcPaint;
         const RECT selection = ToRect(FCaptureRect);
         const int saved = SaveDC(dc);
         if (!FCaptureRect.Empty()) ExcludeClipRect(dc, selection.left, selection.top, selection.right, selection.bottom);
-        BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, FDark.Canvas().Handle(),
+        BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, FDark->Canvas().Handle(),
                area.left, area.top, SRCCOPY);
         RestoreDC(dc, saved);
         RECT inside{};
         if (IntersectRect(&inside, &area, &selection)) {
             BitBlt(dc, inside.left, inside.top, inside.right - inside.left, inside.bottom - inside.top,
-                   FScreen.Canvas().Handle(), inside.left, inside.top, SRCCOPY);
+                   FScreen->Canvas().Handle(), inside.left, inside.top, SRCCOPY);
         }
     }
     EndPaint(Handle(), &ps);
@@ -185,7 +237,7 @@ void TFrmDrag::Finish() {
     auto result = std::make_unique<TBitmap>();
     result->SetSize(FCaptureRect.Width(), FCaptureRect.Height());
     // From the frozen picture itself: the inside of the selection is never dimmed.
-    if (!BitBlt(result->Canvas().Handle(), 0, 0, FCaptureRect.Width(), FCaptureRect.Height(), FScreen.Canvas().Handle(),
+    if (!BitBlt(result->Canvas().Handle(), 0, 0, FCaptureRect.Width(), FCaptureRect.Height(), FScreen->Canvas().Handle(),
                 FCaptureRect.left, FCaptureRect.top, SRCCOPY)) {
         RaiseLastOSError(L"BitBlt(selection)");
     }

@@ -57,8 +57,9 @@ private:
     bool FWasActive = false;     // the application had the foreground while the overlay ran
     TRectI FCaptureRect{};
     RECT FScreenRect{};
-    TBitmap FScreen;             // the frozen desktop, shown inside the selection
-    TBitmap FDark;               // the same, dimmed once at show, shown outside it
+    // The frozen desktop, shown inside the selection, and the same dimmed once at show, shown
+    // outside it. Handed on to the next overlay when this one goes.
+    std::unique_ptr<TBitmap> FScreen, FDark;
     std::unique_ptr<TBitmap> FResult;
     RECT FResultRect{};
     TShowTimes FShowTimes;

@@ -1,5 +1,6 @@
 #include "select/frm_line.h"
 
+#include <cstring>
 #include <vector>
 
 #include "base/errors.h"
@@ -96,28 +97,38 @@ void TFrmLine::StopFollowing() {
     FWatch.reset();
 }
 
-void TFrmLine::Follow() {
+bool TFrmLine::Track() {
     HWND target = PickTarget(FMode ? FMode() : 0, Handle(), FMainWindow);
-    if (!target) return;
+    if (!target) return false;
     FTarget = target;
     const RECT r = VisibleWindowRect(target);
     const RECT bounds{r.left - 1, r.top - 1, r.right + 1, r.bottom + 1};
     // A still mouse over a still window costs nothing but this comparison.
-    if (EqualRect(&bounds, &FBounds)) return;
+    if (EqualRect(&bounds, &FBounds)) return false;
     FBounds = bounds;
     ++FMoves;
-    Draw(false);
+    return true;
+}
+
+void TFrmLine::KeepOnTop() {
     // Above any topmost window that came since.
     for (HWND strip : Strips()) SetWindowPos(strip, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
-void TFrmLine::Timer1Timer() {
-    // The hooks miss what moves without telling anyone (and all of it under Wine): look again.
-    Follow();
-    Draw(true);
+void TFrmLine::Follow() {
+    if (!Track()) return;
+    Draw(true, false);
+    KeepOnTop();
 }
 
-void TFrmLine::Draw(bool nextDash) {
+void TFrmLine::Timer1Timer() {
+    // The hooks miss what moves without telling anyone (and all of it under Wine): look again.
+    const bool moved = Track();
+    Draw(moved, true);
+    if (moved) KeepOnTop();
+}
+
+void TFrmLine::Draw(bool moved, bool nextDash) {
     const int width = FBounds.right - FBounds.left, height = FBounds.bottom - FBounds.top;
     if (width <= 0 || height <= 0) return;
     const bool resized = static_cast<int>(FDashes.top.size()) != width || static_cast<int>(FDashes.left.size()) != height;
@@ -129,11 +140,14 @@ void TFrmLine::Draw(bool nextDash) {
             TBitmap& pixels = FPixels[i];
             pixels.SetPixelFormat(TPixelFormat::pf32bit);
             pixels.SetSize(across ? width : 1, across ? 1 : height);
-            // Opaque: alpha 255 on every pixel, so the colours need no premultiplying.
-            for (int n = 0; n < static_cast<int>(sides[i]->size()); ++n) {
-                const std::uint32_t color = 0xFF000000u | (*sides[i])[static_cast<std::size_t>(n)];
-                auto* at = reinterpret_cast<std::uint32_t*>(pixels.ScanLine(across ? 0 : n)) + (across ? n : 0);
-                *at = color;
+            // Opaque: alpha 255 on every pixel, so the colours need no premultiplying. A side
+            // across is one row; a side down is one pixel a row.
+            std::uint8_t* row = pixels.ScanLine(0);
+            const std::size_t step = across ? 4 : static_cast<std::size_t>(pixels.Stride());
+            for (const std::uint32_t color : *sides[i]) {
+                const std::uint32_t opaque = 0xFF000000u | color;
+                std::memcpy(row, &opaque, sizeof(opaque));
+                row += step;
             }
         }
         ++FDraws;
@@ -147,8 +161,9 @@ void TFrmLine::Draw(bool nextDash) {
     for (std::size_t i = 0; i < strips.size(); ++i) {
         POINT origin = origins[i], source{0, 0};
         SIZE size{FPixels[i].Width(), FPixels[i].Height()};
-        UpdateLayeredWindow(strips[i], nullptr, &origin, &size, FPixels[i].Canvas().Handle(), &source, 0, &blend,
-                            ULW_ALPHA);
+        // A dash step leaves the sides where they are: only their pixels go to the system.
+        UpdateLayeredWindow(strips[i], nullptr, moved ? &origin : nullptr, moved ? &size : nullptr,
+                            FPixels[i].Canvas().Handle(), &source, 0, &blend, ULW_ALPHA);
     }
 }
 

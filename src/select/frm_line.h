@@ -64,7 +64,11 @@ protected:
 
 private:
     friend class TOutlineStrip;
-    void Draw(bool nextDash);
+    // Finds the target again; true when the outline must move.
+    bool Track();
+    // Puts the sides in place when they moved, with the dashes moved on when asked.
+    void Draw(bool moved, bool nextDash);
+    void KeepOnTop();
     void StopFollowing();
     // What every side answers alike; handled false passes the message on.
     LRESULT StripMessage(UINT msg, WPARAM wParam, bool& handled);

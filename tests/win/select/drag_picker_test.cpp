@@ -134,6 +134,27 @@ TEST_F(DragOverlay, ShowsThePatternDimmedAndReturnsTheSelectionUndimmedInEitherD
     }
 }
 
+// The next overlay takes over the last one's pictures: it must show, and return, the screen as
+// it is now, not as it was.
+TEST_F(DragOverlay, ANewOverlayShowsTheScreenAsItIsNow) {
+    for (const COLORREF color : {RGB(250, 20, 20), RGB(20, 250, 20)}) {
+        test::PatternWindow plain(300, 300, 80, 60, color);
+        COLORREF seen = CLR_INVALID;
+        RECT rect{};
+        auto bitmap = RunOverlay(rect, [&] {
+            if (!WaitForOverlay()) return;
+            Sleep(300);
+            WindowDC screen(nullptr);
+            seen = GetPixel(screen.Get(), 310, 310);
+            Drag({320, 320}, {340, 330});
+        });
+        EXPECT_EQ(RGB(DarkenByte(GetRValue(color)), DarkenByte(GetGValue(color)), DarkenByte(GetBValue(color))), seen);
+        ASSERT_NE(nullptr, bitmap);
+        EXPECT_EQ(Rgb(color), PixelsOf(*bitmap)[0] & 0xFFFFFF) << "a picture of an earlier screen";
+        test::WaitUntil([] { return false; }, 300);  // the screen repaints where the overlay was
+    }
+}
+
 // A figure, not a limit: from the request to the overlay on the screen.
 TEST_F(DragOverlay, PrintsTheTimeToShow) {
     RECT rect{};
@@ -220,13 +241,16 @@ TEST_F(DragOverlay, EscAndSwitchingAwayCancelWithoutTouchingTheRectangle) {
 
 TEST_F(DragOverlay, FiftyRunsLeaveNoWindowsOrObjectsBehind) {
     auto windows = [] { return test::ProcessWindows(GetCurrentProcessId(), TFrmDrag::kClassName).size(); };
-    const DWORD gdi = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);  // 0 under Wine
-    for (int i = 0; i < 50; ++i) {
+    auto once = [] {
         RECT rect{};
-        auto bitmap = RunOverlay(rect, [&] {
+        return RunOverlay(rect, [&] {
             if (WaitForOverlay()) PostMessageW(VisibleWindowOfClass(TFrmDrag::kClassName), WM_KEYDOWN, VK_ESCAPE, 0);
         });
-        EXPECT_EQ(nullptr, bitmap) << "run " << i;
+    };
+    once();  // the pictures the next overlay takes over are kept from here on
+    const DWORD gdi = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);  // 0 under Wine
+    for (int i = 0; i < 50; ++i) {
+        EXPECT_EQ(nullptr, once()) << "run " << i;
     }
     EXPECT_EQ(0u, windows());
     EXPECT_EQ(gdi, GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS));
