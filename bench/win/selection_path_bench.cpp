@@ -3,7 +3,8 @@
 // (a screen copy, a memcpy of the same bytes, a SetWindowPos, a SetWindowRgn, a full-screen
 // window shown and painted), so what is ours and what is the platform's floor can be told
 // apart. Prints a table; asserts nothing.
-//   selection_path_bench.exe [RUNS]               the table (bench/selection_path.sh runs it)
+//   selection_path_bench.exe [RUNS [SECTION...]]  the table (bench/selection_path.sh runs it);
+//                                                 sections: darken overlay floating picker frame program
 //   selection_path_bench.exe --idle MODE SECONDS  Tovasen idle in capture mode MODE with the
 //                                                 mouse still, for the script's CPU figure
 #include <windows.h>
@@ -454,7 +455,10 @@ void ProgramRows(int runs, const Baselines& base) {
              Text("bare copy + 25 = %.2f", base.copy.median + 25));
 }
 
-int RunTable(int runs) {
+int RunTable(int runs, const std::vector<std::wstring>& only) {
+    auto wanted = [&](const wchar_t* section) {
+        return only.empty() || std::find(only.begin(), only.end(), section) != only.end();
+    };
     TApplication app;
     app.Initialize();
     const RECT screen = VirtualScreen();
@@ -467,12 +471,12 @@ int RunTable(int runs) {
     PrintRow("bare SetWindowPos (492x397 window, width +-1)", base.setWindowPos);
     PrintRow("bare SetWindowRgn (the same window, a frame region)", base.setWindowRgn);
     PrintRow("bare full-screen window made, shown and painted", base.windowShown);
-    DarkenRows(runs, base);
-    DragOverlayRows(runs, base);
-    FloatingRows(runs, base);
-    PickerRows(runs, base);
-    RegionFrameRows(runs, base);
-    ProgramRows(runs, base);
+    if (wanted(L"darken")) DarkenRows(runs, base);
+    if (wanted(L"overlay")) DragOverlayRows(runs, base);
+    if (wanted(L"floating")) FloatingRows(runs, base);
+    if (wanted(L"picker")) PickerRows(runs, base);
+    if (wanted(L"frame")) RegionFrameRows(runs, base);
+    if (wanted(L"program")) ProgramRows(runs, base);
     return 0;
 }
 
@@ -505,5 +509,6 @@ int RunIdle(int mode, int seconds) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc >= 4 && std::wstring(argv[1]) == L"--idle") return tovasen::RunIdle(_wtoi(argv[2]), _wtoi(argv[3]));
-    return tovasen::RunTable(argc > 1 ? std::max(3, _wtoi(argv[1])) : 20);
+    std::vector<std::wstring> only(argv + std::min(argc, 2), argv + argc);
+    return tovasen::RunTable(argc > 1 ? std::max(3, _wtoi(argv[1])) : 20, only);
 }

@@ -16,14 +16,15 @@ constexpr int kModeActiveWindow = 3;
 constexpr int kModeWindowControl = 4;
 constexpr wchar_t kStripClassName[] = L"TFrmLineStrip";
 
-// Layered: each side shows exactly the pixels it is given, as one small picture, and can be
-// clicked (the main window then stands for it). Never activated, no taskbar button.
+// A plain window one pixel thick that paints its side's picture and can be clicked (the main
+// window then stands for it); never activated, no taskbar button. Not layered: under Wine a
+// layered window's update costs over ten times the plain window's paint.
 TCreateParams StripParams(const wchar_t* className, HWND owner) {
     TCreateParams params;
     params.ClassName = className;
     params.Caption = L"";
     params.Style = WS_POPUP;
-    params.ExStyle = WS_EX_LAYERED | WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE;
+    params.ExStyle = WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE;
     params.X = 0;
     params.Y = 0;
     params.Width = 1;
@@ -37,19 +38,20 @@ TCreateParams StripParams(const wchar_t* className, HWND owner) {
 // One side of the outline other than the top: its messages are the picker's.
 class TOutlineStrip : public TWindow {
 public:
-    explicit TOutlineStrip(TFrmLine* picker) : TWindow(picker, L""), FPicker(picker) {
+    TOutlineStrip(TFrmLine* picker, std::size_t side) : TWindow(picker, L""), FPicker(picker), FSide(side) {
         CreateHandle(StripParams(kStripClassName, picker->Handle()));
     }
 
 protected:
     LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override {
         bool handled = false;
-        const LRESULT result = FPicker->StripMessage(msg, wParam, handled);
+        const LRESULT result = FPicker->StripMessage(FSide, msg, wParam, handled);
         return handled ? result : TWindow::WndProc(msg, wParam, lParam);
     }
 
 private:
     TFrmLine* FPicker;
+    std::size_t FSide;
 };
 
 std::uint8_t TFrmLine::DashPattern = 0;
@@ -71,7 +73,7 @@ HWND PickTarget(int mode, HWND picker, HWND mainWindow) {
 TFrmLine::TFrmLine(TComponent* owner, std::function<int()> mode, HWND mainWindow)
     : TForm(owner, L"FrmLine"), FMode(std::move(mode)), FMainWindow(mainWindow) {
     CreateHandle(StripParams(kClassName, nullptr));
-    for (TOutlineStrip*& strip : FOthers) strip = new TOutlineStrip(this);
+    for (std::size_t i = 0; i < FOthers.size(); ++i) FOthers[i] = new TOutlineStrip(this, i + 1);
     DashPattern = 0;
     Timer1 = new TTimer(this, L"Timer1", kDashInterval);
     Timer1->OnTimer = [this] { Timer1Timer(); };
@@ -100,7 +102,12 @@ void TFrmLine::StopFollowing() {
 bool TFrmLine::Track() {
     HWND target = PickTarget(FMode ? FMode() : 0, Handle(), FMainWindow);
     if (!target) return false;
-    FTarget = target;
+    if (target != FTarget) {
+        FTarget = target;
+        // Above any topmost window that came since; restacking is the dearest part of a move, so
+        // only for a new target.
+        for (HWND strip : Strips()) SetWindowPos(strip, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
     const RECT r = VisibleWindowRect(target);
     const RECT bounds{r.left - 1, r.top - 1, r.right + 1, r.bottom + 1};
     // A still mouse over a still window costs nothing but this comparison.
@@ -110,22 +117,13 @@ bool TFrmLine::Track() {
     return true;
 }
 
-void TFrmLine::KeepOnTop() {
-    // Above any topmost window that came since.
-    for (HWND strip : Strips()) SetWindowPos(strip, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-}
-
 void TFrmLine::Follow() {
-    if (!Track()) return;
-    Draw(true, false);
-    KeepOnTop();
+    if (Track()) Draw(true, false);
 }
 
 void TFrmLine::Timer1Timer() {
     // The hooks miss what moves without telling anyone (and all of it under Wine): look again.
-    const bool moved = Track();
-    Draw(moved, true);
-    if (moved) KeepOnTop();
+    Draw(Track(), true);
 }
 
 void TFrmLine::Draw(bool moved, bool nextDash) {
@@ -140,36 +138,56 @@ void TFrmLine::Draw(bool moved, bool nextDash) {
             TBitmap& pixels = FPixels[i];
             pixels.SetPixelFormat(TPixelFormat::pf32bit);
             pixels.SetSize(across ? width : 1, across ? 1 : height);
-            // Opaque: alpha 255 on every pixel, so the colours need no premultiplying. A side
-            // across is one row; a side down is one pixel a row.
+            // A side across is one row; a side down is one pixel a row.
             std::uint8_t* row = pixels.ScanLine(0);
             const std::size_t step = across ? 4 : static_cast<std::size_t>(pixels.Stride());
             for (const std::uint32_t color : *sides[i]) {
-                const std::uint32_t opaque = 0xFF000000u | color;
-                std::memcpy(row, &opaque, sizeof(opaque));
+                std::memcpy(row, &color, sizeof(color));
                 row += step;
             }
         }
         ++FDraws;
     }
-    const POINT origins[] = {{FBounds.left, FBounds.top},
-                             {FBounds.right - 1, FBounds.top},
-                             {FBounds.left, FBounds.bottom - 1},
-                             {FBounds.left, FBounds.top}};
     const std::array<HWND, 4> strips = Strips();
-    BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    if (moved) {
+        // All four at once.
+        const POINT origins[] = {{FBounds.left, FBounds.top},
+                                 {FBounds.right - 1, FBounds.top},
+                                 {FBounds.left, FBounds.bottom - 1},
+                                 {FBounds.left, FBounds.top}};
+        HDWP batch = BeginDeferWindowPos(4);
+        for (std::size_t i = 0; i < strips.size() && batch; ++i) {
+            batch = DeferWindowPos(batch, strips[i], nullptr, origins[i].x, origins[i].y, FPixels[i].Width(),
+                                   FPixels[i].Height(), SWP_NOACTIVATE | SWP_NOZORDER);
+        }
+        if (batch) EndDeferWindowPos(batch);
+    }
+    // Drawn straight away rather than through WM_PAINT: a dash step is then four small copies.
     for (std::size_t i = 0; i < strips.size(); ++i) {
-        POINT origin = origins[i], source{0, 0};
-        SIZE size{FPixels[i].Width(), FPixels[i].Height()};
-        // A dash step leaves the sides where they are: only their pixels go to the system.
-        UpdateLayeredWindow(strips[i], nullptr, moved ? &origin : nullptr, moved ? &size : nullptr,
-                            FPixels[i].Canvas().Handle(), &source, 0, &blend, ULW_ALPHA);
+        WindowDC dc(strips[i]);
+        if (dc.Get()) PaintSide(i, dc.Get());
+        ValidateRect(strips[i], nullptr);
     }
 }
 
-LRESULT TFrmLine::StripMessage(UINT msg, WPARAM wParam, bool& handled) {
+void TFrmLine::PaintSide(std::size_t side, HDC dc) {
+    TBitmap& pixels = FPixels[side];
+    if (!pixels.Empty()) BitBlt(dc, 0, 0, pixels.Width(), pixels.Height(), pixels.Canvas().Handle(), 0, 0, SRCCOPY);
+}
+
+LRESULT TFrmLine::StripMessage(std::size_t side, UINT msg, WPARAM wParam, bool& handled) {
     handled = true;
     switch (msg) {
+    case WM_ERASEBKGND:
+        return 1;  // the paint covers the whole side
+    case WM_PAINT: {
+        const HWND strip = Strips()[side];
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(strip, &ps);
+        if (dc) PaintSide(side, dc);
+        EndPaint(strip, &ps);
+        return 0;
+    }
     case WM_MOUSEACTIVATE:
         return MA_NOACTIVATE;
     case WM_ACTIVATE:
@@ -197,7 +215,7 @@ LRESULT TFrmLine::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         for (TOutlineStrip* strip : FOthers) ShowWindow(strip->Handle(), SW_HIDE);
     }
     bool handled = false;
-    const LRESULT result = StripMessage(msg, wParam, handled);
+    const LRESULT result = StripMessage(0, msg, wParam, handled);
     return handled ? result : TForm::WndProc(msg, wParam, lParam);
 }
 

@@ -23,8 +23,8 @@ HWND PickTarget(int mode, HWND picker, HWND mainWindow);
 // capture would take, redrawn as a moving dashed line. It never takes the focus and never
 // appears in a capture (it lies one pixel outside the target).
 //
-// The outline is four thin layered windows, one per side, so a redraw touches a few thousand
-// pixels, never a screen-sized window. This form's own window is the top side; the other
+// The outline is four thin windows, one per side, so a redraw touches a few thousand pixels,
+// never a screen-sized window. This form's own window is the top side; the other
 // three are owned by it. It follows the mouse and other windows as they move (hooks, no
 // polling); a timer only moves the dashes on, and looks again for what a hook cannot report.
 class TFrmLine : public TForm {
@@ -68,10 +68,11 @@ private:
     bool Track();
     // Puts the sides in place when they moved, with the dashes moved on when asked.
     void Draw(bool moved, bool nextDash);
-    void KeepOnTop();
+    void PaintSide(std::size_t side, HDC dc);
     void StopFollowing();
-    // What every side answers alike; handled false passes the message on.
-    LRESULT StripMessage(UINT msg, WPARAM wParam, bool& handled);
+    // What every side answers alike (side 0 is the top, this form's window); handled false
+    // passes the message on.
+    LRESULT StripMessage(std::size_t side, UINT msg, WPARAM wParam, bool& handled);
 
     std::function<int()> FMode;
     HWND FMainWindow;
