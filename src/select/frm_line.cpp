@@ -30,6 +30,7 @@ TCreateParams StripParams(const wchar_t* className, HWND owner) {
     params.Width = 1;
     params.Height = 1;
     params.Parent = owner;
+    params.ClassStyle = CS_OWNDC;  // each dash step draws through it: no DC is made and freed each time
     return params;
 }
 
@@ -122,8 +123,11 @@ void TFrmLine::Follow() {
 }
 
 void TFrmLine::Timer1Timer() {
-    // The hooks miss what moves without telling anyone (and all of it under Wine): look again.
-    Draw(Track(), true);
+    // The hooks miss what moves without telling anyone (and all of it under Wine): now and then a
+    // step looks again, so such a move is followed within a second. Not each step: finding the
+    // window under the mouse costs more than drawing the dashes.
+    const bool moved = ++FSteps % kStepsPerLook == 0 && Track();
+    Draw(moved, true);
 }
 
 void TFrmLine::Draw(bool moved, bool nextDash) {

@@ -31,6 +31,7 @@ class TFrmLine : public TForm {
 public:
     static constexpr wchar_t kClassName[] = L"TFrmLine";
     static constexpr UINT kDashInterval = 110;  // ms between dash steps
+    static constexpr int kStepsPerLook = 9;     // dash steps between two looks without a hook's word
 
     // mode tells the capture mode now; mainWindow gets the focus back and stands in for the
     // outline itself.
@@ -80,6 +81,7 @@ private:
     RECT FBounds{};
     int FMoves = 0;
     int FDraws = 0;
+    int FSteps = 0;
     std::array<TOutlineStrip*, 3> FOthers{};  // right, bottom, left
     std::array<TBitmap, 4> FPixels;           // each side's picture, one pixel thick
     TOutlineStrips FDashes;                   // the dashes drawn last, kept while only moving
