@@ -31,11 +31,15 @@ inline TSettingRule Low16() { return {TSettingRule::Kind::Low16, 0, 0, {}}; }
 inline TSettingRule Language() { return {TSettingRule::Kind::Language, 0, 0, {}}; }
 }  // namespace setting_rule
 
+// The size presets' limits (the presets dialog's fields hold no other values).
+inline constexpr int kPresetMin = 64;
+inline constexpr int kPresetMax = 9999;
+
 // The interface languages, in the order of the language menu.
 inline constexpr std::wstring_view kInterfaceLanguages[] = {L"ko", L"en", L"ja", L"ru", L"it", L"fr", L"zh"};
 
-// What some defaults depend on. Left empty, the defaults that use it are empty too: a window
-// that reads only its own values need not work out the others.
+// What some defaults depend on. A part left empty makes the defaults that use it meaningless: a
+// window that reads only its own values need not work out the others.
 struct TSettingsEnvironment {
     int screenWidth = 0, screenHeight = 0;  // the primary screen
     std::wstring userLanguage;              // the user's ISO 639 language name
@@ -68,12 +72,12 @@ struct TSettingsEnvironment {
     X(top, Integer, (env.screenHeight - 360) / 2, Keep())                         \
     X(width, Integer, 480, Keep())                                                \
     X(height, Integer, 360, Keep())                                               \
-    X(width_1, Integer, 320, Range(64, 9999))                                     \
-    X(height_1, Integer, 240, Range(64, 9999))                                    \
-    X(width_2, Integer, 640, Range(64, 9999))                                     \
-    X(height_2, Integer, 480, Range(64, 9999))                                    \
-    X(width_3, Integer, 720, Range(64, 9999))                                     \
-    X(height_3, Integer, 480, Range(64, 9999))
+    X(width_1, Integer, 320, Range(kPresetMin, kPresetMax))                       \
+    X(height_1, Integer, 240, Range(kPresetMin, kPresetMax))                      \
+    X(width_2, Integer, 640, Range(kPresetMin, kPresetMax))                       \
+    X(height_2, Integer, 480, Range(kPresetMin, kPresetMax))                      \
+    X(width_3, Integer, 720, Range(kPresetMin, kPresetMax))                       \
+    X(height_3, Integer, 480, Range(kPresetMin, kPresetMax))
 
 namespace setting_type {
 using Boolean = bool;
