@@ -31,6 +31,11 @@ inline TSettingRule Low16() { return {TSettingRule::Kind::Low16, 0, 0, {}}; }
 inline TSettingRule Language() { return {TSettingRule::Kind::Language, 0, 0, {}}; }
 }  // namespace setting_rule
 
+// The number of entries of each stored list index (modes, targets, the quality lists).
+inline constexpr int kCaptureModeCount = 7;
+inline constexpr int kSaveTargetCount = 11;
+inline constexpr int kQualityCount = 5;
+
 // The size presets' limits (the presets dialog's fields hold no other values).
 inline constexpr int kPresetMin = 64;
 inline constexpr int kPresetMax = 9999;
@@ -60,10 +65,10 @@ struct TSettingsEnvironment {
     X(mouse_rec, Boolean, true, Keep())                                           \
     X(autocopy, Boolean, false, Keep())                                           \
     X(ffmpeg_log, Boolean, false, Keep())                                         \
-    X(area, Integer, 0, Index(7))                                                 \
-    X(saveto, Integer, 0, Index(11))                                              \
-    X(jpeg_quality, Integer, 1, Index(5))                                         \
-    X(webp_quality, Integer, 1, Index(5))                                         \
+    X(area, Integer, 0, Index(kCaptureModeCount))                                 \
+    X(saveto, Integer, 0, Index(kSaveTargetCount))                                \
+    X(jpeg_quality, Integer, 1, Index(kQualityCount))                             \
+    X(webp_quality, Integer, 1, Index(kQualityCount))                             \
     X(append, Integer, 1, OneOf({1, 2, 3}))                                       \
     X(sound, Integer, 2, OneOf({1, 2, 3}))                                        \
     X(record_limit, Integer, 0, OneOf({0, 30, 60, 120, 240}))                     \
