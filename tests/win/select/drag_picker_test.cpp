@@ -77,6 +77,20 @@ std::unique_ptr<TBitmap> RunOverlay(RECT& rect, const std::function<void()>& inp
     return result;
 }
 
+// Runs the overlay, reads the screen at look once it shows, then drags from one point to another.
+std::unique_ptr<TBitmap> DragAfterLooking(RECT& rect, POINT look, COLORREF& seen, POINT from, POINT to) {
+    seen = CLR_INVALID;
+    return RunOverlay(rect, [&] {
+        if (!WaitForOverlay()) return;
+        Sleep(300);
+        WindowDC screen(nullptr);
+        seen = GetPixel(screen.Get(), look.x, look.y);
+        Drag(from, to);
+    });
+}
+
+COLORREF Dimmed(COLORREF c) { return RGB(DarkenByte(GetRValue(c)), DarkenByte(GetGValue(c)), DarkenByte(GetBValue(c))); }
+
 std::vector<std::uint32_t> PixelsOf(TBitmap& bitmap) {
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(bitmap.Width()) * static_cast<std::size_t>(bitmap.Height()));
     BITMAPINFO info{};
@@ -105,16 +119,9 @@ TEST_F(DragOverlay, ShowsThePatternDimmedAndReturnsTheSelectionUndimmedInEitherD
         test::WaitUntil([] { return false; }, 300);
         COLORREF seen = CLR_INVALID;
         RECT rect{};
-        auto bitmap = RunOverlay(rect, [&] {
-            if (!WaitForOverlay()) return;
-            Sleep(300);
-            WindowDC screen(nullptr);
-            seen = GetPixel(screen.Get(), 210, 160);
-            if (backwards) Drag({350, 300}, {250, 200});
-            else Drag({250, 200}, {350, 300});
-        });
-        const COLORREF original = test::PatternAt(10, 10);
-        EXPECT_EQ(RGB(DarkenByte(GetRValue(original)), DarkenByte(GetGValue(original)), DarkenByte(GetBValue(original))), seen)
+        const POINT a{250, 200}, b{350, 300};
+        auto bitmap = DragAfterLooking(rect, {210, 160}, seen, backwards ? b : a, backwards ? a : b);
+        EXPECT_EQ(Dimmed(test::PatternAt(10, 10)), seen)
             << "outside the selection the frozen screen shows at 0.6";
         ASSERT_NE(nullptr, bitmap) << (backwards ? "backwards" : "forwards");
         EXPECT_EQ(250, rect.left);
@@ -141,14 +148,8 @@ TEST_F(DragOverlay, ANewOverlayShowsTheScreenAsItIsNow) {
         test::PatternWindow plain(300, 300, 80, 60, color);
         COLORREF seen = CLR_INVALID;
         RECT rect{};
-        auto bitmap = RunOverlay(rect, [&] {
-            if (!WaitForOverlay()) return;
-            Sleep(300);
-            WindowDC screen(nullptr);
-            seen = GetPixel(screen.Get(), 310, 310);
-            Drag({320, 320}, {340, 330});
-        });
-        EXPECT_EQ(RGB(DarkenByte(GetRValue(color)), DarkenByte(GetGValue(color)), DarkenByte(GetBValue(color))), seen);
+        auto bitmap = DragAfterLooking(rect, {310, 310}, seen, {320, 320}, {340, 330});
+        EXPECT_EQ(Dimmed(color), seen);
         ASSERT_NE(nullptr, bitmap);
         EXPECT_EQ(Rgb(color), PixelsOf(*bitmap)[0] & 0xFFFFFF) << "a picture of an earlier screen";
         test::WaitUntil([] { return false; }, 300);  // the screen repaints where the overlay was
