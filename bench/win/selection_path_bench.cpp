@@ -446,7 +446,13 @@ void ProgramRows(int runs, const Baselines& base) {
             program.Join();
             if (shown) {
                 if (i > 0) painted.push_back(at);
-                PostMessageW(shown, WM_CLOSE, 0, 0);  // hides it for the next one
+                // Gone before the next request, or that request would find this one and time
+                // nothing (a busy machine may take a while to handle the close).
+                PostMessageW(shown, WM_CLOSE, 0, 0);
+                if (!test::WaitUntil([shown] { return !IsWindow(shown) || !IsWindowVisible(shown); })) {
+                    std::printf("  a floating window did not close\n");
+                    break;
+                }
             }
             Pump(200);
         }
