@@ -10,6 +10,7 @@
 #include "app/select_folder.h"
 #include "service_addresses.h"
 #include "app/settings.h"
+#include "base/settings_registry.h"
 #include "app/system_helpers.h"
 #include "base/version_text.h"
 #include "i18n/translate_component.h"
@@ -47,10 +48,8 @@ void TFrmTovasen::CheckOneOf(const std::vector<TMenuItem*>& items, TMenuItem* ch
 
 void TFrmTovasen::LoadConfig() {
     {
-        const TConfig config;
         LoadOcrLanguages();
-        const TSettings s = ReadSettings(config, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
-                                         GetUserLanguage(), DesktopFolder());
+        const TSettings s = ReadRegistrySettings(SystemSettingsEnvironment());
         const int ocrCount = static_cast<int>(Languages.size());
         if (ocrCount > 0) ChkOCR_lang->SetItemIndex(s.language_ocr >= 0 && s.language_ocr < ocrCount ? s.language_ocr : 0);
         Language = s.language;

@@ -11,6 +11,31 @@ namespace {
 
 constexpr DWORD kCopyWithLayeredWindows = SRCCOPY | CAPTUREBLT;
 
+void DrawCursor(HDC dc, const CURSORINFO& cursor, int left, int top) {
+    // A hidden cursor (a video player, a game, a text field being typed in) is not in the picture.
+    if (!(cursor.flags & CURSOR_SHOWING) || !cursor.hCursor) return;
+    int x = cursor.ptScreenPos.x - left;
+    int y = cursor.ptScreenPos.y - top;
+    int width = 0, height = 0;  // none known: DrawIconEx takes the cursor's own size
+    ICONINFO info{};
+    if (GetIconInfo(cursor.hCursor, &info)) {
+        const UniqueBitmap mask(info.hbmMask), color(info.hbmColor);
+        x -= static_cast<int>(info.xHotspot);
+        y -= static_cast<int>(info.yHotspot);
+        // Its real size, which the user may have made larger than the default icon size. A
+        // monochrome cursor keeps its AND mask and XOR mask one above the other in one bitmap.
+        BITMAP bitmap{};
+        if (color && GetObjectW(color.Get(), sizeof(bitmap), &bitmap)) {
+            width = bitmap.bmWidth;
+            height = bitmap.bmHeight;
+        } else if (mask && GetObjectW(mask.Get(), sizeof(bitmap), &bitmap)) {
+            width = bitmap.bmWidth;
+            height = bitmap.bmHeight / 2;
+        }
+    }
+    DrawIconEx(dc, x, y, cursor.hCursor, width, height, 0, nullptr, DI_NORMAL);
+}
+
 }  // namespace
 
 RECT VisibleWindowRect(HWND window) {
@@ -63,17 +88,7 @@ void TCapture::Capture(TBitmap& bitmap, HWND handle, RECT& rect) {
 void TCapture::DrawMouse(TCanvas& canvas, int left, int top) {
     CURSORINFO cursor{};
     cursor.cbSize = sizeof(cursor);
-    GetCursorInfo(&cursor);
-    int x = cursor.ptScreenPos.x - left;
-    int y = cursor.ptScreenPos.y - top;
-    ICONINFO info{};
-    if (cursor.hCursor && GetIconInfo(cursor.hCursor, &info)) {
-        x -= static_cast<int>(info.xHotspot);
-        y -= static_cast<int>(info.yHotspot);
-        if (info.hbmMask) DeleteObject(info.hbmMask);
-        if (info.hbmColor) DeleteObject(info.hbmColor);
-    }
-    if (cursor.hCursor) DrawIcon(canvas.Handle(), x, y, cursor.hCursor);
+    if (GetCursorInfo(&cursor)) DrawCursor(canvas.Handle(), cursor, left, top);
 }
 
 int TCapture::CursorMonitor() const {

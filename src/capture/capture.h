@@ -26,8 +26,8 @@ public:
     // rect receives the captured screen rectangle. Nothing is clipped to the screen.
     void Capture(TBitmap& bitmap, HWND handle, RECT& rect);
 
-    // Draws the current cursor with its hot spot at its screen position, seen from a canvas
-    // whose origin is the screen point (left, top).
+    // Draws the current cursor, when it shows, at its own size with its hot spot at its screen
+    // position, seen from a canvas whose origin is the screen point (left, top).
     void DrawMouse(TCanvas& canvas, int left, int top);
 
 private:

@@ -1,6 +1,8 @@
 #include "hotkey/frm_hotkey.h"
 
-#include "base/config.h"
+#include <algorithm>
+
+#include "base/settings_registry.h"
 #include "hotkey/hotkey_code.h"
 #include "i18n/translate_component.h"
 #include "i18n/translation.h"
@@ -9,7 +11,14 @@
 namespace tovasen {
 
 TFrmHotKey::TFrmHotKey(TComponent* owner, std::function<void()> onHotKey)
-    : TForm(owner, L"FrmHotKey"), FOnHotKey(std::move(onHotKey)) {
+    : TFrmHotKey(owner, std::move(onHotKey), ReadRegistrySettings(TSettingsEnvironment()), RegistrySettingsWriter()) {}
+
+TFrmHotKey::TFrmHotKey(TComponent* owner, std::function<void()> onHotKey, const TSettings& settings,
+                       TSettingsWriter writer)
+    : TForm(owner, L"FrmHotKey"),
+      FOnHotKey(std::move(onHotKey)),
+      FWriter(std::move(writer)),
+      FStoredHotKey(HotKeyFromSetting(settings.hotkey)) {
     TCreateParams params;
     params.ClassName = kClassName;
     params.Caption = L"단축키 설정";
@@ -43,11 +52,28 @@ void TFrmHotKey::CreateControls() {
     ChkAlt = new TCheckBox(this, L"ChkAlt", L"Alt");
     ChkAlt->SetBounds96(126, 36, 50, 17);
     ChkHotKey = new TComboBox(this, L"ChkHotKey", true);
-    ChkHotKey->SetBounds96(181, 34, 84, 300);
+    ChkHotKey->SetBounds96(181, 34, KeyListWidth96(), 300);
     ChkHotKey->SetHeight96(22);
     for (const HotKeyEntry& entry : HotKeyEntries()) ChkHotKey->AddItem(entry.text);
     // The group box is drawn over by the controls inside it, so it goes to the back.
     SetWindowPos(GrpConfig->Handle(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+int TFrmHotKey::KeyListWidth96() {
+    // Wide enough for the longest entry ("PrintScreen") in the dialog's font, which the
+    // designed 84 pixels are not, and never past the group box's inner margin (x 281).
+    constexpr int kDesigned = 84, kWidest = 100;
+    WindowDC screen(nullptr);
+    const ScopedSelect font(screen.Get(), Font());
+    int text = 0;
+    for (const HotKeyEntry& entry : HotKeyEntries()) {
+        SIZE size{};
+        GetTextExtentPoint32W(screen.Get(), entry.text, lstrlenW(entry.text), &size);
+        text = std::max(text, static_cast<int>(size.cx));
+    }
+    // The text is drawn one pixel in; around it the border, the drop-down button and a margin.
+    const int needed = MulDiv(text, 96, Dpi()) + 1 + GetSystemMetrics(SM_CXVSCROLL) + 8;
+    return std::clamp(needed, kDesigned, kWidest);
 }
 
 void TFrmHotKey::FormCreate() {
@@ -70,7 +96,7 @@ void TFrmHotKey::FormDestroy() {
 }
 
 std::uint16_t TFrmHotKey::LoadHotKey() {
-    const std::uint16_t code = HotKeyFromSetting(TConfig().ReadInteger(L"hotkey", kDefaultHotKey));
+    const std::uint16_t code = FStoredHotKey;
     ChkHotKey->SetItemIndex(HotKeyEntryIndex(HotKeyVirtualKey(code)).value_or(-1));
     ChkAlt->SetChecked((code & kHotKeyAlt) != 0);
     ChkCtrl->SetChecked((code & kHotKeyCtrl) != 0);
@@ -82,7 +108,10 @@ std::uint16_t TFrmHotKey::GetDialogHotKey() const {
     return MakeHotKey(ChkHotKey->ItemIndex(), ChkShift->Checked(), ChkCtrl->Checked(), ChkAlt->Checked());
 }
 
-void TFrmHotKey::SaveHotKey() { TConfig().WriteInteger(L"hotkey", GetDialogHotKey()); }
+void TFrmHotKey::SaveHotKey() {
+    FStoredHotKey = GetDialogHotKey();
+    FWriter.Write(&TSettings::hotkey, FStoredHotKey);
+}
 
 bool TFrmHotKey::RegisterCaptureHotKey(std::uint16_t code) {
     UnregisterHotKey(Handle(), HotKeyID);

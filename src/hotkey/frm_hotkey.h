@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "base/settings_schema.h"
 #include "ui/form.h"
 #include "ui/std_controls.h"
 
@@ -13,7 +14,10 @@ class TFrmHotKey : public TForm {
 public:
     static constexpr wchar_t kClassName[] = L"TFrmHotKey";
 
-    // onHotKey runs on the user-interface thread each time the hotkey is pressed.
+    // onHotKey runs on the user-interface thread each time the hotkey is pressed. The stored
+    // key comes from settings; a confirmed key is stored through writer.
+    TFrmHotKey(TComponent* owner, std::function<void()> onHotKey, const TSettings& settings, TSettingsWriter writer);
+    // The same with the settings as the registry holds them, written back there.
     TFrmHotKey(TComponent* owner, std::function<void()> onHotKey);
     ~TFrmHotKey() override;
 
@@ -30,6 +34,7 @@ public:
     bool RegisterStoredHotKey();
     // Tells the user that the key is taken and opens the dialog to choose another.
     void AskForAnotherKey();
+    // Puts the stored key into the list and the boxes and returns it.
     std::uint16_t LoadHotKey();
     std::uint16_t GetDialogHotKey() const;
     void SaveHotKey();
@@ -44,12 +49,15 @@ protected:
 
 private:
     void CreateControls();
+    int KeyListWidth96();
     void FormCreate();
     void FormDestroy();
     void CloseDialog(TModalResult result);
     int ShowMessage(const std::wstring& text, UINT flags);
 
     std::function<void()> FOnHotKey;
+    TSettingsWriter FWriter;
+    std::uint16_t FStoredHotKey;
 };
 
 }  // namespace tovasen

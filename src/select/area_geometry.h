@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/settings_schema.h"
+
 namespace tovasen {
 
 // A rectangle in pixels, right and bottom excluded.
@@ -73,8 +75,8 @@ struct TAreaPulse {
 std::uint32_t DarkenColor(std::uint32_t color, int percent) noexcept;
 
 // The presets dialog's number fields hold 64..9999.
-inline constexpr int kSpinMin = 64;
-inline constexpr int kSpinMax = 9999;
+inline constexpr int kSpinMin = kPresetMin;
+inline constexpr int kSpinMax = kPresetMax;
 int ClampSpin(long long value) noexcept;
 // A field's text as its value: digits (an optional sign, blanks around) give the number
 // clamped to the range, however long; anything else, or nothing, gives the minimum.

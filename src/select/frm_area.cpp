@@ -4,9 +4,9 @@
 
 #include <climits>
 
-#include "base/config.h"
 #include "base/dpi_scale.h"
 #include "base/errors.h"
+#include "base/settings_registry.h"
 #include "i18n/translate_component.h"
 #include "select/frm_size.h"
 #include "ui/application.h"
@@ -20,7 +20,6 @@ namespace {
 constexpr COLORREF kHeadColor = RGB(64, 0, 0);
 constexpr COLORREF kRecIdleColor = RGB(128, 0, 0);
 constexpr COLORREF kRecActiveColor = RGB(255, 255, 0);
-constexpr int kDefaultWidth = 480, kDefaultHeight = 360;
 
 TRectI ToRectI(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
 
@@ -31,7 +30,11 @@ TRectI VirtualScreen() {
 
 }  // namespace
 
-TFrmArea::TFrmArea(TComponent* owner, TFrmSize* sizeDialog) : TForm(owner, L"FrmArea"), FSize(sizeDialog) {
+TFrmArea::TFrmArea(TComponent* owner, TFrmSize* sizeDialog)
+    : TFrmArea(owner, sizeDialog, ReadRegistrySettings(ScreenSettingsEnvironment()), RegistrySettingsWriter()) {}
+
+TFrmArea::TFrmArea(TComponent* owner, TFrmSize* sizeDialog, const TSettings& settings, TSettingsWriter writer)
+    : TForm(owner, L"FrmArea"), FSize(sizeDialog), FWriter(std::move(writer)) {
     TCreateParams params;
     params.ClassName = kClassName;
     params.Caption = L"영역지정 - Tovasen";
@@ -40,10 +43,13 @@ TFrmArea::TFrmArea(TComponent* owner, TFrmSize* sizeDialog) : TForm(owner, L"Frm
     params.ExStyle = WS_EX_TOPMOST;
     params.X = 0;
     params.Y = 0;
-    params.Width = AreaWindowWidth(kDefaultWidth);
-    params.Height = AreaWindowHeight(kDefaultHeight, kHead96);
+    params.Width = AreaWindowWidth(settings.width);
+    params.Height = AreaWindowHeight(settings.height, kHead96);
     params.Background = nullptr;  // everything is painted in WM_PAINT
     CreateHandle(params);
+    // From here on the frame keeps its own scale: on Windows the window already reports a new
+    // monitor's DPI when WM_DPICHANGED arrives, while the layout is still the old one.
+    FLayoutDpi = Dpi();
     SetCaption(L"영역지정 - Tovasen");
 
     PopSize = new TPopupMenu(this, L"PopSize");
@@ -61,7 +67,7 @@ TFrmArea::TFrmArea(TComponent* owner, TFrmSize* sizeDialog) : TForm(owner, L"Frm
 
     if (FSize) FSize->OnApply = [this](int w, int h, int sizeNo) { SetSize(w, h, sizeNo); };
     TranslateComponent(this);
-    LoadConfig();
+    LoadConfig(settings);
     FLoaded = true;
     FormResize();
 }
@@ -101,34 +107,30 @@ void TFrmArea::SetMove(int left, int top) {
     if (FLoaded) SaveConfig();
 }
 
-void TFrmArea::LoadConfig() {
-    TConfig config;
-    const int centreLeft = (GetSystemMetrics(SM_CXSCREEN) - kDefaultWidth) / 2;
-    const int centreTop = (GetSystemMetrics(SM_CYSCREEN) - kDefaultHeight) / 2;
-    int left = config.ReadInteger(L"left", centreLeft);
-    int top = config.ReadInteger(L"top", centreTop);
-    int width = config.ReadInteger(L"width", kDefaultWidth);
-    int height = config.ReadInteger(L"height", kDefaultHeight);
-
-    // Each caption is made from the value its item applies, which the dialog keeps in range.
-    static constexpr int kPresetDefaults[3][2] = {{320, 240}, {640, 480}, {720, 480}};
+void TFrmArea::LoadConfig(const TSettings& settings) {
+    const SIZE presets[] = {{settings.width_1, settings.height_1},
+                            {settings.width_2, settings.height_2},
+                            {settings.width_3, settings.height_3}};
     TMenuItem* items[] = {PopSize_1, PopSize_2, PopSize_3};
     for (int i = 1; i <= 3; ++i) {
-        const std::wstring n = std::to_wstring(i);
-        const int w = FSize ? FSize->PresetWidth(i) : ClampSpin(config.ReadInteger(L"width_" + n, kPresetDefaults[i - 1][0]));
-        const int h = FSize ? FSize->PresetHeight(i) : ClampSpin(config.ReadInteger(L"height_" + n, kPresetDefaults[i - 1][1]));
+        FPresets[i - 1] = presets[i - 1];
+        // Each caption is made from the value its item applies.
+        const int w = FSize ? FSize->PresetWidth(i) : presets[i - 1].cx;
+        const int h = FSize ? FSize->PresetHeight(i) : presets[i - 1].cy;
         items[i - 1]->Caption = FormatAreaSize(w, h);
     }
 
+    int left = settings.left, top = settings.top, width = settings.width, height = settings.height;
     // The whole window must lie on the desktop, head and bands included, or the user could not
     // reach the frame to move it back.
     const TRectI window{left, top, left + AreaWindowWidth(width), top + AreaWindowHeight(height, HeadHeight())};
     const bool fits = width >= kAreaMinCapture && height >= kAreaMinCapture && AreaFitsDesktop(window, VirtualScreen());
     if (!fits) {
-        left = centreLeft;
-        top = centreTop;
-        width = kDefaultWidth;
-        height = kDefaultHeight;
+        const TSettings defaults = DefaultSettings(ScreenSettingsEnvironment());
+        left = defaults.left;
+        top = defaults.top;
+        width = defaults.width;
+        height = defaults.height;
     }
     SetMove(left, top);
     SetSize(width, height, 0);
@@ -143,25 +145,42 @@ void TFrmArea::SaveConfig() {
     if (!FLoaded) return;
     const TRectI window = WindowRectI();
     const TRectI capture = AreaCaptureRect(window, HeadHeight());
-    TConfig config;
-    config.WriteInteger(L"width", capture.Width());
-    config.WriteInteger(L"height", capture.Height());
-    config.WriteInteger(L"left", window.left);
-    config.WriteInteger(L"top", window.top);
+    FWriter.Write(&TSettings::width, capture.Width());
+    FWriter.Write(&TSettings::height, capture.Height());
+    FWriter.Write(&TSettings::left, window.left);
+    FWriter.Write(&TSettings::top, window.top);
 }
 
 void TFrmArea::FormResize() {
     const SIZE client = ClientSize();
+    const int head = HeadHeight();
     const int width = client.cx - 2 * kAreaBorder;
-    const int height = client.cy - HeadHeight() - 2 * kAreaBorder;
-    if (FSize) FSize->SetCurrentSize(width, height);
+    const int height = client.cy - head - 2 * kAreaBorder;
     FSizeText = FormatAreaSize(width, height);
-    RebuildRegion(client.cx, client.cy);
+    // A move changes nothing here, and the hole only moves when the size or the head does.
+    if (client.cx != FRegionSize.cx || client.cy != FRegionSize.cy || head != FRegionHead) {
+        RebuildRegion(client.cx, client.cy);
+        FRegionSize = client;
+        FRegionHead = head;
+    }
     InvalidateRect(Handle(), nullptr, FALSE);
+    // Inside the system's move or size loop the dialog's fields and the settings wait for its
+    // end: each step of a drag is then only the window and its region.
+    if (FInSizeMove) return;
+    if (FSize) FSize->SetCurrentSize(width, height);
     // The first sizes arrive while the window is made, before the stored geometry is read:
     // they must not overwrite it.
     if (FLoaded && !FAdjustingDpi) SaveConfig();
 }
+
+void TFrmArea::EndSizeMove() {
+    FInSizeMove = false;
+    const SIZE client = ClientSize();
+    if (FSize) FSize->SetCurrentSize(client.cx - 2 * kAreaBorder, client.cy - HeadHeight() - 2 * kAreaBorder);
+    SaveConfig();
+}
+
+int TFrmArea::Scale(int pixels96) const { return ScaleToDpi(pixels96, FLayoutDpi); }
 
 void TFrmArea::RebuildRegion(int width, int height) {
     const int head = HeadHeight();
@@ -173,27 +192,28 @@ void TFrmArea::RebuildRegion(int width, int height) {
     if (SetWindowRgn(Handle(), outer.Get(), TRUE)) outer.Release();
 }
 
-bool TFrmArea::RecLabelVisible() const { return WindowRectI().Width() > ScaleValue(292); }
-bool TFrmArea::CloseButtonVisible() const { return WindowRectI().Width() > ScaleValue(112); }
-bool TFrmArea::SizeLabelVisible() const { return WindowRectI().Width() > ScaleValue(64); }
+bool TFrmArea::RecLabelVisible() const { return WindowRectI().Width() > Scale(292); }
+bool TFrmArea::CloseButtonVisible() const { return WindowRectI().Width() > Scale(112); }
+bool TFrmArea::SizeLabelVisible() const { return WindowRectI().Width() > Scale(64); }
 
 RECT TFrmArea::CloseButtonRect() const {
     const SIZE client = ClientSize();
-    const int left = client.cx - ScaleValue(kPanel96) + ScaleValue(58);
-    return {left, ScaleValue(5), left + ScaleValue(16), ScaleValue(5) + ScaleValue(16)};
+    const int left = client.cx - Scale(kPanel96) + Scale(58);
+    return {left, Scale(5), left + Scale(16), Scale(5) + Scale(16)};
 }
 
 RECT TFrmArea::RecLabelRect() const {
     const SIZE client = ClientSize();
-    return {ScaleValue(kPanel96), 0, client.cx - ScaleValue(kPanel96), HeadHeight()};
+    return {Scale(kPanel96), 0, client.cx - Scale(kPanel96), HeadHeight()};
 }
 
 void TFrmArea::DpiChanged(int dpi, const RECT& suggested) {
     // The new position, the head at the new scale, and the capture area unchanged in pixels:
     // a preset or a recording keeps its exact size on any monitor.
     const TRectI capture = AreaCaptureRect(WindowRectI(), HeadHeight());
+    FLayoutDpi = dpi;
     const RECT target{suggested.left, suggested.top, suggested.left + AreaWindowWidth(capture.Width()),
-                      suggested.top + AreaWindowHeight(capture.Height(), ScaleToDpi(kHead96, dpi))};
+                      suggested.top + AreaWindowHeight(capture.Height(), HeadHeight())};
     FAdjustingDpi = true;
     try {
         TForm::DpiChanged(dpi, target);
@@ -228,11 +248,8 @@ void TFrmArea::PopSizeClick(int sizeNo) {
         SetSize(FSize->PresetWidth(sizeNo), FSize->PresetHeight(sizeNo), 0);
         return;
     }
-    static constexpr int kPresetDefaults[3][2] = {{320, 240}, {640, 480}, {720, 480}};
-    const std::wstring n = std::to_wstring(sizeNo);
-    TConfig config;
-    SetSize(ClampSpin(config.ReadInteger(L"width_" + n, kPresetDefaults[sizeNo - 1][0])),
-            ClampSpin(config.ReadInteger(L"height_" + n, kPresetDefaults[sizeNo - 1][1])), 0);
+    const SIZE preset = FPresets[sizeNo - 1];
+    SetSize(preset.cx, preset.cy, 0);
 }
 
 void TFrmArea::BtnCloseClick() {
@@ -291,15 +308,15 @@ LRESULT TFrmArea::HitTest(LPARAM lParam) {
 // --- Painting ----------------------------------------------------------------------------------
 
 HFONT TFrmArea::BoldFont() {
-    if (!FBoldFont || FBoldFontDpi != Dpi()) {
+    if (!FBoldFont || FBoldFontDpi != FLayoutDpi) {
         LOGFONTW font{};
-        font.lfHeight = -ScaleValue(12);
+        font.lfHeight = -Scale(12);
         font.lfWeight = FW_BOLD;
         font.lfCharSet = DEFAULT_CHARSET;
         font.lfQuality = CLEARTYPE_QUALITY;
         lstrcpyW(font.lfFaceName, L"Segoe UI");
         FBoldFont.Reset(CreateFontIndirectW(&font));
-        FBoldFontDpi = Dpi();
+        FBoldFontDpi = FLayoutDpi;
     }
     return FBoldFont.Get();
 }
@@ -330,21 +347,21 @@ void TFrmArea::Paint(HDC dc) {
     if (SizeLabelVisible()) {
         const ScopedSelect font(dc, Font());
         SetTextColor(dc, RGB(255, 255, 255));
-        RECT label{ScaleValue(6), ScaleValue(5), ScaleValue(kPanel96), head};
+        RECT label{Scale(6), Scale(5), Scale(kPanel96), head};
         DrawTextW(dc, FSizeText.c_str(), static_cast<int>(FSizeText.size()), &label, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
     }
     if (RecLabelVisible()) {
         const ScopedSelect font(dc, FRecording ? BoldFont() : Font());
         SetTextColor(dc, FRecording ? kRecActiveColor : kRecIdleColor);
         RECT label = RecLabelRect();
-        label.top = ScaleValue(5);
+        label.top = Scale(5);
         DrawTextW(dc, FRecText.c_str(), static_cast<int>(FRecText.size()), &label, DT_CENTER | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
     }
     if (CloseButtonVisible()) {
         // The close glyph, drawn at the window's scale so it stays sharp on any monitor.
         const RECT b = CloseButtonRect();
-        const int inset = ScaleValue(4);
-        UniquePen pen(CreatePen(PS_SOLID, ScaleValue(2), RGB(255, 255, 255)));
+        const int inset = Scale(4);
+        UniquePen pen(CreatePen(PS_SOLID, Scale(2), RGB(255, 255, 255)));
         const ScopedSelect selected(dc, pen.Get());
         MoveToEx(dc, b.left + inset, b.top + inset, nullptr);
         LineTo(dc, b.right - inset, b.bottom - inset);
@@ -378,9 +395,9 @@ LRESULT TFrmArea::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     case WM_NCLBUTTONDBLCLK:
-        // A double click on the head is two presses that move, never a maximise.
-        if (wParam == HTCAPTION) return 0;
-        break;
+        // A quick second press on the head or a band is a press like the first: it starts a
+        // move or a resize, never a maximise.
+        return DefaultHandler(WM_NCLBUTTONDOWN, wParam, lParam);
     case WM_NCRBUTTONDOWN:
     case WM_RBUTTONDOWN:
         // The right button never starts the system's move loop, which only a left release ends.
@@ -433,8 +450,11 @@ LRESULT TFrmArea::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
         FormResize();
         return 0;
+    case WM_ENTERSIZEMOVE:
+        FInSizeMove = true;
+        return 0;
     case WM_EXITSIZEMOVE:
-        SaveConfig();
+        EndSizeMove();
         return 0;
     case WM_ERASEBKGND:
         return 1;

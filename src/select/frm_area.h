@@ -3,6 +3,7 @@
 #include <string>
 
 #include "base/handles.h"
+#include "base/settings_schema.h"
 #include "select/area_geometry.h"
 #include "ui/form.h"
 #include "ui/menu.h"
@@ -22,7 +23,10 @@ public:
     static constexpr wchar_t kRecIdle[] = L"[REC] 00:00:00";
 
     // sizeDialog holds the presets the size menu applies and shows the current size; it must
-    // outlive the frame. Without one, the presets come from the settings.
+    // outlive the frame. Without one, the presets come from the settings. The frame starts
+    // from the stored geometry in settings and stores its geometry through writer.
+    TFrmArea(TComponent* owner, TFrmSize* sizeDialog, const TSettings& settings, TSettingsWriter writer);
+    // The same with the settings as the registry holds them, written back there.
     TFrmArea(TComponent* owner, TFrmSize* sizeDialog);
     ~TFrmArea() override;
 
@@ -31,7 +35,9 @@ public:
     // A capture area of width x height; sizeNo 1..3 also renames that preset's menu item.
     void SetSize(int width, int height, int sizeNo);
     void SetMove(int left, int top);
-    int HeadHeight() const { return ScaleValue(kHead96); }
+    int HeadHeight() const { return Scale(kHead96); }
+    // The DPI the frame is laid out for: its window's at creation, then each WM_DPICHANGED's.
+    int LayoutDpi() const noexcept { return FLayoutDpi; }
 
     // --- Recording state, driven by the recording control ---
     // On: the time label turns bold yellow and the bands stop resizing (the head still moves
@@ -72,9 +78,11 @@ private:
     static constexpr int kHead96 = 25;
     static constexpr int kPanel96 = 80;
 
-    void LoadConfig();
+    void LoadConfig(const TSettings& settings);
     void SaveConfig();
     void FormResize();
+    void EndSizeMove();
+    int Scale(int pixels96) const;
     void FormClose();
     void RebuildRegion(int width, int height);
     void ShowSizeMenu(int x, int y);
@@ -89,9 +97,15 @@ private:
     HFONT BoldFont();
 
     TFrmSize* FSize;
+    TSettingsWriter FWriter;
+    SIZE FPresets[3]{};         // the size menu's sizes when there is no dialog to hold them
+    int FLayoutDpi = 96;
     bool FLoaded = false;       // geometry restored: from then on every change is saved
     bool FRecording = false;
     bool FAdjustingDpi = false;
+    bool FInSizeMove = false;   // the system's move or size loop runs: store at its end
+    SIZE FRegionSize{};         // the window size and head the region was built for
+    int FRegionHead = 0;
     std::wstring FSizeText = L"1024x768";
     std::wstring FRecText = kRecIdle;
     TAreaPulse FPulse;

@@ -2,12 +2,71 @@
 
 #include <windowsx.h>
 
-#include <algorithm>
-
 #include "base/errors.h"
 #include "ui/application.h"
 
 namespace tovasen {
+
+namespace {
+
+double MillisecondsBetween(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(to.QuadPart - from.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+LARGE_INTEGER Now() {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return now;
+}
+
+RECT ToRect(const TRectI& r) { return {r.left, r.top, r.right, r.bottom}; }
+
+// The last overlay's two pictures, kept for a while after it closed for the next overlay of the
+// same size: a fresh screen-sized picture makes the system clear every page of it first (33 MB
+// each at 4K), and the user would wait for that at every drag capture. Owned by the
+// application, so they go with it at the latest; unused for a minute, they go.
+class TSparePictures : public TComponent {
+public:
+    static constexpr wchar_t kName[] = L"DragSparePictures";
+    static constexpr UINT kKeepMs = 60000;
+
+    static TSparePictures* Find() {
+        return Application ? dynamic_cast<TSparePictures*>(Application->FindComponent(kName)) : nullptr;
+    }
+
+    explicit TSparePictures(TComponent* owner) : TComponent(owner, kName) {
+        FExpiry = new TTimer(this, L"TmrExpire", kKeepMs);
+        FExpiry->OnTimer = [this] {
+            FExpiry->SetEnabled(false);
+            FScreen.reset();
+            FDark.reset();
+        };
+    }
+
+    void Keep(std::unique_ptr<TBitmap> screen, std::unique_ptr<TBitmap> dark) {
+        FScreen = std::move(screen);
+        FDark = std::move(dark);
+        FExpiry->SetEnabled(false);
+        FExpiry->SetEnabled(true);
+    }
+
+    // The kept pictures when they are width x height; false, taking nothing, otherwise.
+    bool Take(int width, int height, std::unique_ptr<TBitmap>& screen, std::unique_ptr<TBitmap>& dark) {
+        if (!FScreen || !FDark || FScreen->Width() != width || FScreen->Height() != height) return false;
+        screen = std::move(FScreen);
+        dark = std::move(FDark);
+        FExpiry->SetEnabled(false);
+        return true;
+    }
+
+private:
+    std::unique_ptr<TBitmap> FScreen, FDark;
+    TTimer* FExpiry = nullptr;
+};
+
+}  // namespace
 
 TFrmDrag::TFrmDrag(TComponent* owner) : TForm(owner, L"FrmDrag") {
     FScreenRect.left = GetSystemMetrics(SM_XVIRTUALSCREEN);
@@ -29,33 +88,47 @@ TFrmDrag::TFrmDrag(TComponent* owner) : TForm(owner, L"FrmDrag") {
     TmrActive->OnTimer = [this] { TmrActiveTimer(); };
 }
 
-TFrmDrag::~TFrmDrag() = default;
+TFrmDrag::~TFrmDrag() {
+    if (!FScreen || !FDark || !Application) return;
+    TSparePictures* spare = TSparePictures::Find();
+    if (!spare) spare = new TSparePictures(Application);
+    spare->Keep(std::move(FScreen), std::move(FDark));
+}
 
 TPixelRows TFrmDrag::Rows(TBitmap& bitmap) {
     return {bitmap.ScanLine(0), bitmap.Width(), bitmap.Height(), bitmap.Stride(), bitmap.BitsPerPixel() / 8};
 }
 
 void TFrmDrag::TakeSnapshot() {
+    const LARGE_INTEGER start = Now();
     const int width = FScreenRect.right - FScreenRect.left;
     const int height = FScreenRect.bottom - FScreenRect.top;
-    // Three screen-sized pictures (about 25 MB each at 4K): a failed allocation raises here.
-    for (TBitmap* bitmap : {&FScreen, &FDark, &FShown}) {
-        bitmap->SetPixelFormat(TPixelFormat::pf24bit);
-        bitmap->SetSize(width, height);
+    // Two screen-sized pictures (about 33 MB each at 4K): a failed allocation raises here. The
+    // screen's own format: a copy into 24 bits would convert every pixel on the way in and on
+    // the way out again.
+    TSparePictures* spare = TSparePictures::Find();
+    if (!spare || !spare->Take(width, height, FScreen, FDark)) {
+        for (std::unique_ptr<TBitmap>* bitmap : {&FScreen, &FDark}) {
+            *bitmap = std::make_unique<TBitmap>();
+            (*bitmap)->SetPixelFormat(TPixelFormat::pf32bit);
+            (*bitmap)->SetSize(width, height);
+        }
     }
     {
         WindowDC screen(nullptr);
         if (!screen.Get()) RaiseLastOSError(L"GetDC(screen)");
-        if (!BitBlt(FScreen.Canvas().Handle(), 0, 0, width, height, screen.Get(), FScreenRect.left, FScreenRect.top,
+        if (!BitBlt(FScreen->Canvas().Handle(), 0, 0, width, height, screen.Get(), FScreenRect.left, FScreenRect.top,
                     SRCCOPY | CAPTUREBLT)) {
             RaiseLastOSError(L"BitBlt(screen)");
         }
     }
     GdiFlush();
-    const TPixelRows dark = Rows(FDark);
-    DarkenAll(Rows(FScreen), dark);
-    const TPixelRows shown = Rows(FShown);
-    for (int y = 0; y < height; ++y) std::copy_n(dark.Row(y), dark.stride, shown.Row(y));
+    const LARGE_INTEGER grabbed = Now();
+    DarkenAll(Rows(*FScreen), Rows(*FDark));
+    FShownAt = Now();
+    FShowTimes = {};
+    FShowTimes.grab = MillisecondsBetween(start, grabbed);
+    FShowTimes.darken = MillisecondsBetween(grabbed, FShownAt);
 }
 
 std::unique_ptr<TBitmap> TFrmDrag::Capture(RECT& rect) {
@@ -96,12 +169,46 @@ void TFrmDrag::TmrActiveTimer() {
 void TFrmDrag::Select(POINT end) {
     FEndPoint = end;
     const TRectI before = FCaptureRect;
-    FCaptureRect = ClipRect(SpanRect(FStartPoint.x, FStartPoint.y, FEndPoint.x, FEndPoint.y), FShown.Width(),
-                            FShown.Height());
-    const TRectI changed = ComposeSelection(Rows(FScreen), Rows(FDark), Rows(FShown), before, FCaptureRect);
-    if (changed.Empty()) return;
-    const RECT dirty{changed.left, changed.top, changed.right, changed.bottom};
-    InvalidateRect(Handle(), &dirty, FALSE);
+    FCaptureRect = ClipRect(SpanRect(FStartPoint.x, FStartPoint.y, FEndPoint.x, FEndPoint.y),
+                            FScreenRect.right - FScreenRect.left, FScreenRect.bottom - FScreenRect.top);
+    if (before == FCaptureRect) return;
+    // Only what changed sides is painted again: the strips between the two rectangles.
+    UniqueRegion changed(CreateRectRgn(before.left, before.top, before.right, before.bottom));
+    UniqueRegion now(CreateRectRgn(FCaptureRect.left, FCaptureRect.top, FCaptureRect.right, FCaptureRect.bottom));
+    if (!changed || !now) {
+        InvalidateRect(Handle(), nullptr, FALSE);
+        return;
+    }
+    CombineRgn(changed.Get(), changed.Get(), now.Get(), RGN_XOR);
+    InvalidateRgn(Handle(), changed.Get(), FALSE);
+}
+
+void TFrmDrag::Paint() {
+    const LARGE_INTEGER start = Now();
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(Handle(), &ps);
+    if (dc && FDark && FScreen) {
+        // The dimmed picture around the selection, the frozen one inside it: nothing is
+        // composed in memory, each part comes straight from its own picture.
+        const RECT& area = ps.rcPaint;
+        const RECT selection = ToRect(FCaptureRect);
+        const int saved = SaveDC(dc);
+        if (!FCaptureRect.Empty()) ExcludeClipRect(dc, selection.left, selection.top, selection.right, selection.bottom);
+        BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, FDark->Canvas().Handle(),
+               area.left, area.top, SRCCOPY);
+        RestoreDC(dc, saved);
+        RECT inside{};
+        if (IntersectRect(&inside, &area, &selection)) {
+            BitBlt(dc, inside.left, inside.top, inside.right - inside.left, inside.bottom - inside.top,
+                   FScreen->Canvas().Handle(), inside.left, inside.top, SRCCOPY);
+        }
+    }
+    EndPaint(Handle(), &ps);
+    if (FShownAt.QuadPart != 0) {
+        FShowTimes.window = MillisecondsBetween(FShownAt, start);
+        FShowTimes.firstPaint = MillisecondsBetween(start, Now());
+        FShownAt = {};
+    }
 }
 
 void TFrmDrag::MouseDown(POINT at) {
@@ -130,7 +237,7 @@ void TFrmDrag::Finish() {
     auto result = std::make_unique<TBitmap>();
     result->SetSize(FCaptureRect.Width(), FCaptureRect.Height());
     // From the frozen picture itself: the inside of the selection is never dimmed.
-    if (!BitBlt(result->Canvas().Handle(), 0, 0, FCaptureRect.Width(), FCaptureRect.Height(), FScreen.Canvas().Handle(),
+    if (!BitBlt(result->Canvas().Handle(), 0, 0, FCaptureRect.Width(), FCaptureRect.Height(), FScreen->Canvas().Handle(),
                 FCaptureRect.left, FCaptureRect.top, SRCCOPY)) {
         RaiseLastOSError(L"BitBlt(selection)");
     }
@@ -154,6 +261,7 @@ LRESULT TFrmDrag::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32515)));  // IDC_CROSS
         return TRUE;
     case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:  // a quick second press starts a drag like any other
         MouseDown({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
         return 0;
     case WM_MOUSEMOVE:
@@ -181,17 +289,9 @@ LRESULT TFrmDrag::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_ERASEBKGND:
         return 1;
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(Handle(), &ps);
-        if (dc && !FShown.Empty()) {
-            const RECT& r = ps.rcPaint;
-            BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, FShown.Canvas().Handle(), r.left, r.top,
-                   SRCCOPY);
-        }
-        EndPaint(Handle(), &ps);
+    case WM_PAINT:
+        Paint();
         return 0;
-    }
     default:
         break;
     }

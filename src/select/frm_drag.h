@@ -26,9 +26,14 @@ public:
 
     TTimer* TmrActive = nullptr;
 
-    // What the overlay shows now, for tests: the dimmed picture with the selection bright.
-    const TBitmap& Shown() const noexcept { return FShown; }
     TRectI Selection() const noexcept { return FCaptureRect; }
+
+    // Where the last Capture's time went before the user saw the overlay, in milliseconds:
+    // the screen copy, the darkening, showing the window, and its first paint.
+    struct TShowTimes {
+        double grab = 0, darken = 0, window = 0, firstPaint = 0;
+    };
+    const TShowTimes& ShowTimes() const noexcept { return FShowTimes; }
 
 protected:
     LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -39,6 +44,7 @@ private:
     void MouseMove(POINT at);
     void MouseUp(POINT at);
     void Select(POINT end);
+    void Paint();
     void Finish();
     void Cancel();
     void TmrActiveTimer();
@@ -51,11 +57,13 @@ private:
     bool FWasActive = false;     // the application had the foreground while the overlay ran
     TRectI FCaptureRect{};
     RECT FScreenRect{};
-    TBitmap FScreen;             // the frozen desktop
-    TBitmap FDark;               // the same, dimmed once at show
-    TBitmap FShown;              // what the window paints
+    // The frozen desktop, shown inside the selection, and the same dimmed once at show, shown
+    // outside it. Handed on to the next overlay when this one goes.
+    std::unique_ptr<TBitmap> FScreen, FDark;
     std::unique_ptr<TBitmap> FResult;
     RECT FResultRect{};
+    TShowTimes FShowTimes;
+    LARGE_INTEGER FShownAt{};    // the picture is ready to show; cleared by the first paint
 };
 
 }  // namespace tovasen

@@ -2,8 +2,8 @@
 
 #include <commctrl.h>
 
-#include "base/config.h"
 #include "base/errors.h"
+#include "base/settings_registry.h"
 #include "i18n/translate_component.h"
 #include "select/area_geometry.h"
 #include "ui/application.h"
@@ -61,13 +61,16 @@ void TSpinEdit::ApplyDpi() {
 
 namespace {
 
-constexpr int kDefaultPresets[3][2] = {{320, 240}, {640, 480}, {720, 480}};
 constexpr int kGroupHeight = 53;
 constexpr int kGroupStep = 59;
 
 }  // namespace
 
-TFrmSize::TFrmSize(TComponent* owner) : TForm(owner, L"FrmSize") {
+TFrmSize::TFrmSize(TComponent* owner)
+    : TFrmSize(owner, ReadRegistrySettings(TSettingsEnvironment()), RegistrySettingsWriter()) {}
+
+TFrmSize::TFrmSize(TComponent* owner, const TSettings& settings, TSettingsWriter writer)
+    : TForm(owner, L"FrmSize"), FWriter(std::move(writer)) {
     TCreateParams params;
     params.ClassName = kClassName;
     params.Caption = L"영역크기 설정";
@@ -84,7 +87,7 @@ TFrmSize::TFrmSize(TComponent* owner) : TForm(owner, L"FrmSize") {
     // dialog is not modal.
     SetDialogKeys(true);
     TranslateComponent(this);
-    LoadPresets();
+    LoadPresets(settings);
 }
 
 TFrmSize::~TFrmSize() = default;
@@ -129,12 +132,13 @@ void TFrmSize::CreateControls() {
     }
 }
 
-void TFrmSize::LoadPresets() {
-    TConfig config;
-    for (int i = 1; i <= 3; ++i) {
-        const std::wstring n = std::to_wstring(i);
-        FWidths[static_cast<std::size_t>(i)]->SetValue(config.ReadInteger(L"width_" + n, kDefaultPresets[i - 1][0]));
-        FHeights[static_cast<std::size_t>(i)]->SetValue(config.ReadInteger(L"height_" + n, kDefaultPresets[i - 1][1]));
+void TFrmSize::LoadPresets(const TSettings& settings) {
+    const int presets[3][2] = {{settings.width_1, settings.height_1},
+                               {settings.width_2, settings.height_2},
+                               {settings.width_3, settings.height_3}};
+    for (std::size_t i = 1; i <= 3; ++i) {
+        FWidths[i]->SetValue(presets[i - 1][0]);
+        FHeights[i]->SetValue(presets[i - 1][1]);
     }
 }
 
@@ -158,9 +162,12 @@ void TFrmSize::Apply(int sizeNo) {
 }
 
 void TFrmSize::SavePresets() {
-    TConfig config;
-    for (int i = 1; i <= 3; ++i) config.WriteInteger(L"width_" + std::to_wstring(i), PresetWidth(i));
-    for (int i = 1; i <= 3; ++i) config.WriteInteger(L"height_" + std::to_wstring(i), PresetHeight(i));
+    FWriter.Write(&TSettings::width_1, PresetWidth(1));
+    FWriter.Write(&TSettings::width_2, PresetWidth(2));
+    FWriter.Write(&TSettings::width_3, PresetWidth(3));
+    FWriter.Write(&TSettings::height_1, PresetHeight(1));
+    FWriter.Write(&TSettings::height_2, PresetHeight(2));
+    FWriter.Write(&TSettings::height_3, PresetHeight(3));
 }
 
 void TFrmSize::Open() {

@@ -2,6 +2,7 @@
 #include <array>
 #include <functional>
 
+#include "base/settings_schema.h"
 #include "ui/control.h"
 #include "ui/form.h"
 #include "ui/std_controls.h"
@@ -30,6 +31,9 @@ class TFrmSize : public TForm {
 public:
     static constexpr wchar_t kClassName[] = L"TFrmSize";
 
+    // The presets start from settings; an apply stores them through writer.
+    TFrmSize(TComponent* owner, const TSettings& settings, TSettingsWriter writer);
+    // The same with the settings as the registry holds them, written back there.
     explicit TFrmSize(TComponent* owner);
     ~TFrmSize() override;
 
@@ -58,9 +62,10 @@ protected:
 
 private:
     void CreateControls();
-    void LoadPresets();
+    void LoadPresets(const TSettings& settings);
     int GroupOf(HWND focus) const;
 
+    TSettingsWriter FWriter;
     std::array<TSpinEdit*, 4> FWidths{};
     std::array<TSpinEdit*, 4> FHeights{};
 };

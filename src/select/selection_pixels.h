@@ -24,17 +24,10 @@ TRectI SpanRect(int x0, int y0, int x1, int y1) noexcept;
 TRectI ClipRect(const TRectI& r, int width, int height) noexcept;
 
 // dark = source with every colour byte dimmed; the same size and layout. Alpha bytes of
-// 32-bit rows are copied as they are.
+// 32-bit rows are copied as they are. Sixteen bytes at a time where the processor allows.
 void DarkenAll(const TPixelRows& source, const TPixelRows& dark);
-
-// The shown image moves from selection `before` to selection `after`: outside the selection
-// it shows `dark`, inside `bright`. Only pixels whose side changed are written. Returns the
-// bounding rectangle of what changed (empty when nothing did), for the repaint.
-TRectI ComposeSelection(const TPixelRows& bright, const TPixelRows& dark, const TPixelRows& shown,
-                        const TRectI& before, const TRectI& after);
-
-// The straightforward way, kept for comparison: copy everything and dim all outside `selection`.
-void ComposeSelectionFull(const TPixelRows& bright, const TPixelRows& shown, const TRectI& selection);
+// The same, one byte at a time: the reference the fast version must match exactly.
+void DarkenAllReference(const TPixelRows& source, const TPixelRows& dark);
 
 // The picker's outline: a dash pattern that walks 1, 2, 4 ... 128, 1 ... one step per pixel
 // drawn; a pixel is white when the pattern has one of its three top bits, black otherwise.

@@ -110,27 +110,51 @@ HCURSOR MakeDotCursor() {
     return CreateCursor(GetModuleHandleW(nullptr), 5, 7, 32, 32, andMask.data(), xorMask.data());
 }
 
+// A white 100 x 100 window at (300, 300) whose cursor is the given one, with the mouse on it at
+// (350, 340): captured from (300, 300), the hot spot belongs at (50, 40). Frees the cursor.
+class CursorOnWhite {
+public:
+    explicit CursorOnWhite(HCURSOR cursor) : cursor_(cursor), window_(300, 300, 100, 100, true, cursor) {
+        SetCursorPos(350, 340);
+        SetCursor(cursor);
+        test::PumpMessages();
+    }
+    CursorOnWhite(const CursorOnWhite&) = delete;
+    CursorOnWhite& operator=(const CursorOnWhite&) = delete;
+    ~CursorOnWhite() {
+        SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)));
+        DestroyCursor(cursor_);
+    }
+    bool IsCurrent() const {
+        CURSORINFO info{};
+        info.cbSize = sizeof(info);
+        return cursor_ && GetCursorInfo(&info) && info.hCursor == cursor_;
+    }
+
+private:
+    HCURSOR cursor_;
+    PatternWindow window_;
+};
+
+std::vector<POINT> BlackPixels(TBitmap& bitmap) {
+    std::vector<POINT> found;
+    for (int y = 0; y < bitmap.Height(); ++y) {
+        for (int x = 0; x < bitmap.Width(); ++x) {
+            if (PixelAt(bitmap, x, y) == RGB(0, 0, 0)) found.push_back({x, y});
+        }
+    }
+    return found;
+}
+
 TEST(Capture, DrawsTheCursorWithItsHotSpotOnTheCursorPosition) {
-    HCURSOR dot = MakeDotCursor();
-    ASSERT_NE(nullptr, dot);
-    PatternWindow window(300, 300, 100, 100, true, dot);
-    SetCursorPos(350, 340);
-    SetCursor(dot);
-    test::PumpMessages();
-    CURSORINFO info{};
-    info.cbSize = sizeof(info);
-    ASSERT_TRUE(GetCursorInfo(&info));
-    ASSERT_EQ(dot, info.hCursor) << "the test cursor is not the current cursor";
+    const CursorOnWhite dot(MakeDotCursor());
+    ASSERT_TRUE(dot.IsCurrent()) << "the test cursor is not the current cursor";
 
     TCapture capture;
     TBitmap bitmap;
     capture.ShowCursor = true;
     capture.Capture(bitmap, RECT{300, 300, 400, 400});
-    int black = 0;
-    for (int y = 0; y < 100; ++y) {
-        for (int x = 0; x < 100; ++x) black += PixelAt(bitmap, x, y) == RGB(0, 0, 0);
-    }
-    EXPECT_EQ(4, black);
+    EXPECT_EQ(4u, BlackPixels(bitmap).size());
     EXPECT_EQ(RGB(0, 0, 0), PixelAt(bitmap, 50, 40)) << "the hot spot is not on the cursor position";
     EXPECT_EQ(RGB(0, 0, 0), PixelAt(bitmap, 51, 41));
     EXPECT_EQ(RGB(255, 255, 255), PixelAt(bitmap, 49, 39));
@@ -138,8 +162,54 @@ TEST(Capture, DrawsTheCursorWithItsHotSpotOnTheCursorPosition) {
     capture.ShowCursor = false;
     capture.Capture(bitmap, RECT{300, 300, 400, 400});
     EXPECT_EQ(RGB(255, 255, 255), PixelAt(bitmap, 50, 40)) << "cursor drawn although ShowCursor is off";
-    SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)));
-    DestroyCursor(dot);
+}
+
+// A 48 x 48 colour cursor, larger than the default icon size, transparent except two black
+// pixels: its hot spot (3, 4) and (40, 42).
+HCURSOR MakeLargeCursor() {
+    std::vector<std::uint8_t> andMask(6 * 48, 0xFF);  // 48 bits a row, word-aligned
+    for (const POINT p : {POINT{3, 4}, POINT{40, 42}}) {
+        andMask[static_cast<size_t>(p.y * 6 + p.x / 8)] &= static_cast<std::uint8_t>(~(0x80 >> (p.x % 8)));
+    }
+    UniqueBitmap mask(CreateBitmap(48, 48, 1, 1, andMask.data()));
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = 48;
+    info.bmiHeader.biHeight = 48;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    UniqueBitmap color(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));  // all black
+    ICONINFO icon{FALSE, 3, 4, mask.Get(), color.Get()};
+    return reinterpret_cast<HCURSOR>(CreateIconIndirect(&icon));
+}
+
+TEST(Capture, DrawsTheCursorAtItsOwnSizeAndNotWhileItIsHidden) {
+    const CursorOnWhite large(MakeLargeCursor());
+    ASSERT_TRUE(large.IsCurrent()) << "the test cursor is not the current cursor";
+
+    TCapture capture;
+    TBitmap bitmap;
+    capture.Capture(bitmap, RECT{300, 300, 400, 400});
+    const std::vector<POINT> black = BlackPixels(bitmap);
+    ASSERT_EQ(2u, black.size()) << "drawn at another size than its own 48 x 48";
+    EXPECT_EQ(50, black[0].x) << "hot spot";
+    EXPECT_EQ(40, black[0].y);
+    EXPECT_EQ(50 - 3 + 40, black[1].x) << "the far pixel of an unscaled cursor";
+    EXPECT_EQ(40 - 4 + 42, black[1].y);
+
+    // Hidden, as a player or a game hides it: the picture has no cursor, in captures and in
+    // the canvas copies a recording makes alike.
+    ShowCursor(FALSE);
+    CURSORINFO info{};
+    info.cbSize = sizeof(info);
+    GetCursorInfo(&info);
+    const bool hidden = !(info.flags & CURSOR_SHOWING);
+    capture.Capture(bitmap, RECT{300, 300, 400, 400});
+    const std::size_t whileHidden = BlackPixels(bitmap).size();
+    ShowCursor(TRUE);
+    ASSERT_TRUE(hidden) << "the system still reports the cursor as showing";
+    EXPECT_EQ(0u, whileHidden) << "a hidden cursor was drawn";
 }
 
 }  // namespace

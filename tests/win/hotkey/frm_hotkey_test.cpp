@@ -111,5 +111,29 @@ TEST_F(HotKeyDialog, OnlyItsOwnHotKeyMessageStartsACapture) {
     EXPECT_EQ(1, presses);
 }
 
+// "PrintScreen" shows whole in the closed list, and the list stays inside its group box.
+TEST_F(HotKeyDialog, TheKeyListFitsItsLongestEntry) {
+    auto dialog = Create();
+    dialog->Show();
+    test::PumpMessages();
+    COMBOBOXINFO info{};
+    info.cbSize = sizeof(info);
+    ASSERT_TRUE(GetComboBoxInfo(dialog->ChkHotKey->Handle(), &info));
+    HDC dc = GetDC(dialog->ChkHotKey->Handle());
+    SIZE text{};
+    {
+        const ScopedSelect font(dc, reinterpret_cast<HFONT>(SendMessageW(dialog->ChkHotKey->Handle(), WM_GETFONT, 0, 0)));
+        GetTextExtentPoint32W(dc, L"PrintScreen", 11, &text);
+    }
+    ReleaseDC(dialog->ChkHotKey->Handle(), dc);
+    const int field = info.rcItem.right - info.rcItem.left;
+    EXPECT_GE(field, text.cx + 1) << "the entry is drawn one pixel in and cut off";
+    RECT list{}, group{};
+    GetWindowRect(dialog->ChkHotKey->Handle(), &list);
+    GetWindowRect(dialog->GrpConfig->Handle(), &group);
+    EXPECT_LT(list.right, group.right) << "the list leaves its group box";
+    dialog->Hide();
+}
+
 }  // namespace
 }  // namespace tovasen

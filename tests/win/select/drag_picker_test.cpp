@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstdio>
 #include <functional>
@@ -75,6 +77,20 @@ std::unique_ptr<TBitmap> RunOverlay(RECT& rect, const std::function<void()>& inp
     return result;
 }
 
+// Runs the overlay, reads the screen at look once it shows, then drags from one point to another.
+std::unique_ptr<TBitmap> DragAfterLooking(RECT& rect, POINT look, COLORREF& seen, POINT from, POINT to) {
+    seen = CLR_INVALID;
+    return RunOverlay(rect, [&] {
+        if (!WaitForOverlay()) return;
+        Sleep(300);
+        WindowDC screen(nullptr);
+        seen = GetPixel(screen.Get(), look.x, look.y);
+        Drag(from, to);
+    });
+}
+
+COLORREF Dimmed(COLORREF c) { return RGB(DarkenByte(GetRValue(c)), DarkenByte(GetGValue(c)), DarkenByte(GetBValue(c))); }
+
 std::vector<std::uint32_t> PixelsOf(TBitmap& bitmap) {
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(bitmap.Width()) * static_cast<std::size_t>(bitmap.Height()));
     BITMAPINFO info{};
@@ -103,16 +119,9 @@ TEST_F(DragOverlay, ShowsThePatternDimmedAndReturnsTheSelectionUndimmedInEitherD
         test::WaitUntil([] { return false; }, 300);
         COLORREF seen = CLR_INVALID;
         RECT rect{};
-        auto bitmap = RunOverlay(rect, [&] {
-            if (!WaitForOverlay()) return;
-            Sleep(300);
-            WindowDC screen(nullptr);
-            seen = GetPixel(screen.Get(), 210, 160);
-            if (backwards) Drag({350, 300}, {250, 200});
-            else Drag({250, 200}, {350, 300});
-        });
-        const COLORREF original = test::PatternAt(10, 10);
-        EXPECT_EQ(RGB(DarkenByte(GetRValue(original)), DarkenByte(GetGValue(original)), DarkenByte(GetBValue(original))), seen)
+        const POINT a{250, 200}, b{350, 300};
+        auto bitmap = DragAfterLooking(rect, {210, 160}, seen, backwards ? b : a, backwards ? a : b);
+        EXPECT_EQ(Dimmed(test::PatternAt(10, 10)), seen)
             << "outside the selection the frozen screen shows at 0.6";
         ASSERT_NE(nullptr, bitmap) << (backwards ? "backwards" : "forwards");
         EXPECT_EQ(250, rect.left);
@@ -129,6 +138,21 @@ TEST_F(DragOverlay, ShowsThePatternDimmedAndReturnsTheSelectionUndimmedInEitherD
             }
         }
         EXPECT_EQ(0, wrong) << "the result is the pattern, not dimmed";
+    }
+}
+
+// The next overlay takes over the last one's pictures: it must show, and return, the screen as
+// it is now, not as it was.
+TEST_F(DragOverlay, ANewOverlayShowsTheScreenAsItIsNow) {
+    for (const COLORREF color : {RGB(250, 20, 20), RGB(20, 250, 20)}) {
+        test::PatternWindow plain(300, 300, 80, 60, color);
+        COLORREF seen = CLR_INVALID;
+        RECT rect{};
+        auto bitmap = DragAfterLooking(rect, {310, 310}, seen, {320, 320}, {340, 330});
+        EXPECT_EQ(Dimmed(color), seen);
+        ASSERT_NE(nullptr, bitmap);
+        EXPECT_EQ(Rgb(color), PixelsOf(*bitmap)[0] & 0xFFFFFF) << "a picture of an earlier screen";
+        test::WaitUntil([] { return false; }, 300);  // the screen repaints where the overlay was
     }
 }
 
@@ -171,6 +195,31 @@ TEST_F(DragOverlay, AClickKeepsItOpenAndAQuickDragThenSelects) {
     EXPECT_EQ(17, bitmap->Height());
 }
 
+// A click, then a second press at the same spot soon after: Windows reports it as a double
+// click, and the drag must start all the same.
+TEST_F(DragOverlay, AQuickSecondPressStartsTheDrag) {
+    RECT rect{};
+    auto bitmap = RunOverlay(rect, [&] {
+        if (!WaitForOverlay()) return;
+        MouseAt(100, 100);
+        Sleep(100);
+        MouseAt(100, 100, MOUSEEVENTF_LEFTDOWN);
+        MouseAt(100, 100, MOUSEEVENTF_LEFTUP);
+        Sleep(50);
+        MouseAt(100, 100, MOUSEEVENTF_LEFTDOWN);
+        Sleep(50);
+        MouseAt(120, 115);
+        Sleep(50);
+        MouseAt(140, 130, MOUSEEVENTF_LEFTUP);
+        Sleep(300);
+        // Without a selection the overlay would still be open: leave it.
+        if (HWND open = VisibleWindowOfClass(TFrmDrag::kClassName)) PostMessageW(open, WM_KEYDOWN, VK_ESCAPE, 0);
+    });
+    ASSERT_NE(nullptr, bitmap) << "the second press started nothing";
+    EXPECT_EQ(40, bitmap->Width());
+    EXPECT_EQ(30, bitmap->Height());
+}
+
 TEST_F(DragOverlay, EscAndSwitchingAwayCancelWithoutTouchingTheRectangle) {
     RECT rect{1, 2, 3, 4};
     auto bitmap = RunOverlay(rect, [&] {
@@ -193,13 +242,16 @@ TEST_F(DragOverlay, EscAndSwitchingAwayCancelWithoutTouchingTheRectangle) {
 
 TEST_F(DragOverlay, FiftyRunsLeaveNoWindowsOrObjectsBehind) {
     auto windows = [] { return test::ProcessWindows(GetCurrentProcessId(), TFrmDrag::kClassName).size(); };
-    const DWORD gdi = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);  // 0 under Wine
-    for (int i = 0; i < 50; ++i) {
+    auto once = [] {
         RECT rect{};
-        auto bitmap = RunOverlay(rect, [&] {
+        return RunOverlay(rect, [&] {
             if (WaitForOverlay()) PostMessageW(VisibleWindowOfClass(TFrmDrag::kClassName), WM_KEYDOWN, VK_ESCAPE, 0);
         });
-        EXPECT_EQ(nullptr, bitmap) << "run " << i;
+    };
+    once();  // the pictures the next overlay takes over are kept from here on
+    const DWORD gdi = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);  // 0 under Wine
+    for (int i = 0; i < 50; ++i) {
+        EXPECT_EQ(nullptr, once()) << "run " << i;
     }
     EXPECT_EQ(0u, windows());
     EXPECT_EQ(gdi, GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS));
@@ -286,60 +338,101 @@ TEST_F(Picker, OutlineFollowsAChildAndItsParentAndStandsForTheMainWindowOverItse
     ASSERT_NE(nullptr, form->FrmLine);
     TFrmLine* line = form->FrmLine;
     SetCursorPos(160, 140);  // on the child
-    line->Timer1Timer();
+    line->Follow();
     EXPECT_EQ(child, line->Target());
-    RECT r = Bounds(line->Handle());
+    RECT r = line->OutlineRect();
     EXPECT_EQ(139, r.left);
     EXPECT_EQ(129, r.top);
     EXPECT_EQ(221, r.right);
     EXPECT_EQ(155, r.bottom);
+    // Four sides, each one pixel thick, exactly on the outline.
+    const std::array<HWND, 4> sides = line->Strips();
+    const RECT want[] = {{139, 129, 221, 130}, {220, 129, 221, 155}, {139, 154, 221, 155}, {139, 129, 140, 155}};
+    for (std::size_t i = 0; i < sides.size(); ++i) {
+        const RECT got = Bounds(sides[i]);
+        EXPECT_TRUE(IsWindowVisible(sides[i])) << "side " << i;
+        EXPECT_TRUE(EqualRect(&want[i], &got)) << "side " << i << " at " << got.left << "," << got.top << ","
+                                               << got.right << "," << got.bottom;
+    }
     SetCursorPos(300, 250);  // on the parent only
-    line->Timer1Timer();
+    line->Follow();
     EXPECT_EQ(parent.Handle(), line->Target());
-    r = Bounds(line->Handle());
+    r = line->OutlineRect();
     EXPECT_EQ(99, r.left);
     EXPECT_EQ(301, r.bottom);
-    // On the outline itself: the main window is meant.
-    SetCursorPos(99, 200);
-    line->Timer1Timer();
+    // On any side of the outline itself: the main window is meant.
+    for (const POINT on : {POINT{99, 200}, POINT{250, 300}}) {
+        SetCursorPos(on.x, on.y);
+        EXPECT_EQ(form->Handle(), PickTarget(4, line->Handle(), form->Handle())) << on.x << "," << on.y;
+    }
+    line->Follow();
     EXPECT_EQ(form->Handle(), line->Target());
-    // The outline now surrounds the main window; over that outline it stays there.
-    const RECT aroundMain = Bounds(line->Handle());
-    SetCursorPos(aroundMain.left, (aroundMain.top + aroundMain.bottom) / 2);
-    EXPECT_EQ(form->Handle(), PickTarget(4, line->Handle(), form->Handle()));
     Choose(0);
+    for (HWND side : sides) EXPECT_FALSE(IsWindowVisible(side)) << "a side stayed after the mode changed";
     test::PumpMessages();
     EXPECT_EQ(nullptr, form->FrmLine) << "a mode change frees the picker";
     EXPECT_TRUE(test::ProcessWindows(GetCurrentProcessId(), TFrmLine::kClassName).empty());
+    EXPECT_TRUE(test::ProcessWindows(GetCurrentProcessId(), L"TFrmLineStrip").empty());
+}
+
+// The outline follows the mouse as it moves, with no timer running: the mouse hook wakes it.
+TEST_F(Picker, FollowsTheMouseWithoutATimer) {
+    test::PatternWindow left(100, 100, 150, 100), right(400, 100, 150, 100);
+    SetCursorPos(150, 150);
+    Choose(4);
+    TFrmLine* line = form->FrmLine;
+    ASSERT_TRUE(line->Watching()) << "no mouse hook";
+    line->Timer1->SetEnabled(false);
+    EXPECT_EQ(left.Handle(), line->Target());
+    std::atomic<bool> done{false};
+    std::thread mover([&] {
+        for (int x = 150; x <= 450; x += 30) {
+            MouseAt(x, 150);
+            Sleep(30);
+        }
+        done = true;
+    });
+    const bool followed = test::WaitUntil([&] { return done && line->Target() == right.Handle(); }, 5000);
+    mover.join();
+    EXPECT_TRUE(followed) << "the outline stayed on the window the mouse left";
+    EXPECT_EQ(399, line->OutlineRect().left);
+    EXPECT_EQ(0, line->Timer1->Enabled());
 }
 
 TEST_F(Picker, NeverTakesTheForegroundAndCapturesExactlyTheOutlinedWindow) {
     test::PatternWindow target(100, 100, 120, 90);
+    SetCursorPos(150, 150);
     Choose(4);
     TFrmLine* line = form->FrmLine;
     SetForegroundWindow(form->Handle());
     test::PumpMessages();
     HWND before = GetForegroundWindow();
-    SetCursorPos(150, 150);
-    for (int i = 0; i < 30; ++i) line->Timer1Timer();
-    // A click on the outline (held still for it: over the outline the picker would move to
-    // the main window): still nothing changes hands.
-    line->Timer1->SetEnabled(false);
+    // A click on the outline: the mouse on it makes the outline go round the main window;
+    // on that outline it stays, so the click lands on one of its sides.
+    SetCursorPos(99, 150);
+    line->Follow();
+    const RECT aroundMain = line->OutlineRect();
+    const POINT on{aroundMain.left, (aroundMain.top + aroundMain.bottom) / 2};
+    // Straight there, before the hook's report of the first move is handled: from (99, 150),
+    // now off the outline, the outline would go round the desktop.
+    SetCursorPos(on.x, on.y);
     std::thread clicker([] {
-        MouseAt(99, 150);
-        Sleep(50);
-        MouseAt(99, 150, MOUSEEVENTF_LEFTDOWN);
-        MouseAt(99, 150, MOUSEEVENTF_LEFTUP);
-        Sleep(200);
-        MouseAt(150, 150);
         Sleep(100);
+        // Where the cursor is: absolute input coordinates may round to a neighbouring pixel.
+        INPUT press[2]{};
+        press[0].type = press[1].type = INPUT_MOUSE;
+        press[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+        press[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+        SendInput(2, press, sizeof(INPUT));
+        Sleep(200);
     });
     test::WaitUntil([] { return false; }, 500);
     clicker.join();
     test::PumpMessages();
+    EXPECT_EQ(form->Handle(), line->Target());
     EXPECT_EQ(before, GetForegroundWindow());
-    line->Timer1->SetEnabled(true);
-    line->Timer1Timer();
+    SetCursorPos(150, 150);
+    line->Follow();
     ASSERT_EQ(target.Handle(), line->Target());
     form->Start();
     ASSERT_TRUE(test::FileExists(folder.Path() + L"T-001.png"));
@@ -355,10 +448,38 @@ TEST_F(Picker, NeverTakesTheForegroundAndCapturesExactlyTheOutlinedWindow) {
     EXPECT_EQ(0, wrong) << "outline pixels or anything else than the target in the picture";
 }
 
+// The sides show the dashes: read back from the screen, one side is the pattern's colours.
+TEST_F(Picker, SidesShowTheDashesThatMoveOnEachStep) {
+    test::PatternWindow target(200, 200, 160, 120);
+    SetCursorPos(250, 250);
+    Choose(4);
+    TFrmLine* line = form->FrmLine;
+    line->Timer1->SetEnabled(false);
+    auto topRow = [] {
+        test::WaitUntil([] { return false; }, 150);  // the X server draws what the window got
+        WindowDC screen(nullptr);
+        std::vector<COLORREF> row;
+        for (int x = 199; x < 361; ++x) row.push_back(GetPixel(screen.Get(), x, 199));
+        return row;
+    };
+    const std::vector<COLORREF> first = topRow();
+    int black = 0, white = 0;
+    for (COLORREF c : first) {
+        black += c == RGB(0, 0, 0);
+        white += c == RGB(255, 255, 255);
+    }
+    EXPECT_EQ(static_cast<int>(first.size()), black + white) << "the top side holds other colours than the dashes";
+    EXPECT_NEAR(5.0 / 3.0, static_cast<double>(black) / std::max(white, 1), 0.2) << "five black, three white";
+    const int draws = line->Draws();
+    line->Timer1Timer();
+    EXPECT_EQ(draws + 1, line->Draws());
+    EXPECT_NE(first, topRow()) << "the dashes did not move on";
+}
+
 TEST_F(Picker, StillMouseCostsLittleAndMovesNothing) {
     test::PatternWindow target(100, 100, 120, 90);
-    Choose(4);
     SetCursorPos(150, 150);
+    Choose(4);
     test::WaitUntil([] { return false; }, 200);
     const int moves = form->FrmLine->Moves();
     FILETIME created, exited, kernel0, user0, kernel1, user1;
@@ -371,17 +492,7 @@ TEST_F(Picker, StillMouseCostsLittleAndMovesNothing) {
     const double cpuMs = static_cast<double>(ticks(kernel1) - ticks(kernel0) + ticks(user1) - ticks(user0)) / 10000.0;
     std::printf("[ figures ] picker with a still mouse: %.2f %% of a core over %llu ms (includes the test's own polling)\n",
                 100.0 * cpuMs / static_cast<double>(wall), wall);
-    EXPECT_EQ(moves, form->FrmLine->Moves()) << "no SetWindowPos while nothing moves";
-    // One redraw of a maximised window's outline.
-    LARGE_INTEGER f, a, b;
-    QueryPerformanceFrequency(&f);
-    SetWindowPos(target.Handle(), nullptr, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), SWP_NOZORDER);
-    form->FrmLine->Timer1Timer();
-    QueryPerformanceCounter(&a);
-    for (int i = 0; i < 110; ++i) form->FrmLine->Timer1Timer();
-    QueryPerformanceCounter(&b);
-    std::printf("[ figures ] full-screen outline: %.3f ms per redraw (10 of 110 ticks redraw)\n",
-                static_cast<double>(b.QuadPart - a.QuadPart) * 1000.0 / static_cast<double>(f.QuadPart) / 10.0);
+    EXPECT_EQ(moves, form->FrmLine->Moves()) << "the outline moved while nothing did";
 }
 
 TEST_F(Picker, NoWindowIsAFailureNotAFullMonitor) {

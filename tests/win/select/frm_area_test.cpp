@@ -7,11 +7,10 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstdio>
 #include <memory>
 
 #include "base/config.h"
+#include "base/settings_registry.h"
 #include "select/frm_size.h"
 #include "support/wait.h"
 #include "ui/application.h"
@@ -248,17 +247,60 @@ TEST_F(RegionFrame, PulseWalksTheBandColour) {
     EXPECT_EQ((std::vector<int>{255, 242, 229}), reds);
 }
 
-TEST_F(RegionFrame, DpiChangeTakesThePositionAndKeepsTheCaptureSize) {
+TEST_F(RegionFrame, DpiChangesTakeThePositionAndKeepTheCaptureSize) {
     StoreGeometry(100, 100, 640, 480);
     TFrmArea frame(nullptr, nullptr);
+    EXPECT_EQ(96, frame.LayoutDpi()) << "the frame knows its DPI from creation";
     // The system proposes the window scaled by 1.5 at a new place.
     RECT suggested{300, 50, 300 + 652 * 3 / 2, 50 + 517 * 3 / 2};
     SendMessageW(frame.Handle(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_EQ(144, frame.LayoutDpi());
     EXPECT_EQ(38, frame.HeadHeight());
     ExpectRect({306, 50 + 38 + 6, 306 + 640, 50 + 38 + 6 + 480}, frame.GetRect(), "capture at 144 DPI");
     ExpectRect({300, 50, 952, 50 + 480 + 38 + 12}, WindowRect(frame), "window at 144 DPI");
     EXPECT_EQ(640, Stored(L"width"));
     EXPECT_EQ(480, Stored(L"height"));
+    // And back: the old head is the 144-DPI one, whatever the window reports now.
+    RECT back{200, 60, 200 + 652, 60 + 517};
+    SendMessageW(frame.Handle(), WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&back));
+    ExpectRect({206, 60 + 25 + 6, 206 + 640, 60 + 25 + 6 + 480}, frame.GetRect(), "capture at 96 DPI again");
+    EXPECT_EQ(480, Stored(L"height"));
+}
+
+// Each step of a drag that sizes the frame moves only the window and its region; the dialog's
+// fields and the settings follow once the drag ends.
+TEST_F(RegionFrame, ADragWritesFieldsAndSettingsOnlyAtItsEnd) {
+    TSettings settings = DefaultSettings(ScreenSettingsEnvironment());
+    settings.left = 100;
+    settings.top = 100;
+    settings.width = 300;
+    settings.height = 200;
+    std::vector<std::wstring> writes;
+    const TSettingsWriter writer([&](const TStoredValue& v) { writes.push_back(std::wstring(v.name)); });
+    TFrmSize dialog(nullptr, settings, TSettingsWriter());
+    TFrmArea frame(nullptr, &dialog, settings, writer);
+    frame.Show();
+    writes.clear();
+    SendMessageW(frame.Handle(), WM_ENTERSIZEMOVE, 0, 0);
+    for (int width = 313; width <= 330; width += 4) {
+        SetWindowPos(frame.Handle(), nullptr, 0, 0, width, 237, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    SetWindowPos(frame.Handle(), nullptr, 120, 110, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_TRUE(writes.empty()) << writes.size() << " settings written during the drag";
+    EXPECT_EQ(300, dialog.EditWidth->Value()) << "the dialog's fields changed during the drag";
+    EXPECT_EQ(L"317x200", frame.SizeText()) << "the head shows the size as it goes";
+    // The hole follows the size at once.
+    UniqueRegion region(CreateRectRgn(0, 0, 0, 0));
+    ASSERT_NE(ERROR, GetWindowRgn(frame.Handle(), region.Get()));
+    EXPECT_FALSE(PtInRegion(region.Get(), 322, 100)) << "the hole did not follow the new width";
+    EXPECT_TRUE(PtInRegion(region.Get(), 323, 100));
+    SendMessageW(frame.Handle(), WM_EXITSIZEMOVE, 0, 0);
+    EXPECT_EQ((std::vector<std::wstring>{L"width", L"height", L"left", L"top"}), writes);
+    EXPECT_EQ(317, dialog.EditWidth->Value());
+    // Keys are one step each, written at once as always.
+    writes.clear();
+    PressKey(frame, VK_RIGHT, false, false);
+    EXPECT_EQ(4u, writes.size());
 }
 
 // --- The size dialog ---------------------------------------------------------------------------
@@ -375,46 +417,6 @@ TEST_F(RegionFrame, FiftyShowHideCyclesLeaveNoWindowsOrObjectsBehind) {
     EXPECT_EQ(windows, CountThreadWindows());
     EXPECT_EQ(components, frame.Components().size());
     EXPECT_EQ(gdi, GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS));
-}
-
-// Figures, not limits: the pulse tick and one resize step (region rebuild and settings writes).
-TEST_F(RegionFrame, PrintsPulseAndResizeTimes) {
-    StoreGeometry(100, 100, 480, 360);
-    TFrmSize dialog(nullptr);
-    TFrmArea frame(nullptr, &dialog);
-    frame.Show();
-    test::PumpMessages();
-    using Clock = std::chrono::steady_clock;
-    constexpr int kRounds = 200;
-    auto start = Clock::now();
-    for (int i = 0; i < kRounds; ++i) frame.TmrColorTimer();
-    const double tick = std::chrono::duration<double, std::milli>(Clock::now() - start).count() / kRounds;
-    start = Clock::now();
-    for (int i = 0; i < kRounds; ++i) frame.SetSize(400 + (i & 1), 300, 0);
-    const double resize = std::chrono::duration<double, std::milli>(Clock::now() - start).count() / kRounds;
-    start = Clock::now();
-    for (int i = 0; i < kRounds; ++i) {
-        TConfig config;
-        config.WriteInteger(L"width", i);
-        config.WriteInteger(L"height", i);
-        config.WriteInteger(L"left", i);
-        config.WriteInteger(L"top", i);
-    }
-    const double writes = std::chrono::duration<double, std::milli>(Clock::now() - start).count() / kRounds;
-    start = Clock::now();
-    for (int i = 0; i < kRounds; ++i) {
-        HRGN r = CreateRectRgn(0, 0, 400 + (i & 1), 300);
-        SetWindowRgn(frame.Handle(), r, TRUE);
-    }
-    const double region = std::chrono::duration<double, std::milli>(Clock::now() - start).count() / kRounds;
-    start = Clock::now();
-    for (int i = 0; i < kRounds; ++i) dialog.SetCurrentSize(400 + (i & 1), 300);
-    const double fields = std::chrono::duration<double, std::milli>(Clock::now() - start).count() / kRounds;
-    std::printf("[ figures ] writes %.3f region %.3f fields %.3f\n", writes, region, fields);
-    std::printf("[ figures ] pulse tick %.3f ms, resize step %.3f ms (mean of %d)\n", tick, resize, kRounds);
-    RecordProperty("pulse_tick_us", static_cast<int>(tick * 1000));
-    RecordProperty("resize_step_us", static_cast<int>(resize * 1000));
-    EXPECT_EQ(401, frame.GetRect().right - frame.GetRect().left);
 }
 
 }  // namespace

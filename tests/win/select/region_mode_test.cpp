@@ -247,5 +247,29 @@ TEST_F(RegionMode, HeadDragMovesBorderDragResizesRightClickOpensTheMenuOnly) {
     EXPECT_EQ(sized.top, after.top);
 }
 
+// Click, then press again quickly and drag: the second press arrives as a double click, and
+// it moves the frame as the first would have.
+TEST_F(RegionMode, AQuickSecondPressOnTheHeadStillMovesTheFrame) {
+    TConfig().WriteInteger(L"width", 300);
+    TConfig().WriteInteger(L"height", 200);
+    TConfig().WriteInteger(L"area", 1);
+    Create();
+    ASSERT_TRUE(form->FrmArea->Visible());
+    const RECT start = FrameRect();
+    const POINT head{start.left + 150, start.top + 12};
+    WithInput([&] {
+        MouseAt(head.x, head.y);
+        Sleep(150);
+        MouseAt(head.x, head.y, MOUSEEVENTF_LEFTDOWN);
+        MouseAt(head.x, head.y, MOUSEEVENTF_LEFTUP);
+        Sleep(50);
+        Drag(head, {head.x + 30, head.y + 20});
+    });
+    const RECT moved = FrameRect();
+    EXPECT_EQ(start.left + 30, moved.left) << "the second press did not move the frame";
+    EXPECT_EQ(start.top + 20, moved.top);
+    EXPECT_EQ(moved.left, Stored(L"left"));
+}
+
 }  // namespace
 }  // namespace tovasen
