@@ -72,6 +72,10 @@ struct Expected {
 TEST_F(MainWindow, MenuHasItsItemsInOrderInKoreanAndEnglish) {
     Create();
     const Expected top[] = {
+        {L"PopDelay3", L"3초 후 캡쳐", L"Capture in 3 s"},   {L"PopDelay5", L"5초 후 캡쳐", L"Capture in 5 s"},
+        {L"PopDelay10", L"10초 후 캡쳐", L"Capture in 10 s"}, {L"PopHistory", L"캡쳐 기록…", L"History…"},
+        {L"PopRecent", L"최근 캡쳐", L"Recent"},              {L"ChkKeepHistory", L"캡쳐 기록 보관", L"Keep History"},
+        {L"PopClearHistory", L"캡쳐 기록 지우기", L"Clear History"}, {L"N16", L"-", L"-"},
         {L"N12", L"저장폴더 열기", L"Open Folder"}, {L"N4", L"저장폴더 설정", L"Set Save Folder"},
         {L"N14", L"캡쳐 설정", L"Capture"},         {L"N6", L"녹화 설정", L"Recording"},
         {L"N11", L"언어 설정", L"Language"},        {L"N2", L"파일명 설정", L"File Name"},
@@ -86,19 +90,21 @@ TEST_F(MainWindow, MenuHasItsItemsInOrderInKoreanAndEnglish) {
             EXPECT_EQ(top[i].name, items[i]->Name()) << "item " << i;
             EXPECT_EQ(english ? top[i].english : top[i].korean, items[i]->Caption) << "item " << i;
         }
-        const auto capture = items[2]->Items();
-        ASSERT_EQ(3u, capture.size());
+        constexpr std::size_t kOld = 8;  // the items before "Open Folder"
+        const auto capture = items[kOld + 2]->Items();
+        ASSERT_EQ(4u, capture.size());
         EXPECT_EQ(L"N3", capture[0]->Name());
         EXPECT_EQ(english ? L"Include Mouse Cursor" : L"마우스 커서 포함", capture[1]->Caption);
-        const auto naming = items[5]->Items();
+        EXPECT_EQ(english ? L"Edit before output" : L"출력 전 편집", capture[3]->Caption);
+        const auto naming = items[kOld + 5]->Items();
         ASSERT_EQ(3u, naming.size());
         EXPECT_EQ(L"ChkAppend1", naming[0]->Name());
         EXPECT_EQ(L"ChkAppend3", naming[1]->Name());
         EXPECT_EQ(english ? L"Date and Time" : L"날짜시간", naming[2]->Caption);
-        const auto limits = items[3]->Items()[0]->Items();
+        const auto limits = items[kOld + 3]->Items()[0]->Items();
         ASSERT_EQ(6u, limits.size());
         EXPECT_EQ(english ? L"4 Hours" : L"4시간", limits[5]->Caption);
-        EXPECT_EQ(L"中文", items[4]->Items()[6]->Caption) << "language names never change";
+        EXPECT_EQ(L"中文", items[kOld + 4]->Items()[6]->Caption) << "language names never change";
         EXPECT_EQ(english ? L"Full Screen" : L"전체화면 캡쳐", form->ChkArea->Items()[0]);
         EXPECT_EQ(english ? L"Clipboard" : L"클립보드", form->ChkSaveTo->Items()[7]);
     };
