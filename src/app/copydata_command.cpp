@@ -81,6 +81,8 @@ RemoteCommand CommandOf(const FlatObject& object) {
     if (!name) return RemoteCommand::None;
     if (*name == "about") return RemoteCommand::About;
     if (*name == "capture") return RemoteCommand::Capture;
+    if (*name == "record_pause") return RemoteCommand::RecordPause;
+    if (*name == "record_resume") return RemoteCommand::RecordResume;
     return RemoteCommand::None;
 }
 

@@ -115,6 +115,10 @@ TMenuItem* TFrmTovasen::AddToggle(TMenuItem* parent, const wchar_t* name, const 
 void TFrmTovasen::CreateMenu() {
     Menu = new TPopupMenu(this, L"Menu");
     TMenuItem& root = Menu->Items();
+    // First in the tray's menu, where a recording is paused without looking for it.
+    PopRecPause = new TMenuItem(&root, L"PopRecPause", L"녹화 일시정지", [this](TMenuItem&) { PopRecPauseClick(); });
+    N16 = new TMenuItem(&root, L"N16", L"-");
+    PopRecPause->Visible = N16->Visible = false;
     N12 = new TMenuItem(&root, L"N12", L"저장폴더 열기", [this](TMenuItem&) { BtnOpenDirClick(); });
     N4 = new TMenuItem(&root, L"N4", L"저장폴더 설정", [this](TMenuItem&) { N4Click(); });
 

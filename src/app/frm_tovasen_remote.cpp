@@ -26,11 +26,20 @@ LRESULT TFrmTovasen::WMCopyData(const COPYDATASTRUCT& data) {
     const RemoteCommand command = request.command;
     Application->Queue([this, alive, command, reporter] {
         if (!alive.lock()) return;
-        if (command == RemoteCommand::About) {
+        switch (command) {
+        case RemoteCommand::About:
             LblCopyrightClick();
             reporter->Report(TCaptureOutcome::Nothing());
-        } else {
+            break;
+        case RemoteCommand::RecordPause:
+            Controller->PauseRecording(reporter);
+            break;
+        case RemoteCommand::RecordResume:
+            Controller->ResumeRecording(reporter);
+            break;
+        default:
             Controller->Run(reporter);
+            break;
         }
     });
     return 1;

@@ -10,6 +10,7 @@
 #include <cwchar>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/copydata_command.h"
 #include "base/utf_convert.h"
@@ -20,7 +21,7 @@ namespace {
 enum ExitCode : int { kDone = 0, kFailed = 1, kNotRunning = 2, kNoAnswer = 3, kUsage = 64 };
 
 constexpr wchar_t kHelp[] =
-    L"usage: tovasen-cmd [--timeout SECONDS] [--utf8] capture|about\n"
+    L"usage: tovasen-cmd [--timeout SECONDS] [--utf8] capture|about|record pause|record resume\n"
     L"       tovasen-cmd --help | --version\n"
     L"\n"
     L"Sends one command to the running Tovasen.\n"
@@ -29,7 +30,13 @@ constexpr wchar_t kHelp[] =
     L"           Prints the full path of the file it wrote (an empty line for targets that\n"
     L"           write no file: clipboard, printer, floating window, colour pick).\n"
     L"           On failure prints the error text to standard error.\n"
+    L"           With the target MP4 it starts a recording and prints the file being\n"
+    L"           written, or stops the running one and prints the file once it is complete.\n"
     L"  about    opens the about page; prints 1 when it was taken.\n"
+    L"  record pause   pauses the running recording and prints its file once the part\n"
+    L"                 recorded so far is finished. Nothing to pause is an error.\n"
+    L"  record resume  resumes a paused recording and prints its file once it records again;\n"
+    L"                 the paused time is not in the file. Not paused is an error.\n"
     L"\n"
     L"  --timeout SECONDS  how long to wait for Tovasen (default 120).\n"
     L"  --utf8             write UTF-8 when the output is redirected (to a file, a pipe or\n"
@@ -148,7 +155,8 @@ int NoAnswer(HWND running, DWORD timeoutMs) {
     return kNoAnswer;
 }
 
-int Capture(HWND running, DWORD timeoutMs) {
+// Sends a command that Tovasen answers once it is done, and prints the answer.
+int Request(HWND running, DWORD timeoutMs, const wchar_t* command) {
     ReplyBox box;
     box.from = running;
     box.token = NewToken();
@@ -163,9 +171,9 @@ int Capture(HWND running, DWORD timeoutMs) {
     }
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     DWORD_PTR taken = 0;
-    // Tovasen takes the command at once and replies when the capture is done.
+    // Tovasen takes the command at once and replies when it is done.
     const bool answered = SendCommand(
-        running, tovasen::RemoteCommandJson(L"capture", reinterpret_cast<std::uintptr_t>(window), box.token), window,
+        running, tovasen::RemoteCommandJson(command, reinterpret_cast<std::uintptr_t>(window), box.token), window,
         timeoutMs, taken);
     if (!answered) return NoAnswer(running, timeoutMs);
     if (taken != 1) {
@@ -202,7 +210,7 @@ int About(HWND running, DWORD timeoutMs) {
 
 int wmain(int argc, wchar_t** argv) {
     DWORD timeoutMs = 120000;
-    std::wstring command;
+    std::vector<std::wstring> words;
     for (int i = 1; i < argc; ++i) {
         const std::wstring arg = argv[i];
         if (arg == L"--help" || arg == L"-h" || arg == L"/?") {
@@ -224,14 +232,19 @@ int wmain(int argc, wchar_t** argv) {
             gUtf8 = true;
             continue;
         }
-        if (!command.empty()) return Usage();
-        command = arg;
+        words.push_back(arg);
     }
-    if (command != L"capture" && command != L"about") return Usage();
+    // What each command line asks for, as the command Tovasen reads.
+    const wchar_t* command = nullptr;
+    if (words == std::vector<std::wstring>{L"capture"}) command = L"capture";
+    else if (words == std::vector<std::wstring>{L"about"}) command = L"about";
+    else if (words == std::vector<std::wstring>{L"record", L"pause"}) command = L"record_pause";
+    else if (words == std::vector<std::wstring>{L"record", L"resume"}) command = L"record_resume";
+    if (!command) return Usage();
     HWND running = FindWindowW(L"TFrmTovasen", nullptr);
     if (!running) {
         Print(stderr, L"Tovasen is not running.\n");
         return kNotRunning;
     }
-    return command == L"capture" ? Capture(running, timeoutMs) : About(running, timeoutMs);
+    return std::wstring(command) == L"about" ? About(running, timeoutMs) : Request(running, timeoutMs, command);
 }
