@@ -17,23 +17,8 @@
 namespace tovasen {
 namespace {
 
-constexpr wchar_t kMirrorClass[] = L"TVirtualScreen";
 // Joining copies the parts as they are; even hours of them take seconds.
 constexpr DWORD kJoinTimeoutMs = 120000;
-
-TRectI VirtualScreen() {
-    const int x = GetSystemMetrics(SM_XVIRTUALSCREEN), y = GetSystemMetrics(SM_YVIRTUALSCREEN);
-    return {x, y, x + GetSystemMetrics(SM_CXVIRTUALSCREEN), y + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
-}
-
-std::vector<TRectI> MonitorRects() {
-    std::vector<TRectI> rects;
-    for (HMONITOR monitor : ScreenMonitors()) {
-        const RECT r = MonitorBounds(monitor);
-        rects.push_back({r.left, r.top, r.right, r.bottom});
-    }
-    return rects;
-}
 
 bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -60,15 +45,6 @@ void WriteWholeFile(const std::wstring& path, const std::string& bytes) {
 
 std::wstring JoinListPath(const std::wstring& output) { return JoinedPath(output) + L".txt"; }
 
-// Paints the region outside dest black: a region that became smaller, or that leaves the
-// screen, shows a black margin rather than an old picture.
-void BlackenAround(HDC dc, int width, int height, const TRectI& dest) {
-    PatBlt(dc, 0, 0, width, dest.top, BLACKNESS);
-    PatBlt(dc, 0, dest.bottom, width, height - dest.bottom, BLACKNESS);
-    PatBlt(dc, 0, dest.top, dest.left, dest.Height(), BLACKNESS);
-    PatBlt(dc, dest.right, dest.top, width - dest.right, dest.Height(), BLACKNESS);
-}
-
 }  // namespace
 
 std::wstring ListFirstAudioDevice(const std::wstring& encoder, DWORD timeoutMs) {
@@ -77,61 +53,12 @@ std::wstring ListFirstAudioDevice(const std::wstring& encoder, DWORD timeoutMs) 
     return FirstAudioDevice(Utf8ToWide(RunChildToEnd(options, timeoutMs).Output));
 }
 
-// --- Mirror window -----------------------------------------------------------------------------
-
-TMirrorWindow::TMirrorWindow(TComponent* owner, std::optional<POINT> position) : TWindow(owner, L"Virtual"), FFixed(position) {
-    TCreateParams params;
-    params.ClassName = kMirrorClass;
-    params.Caption = kMirrorTitle;
-    params.Style = WS_POPUP;
-    params.ExStyle = WS_EX_TOOLWINDOW | WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_NOACTIVATE;
-    params.Parent = GetDesktopWindow();
-    params.Background = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-    const POINT at = Position();
-    params.X = at.x;
-    params.Y = at.y;
-    params.Width = 320;
-    params.Height = 240;
-    CreateHandle(params);
-    SetLayeredWindowAttributes(Handle(), 0, 255, LWA_ALPHA);
-    SetSize(params.Width, params.Height);
-}
-
-POINT TMirrorWindow::Position() const {
-    if (FFixed) return *FFixed;
-    const TPointI at = MirrorPosition(MonitorRects());
-    return {at.x, at.y};
-}
-
-void TMirrorWindow::SetSize(int width, int height) {
-    FWidth = width;
-    FHeight = height;
-    const POINT at = Position();
-    SetWindowPos(Handle(), HWND_NOTOPMOST, at.x, at.y, width, height, SWP_SHOWWINDOW | SWP_NOACTIVATE);
-}
-
-LRESULT TMirrorWindow::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
-    switch (msg) {
-    case WM_ERASEBKGND:
-        return 1;  // the frames are painted by the recorder's timer; between frames the picture stays
-    case WM_NCHITTEST:
-        return HTTRANSPARENT;
-    case WM_DISPLAYCHANGE:
-        // A monitor added or moved may now lie where the mirror is.
-        if (!FFixed) SetSize(FWidth, FHeight);
-        break;
-    default:
-        break;
-    }
-    return TWindow::WndProc(msg, wParam, lParam);
-}
-
-// --- Recorder ----------------------------------------------------------------------------------
-
 TRecorder::TRecorder(TComponent* owner, std::optional<POINT> mirrorPosition, TPoster poster)
     : TComponent(owner, L"Recorder"), FMirrorPosition(mirrorPosition), FPost(std::move(poster)) {
     FTimer = new TTimer(this, L"TmrFrame", 30);
-    FTimer->OnTimer = [this] { PaintFrame(); };
+    FTimer->OnTimer = [this] {
+        if (FPainter && FRect) FPainter->Paint(FRect());
+    };
     FStopTimer = new TTimer(this, L"TmrStopGrace", StopGraceMs);
     FStopTimer->OnTimer = [this] {
         FStopTimer->SetEnabled(false);
@@ -193,10 +120,11 @@ void TRecorder::Start(TCapture* capture, TFuncOfRect rect) {
     if (FCapture) FCapture->ShowCursor = Mouse;
     FRect = std::move(rect);
     const RECT r = FRect();
-    const TRectI screen = VirtualScreen();
     FVirtual = new TMirrorWindow(this, FMirrorPosition);
-    FVirtual->SetSize(MirrorSide(r.right - r.left, screen.Width()), MirrorSide(r.bottom - r.top, screen.Height()));
+    FVirtual->SetSize(MirrorSide(r.right - r.left, GetSystemMetrics(SM_CXVIRTUALSCREEN)),
+                      MirrorSide(r.bottom - r.top, GetSystemMetrics(SM_CYVIRTUALSCREEN)));
     PaintFrame();  // the encoder's first frame is the region, not black
+    FPainter = std::make_unique<TFramePainter>(FVirtual->Handle(), FVirtual->Width(), FVirtual->Height(), Mouse);
     Start();
 }
 
@@ -343,21 +271,7 @@ void TRecorder::StartGrace() {
 }
 
 void TRecorder::PaintFrame() {
-    if (!FCapture || !FRect || !FVirtual) return;
-    const RECT r = FRect();
-    const int width = FVirtual->Width(), height = FVirtual->Height();
-    const TMirrorCopy copy = MirrorCopy({r.left, r.top, r.right, r.bottom}, width, height, VirtualScreen());
-    WindowDC dc(FVirtual->Handle());
-    if (!dc.Get()) return;
-    const TRectI dest{copy.destX, copy.destY, copy.destX + copy.source.Width(), copy.destY + copy.source.Height()};
-    if (!copy.source.Empty()) {
-        POINT old{};
-        SetViewportOrgEx(dc.Get(), dest.left, dest.top, &old);
-        TCanvas canvas(dc.Get());
-        FCapture->Capture(canvas, RECT{copy.source.left, copy.source.top, copy.source.right, copy.source.bottom});
-        SetViewportOrgEx(dc.Get(), old.x, old.y, nullptr);
-    }
-    BlackenAround(dc.Get(), width, height, dest);
+    if (FCapture && FRect && FVirtual) PaintMirror(*FCapture, FVirtual->Handle(), FVirtual->Width(), FVirtual->Height(), FRect());
 }
 
 void TRecorder::PartLine(const std::wstring& line, TOutputType type) {

@@ -10,35 +10,14 @@
 #include "capture/capture.h"
 #include "record/command_runner.h"
 #include "record/ffmpeg_command.h"
+#include "record/mirror_window.h"
 #include "ui/application.h"
 #include "ui/timer.h"
-#include "ui/window.h"
 
 namespace tovasen {
 
 // The region to record, asked again for every frame so that the recording follows the frame.
 using TFuncOfRect = std::function<RECT()>;
-
-// The window the encoder records for a region: the region's pixels are painted into it every
-// 30 ms. By default it sits beyond every monitor (placed again when the displays change), lets
-// every click through and never takes the focus; a layered window keeps its picture there.
-class TMirrorWindow : public TWindow {
-public:
-    // position: a fixed place instead (tests keep it on screen, where Wine records it).
-    TMirrorWindow(TComponent* owner, std::optional<POINT> position);
-    void SetSize(int width, int height);
-    int Width() const noexcept { return FWidth; }
-    int Height() const noexcept { return FHeight; }
-
-protected:
-    LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
-
-private:
-    POINT Position() const;
-
-    std::optional<POINT> FFixed;
-    int FWidth = 0, FHeight = 0;
-};
 
 // The first audio capture device the encoder lists, or empty. Runs the listing on the calling
 // thread for at most timeoutMs, then ends it.
@@ -106,7 +85,8 @@ public:
     // Starts the next part; false when the recording is not paused.
     bool Resume();
 
-    // One frame: the region's current pixels onto the mirror, as much as fits.
+    // One frame on this thread: the region's current pixels onto the mirror, as much as fits.
+    // While recording, frames are painted on the painter's thread.
     void PaintFrame();
 
 private:
@@ -134,6 +114,7 @@ private:
     std::unique_ptr<TCommandRunner> FJoiner;
     TCapture* FCapture = nullptr;
     TMirrorWindow* FVirtual = nullptr;  // owned as a component; region recordings only
+    std::unique_ptr<TFramePainter> FPainter;
     TTimer* FTimer = nullptr;
     TTimer* FStopTimer = nullptr;
     TRecordSettings FSettings;
