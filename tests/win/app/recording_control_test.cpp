@@ -260,6 +260,9 @@ TEST_F(RecordingControl, AScriptPausesAndResumesIntoOneFileOfTheRecordedTime) {
     test::CmdResult nothing = test::RunCmd(L"--utf8 record pause");
     EXPECT_EQ(1u, nothing.exitCode);
     EXPECT_EQ(L"There is no recording to pause or resume.", nothing.err);
+    for (const wchar_t* wrong : {L"record", L"record stop", L"pause", L"record pause now"}) {
+        EXPECT_EQ(64u, test::RunCmd(wrong).exitCode) << testing::PrintToString(std::wstring(wrong));
+    }
 
     const test::CmdResult started = test::RunCmd(L"--utf8 capture");
     ASSERT_EQ(0u, started.exitCode) << testing::PrintToString(started.err);

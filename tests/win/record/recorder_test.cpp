@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstring>
 #include <thread>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,40 @@ public:
 
 private:
     const wchar_t* name_;
+};
+
+// A window of this thread that another thread asks every 20 ms, to see how long this thread
+// takes to answer while it handles its messages.
+class AnswerProbe {
+public:
+    AnswerProbe() : window_(CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr)) {
+        asker_ = std::thread([this] {
+            while (!done_) {
+                const auto start = Clock::now();
+                DWORD_PTR result = 0;
+                SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result);
+                worstMs_ = std::max(worstMs_.load(), static_cast<int>(Seconds(start) * 1000));
+                Sleep(20);
+            }
+        });
+    }
+    AnswerProbe(const AnswerProbe&) = delete;
+    AnswerProbe& operator=(const AnswerProbe&) = delete;
+    ~AnswerProbe() { WorstMs(); }
+
+    // Stops asking; the longest answer.
+    int WorstMs() {
+        done_ = true;
+        if (asker_.joinable()) asker_.join();
+        if (window_) DestroyWindow(std::exchange(window_, nullptr));
+        return worstMs_.load();
+    }
+
+private:
+    HWND window_;
+    std::atomic<bool> done_{false};
+    std::atomic<int> worstMs_{0};
+    std::thread asker_;
 };
 
 class RecorderTest : public ::testing::Test {
@@ -124,18 +159,7 @@ TEST_F(RecorderTest, ASlowDeviceListingKeepsTheWindowAnswering) {
     // The listing takes 5 s; meanwhile this thread must answer a window message at once.
     ScopedEnv listing(L"TOVASEN_FAKE_LISTING", L"slow");
     ScopedEnv encoder(L"TOVASEN_FAKE_ENCODER", L"ok");
-    HWND probe = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
-    std::atomic<bool> done{false};
-    std::atomic<int> worstMs{0};
-    std::thread asker([&] {
-        while (!done) {
-            const auto start = Clock::now();
-            DWORD_PTR result = 0;
-            SendMessageTimeoutW(probe, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result);
-            worstMs = std::max(worstMs.load(), static_cast<int>(Seconds(start) * 1000));
-            Sleep(20);
-        }
-    });
+    AnswerProbe probe;
     TRecorder recorder;
     recorder.FFMpeg = Helper();
     recorder.Output = folder.Path() + L"a.mp4";
@@ -146,15 +170,13 @@ TEST_F(RecorderTest, ASlowDeviceListingKeepsTheWindowAnswering) {
     EXPECT_TRUE(recorder.Preparing());
     EXPECT_TRUE(recorder.IsRunning());
     const bool recording = test::WaitUntil([&] { return recorder.Encoding(); }, 20000);
-    done = true;
-    asker.join();
-    DestroyWindow(probe);
+    const int worstMs = probe.WorstMs();
     ASSERT_TRUE(recording);
     const double listed = Seconds(start);
     EXPECT_NE(std::wstring::npos, recorder.CommandLine().find(L"-i audio=\"@device_cm_{A}\\wave_{B}\"")) << recorder.CommandLine();
     std::printf("[ figures  ] a 5 s device listing: recording after %.1f s, the window answered within %d ms at worst\n",
-                listed, worstMs.load());
-    EXPECT_LT(worstMs.load(), 2000) << "the window stopped answering while the devices were listed";
+                listed, worstMs);
+    EXPECT_LT(worstMs, 2000) << "the window stopped answering while the devices were listed";
     recorder.Stop();
     ASSERT_TRUE(WaitEnd(recorder));
 
@@ -621,24 +643,11 @@ TEST_F(RecorderTest, At640x480TheWindowKeepsAnsweringWhileFramesArePainted) {
     std::printf("[ figures  ] PaintFrame 640x480: median %.1f ms, p95 %.1f ms; bare BitBlt from the screen: median %.1f ms, p95 %.1f ms\n",
                 paint[20], paint[38], bare[20], bare[38]);
 
-    // A window of this thread, asked from another thread while the timer paints.
-    HWND probe = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
-    std::atomic<bool> done{false};
-    std::atomic<int> worstMs{0};
-    std::thread asker([&] {
-        while (!done) {
-            const auto start = Clock::now();
-            DWORD_PTR result = 0;
-            SendMessageTimeoutW(probe, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result);
-            worstMs = std::max(worstMs.load(), static_cast<int>(Seconds(start) * 1000));
-            Sleep(20);
-        }
-    });
+    // A window of this thread, asked from another thread while the frames are painted.
+    AnswerProbe probe;
     const bool ended = WaitEnd(recorder, 30000);
-    done = true;
-    asker.join();
-    DestroyWindow(probe);
-    std::printf("[ figures  ] while recording 640x480 the window answered within %d ms at worst\n", worstMs.load());
+    const int worstMs = probe.WorstMs();
+    std::printf("[ figures  ] while recording 640x480 the window answered within %d ms at worst\n", worstMs);
     ASSERT_TRUE(ended);
     EXPECT_EQ(L"", recorder.Failure());
     const VideoInfo info = Probe(recorder.Output);
