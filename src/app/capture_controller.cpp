@@ -76,7 +76,9 @@ std::unique_ptr<TRtOcr> TCaptureController::NewOcr() { return std::make_unique<T
 void TCaptureController::Run(std::shared_ptr<TOutcomeReporter> reporter) {
     if (!reporter) reporter = std::make_shared<TUserReporter>();
     if (FClosing) {
-        Tell(*reporter, TCaptureOutcome::Failure(L"Tovasen is closing."));
+        // A script still hears why; the user gets no box, which would hold up the exit (or the
+        // end of the session) that is under way.
+        Tell(*reporter, {TCaptureOutcome::TKind::Cancelled, {}, L"Tovasen is closing.", false});
         return;
     }
     // While the encoder is being prepared a press is not yet a stop: it would end the

@@ -17,6 +17,7 @@
 #include "record/command_line.h"
 #include "record/command_runner.h"
 #include "record/ffmpeg_command.h"
+#include "record/encoder_output.h"
 #include "support/commands.h"
 #include "support/files.h"
 #include "support/program.h"
@@ -45,30 +46,8 @@ int ProcessCount(const wchar_t* name) {
 // The encoder processes running now (this test starts no other).
 int EncoderCount() { return ProcessCount(L"ffmpeg.exe"); }
 
-// Everything the encoder prints for these arguments.
-std::wstring RunEncoder(const std::wstring& args) {
-    TCommandRunner runner;
-    runner.SetOutputEncoding(TOutputEncoding::Utf8);
-    std::wstring text;
-    bool done = false;
-    runner.OnNewLine = [&](TCommandRunner&, const std::wstring& line, TOutputType type) {
-        if (type == TOutputType::otEntireLine) text += line + L"\n";
-    };
-    runner.OnTerminated = [&](TCommandRunner&) { done = true; };
-    runner.CommandLine = QuoteProgram(test::DistFolder() + L"ffmpeg.exe") + L" " + args;
-    runner.Execute();
-    EXPECT_TRUE(test::WaitUntil([&] { return done; }, 60000));
-    return text;
-}
-
 // What the encoder says about a file ("Duration: ...", "Video: h264 ...").
-std::wstring Probe(const std::wstring& file) { return RunEncoder(L"-hide_banner -i " + QuoteArgument(file)); }
-
-// The seconds of the last progress line in text; negative when there is none.
-double LastTime(const std::wstring& text, std::size_t before = std::wstring::npos) {
-    const std::size_t at = text.rfind(L"time=", before);
-    return at == std::wstring::npos ? -1 : RecTimeSeconds(ProgressTime(text.substr(at, 20) + L" "));
-}
+std::wstring Probe(const std::wstring& file) { return test::RunEncoder(L"-hide_banner -i " + QuoteArgument(file)); }
 
 // Each recording part's last reported time, from the encoder's log: a part begins with the
 // encoder's banner, and the join at the end (which has none) begins with its concat input.
@@ -79,25 +58,10 @@ std::vector<double> PartTimes(const std::wstring& folder) {
     std::vector<double> times;
     for (std::size_t at = log.find(L"ffmpeg version"); at != std::wstring::npos;) {
         const std::size_t next = log.find(L"ffmpeg version", at + 1);
-        times.push_back(LastTime(log.substr(at, next == std::wstring::npos ? std::wstring::npos : next - at)));
+        times.push_back(test::LastProgressTime(log.substr(at, next == std::wstring::npos ? std::wstring::npos : next - at)));
         at = next;
     }
     return times;
-}
-
-// The whole file decoded: its length and its frames, from the decoder's last progress line.
-struct Decoded {
-    double seconds = -1;
-    int frames = 0;
-    std::wstring text;
-};
-Decoded Decode(const std::wstring& file) {
-    Decoded d;
-    d.text = RunEncoder(L"-hide_banner -i " + QuoteArgument(file) + L" -map 0:v -f null -");
-    const std::size_t frame = d.text.rfind(L"frame=");
-    if (frame != std::wstring::npos) d.frames = std::stoi(d.text.substr(frame + 6));
-    d.seconds = LastTime(d.text);
-    return d;
 }
 
 // A small region frame: light enough for this machine (under Wine the full screen at 30 frames
@@ -232,7 +196,7 @@ TEST_F(RecordingControl, AKilledTovasenStillLeavesAFinishedRecording) {
     ASSERT_TRUE(test::WaitUntil([] { return EncoderCount() == 0; }, 20000)) << "the encoder went on recording";
     const double finished = Seconds(killed);
     EXPECT_TRUE(test::WaitUntil([] { return ProcessCount(L"Tovasen.exe") == 0; }, 5000)) << "the guard stayed";
-    const Decoded d = Decode(started.out);
+    const test::DecodedVideo d = test::DecodeVideo(started.out);
     const std::vector<double> parts = PartTimes(folder.Path());
     ASSERT_EQ(1u, parts.size());
     std::printf("[ figures  ] killed after %.2f s recorded (%.2f s after the start was answered): the encoder finished "
@@ -291,7 +255,7 @@ TEST_F(RecordingControl, AScriptPausesAndResumesIntoOneFileOfTheRecordedTime) {
     EXPECT_EQ(4u, parts.size());
     double recorded = 0;
     for (const double part : parts) recorded += part;
-    const Decoded d = Decode(stopped.out);
+    const test::DecodedVideo d = test::DecodeVideo(stopped.out);
     std::printf("[ figures  ] 3 pauses: %.2f s recorded in %.1f s, one file of %.2f s (%+.2f s), %d frames for %.1f expected\n",
                 recorded, wall, d.seconds, d.seconds - recorded, d.frames, d.seconds * 30);
     EXPECT_NEAR(recorded, d.seconds, 0.5) << d.text;

@@ -15,6 +15,7 @@
 
 #include "base/module_path.h"
 #include "capture/monitors.h"
+#include "record/encoder_output.h"
 #include "base/utf_convert.h"
 #include "record/command_line.h"
 #include "support/files.h"
@@ -28,7 +29,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 std::wstring Helper() { return ExeFolder() + L"child_helper.exe"; }
-std::wstring RealEncoder() { return ExeFolder() + L"..\\bin\\ffmpeg.exe"; }
 
 double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 
@@ -38,22 +38,6 @@ std::vector<std::wstring> SplitCommandLine(const std::wstring& line) {
     std::vector<std::wstring> out(argv, argv + count);
     LocalFree(argv);
     return out;
-}
-
-// Runs the real encoder (or the helper) to its end and returns everything it printed.
-std::wstring RunAndRead(const std::wstring& program, const std::wstring& args) {
-    TCommandRunner runner;
-    runner.SetOutputEncoding(TOutputEncoding::Utf8);
-    std::wstring text;
-    bool done = false;
-    runner.OnNewLine = [&](TCommandRunner&, const std::wstring& line, TOutputType type) {
-        if (type == TOutputType::otEntireLine) text += line + L"\n";
-    };
-    runner.OnTerminated = [&](TCommandRunner&) { done = true; };
-    runner.CommandLine = QuoteProgram(program) + L" " + args;
-    runner.Execute();
-    EXPECT_TRUE(test::WaitUntil([&] { return done; }, 60000));
-    return text;
 }
 
 class ScopedEnv {
@@ -151,7 +135,7 @@ TEST_F(RecorderTest, FindsTheFirstAudioDeviceAndGivesUpOnAListingThatNeverEnds) 
 
     // The real encoder lists no audio device on this machine; its listing ends by itself.
     const auto real = Clock::now();
-    EXPECT_EQ(L"", ListFirstAudioDevice(RealEncoder(), 20000));
+    EXPECT_EQ(L"", ListFirstAudioDevice(test::EncoderPath(), 20000));
     std::printf("[ figures  ] the real device listing took %.1f s\n", Seconds(real));
 }
 
@@ -396,11 +380,11 @@ struct VideoInfo {
     }
 };
 
-VideoInfo Probe(const std::wstring& file) { return {RunAndRead(RealEncoder(), L"-hide_banner -i " + QuoteArgument(file))}; }
+VideoInfo Probe(const std::wstring& file) { return {test::RunEncoder(L"-hide_banner -i " + QuoteArgument(file))}; }
 
 // One frame at the given second, decoded by the encoder itself to a BMP file.
 test::DecodedImage FrameAt(const std::wstring& file, double second, const std::wstring& bmp) {
-    RunAndRead(RealEncoder(), L"-hide_banner -y -ss " + std::to_wstring(second) + L" -i " + QuoteArgument(file) +
+    test::RunEncoder(L"-hide_banner -y -ss " + std::to_wstring(second) + L" -i " + QuoteArgument(file) +
                                   L" -frames:v 1 " + QuoteArgument(bmp));
     return test::DecodeWithGdiplus(bmp);
 }
@@ -428,7 +412,7 @@ TEST_F(RecorderTest, RecordsAMovingRegionThroughTheMirror) {
     // The mirror must be on screen here: off screen it records black under Wine.
     TRecorder recorder(nullptr, POINT{100, 400});
     TCapture capture;
-    recorder.FFMpeg = RealEncoder();
+    recorder.FFMpeg = test::EncoderPath();
     recorder.Output = folder.Path() + L"region.mp4";
     recorder.Mouse = false;
     recorder.LimitSeconds = 2;
@@ -464,7 +448,7 @@ TEST_F(RecorderTest, TheCursorIsPaintedOnlyWhenAsked) {
         test::PumpMessages();
         TRecorder recorder(nullptr, POINT{100, 400});
         TCapture capture;
-        recorder.FFMpeg = RealEncoder();
+        recorder.FFMpeg = test::EncoderPath();
         recorder.Output = folder.Path() + (mouse ? L"with.mp4" : L"without.mp4");
         recorder.Mouse = mouse;
         recorder.LimitSeconds = 1;
@@ -484,7 +468,7 @@ TEST_F(RecorderTest, TheCursorIsPaintedOnlyWhenAsked) {
 
 TEST_F(RecorderTest, FullScreenWithALimitEndsByItself) {
     TRecorder recorder;
-    recorder.FFMpeg = RealEncoder();
+    recorder.FFMpeg = test::EncoderPath();
     recorder.Output = folder.Path() + L"full.mp4";
     recorder.LimitSeconds = 2;
     recorder.Start();
@@ -502,7 +486,7 @@ TEST_F(RecorderTest, StopGivesAPlayableFileQuickly) {
     test::PatternWindow pattern(100, 100, 320, 240);
     TRecorder recorder(nullptr, POINT{100, 400});
     TCapture capture;
-    recorder.FFMpeg = RealEncoder();
+    recorder.FFMpeg = test::EncoderPath();
     recorder.Output = folder.Path() + L"stop.mp4";
     recorder.Logging = true;
     recorder.LogFolder = folder.Path();
@@ -531,30 +515,11 @@ TEST_F(RecorderTest, StopGivesAPlayableFileQuickly) {
     EXPECT_GT(frames, 0);
 }
 
-// What decoding the whole file gives: its length in seconds and its frames, from the decoder's
-// last progress line; a negative length when it could not be decoded.
-struct Decoded {
-    double seconds = -1;
-    int frames = 0;
-    std::wstring text;
-};
-
-Decoded Decode(const std::wstring& file) {
-    Decoded d;
-    d.text = RunAndRead(RealEncoder(), L"-hide_banner -i " + QuoteArgument(file) + L" -map 0:v -f null -");
-    const std::size_t last = d.text.rfind(L"frame=");
-    if (last == std::wstring::npos) return d;
-    const std::wstring line = d.text.substr(last, d.text.find(L'\n', last) - last);
-    d.frames = std::stoi(line.substr(6));
-    d.seconds = RecTimeSeconds(ProgressTime(line + L" "));
-    return d;
-}
-
 TEST_F(RecorderTest, AnEncoderKilledMidRecordingLeavesAFileThatPlaysToItsLastSecond) {
     test::PatternWindow pattern(100, 100, 160, 120);
     TRecorder recorder(nullptr, POINT{100, 400});
     TCapture capture;
-    recorder.FFMpeg = RealEncoder();
+    recorder.FFMpeg = test::EncoderPath();
     recorder.Output = folder.Path() + L"killed.mp4";
     recorder.Start(&capture, [] { return RECT{100, 100, 260, 220}; });
     ASSERT_TRUE(test::WaitUntil([&] { return recorder.RecTime() >= L"00:00:04.00"; }, 30000)) << recorder.RecTime();
@@ -572,7 +537,7 @@ TEST_F(RecorderTest, AnEncoderKilledMidRecordingLeavesAFileThatPlaysToItsLastSec
     TerminateProcess(encoder, 9);
     CloseHandle(encoder);
     ASSERT_TRUE(WaitEnd(recorder));
-    const Decoded d = Decode(recorder.Output);
+    const test::DecodedVideo d = test::DecodeVideo(recorder.Output);
     std::printf("[ figures  ] encoder killed after %.2f s recorded: the file decodes to %.2f s (%d frames)\n", recorded,
                 d.seconds, d.frames);
     EXPECT_GE(d.seconds, recorded - 1.5) << d.text;
@@ -582,7 +547,7 @@ TEST_F(RecorderTest, PausesLeaveOneFileOfTheRecordedTimeWithNoGap) {
     test::PatternWindow pattern(100, 100, 160, 120);
     TRecorder recorder(nullptr, POINT{100, 400});
     TCapture capture;
-    recorder.FFMpeg = RealEncoder();
+    recorder.FFMpeg = test::EncoderPath();
     recorder.Output = folder.Path() + L"paused.mp4";
     recorder.Start(&capture, [] { return RECT{100, 100, 260, 220}; });
     const auto start = Clock::now();
@@ -599,7 +564,7 @@ TEST_F(RecorderTest, PausesLeaveOneFileOfTheRecordedTimeWithNoGap) {
     const double wall = Seconds(start);
     EXPECT_EQ(L"", recorder.Failure());
     const double recorded = RecTimeSeconds(recorder.RecTime());
-    const Decoded d = Decode(recorder.Output);
+    const test::DecodedVideo d = test::DecodeVideo(recorder.Output);
     std::printf("[ figures  ] 3 parts, 2 pauses of 1 s: %.2f s recorded in %.1f s, the file decodes to %.2f s, %d frames\n",
                 recorded, wall, d.seconds, d.frames);
     EXPECT_NEAR(recorded, d.seconds, 0.5) << d.text;
@@ -614,7 +579,7 @@ TEST_F(RecorderTest, At640x480TheWindowKeepsAnsweringWhileFramesArePainted) {
     test::PatternWindow plain(0, 0, 640, 480, green);
     TRecorder recorder(nullptr, POINT{0, 500});
     TCapture capture;
-    recorder.FFMpeg = RealEncoder();
+    recorder.FFMpeg = test::EncoderPath();
     recorder.Output = folder.Path() + L"vga.mp4";
     recorder.Mouse = false;
     recorder.LimitSeconds = 3;
