@@ -71,7 +71,9 @@ struct Expected {
 
 TEST_F(MainWindow, MenuHasItsItemsInOrderInKoreanAndEnglish) {
     Create();
+    // The pause item and its separator lead the menu and show only while recording.
     const Expected top[] = {
+        {L"PopRecPause", L"녹화 일시정지", L"Pause Recording"}, {L"N16", L"-", L"-"},
         {L"N12", L"저장폴더 열기", L"Open Folder"}, {L"N4", L"저장폴더 설정", L"Set Save Folder"},
         {L"N14", L"캡쳐 설정", L"Capture"},         {L"N6", L"녹화 설정", L"Recording"},
         {L"N11", L"언어 설정", L"Language"},        {L"N2", L"파일명 설정", L"File Name"},
@@ -85,20 +87,21 @@ TEST_F(MainWindow, MenuHasItsItemsInOrderInKoreanAndEnglish) {
         for (std::size_t i = 0; i < items.size(); ++i) {
             EXPECT_EQ(top[i].name, items[i]->Name()) << "item " << i;
             EXPECT_EQ(english ? top[i].english : top[i].korean, items[i]->Caption) << "item " << i;
+            EXPECT_EQ(i >= 2, items[i]->Visible) << "item " << i;
         }
-        const auto capture = items[2]->Items();
+        const auto capture = items[4]->Items();
         ASSERT_EQ(3u, capture.size());
         EXPECT_EQ(L"N3", capture[0]->Name());
         EXPECT_EQ(english ? L"Include Mouse Cursor" : L"마우스 커서 포함", capture[1]->Caption);
-        const auto naming = items[5]->Items();
+        const auto naming = items[7]->Items();
         ASSERT_EQ(3u, naming.size());
         EXPECT_EQ(L"ChkAppend1", naming[0]->Name());
         EXPECT_EQ(L"ChkAppend3", naming[1]->Name());
         EXPECT_EQ(english ? L"Date and Time" : L"날짜시간", naming[2]->Caption);
-        const auto limits = items[3]->Items()[0]->Items();
+        const auto limits = items[5]->Items()[0]->Items();
         ASSERT_EQ(6u, limits.size());
         EXPECT_EQ(english ? L"4 Hours" : L"4시간", limits[5]->Caption);
-        EXPECT_EQ(L"中文", items[4]->Items()[6]->Caption) << "language names never change";
+        EXPECT_EQ(L"中文", items[6]->Items()[6]->Caption) << "language names never change";
         EXPECT_EQ(english ? L"Full Screen" : L"전체화면 캡쳐", form->ChkArea->Items()[0]);
         EXPECT_EQ(english ? L"Clipboard" : L"클립보드", form->ChkSaveTo->Items()[7]);
     };
