@@ -47,7 +47,7 @@ protected:
         ASSERT_NE(nullptr, exe);
         TranslationTable = LoadTranslationTable(exe);
         FreeLibrary(exe);
-        ASSERT_EQ(68u * 8, TranslationTable.size());
+        ASSERT_EQ(72u * 8, TranslationTable.size());
     }
     void TearDown() override {
         TranslationTable.clear();
