@@ -87,6 +87,12 @@ class RecorderTest : public ::testing::Test {
 protected:
     void SetUp() override { app.Initialize(); }
 
+    // The encoder shipped beside the program, writing the named file in this test's folder.
+    void UseRealEncoder(TRecorder& recorder, const std::wstring& file) {
+        recorder.FFMpeg = test::EncoderPath();
+        recorder.Output = folder.Path() + file;
+    }
+
     bool WaitEnd(TRecorder& recorder, DWORD timeoutMs = 15000) {
         return test::WaitUntil([&] { return !recorder.IsRunning(); }, timeoutMs);
     }
@@ -412,8 +418,7 @@ TEST_F(RecorderTest, RecordsAMovingRegionThroughTheMirror) {
     // The mirror must be on screen here: off screen it records black under Wine.
     TRecorder recorder(nullptr, POINT{100, 400});
     TCapture capture;
-    recorder.FFMpeg = test::EncoderPath();
-    recorder.Output = folder.Path() + L"region.mp4";
+    UseRealEncoder(recorder, L"region.mp4");
     recorder.Mouse = false;
     recorder.LimitSeconds = 2;
     recorder.Start(&capture, [&] {
@@ -448,8 +453,7 @@ TEST_F(RecorderTest, TheCursorIsPaintedOnlyWhenAsked) {
         test::PumpMessages();
         TRecorder recorder(nullptr, POINT{100, 400});
         TCapture capture;
-        recorder.FFMpeg = test::EncoderPath();
-        recorder.Output = folder.Path() + (mouse ? L"with.mp4" : L"without.mp4");
+        UseRealEncoder(recorder, mouse ? L"with.mp4" : L"without.mp4");
         recorder.Mouse = mouse;
         recorder.LimitSeconds = 1;
         recorder.Start(&capture, [] { return RECT{100, 100, 220, 180}; });
@@ -468,8 +472,7 @@ TEST_F(RecorderTest, TheCursorIsPaintedOnlyWhenAsked) {
 
 TEST_F(RecorderTest, FullScreenWithALimitEndsByItself) {
     TRecorder recorder;
-    recorder.FFMpeg = test::EncoderPath();
-    recorder.Output = folder.Path() + L"full.mp4";
+    UseRealEncoder(recorder, L"full.mp4");
     recorder.LimitSeconds = 2;
     recorder.Start();
     EXPECT_NE(std::wstring::npos, recorder.CommandLine().find(L"-video_size " + std::to_wstring(GetSystemMetrics(SM_CXSCREEN)) + L"x"));
@@ -486,8 +489,7 @@ TEST_F(RecorderTest, StopGivesAPlayableFileQuickly) {
     test::PatternWindow pattern(100, 100, 320, 240);
     TRecorder recorder(nullptr, POINT{100, 400});
     TCapture capture;
-    recorder.FFMpeg = test::EncoderPath();
-    recorder.Output = folder.Path() + L"stop.mp4";
+    UseRealEncoder(recorder, L"stop.mp4");
     recorder.Logging = true;
     recorder.LogFolder = folder.Path();
     recorder.Start(&capture, [] { return RECT{100, 100, 420, 340}; });
@@ -519,8 +521,7 @@ TEST_F(RecorderTest, AnEncoderKilledMidRecordingLeavesAFileThatPlaysToItsLastSec
     test::PatternWindow pattern(100, 100, 160, 120);
     TRecorder recorder(nullptr, POINT{100, 400});
     TCapture capture;
-    recorder.FFMpeg = test::EncoderPath();
-    recorder.Output = folder.Path() + L"killed.mp4";
+    UseRealEncoder(recorder, L"killed.mp4");
     recorder.Start(&capture, [] { return RECT{100, 100, 260, 220}; });
     ASSERT_TRUE(test::WaitUntil([&] { return recorder.RecTime() >= L"00:00:04.00"; }, 30000)) << recorder.RecTime();
     const double recorded = RecTimeSeconds(recorder.RecTime());
@@ -547,8 +548,7 @@ TEST_F(RecorderTest, PausesLeaveOneFileOfTheRecordedTimeWithNoGap) {
     test::PatternWindow pattern(100, 100, 160, 120);
     TRecorder recorder(nullptr, POINT{100, 400});
     TCapture capture;
-    recorder.FFMpeg = test::EncoderPath();
-    recorder.Output = folder.Path() + L"paused.mp4";
+    UseRealEncoder(recorder, L"paused.mp4");
     recorder.Start(&capture, [] { return RECT{100, 100, 260, 220}; });
     const auto start = Clock::now();
     for (const wchar_t* until : {L"00:00:02.00", L"00:00:04.00"}) {
@@ -579,8 +579,7 @@ TEST_F(RecorderTest, At640x480TheWindowKeepsAnsweringWhileFramesArePainted) {
     test::PatternWindow plain(0, 0, 640, 480, green);
     TRecorder recorder(nullptr, POINT{0, 500});
     TCapture capture;
-    recorder.FFMpeg = test::EncoderPath();
-    recorder.Output = folder.Path() + L"vga.mp4";
+    UseRealEncoder(recorder, L"vga.mp4");
     recorder.Mouse = false;
     recorder.LimitSeconds = 3;
     recorder.Start(&capture, [] { return RECT{0, 0, 640, 480}; });
