@@ -79,7 +79,15 @@ void TCaptureController::Run(TCaptureRequest request) {
     std::shared_ptr<TOutcomeReporter> reporter =
         request.Reporter ? std::move(request.Reporter) : std::make_shared<TUserReporter>();
     if (FClosing) {
-        reporter->Report(TCaptureOutcome::Failure(L"Tovasen is closing."));
+        // A script still hears why; the user gets no box, which would hold up the exit (or the
+        // end of the session) that is under way.
+        Tell(*reporter, {TCaptureOutcome::TKind::Cancelled, {}, L"Tovasen is closing.", false});
+        return;
+    }
+    // While the encoder is being prepared a press is not yet a stop: it would end the
+    // recording before it began.
+    if (FRecorder && FRecorder->Preparing()) {
+        Tell(*reporter, {TCaptureOutcome::TKind::Busy, {}, {}, false});
         return;
     }
     // A running recording is stopped whatever the target has become meanwhile.
@@ -363,6 +371,7 @@ void TCaptureController::StartRecording(const TCaptureOptions& options) {
         FRecorder->FFMpeg = encoder;
         FRecorder->LogFolder = options.Recording.LogFolder;
         FRecorder->LimitSeconds = LimitSecondsForMinutes(options.Recording.LimitMinutes);
+        FRecorder->GuardProgram = FHost.GuardProgram();
         FRecorder->Output = FHost.NewFilename(L"mp4");
         // Asked for every frame: the recording follows the frame when it is dragged.
         if (TFuncOfRect region = FHost.RecordedRegion(options)) FRecorder->Start(FHost.Grabber(), std::move(region));
@@ -380,8 +389,43 @@ void TCaptureController::StartRecording(const TCaptureOptions& options) {
 }
 
 void TCaptureController::StopRecording(std::shared_ptr<TOutcomeReporter> reporter) {
+    if (!FRecorder) {
+        reporter->Report(TCaptureOutcome::Failure(L"There is no recording to stop."));
+        return;
+    }
     FRecordingStoppers.push_back(std::move(reporter));
     FRecorder->Stop();
+}
+
+bool TCaptureController::CheckPausable(TOutcomeReporter& reporter) {
+    const wchar_t* refusal = nullptr;
+    if (FClosing) refusal = L"Tovasen is closing.";
+    else if (!FRecorder) refusal = L"There is no recording to pause or resume.";
+    if (!refusal) return true;
+    reporter.Report(TCaptureOutcome::Failure(refusal));
+    return false;
+}
+
+void TCaptureController::PauseRecording(std::shared_ptr<TOutcomeReporter> reporter) {
+    if (!CheckPausable(*reporter)) return;
+    if (FRecorder->Paused()) {
+        reporter->Report(TCaptureOutcome::Failure(L"The recording is paused already."));
+    } else if (!FRecorder->Pause()) {
+        reporter->Report(TCaptureOutcome::Failure(L"busy: the recording is starting or ending; there is nothing to pause."));
+    } else {
+        FPausers.push_back(std::move(reporter));
+        RecordingTick();  // the label says so at once
+    }
+}
+
+void TCaptureController::ResumeRecording(std::shared_ptr<TOutcomeReporter> reporter) {
+    if (!CheckPausable(*reporter)) return;
+    if (!FRecorder->Resume()) {
+        reporter->Report(TCaptureOutcome::Failure(L"The recording is not paused."));
+        return;
+    }
+    FResumers.push_back(std::move(reporter));
+    RecordingTick();
 }
 
 void TCaptureController::RecordingTick() {
@@ -393,9 +437,25 @@ void TCaptureController::RecordingTick() {
         RecordingEnded();
         return;
     }
+    const std::wstring path = FRecorder->Output;
     if (FRecordingStarter && FRecorder->Encoding()) {
         const std::shared_ptr<TOutcomeReporter> starter = std::move(FRecordingStarter);
-        Tell(*starter, TCaptureOutcome::Written(TCaptureOutcome::TKind::RecordingStarted, FRecorder->Output));
+        Tell(*starter, TCaptureOutcome::Written(TCaptureOutcome::TKind::RecordingStarted, path));
+    }
+    // Pause and resume are steps of the recording, not outcomes of a capture: only the asker hears.
+    if (!FPausers.empty() && FRecorder->Phase() == TRecorder::TPhase::Paused) {
+        for (const auto& reporter : std::exchange(FPausers, {})) {
+            reporter->Report(TCaptureOutcome::Written(TCaptureOutcome::TKind::RecordingPaused, path));
+        }
+    }
+    if (!FResumers.empty() && FRecorder->Encoding()) {
+        for (const auto& reporter : std::exchange(FResumers, {})) {
+            reporter->Report(TCaptureOutcome::Written(TCaptureOutcome::TKind::RecordingResumed, path));
+        }
+    }
+    if (FShownPaused != FRecorder->Paused()) {
+        FShownPaused = FRecorder->Paused();
+        FHost.RecordingPaused(FShownPaused);
     }
     FHost.RecordingTime(ShownRecTime(FRecorder->RecTime()));
 }
@@ -404,14 +464,23 @@ void TCaptureController::RecordingEnded() {
     FRecTimer->SetEnabled(false);
     const std::wstring failure = FRecorder->Failure();
     const std::wstring path = FRecorder->Output;
+    const bool cancelled = FRecorder->Cancelled();
     FRecorder.reset();
+    if (FShownPaused) {
+        FShownPaused = false;
+        FHost.RecordingPaused(false);
+    }
     FHost.RecordingChanged(false);
-    const TCaptureOutcome outcome = failure.empty()
-                                        ? TCaptureOutcome::Written(TCaptureOutcome::TKind::FileWritten, path)
-                                        : CaptureFailure(failure);
+    TCaptureOutcome outcome = failure.empty() ? TCaptureOutcome::Written(TCaptureOutcome::TKind::FileWritten, path)
+                                              : CaptureFailure(failure);
+    if (cancelled) outcome = {TCaptureOutcome::TKind::Cancelled, {}, {}, false};
     std::vector<std::shared_ptr<TOutcomeReporter>> waiting = std::move(FRecordingStoppers);
     FRecordingStoppers.clear();
     if (FRecordingStarter) waiting.insert(waiting.begin(), std::move(FRecordingStarter));
+    // A pause or resume that was still waiting hears how the recording ended instead.
+    for (auto* steps : {&FPausers, &FResumers}) {
+        for (auto& reporter : std::exchange(*steps, {})) waiting.push_back(std::move(reporter));
+    }
     // A recording that ended on its own with an error is told to the user.
     if (waiting.empty() && !outcome.Succeeded()) waiting.push_back(std::make_shared<TUserReporter>());
     for (const auto& reporter : waiting) Tell(*reporter, outcome);
@@ -420,9 +489,9 @@ void TCaptureController::RecordingEnded() {
 }
 
 void TCaptureController::EndRecordingForSession(DWORD waitMs) {
+    FClosing = true;  // a key pressed meanwhile must not start anything the session's end kills
     if (!FRecorder) return;
     FRecorder->Stop();
-    // The session is ending: give the encoder a few seconds to finish its file.
     const DWORD until = GetTickCount() + waitMs;
     while (FRecorder && FRecorder->IsRunning() && static_cast<int>(until - GetTickCount()) > 0) {
         MSG msg;

@@ -117,6 +117,10 @@ public:
     virtual TCapture* Grabber() = 0;
     virtual void RecordingChanged(bool recording) = 0;
     virtual void RecordingTime(const std::wstring& shown) = 0;
+    virtual void RecordingPaused(bool /*paused*/) {}
+    // This program's executable, to watch the encoder should the program end unexpectedly;
+    // empty: no guard.
+    virtual std::wstring GuardProgram() { return {}; }
 };
 
 // The one path from a capture request to its outcome. A request comes with its reporter (the
@@ -137,8 +141,17 @@ public:
     void Run(std::shared_ptr<TOutcomeReporter> reporter) { Run(TCaptureRequest{std::move(reporter)}); }
     // From now on nothing new starts (the program is ending); requests are told so.
     void Shutdown() noexcept { FClosing = true; }
-    // At log-off: "q" to the encoder and up to waitMs for it to finish its file, handling
-    // messages meanwhile. The recording's waiting requests hear how it ended.
+    // Stops a running recording in whatever phase it is (also while it is being prepared, when
+    // it ends as cancelled); the reporter hears how it ended.
+    void StopRecording(std::shared_ptr<TOutcomeReporter> reporter);
+    // A running recording's pause and resume. Answered once the part is finished (pause) or
+    // the encoder records again (resume); a request that does not fit (nothing to pause, not
+    // paused) is answered at once with an error.
+    void PauseRecording(std::shared_ptr<TOutcomeReporter> reporter);
+    void ResumeRecording(std::shared_ptr<TOutcomeReporter> reporter);
+    // At log-off: "q" to the encoder and up to waitMs for it to finish its file and for the
+    // parts to be joined, handling messages meanwhile but starting nothing new. The
+    // recording's waiting requests hear how it ended.
     void EndRecordingForSession(DWORD waitMs);
 
     // How long a recognition may take before it is given up.
@@ -167,9 +180,10 @@ private:
     void StartUpload(TCaptureOutcome sofar);
     void UploadEnded(const std::wstring& address);
     void StartRecording(const TCaptureOptions& options);
-    void StopRecording(std::shared_ptr<TOutcomeReporter> reporter);
     void RecordingTick();
     void RecordingEnded();
+    // A pause or resume request that cannot be taken; false when it was refused.
+    bool CheckPausable(TOutcomeReporter& reporter);
     // Reports the running request's outcome and returns to idle. The state stays busy while
     // the reporter runs: a message box it shows lets other requests in, and they are refused.
     void Finish(const TCaptureOutcome& outcome);
@@ -195,6 +209,9 @@ private:
     TTimer* FRecTimer = nullptr;
     std::shared_ptr<TOutcomeReporter> FRecordingStarter;           // until the encoder runs
     std::vector<std::shared_ptr<TOutcomeReporter>> FRecordingStoppers;  // until the file is complete
+    std::vector<std::shared_ptr<TOutcomeReporter>> FPausers;   // until the part is finished
+    std::vector<std::shared_ptr<TOutcomeReporter>> FResumers;  // until the encoder records again
+    bool FShownPaused = false;
 };
 
 }  // namespace tovasen

@@ -12,6 +12,8 @@ struct TCaptureOutcome {
         NothingToWrite,    // clipboard, printer, floating window, colour pick
         Uploaded,          // Path: the address the service published the picture under
         RecordingStarted,  // Path: the MP4 the running encoder writes
+        RecordingPaused,   // Path: the same MP4, its part finished; the recording goes on later
+        RecordingResumed,  // Path: the same MP4, the encoder records again
         Busy,              // another capture, recognition or recording is in progress
         Refused,           // the capture mode and the save target do not go together
         Cancelled,         // the user cancelled the selection
@@ -26,7 +28,7 @@ struct TCaptureOutcome {
     // The user hears of it in an information box rather than an error box.
     bool Notice = false;
 
-    bool Succeeded() const noexcept { return Kind <= TKind::RecordingStarted; }
+    bool Succeeded() const noexcept { return Kind <= TKind::RecordingResumed; }
 
     static TCaptureOutcome Written(TKind kind, std::wstring path) { return {kind, std::move(path), {}, false}; }
     static TCaptureOutcome Nothing() { return {TKind::NothingToWrite, {}, {}, false}; }

@@ -90,6 +90,8 @@ RemoteCommand CommandOf(const FlatObject& object) {
     if (*name == "capture") return RemoteCommand::Capture;
     if (*name == "edit") return RemoteCommand::Edit;
     if (*name == "history") return RemoteCommand::History;
+    if (*name == "record_pause") return RemoteCommand::RecordPause;
+    if (*name == "record_resume") return RemoteCommand::RecordResume;
     return RemoteCommand::None;
 }
 
@@ -163,7 +165,7 @@ std::wstring RemoteCommandJson(std::wstring_view command, std::optional<std::uin
 }
 
 std::wstring RemoteRequestJson(const RemoteRequest& request) {
-    static constexpr const char* kNames[] = {"", "about", "capture", "edit", "history"};
+    static constexpr const char* kNames[] = {"", "about", "capture", "edit", "history", "record_pause", "record_resume"};
     nlohmann::json object{{"command", kNames[static_cast<int>(request.command)]}};
     if (request.replyTo) object["reply_to"] = *request.replyTo;
     if (!request.token.empty()) object["token"] = WideToUtf8(request.token);

@@ -135,7 +135,8 @@ void TFrmTovasen::RequestExit() {
 
 void TFrmTovasen::FormCloseQuery(bool& canClose) {
     canClose = FCanClose;
-    if (FCanClose && IsRecording()) {
+    // At the session's end the recording has been finished already, as far as it could be.
+    if (FCanClose && IsRecording() && !FEndingSession) {
         ShowMessage(Translate(L"녹화중입니다."), kNoticeFlags);
         canClose = false;
         return;
@@ -186,14 +187,26 @@ void TFrmTovasen::WMUser(WPARAM wParam) {
     else if (wParam == 2) RequestExit();
 }
 
+void TFrmTovasen::WMQueryEndSession() {
+    FEndingSession = true;
+    if (IsRecording()) {
+        // The answer waits until the file is finished: tell the system why.
+        ShutdownBlockReasonCreate(Handle(), Translate(L"녹화 파일을 마무리하는 중입니다.").c_str());
+        Controller->EndRecordingForSession(kEndSessionRecordWaitMs);
+        ShutdownBlockReasonDestroy(Handle());
+    } else {
+        Controller->Shutdown();
+    }
+    RequestExit();
+}
+
 LRESULT TFrmTovasen::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_USER:
         WMUser(wParam);
         return 0;
     case WM_QUERYENDSESSION:
-        Controller->EndRecordingForSession(kEndSessionRecordWaitMs);
-        RequestExit();
+        WMQueryEndSession();
         return 1;
     case WM_COPYDATA:
         return lParam ? WMCopyData(*reinterpret_cast<const COPYDATASTRUCT*>(lParam)) : 0;

@@ -81,6 +81,7 @@ public:
 
     // --- The popup menu, also the tray icon's ---
     TPopupMenu* Menu = nullptr;
+    TMenuItem *PopRecPause = nullptr, *N16 = nullptr;  // pause or resume, and its separator: while recording
     TMenuItem *N12 = nullptr, *N4 = nullptr;
     TMenuItem *ChkSound1 = nullptr, *ChkSound2 = nullptr, *ChkSound3 = nullptr;
     TMenuItem *ChkMouse = nullptr, *ChkAutoCopy = nullptr, *ChkEditFirst = nullptr;
@@ -99,6 +100,7 @@ public:
 
     // --- Handlers ---
     void N10Click();
+    void PopRecPauseClick();
     void ChkRegStartClick();
     void ChkLang(TMenuItem& sender);
     void ChkAreaChange();
@@ -134,8 +136,9 @@ public:
     // The update service asked at start-up; tests set it before FormCreate.
     UpdateService UpdateCheckService{kUpdateUrl};
 
-    // At log-off, how long the encoder gets to finish a running recording's file.
-    static constexpr DWORD kEndSessionRecordWaitMs = 5000;
+    // At log-off, how long a running recording gets to finish its file: the encoder's grace
+    // after "q", and time to join the parts of a paused recording.
+    static constexpr DWORD kEndSessionRecordWaitMs = 20000;
 
 protected:
     LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -157,6 +160,7 @@ private:
     void FormCloseQuery(bool& canClose);
     void FormDestroy();
     void WMUser(WPARAM wParam);
+    void WMQueryEndSession();
     LRESULT WMCopyData(const COPYDATASTRUCT& data);
     void RunCommand(const RemoteRequest& request, const std::shared_ptr<TOutcomeReporter>& reporter);
     void RequestExit();
@@ -186,6 +190,8 @@ private:
     TCapture* Grabber() override { return FCapture.get(); }
     void RecordingChanged(bool recording) override;
     void RecordingTime(const std::wstring& shown) override;
+    void RecordingPaused(bool paused) override;
+    std::wstring GuardProgram() override;
     bool OpenServerAddress(const std::wstring& address);
 
     // Windows that choose what to capture; they arrive with region selection and web capture.
@@ -221,6 +227,7 @@ private:
     // Calls queued for later find out through this whether the window still exists.
     std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
     bool FCanClose = false;
+    bool FEndingSession = false;  // no box may wait for a click then
     std::unique_ptr<TUpdateCheck> FUpdateCheck;
 };
 

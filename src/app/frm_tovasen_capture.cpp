@@ -181,9 +181,9 @@ void TFrmTovasen::ShowSelectionWindow(int mode) {
                 ChkArea->SetItemIndex(cmFullScreen);
                 SaveConfig(L"area", 0);
             };
-            // A recording of the frame ends with it; the hotkey's way of stopping, without a box.
+            // A recording of the frame ends with it, even one still being prepared.
             FrmArea->OnStopRecording = [this] {
-                if (IsRecording()) Start();
+                if (IsRecording()) Controller->StopRecording(std::make_shared<TUserReporter>());
             };
         }
         FrmArea->Show();

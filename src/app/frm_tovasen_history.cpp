@@ -38,14 +38,17 @@ void TFrmTovasen::CreateHistory() {
 
 void TFrmTovasen::RecordInHistory(const TFinishedCapture& capture) {
     const TCaptureOutcome& outcome = capture.Outcome;
-    // A recording is recorded once, with its finished file; its start is not a capture yet.
-    if (!History || !outcome.Succeeded() || outcome.Kind == TCaptureOutcome::TKind::RecordingStarted) return;
+    // A recording is recorded once, with its finished file; its start, pauses and resumptions
+    // are not captures.
+    using Kind = TCaptureOutcome::TKind;
+    const bool delivered = outcome.Kind == Kind::FileWritten || outcome.Kind == Kind::TextWritten ||
+                           outcome.Kind == Kind::NothingToWrite || outcome.Kind == Kind::Uploaded;
+    if (!History || !delivered) return;
     THistoryOutcome entry;
     entry.Mode = capture.Mode;
     entry.Target = capture.Target;
     entry.Window = capture.Window;
-    const bool wroteFile = outcome.Kind == TCaptureOutcome::TKind::FileWritten ||
-                           outcome.Kind == TCaptureOutcome::TKind::TextWritten;
+    const bool wroteFile = outcome.Kind == Kind::FileWritten || outcome.Kind == Kind::TextWritten;
     if (wroteFile) entry.File = outcome.Path;
     // A picture target writes its file from the picture, which the history then needs only for
     // the thumbnail; without a file, the history keeps a copy of it.

@@ -118,6 +118,10 @@ void TFrmTovasen::CreateMenu() {
     Menu = new TPopupMenu(this, L"Menu");
     Menu->OnPopup = [this] { RefreshHistoryItems(); };
     TMenuItem& root = Menu->Items();
+    // First in the tray's menu, where a recording is paused without looking for it.
+    PopRecPause = new TMenuItem(&root, L"PopRecPause", L"녹화 일시정지", [this](TMenuItem&) { PopRecPauseClick(); });
+    N16 = new TMenuItem(&root, L"N16", L"-");
+    PopRecPause->Visible = N16->Visible = false;
     // A delayed capture, so that a menu or a tooltip that a click would close can be opened first.
     static constexpr std::array<std::pair<const wchar_t*, const wchar_t*>, 3> kDelays = {{
         {L"PopDelay3", L"3초 후 캡쳐"}, {L"PopDelay5", L"5초 후 캡쳐"}, {L"PopDelay10", L"10초 후 캡쳐"}}};
@@ -137,7 +141,7 @@ void TFrmTovasen::CreateMenu() {
     PopClearHistory = new TMenuItem(&root, L"PopClearHistory", L"캡쳐 기록 지우기", [this](TMenuItem&) {
         if (History) History->ConfirmAndClear();
     });
-    new TMenuItem(&root, L"N16", L"-");
+    new TMenuItem(&root, L"N17", L"-");
     N12 = new TMenuItem(&root, L"N12", L"저장폴더 열기", [this](TMenuItem&) { BtnOpenDirClick(); });
     N4 = new TMenuItem(&root, L"N4", L"저장폴더 설정", [this](TMenuItem&) { N4Click(); });
 

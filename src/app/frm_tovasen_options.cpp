@@ -58,7 +58,7 @@ void TFrmTovasen::LoadConfig() {
         ChkMouse->Checked = s.mouse;
         ChkMouse_Rec->Checked = s.mouse_rec;
         ChkAutoCopy->Checked = s.autocopy;
-        ChkEditFirst->Checked = config.ReadBoolean(L"edit_before_output", false);
+        ChkEditFirst->Checked = s.edit_before_output;
         ChkRegStart->Checked = RefreshAutoStart(kAutoStartName);
         ChkLog->Checked = s.ffmpeg_log;
         ChkArea->SetItemIndex(0);

@@ -62,6 +62,12 @@ void TFrmTovasen::RunCommand(const RemoteRequest& request, const std::shared_ptr
             reporter->Report(TCaptureOutcome::Failure(ExceptionText(std::current_exception())));
         }
         break;
+    case RemoteCommand::RecordPause:
+        Controller->PauseRecording(reporter);
+        break;
+    case RemoteCommand::RecordResume:
+        Controller->ResumeRecording(reporter);
+        break;
     case RemoteCommand::History: {
         if (!History) {
             reporter->Report(TCaptureOutcome::Failure(L"The capture history is not available."));

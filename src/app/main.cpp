@@ -3,11 +3,13 @@
 #include <shellapi.h>
 
 #include <string>
+#include <vector>
 
 #include "app/frm_tovasen.h"
 #include "base/exception_text.h"
 #include "base/handles.h"
 #include "i18n/translate_component.h"
+#include "record/recording_guard.h"
 #include "ui/application.h"
 
 namespace tovasen {
@@ -20,12 +22,13 @@ constexpr DWORD kMutexAllAccess = 0x1F0001;
 constexpr DWORD kHandOverMs = 5000;
 constexpr DWORD kUninstallWaitMs = 10000;
 
-std::wstring FirstArgument() {
+std::vector<std::wstring> Arguments() {
     int count = 0;
     LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::wstring first = (args && count > 1) ? args[1] : L"";
+    std::vector<std::wstring> out;
+    for (int i = 1; args && i < count; ++i) out.emplace_back(args[i]);
     LocalFree(args);
-    return first;
+    return out;
 }
 
 // Asks the running instance to exit and waits until its process has ended: the window goes
@@ -77,7 +80,10 @@ UniqueKernelHandle AwaitOtherInstance(HWND& running) {
 }  // namespace
 
 int Main() {
-    const std::wstring first = FirstArgument();
+    const std::vector<std::wstring> args = Arguments();
+    const std::wstring first = args.empty() ? L"" : args[0];
+    // A recording's guard is no instance: no window, no mutex.
+    if (first == kGuardArgument) return RunRecordingGuard({args.begin() + 1, args.end()});
     HWND running = FindWindowW(TFrmTovasen::kClassName, nullptr);
     if (first == L"/uninst") {
         Uninstall(running);

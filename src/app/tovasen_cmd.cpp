@@ -10,6 +10,7 @@
 #include <cwchar>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/copydata_command.h"
 #include "base/utf_convert.h"
@@ -28,13 +29,23 @@ constexpr wchar_t kHelp[] =
     L"  capture [--delay N]  takes a capture with Tovasen's current settings and waits until it\n"
     L"           is done. Prints the full path of the file it wrote (an empty line for targets\n"
     L"           that write no file: clipboard, printer, floating window, colour pick).\n"
+    L"           With the target MP4 it starts a recording and prints the file being\n"
+    L"           written, or stops the running one and prints the file once it is complete.\n"
     L"           --delay N counts down N seconds first (1 to 60); Esc cancels the countdown.\n"
     L"  edit FILE    opens a PNG, JPG, BMP, GIF or WebP file in the editor and waits until the\n"
     L"           editor is closed; prints the path when it was saved, fails when it was not.\n"
     L"  history [--limit N]  prints the last N captures (default 20), newest first, one a line:\n"
     L"           time (ISO 8601, local with its offset), target, path and window title,\n"
     L"           separated by tabs.\n"
+    L"  record pause   pauses the running recording and prints its file once the part\n"
+    L"                 recorded so far is finished. Nothing to pause is an error.\n"
+    L"  record resume  resumes a paused recording and prints its file once it records again;\n"
+    L"                 the paused time is not in the file. Not paused is an error.\n"
     L"  about    opens the about page; prints 1 when it was taken.\n"
+    L"  record pause   pauses the running recording and prints its file once the part\n"
+    L"                 recorded so far is finished. Nothing to pause is an error.\n"
+    L"  record resume  resumes a paused recording and prints its file once it records again;\n"
+    L"                 the paused time is not in the file. Not paused is an error.\n"
     L"\n"
     L"  On failure the error text goes to standard error; a notice that goes with a success\n"
     L"  (a scrolling capture that stopped at the largest picture) too.\n"
@@ -266,6 +277,9 @@ int wmain(int argc, wchar_t** argv) {
             request.limit = NumberArgument(value, 1, 100000);
             if (!request.limit) return Usage();
             ++i;
+        } else if (command == L"record" && request.command == tovasen::RemoteCommand::None &&
+                   (arg == L"pause" || arg == L"resume")) {
+            request.command = arg == L"pause" ? tovasen::RemoteCommand::RecordPause : tovasen::RemoteCommand::RecordResume;
         } else if (command == L"edit" && request.file.empty() && !arg.empty()) {
             request.file = FullPath(arg);
         } else if (command.empty()) {
@@ -277,7 +291,9 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"capture") request.command = tovasen::RemoteCommand::Capture;
     else if (command == L"edit" && !request.file.empty()) request.command = tovasen::RemoteCommand::Edit;
     else if (command == L"history") request.command = tovasen::RemoteCommand::History;
-    else if (command != L"about") return Usage();
+    else if (command != L"about" && !(command == L"record" && request.command != tovasen::RemoteCommand::None)) {
+        return Usage();
+    }
     HWND running = FindWindowW(L"TFrmTovasen", nullptr);
     if (!running) {
         Print(stderr, L"Tovasen is not running.\n");

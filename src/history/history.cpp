@@ -126,7 +126,7 @@ std::wstring THistory::DefaultHistoryFolder() {
     return folder + L"\\Tovasen";
 }
 
-THistorySettings THistory::StoredSettings() { return ReadHistorySettings(TConfig()); }
+THistorySettings THistory::StoredSettings() { return ReadHistorySettings(); }
 
 THistory::THistory(std::wstring folder, THistorySettings settings)
     : FSettings(settings),
@@ -222,8 +222,7 @@ void THistory::ShowWindow() {
 
 void THistory::SetKeep(bool keep) {
     FSettings.Keep = keep;
-    TConfig config;
-    WriteKeepHistory(config, keep);
+    WriteKeepHistory(keep);
 }
 
 bool THistory::ConfirmAndClear() {

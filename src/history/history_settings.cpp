@@ -1,26 +1,19 @@
 #include "history/history_settings.h"
 
-#include <algorithm>
-
-#include "base/config.h"
+#include "base/settings_registry.h"
 
 namespace tovasen {
-namespace {
 
-int Read(const TConfig& config, const THistorySettingSpec& spec) {
-    return std::clamp(config.ReadInteger(spec.Name, spec.Default), spec.Min, spec.Max);
-}
-
-}  // namespace
-
-THistorySettings ReadHistorySettings(const TConfig& config) {
+THistorySettings ReadHistorySettings() {
+    // The history's values depend on nothing of the system's.
+    const TSettings stored = ReadRegistrySettings(TSettingsEnvironment{});
     THistorySettings settings;
-    settings.Keep = Read(config, kKeepHistory) != 0;
-    settings.Limits.MaxEntries = static_cast<std::size_t>(Read(config, kHistoryMaxEntries));
-    settings.Limits.MaxCopyBytes = std::int64_t{Read(config, kHistoryMaxCopyMegabytes)} << 20;
+    settings.Keep = stored.history_keep;
+    settings.Limits.MaxEntries = static_cast<std::size_t>(stored.history_max_entries);
+    settings.Limits.MaxCopyBytes = std::int64_t{stored.history_max_copy_mb} << 20;
     return settings;
 }
 
-void WriteKeepHistory(TConfig& config, bool keep) { config.WriteInteger(kKeepHistory.Name, keep ? 1 : 0); }
+void WriteKeepHistory(bool keep) { RegistrySettingsWriter().Write(&TSettings::history_keep, keep); }
 
 }  // namespace tovasen

@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <vector>
 
 namespace tovasen {
 
@@ -43,6 +44,23 @@ std::wstring ProgressTime(const std::wstring& line);
 bool IsProgressLine(const std::wstring& line);
 // The time as the recording card shows it: hours, minutes, seconds.
 std::wstring ShownRecTime(const std::wstring& recTime);
+
+// The encoder's time ("HH:MM:SS.cc") in seconds; negative for anything else, such as N/A.
+double RecTimeSeconds(const std::wstring& recTime);
+// Seconds as the encoder writes a time, to the hundredth.
+std::wstring FormatRecTime(double seconds);
+
+// A recording paused and resumed is recorded in parts, joined at its end without encoding
+// again: the first part is the output itself, the n-th "<output>.part<n>.mp4" beside it (a
+// name the sequential naming never hands out, as "T-001" is taken by then).
+std::wstring SegmentPath(const std::wstring& output, int number);
+// Where the parts are joined before the result takes the output's place.
+std::wstring JoinedPath(const std::wstring& output);
+// The encoder's concat list of those files, in UTF-8.
+std::string ConcatList(const std::vector<std::wstring>& files);
+// The arguments that join the files of a concat list into output, the streams copied as they
+// are: the timestamps run on across the parts.
+std::wstring JoinArguments(const std::wstring& listFile, const std::wstring& output);
 
 // One finished encoder line as the log stores it: UTF-8, ended by CR LF.
 std::string LogLine(const std::wstring& line);

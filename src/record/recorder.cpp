@@ -2,27 +2,31 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <thread>
 
 #include "base/errors.h"
 #include "base/exception_text.h"
 #include "base/utf_convert.h"
 #include "capture/monitors.h"
+#include "record/child_process.h"
 #include "record/command_line.h"
-#include "record/ffmpeg_command.h"
-#include "record/stream_decoder.h"
+#include "record/mirror_geometry.h"
+#include "record/recording_guard.h"
 
 namespace tovasen {
 namespace {
 
-constexpr wchar_t kMirrorClass[] = L"TVirtualScreen";
+// Joining copies the parts as they are; even hours of them take seconds.
+constexpr DWORD kJoinTimeoutMs = 120000;
 
-POINT DefaultMirrorPosition() { return {0, GetSystemMetrics(SM_CYSCREEN) + 1}; }
+bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // Creates folder and every missing folder above it.
 void ForceFolders(const std::wstring& folder) {
     std::wstring path = folder;
     while (!path.empty() && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
-    if (path.empty() || GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return;
+    if (path.empty() || FileExists(path)) return;
     const std::size_t slash = path.find_last_of(L"\\/");
     if (slash != std::wstring::npos && slash > 0 && path[slash - 1] != L':') ForceFolders(path.substr(0, slash));
     if (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
@@ -30,150 +34,252 @@ void ForceFolders(const std::wstring& folder) {
     }
 }
 
+void WriteWholeFile(const std::wstring& path, const std::string& bytes) {
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    if (!file || !WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+        written != bytes.size()) {
+        RaiseLastOSError(L"WriteFile " + path);
+    }
+}
+
+std::wstring JoinListPath(const std::wstring& output) { return JoinedPath(output) + L".txt"; }
+
 }  // namespace
 
-// --- Mirror window -----------------------------------------------------------------------------
-
-TMirrorWindow::TMirrorWindow(TComponent* owner, std::optional<POINT> position)
-    : TWindow(owner, L"Virtual"), FPosition(position ? *position : DefaultMirrorPosition()) {
-    TCreateParams params;
-    params.ClassName = kMirrorClass;
-    params.Caption = kMirrorTitle;
-    params.Style = WS_POPUP;
-    params.ExStyle = WS_EX_TOOLWINDOW | WS_EX_LAYERED;
-    params.Parent = GetDesktopWindow();
-    params.Background = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-    params.X = FPosition.x;
-    params.Y = FPosition.y;
-    params.Width = 320;
-    params.Height = 240;
-    CreateHandle(params);
-    SetLayeredWindowAttributes(Handle(), 0, 255, LWA_ALPHA);
-    SetSize(params.Width, params.Height);
+std::wstring ListFirstAudioDevice(const std::wstring& encoder, DWORD timeoutMs) {
+    TChildOptions options;
+    options.CommandLine = QuoteProgram(encoder) + L" " + DeviceListArguments();
+    return FirstAudioDevice(Utf8ToWide(RunChildToEnd(options, timeoutMs).Output));
 }
 
-void TMirrorWindow::SetSize(int width, int height) {
-    FWidth = width;
-    FHeight = height;
-    SetWindowPos(Handle(), HWND_NOTOPMOST, FPosition.x, FPosition.y, width, height, SWP_SHOWWINDOW | SWP_NOACTIVATE);
-}
-
-LRESULT TMirrorWindow::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
-    // The frames are painted by the recorder's timer; between frames the picture stays.
-    if (msg == WM_ERASEBKGND) return 1;
-    if (msg == WM_NCHITTEST) return HTTRANSPARENT;
-    return TWindow::WndProc(msg, wParam, lParam);
-}
-
-// --- Recorder ----------------------------------------------------------------------------------
-
-TRecorder::TRecorder(TComponent* owner, std::optional<POINT> mirrorPosition) : TComponent(owner, L"Recorder") {
-    FVirtual = new TMirrorWindow(this, mirrorPosition);
-    FTimer = new TTimer(FVirtual, L"TmrFrame", 30);
-    FTimer->OnTimer = [this] { PaintFrame(); };
-    FStopTimer = new TTimer(FVirtual, L"TmrStopGrace", StopGraceMs);
+TRecorder::TRecorder(TComponent* owner, std::optional<POINT> mirrorPosition, TPoster poster)
+    : TComponent(owner, L"Recorder"), FMirrorPosition(mirrorPosition), FPost(std::move(poster)) {
+    FTimer = new TTimer(this, L"TmrFrame", 30);
+    FTimer->OnTimer = [this] {
+        if (FPainter && FRect) FPainter->Paint(FRect());
+    };
+    FStopTimer = new TTimer(this, L"TmrStopGrace", StopGraceMs);
     FStopTimer->OnTimer = [this] {
         FStopTimer->SetEnabled(false);
-        // The encoder did not finish after "q": end it rather than keep the program from exiting.
-        if (FCMD && FCMD->IsRunning()) FCMD->Stop();
+        // The encoder did not finish after "q": end it rather than keep the program from
+        // exiting. The fragments it has written still play.
+        if (FEncoder && FEncoder->IsRunning()) FEncoder->Stop();
     };
 }
 
-TRecorder::~TRecorder() = default;
+TRecorder::~TRecorder() {
+    *FAlive = false;
+    FTimer->SetEnabled(false);
+    FStopTimer->SetEnabled(false);
+    if (FEncoder && FEncoder->IsRunning()) {
+        WaitForEncoder();
+        FParts.push_back({SegmentPath(Output, FPartNumber), FPartSeconds});
+        FEncoder.reset();  // ends an encoder that outlasted the grace
+    }
+    if (FJoiner && FJoiner->IsRunning()) {
+        // The join under way ends with its runner; the parts stay as they are.
+        FJoiner.reset();
+        DeleteFileW(JoinedPath(Output).c_str());
+        DeleteFileW(JoinListPath(Output).c_str());
+        return;
+    }
+    if (FPhase == TPhase::Idle || FPhase == TPhase::Listing || FPhase == TPhase::Ended) return;
+    const std::vector<std::wstring> parts = PartsToJoin();
+    if (parts.empty()) return;
+    try {
+        WriteWholeFile(JoinListPath(Output), ConcatList(parts));
+        TChildOptions options;
+        options.CommandLine = QuoteProgram(FFMpeg) + L" " + JoinArguments(JoinListPath(Output), JoinedPath(Output));
+        const TChildResult result = RunChildToEnd(options, kJoinTimeoutMs);
+        JoinEnded(!result.TimedOut && result.ExitCode == 0, Utf8ToWide(result.Output));
+    } catch (const std::exception&) {
+        JoinEnded(false, ExceptionText(std::current_exception()));
+    }
+}
+
+TPoster TRecorder::Post() {
+    if (!FPost) {
+        if (!Application) throw Exception(L"Recording needs the application's message loop.");
+        FPost = Application->Poster();
+    }
+    return FPost;
+}
+
+std::wstring TRecorder::RecTime() const {
+    double done = 0;
+    for (const TPart& part : FParts) done += part.Seconds;
+    const bool current = FPhase == TPhase::Recording || FPhase == TPhase::Pausing || FPhase == TPhase::Stopping;
+    if (done == 0) return current ? FPartTime : L"00:00:00.00";
+    return FormatRecTime(done + (current ? FPartSeconds : 0));
+}
 
 void TRecorder::Start(TCapture* capture, TFuncOfRect rect) {
-    FIsRunning = true;
+    if (FPhase != TPhase::Idle) throw Exception(L"A recorder makes one recording.");
     FCapture = capture;
     if (FCapture) FCapture->ShowCursor = Mouse;
     FRect = std::move(rect);
-    try {
-        const RECT r = FRect();
-        FVirtual->SetSize(EvenMirrorSize(r.right - r.left), EvenMirrorSize(r.bottom - r.top));
-        PaintFrame();  // the encoder's first frame is the region, not black
-        FTimer->SetEnabled(true);
-        Start();
-    } catch (...) {
-        FTimer->SetEnabled(false);
-        FIsRunning = false;
-        throw;
-    }
+    const RECT r = FRect();
+    FVirtual = new TMirrorWindow(this, FMirrorPosition);
+    FVirtual->SetSize(MirrorSide(r.right - r.left, GetSystemMetrics(SM_CXVIRTUALSCREEN)),
+                      MirrorSide(r.bottom - r.top, GetSystemMetrics(SM_CYVIRTUALSCREEN)));
+    PaintFrame();  // the encoder's first frame is the region, not black
+    FPainter = std::make_unique<TFramePainter>(FVirtual->Handle(), FVirtual->Width(), FVirtual->Height(), Mouse);
+    Start();
 }
 
 void TRecorder::Start() {
-    FRecTime = L"00:00:00.00";
-    FIsRunning = true;
-    try {
-        TRecordSettings settings;
-        settings.Region = static_cast<bool>(FRect);
-        if (!settings.Region) {
-            POINT cursor{};
-            GetCursorPos(&cursor);
-            const RECT m = MonitorBounds(ScreenMonitors().at(static_cast<std::size_t>(MonitorIndexFromPoint(cursor))));
-            settings.MonitorLeft = m.left;
-            settings.MonitorTop = m.top;
-            settings.MonitorWidth = m.right - m.left;
-            settings.MonitorHeight = m.bottom - m.top;
-        }
-        settings.Mouse = Mouse;
-        settings.LimitSeconds = LimitSeconds;
-        settings.Output = Output;
-        if (Audio) {
-            FDriver = GetDriver();
-            settings.AudioDevice = FDriver;
-        }
-        FCommandLine = QuoteProgram(FFMpeg) + L" " + RecordArguments(settings);
-
-        FCMD = std::make_unique<TCommandRunner>();
-        // The encoder prints file names in UTF-8 whatever the system's code page.
-        FCMD->SetOutputEncoding(TOutputEncoding::Utf8);
-        FCMD->OnNewLine = [this](TCommandRunner&, const std::wstring& line, TOutputType type) { CommandNewLine(line, type); };
-        FCMD->OnTerminated = [this](TCommandRunner&) { CommandTerminated(); };
-        FCMD->OnExecuteError = [this](TCommandRunner&, const std::exception_ptr& error, bool& handled) {
-            // Told once, by the recording control, with the capture-failure message.
-            FFailure = ExceptionText(error);
-            handled = true;
-        };
-        FCMD->CommandLine = FCommandLine;
-        FCMD->Execute();
-    } catch (...) {
-        FTimer->SetEnabled(false);
-        FIsRunning = false;
-        throw;
+    if (FPhase != TPhase::Idle) throw Exception(L"A recorder makes one recording.");
+    // Fixed now for every part: parts of one size and kind join without encoding again.
+    FSettings.Region = static_cast<bool>(FRect);
+    if (!FSettings.Region) {
+        POINT cursor{};
+        GetCursorPos(&cursor);
+        const RECT m = MonitorBounds(ScreenMonitors().at(static_cast<std::size_t>(MonitorIndexFromPoint(cursor))));
+        FSettings.MonitorLeft = m.left;
+        FSettings.MonitorTop = m.top;
+        FSettings.MonitorWidth = m.right - m.left;
+        FSettings.MonitorHeight = m.bottom - m.top;
     }
+    FSettings.Mouse = Mouse;
+    if (!Audio) {
+        StartPart();
+        return;
+    }
+    // The listing takes seconds: on a thread of its own, so that the window keeps answering.
+    const TPoster post = Post();
+    FPhase = TPhase::Listing;
+    std::thread([post, alive = std::weak_ptr<bool>(FAlive), this, encoder = FFMpeg, timeout = DeviceListTimeoutMs] {
+        std::wstring device;
+        try {
+            device = ListFirstAudioDevice(encoder, timeout);
+        } catch (...) {
+            device.clear();  // no device: the recording goes on without sound
+        }
+        post([alive, this, device] {
+            if (alive.lock()) DevicesListed(device);
+        });
+    }).detach();
+}
+
+void TRecorder::DevicesListed(const std::wstring& device) {
+    if (FPhase != TPhase::Listing) return;  // stopped meanwhile
+    FSettings.AudioDevice = device;
+    StartPartOrFail();
+}
+
+void TRecorder::StartPartOrFail() {
+    try {
+        StartPart();
+    } catch (...) {
+        FFailure = ExceptionText(std::current_exception());
+        Finish();
+    }
+}
+
+void TRecorder::StartPart() {
+    const int number = FPartNumber + 1;
+    TRecordSettings settings = FSettings;
+    settings.Output = SegmentPath(Output, number);
+    if (LimitSeconds > 0) {
+        double done = 0;
+        for (const TPart& part : FParts) done += part.Seconds;
+        settings.LimitSeconds = static_cast<int>(std::ceil(LimitSeconds - done));
+        if (settings.LimitSeconds <= 0) {  // the length limit was reached before the pause
+            Finish();
+            return;
+        }
+    }
+    auto encoder = std::make_unique<TCommandRunner>(nullptr, L"Encoder", Post());
+    // The encoder prints file names in UTF-8 whatever the system's code page.
+    encoder->SetOutputEncoding(TOutputEncoding::Utf8);
+    // It must finish its file whatever happens to us: not in our job, watched by the guard.
+    encoder->EndWithParent = false;
+    if (!GuardProgram.empty()) {
+        encoder->OnChildCreated = [guard = GuardProgram](TChildProcess& child) {
+            try {
+                StartRecordingGuard(guard, child.Process(), child.Input());
+            } catch (...) {
+                // Records all the same: only a crash of this program would then go unnoticed.
+                OutputDebugStringW((L"Recording guard: " + ExceptionText(std::current_exception())).c_str());
+            }
+        };
+    }
+    encoder->OnNewLine = [this](TCommandRunner&, const std::wstring& line, TOutputType type) { PartLine(line, type); };
+    encoder->OnTerminated = [this](TCommandRunner&) { PartEnded(); };
+    encoder->CommandLine = QuoteProgram(FFMpeg) + L" " + RecordArguments(settings);
+    encoder->Execute();
+    if (number == 1) FCommandLine = encoder->CommandLine;
+    FEncoder = std::move(encoder);
+    FPartNumber = number;
+    FPartTime = L"00:00:00.00";
+    FPartSeconds = 0;
+    FEncoding = false;
+    FResumeWanted = false;
+    FPhase = TPhase::Recording;
+    if (FRect) FTimer->SetEnabled(true);
 }
 
 void TRecorder::Stop() {
-    FTimer->SetEnabled(false);
-    if (!FCMD || !FCMD->IsRunning()) return;
-    FCMD->SendLine(L"q", false);
-    if (!FStopping) {
-        FStopping = true;
-        FStopTimer->SetInterval(StopGraceMs);
-        FStopTimer->SetEnabled(true);
+    switch (FPhase) {
+    case TPhase::Listing:
+        FCancelled = true;
+        FPhase = TPhase::Ended;
+        break;
+    case TPhase::Recording:
+    case TPhase::Stopping:
+        FTimer->SetEnabled(false);
+        if (FEncoder->IsRunning()) FEncoder->SendLine(L"q", false);
+        FPhase = TPhase::Stopping;
+        StartGrace();
+        break;
+    case TPhase::Pausing:  // its "q" is on its way; the end of the part ends the recording
+        FResumeWanted = false;
+        FPhase = TPhase::Stopping;
+        break;
+    case TPhase::Paused:
+        Finish();
+        break;
+    default:
+        break;
     }
 }
 
-void TRecorder::PaintFrame() {
-    if (!FCapture || !FRect) return;
-    RECT r = FRect();
-    // The mirror keeps the size the recording started with: copy what fits of the region now.
-    r.right = r.left + std::min<LONG>(r.right - r.left, FVirtual->Width());
-    r.bottom = r.top + std::min<LONG>(r.bottom - r.top, FVirtual->Height());
-    if (r.right <= r.left || r.bottom <= r.top) return;
-    WindowDC dc(FVirtual->Handle());
-    if (!dc.Get()) return;
-    TCanvas canvas(dc.Get());
-    FCapture->Capture(canvas, r);
-    // A region that became smaller leaves a black margin, not an old picture.
-    const int width = r.right - r.left, height = r.bottom - r.top;
-    if (width < FVirtual->Width()) PatBlt(dc.Get(), width, 0, FVirtual->Width() - width, FVirtual->Height(), BLACKNESS);
-    if (height < FVirtual->Height()) PatBlt(dc.Get(), 0, height, width, FVirtual->Height() - height, BLACKNESS);
+bool TRecorder::Pause() {
+    if (!Encoding()) return false;
+    FTimer->SetEnabled(false);
+    FEncoder->SendLine(L"q", false);
+    FPhase = TPhase::Pausing;
+    StartGrace();
+    return true;
 }
 
-void TRecorder::CommandNewLine(const std::wstring& line, TOutputType type) {
+bool TRecorder::Resume() {
+    if (FPhase == TPhase::Pausing) {
+        FResumeWanted = true;
+        return true;
+    }
+    if (FPhase != TPhase::Paused) return false;
+    StartPartOrFail();
+    return true;
+}
+
+void TRecorder::StartGrace() {
+    if (FStopTimer->Enabled()) return;  // a second request does not put off the end
+    FStopTimer->SetInterval(StopGraceMs);
+    FStopTimer->SetEnabled(true);
+}
+
+void TRecorder::PaintFrame() {
+    if (FCapture && FRect && FVirtual) PaintMirror(*FCapture, FVirtual->Handle(), FVirtual->Width(), FVirtual->Height(), FRect());
+}
+
+void TRecorder::PartLine(const std::wstring& line, TOutputType type) {
     const std::wstring time = ProgressTime(line);
     if (!time.empty()) {
-        FRecTime = time;
+        FPartTime = time;
+        const double seconds = RecTimeSeconds(time);
+        if (seconds >= 0) FPartSeconds = seconds;
         FEncoding = true;
     }
     if (type != TOutputType::otEntireLine) return;
@@ -181,18 +287,107 @@ void TRecorder::CommandNewLine(const std::wstring& line, TOutputType type) {
     if (Logging) WriteLog(line);
 }
 
-void TRecorder::CommandTerminated() {
+void TRecorder::PartEnded() {
     FTimer->SetEnabled(false);
     FStopTimer->SetEnabled(false);
-    if (FFailure.empty() && FCMD) {
-        if (FCMD->EndStatus() == TEndStatus::esProcess && FCMD->ExitCode() != 0) {
-            FFailure = FLastMessage.empty() ? L"ffmpeg.exe ended with the code " + std::to_wstring(FCMD->ExitCode()) + L"."
-                                            : FLastMessage;
-        } else if (FCMD->EndStatus() == TEndStatus::esStop) {
+    FParts.push_back({SegmentPath(Output, FPartNumber), FPartSeconds});
+    if (FFailure.empty()) {
+        if (FEncoder->Error()) {
+            FFailure = ExceptionText(FEncoder->Error());
+        } else if (FEncoder->EndStatus() == TEndStatus::esProcess && FEncoder->ExitCode() != 0) {
+            FFailure = FLastMessage.empty()
+                           ? L"ffmpeg.exe ended with the code " + std::to_wstring(FEncoder->ExitCode()) + L"."
+                           : FLastMessage;
+        } else if (FEncoder->EndStatus() == TEndStatus::esStop) {
             FFailure = L"ffmpeg.exe did not finish the recording in time and was ended.";
         }
     }
-    FIsRunning = false;
+    if (FPhase != TPhase::Pausing || !FFailure.empty()) {
+        Finish();  // stopped, at its length limit, or failed
+        return;
+    }
+    FPhase = TPhase::Paused;
+    // Started from the queue: the runner whose end this is must not be replaced inside its
+    // own handler.
+    if (FResumeWanted) {
+        Post()([alive = std::weak_ptr<bool>(FAlive), this] {
+            if (alive.lock() && FPhase == TPhase::Paused) StartPartOrFail();
+        });
+    }
+}
+
+std::vector<std::wstring> TRecorder::PartsToJoin() const {
+    std::vector<std::wstring> parts;
+    for (const TPart& part : FParts) {
+        if (part.Seconds > 0 && FileExists(part.Path)) parts.push_back(part.Path);
+    }
+    // One part that is the output itself: there is nothing to join.
+    if (parts.size() == 1 && parts[0] == Output) parts.clear();
+    return parts;
+}
+
+void TRecorder::Finish() {
+    FTimer->SetEnabled(false);
+    FStopTimer->SetEnabled(false);
+    const std::vector<std::wstring> parts = PartsToJoin();
+    if (parts.empty()) {
+        JoinEnded(true, {});
+        return;
+    }
+    FPhase = TPhase::Joining;
+    try {
+        WriteWholeFile(JoinListPath(Output), ConcatList(parts));
+        FJoiner = std::make_unique<TCommandRunner>(nullptr, L"Joiner", Post());
+        FJoiner->SetOutputEncoding(TOutputEncoding::Utf8);
+        auto said = std::make_shared<std::wstring>();
+        FJoiner->OnNewLine = [this, said](TCommandRunner&, const std::wstring& line, TOutputType type) {
+            if (type != TOutputType::otEntireLine) return;
+            if (!line.empty()) *said = line;
+            if (Logging) WriteLog(line);
+        };
+        FJoiner->OnTerminated = [this, said](TCommandRunner& joiner) {
+            JoinEnded(joiner.EndStatus() == TEndStatus::esProcess && joiner.ExitCode() == 0,
+                      joiner.Error() ? ExceptionText(joiner.Error()) : *said);
+        };
+        FJoiner->CommandLine = QuoteProgram(FFMpeg) + L" " + JoinArguments(JoinListPath(Output), JoinedPath(Output));
+        FJoiner->Execute();
+    } catch (...) {
+        JoinEnded(false, ExceptionText(std::current_exception()));
+    }
+}
+
+void TRecorder::JoinEnded(bool ok, const std::wstring& message) {
+    const std::vector<std::wstring> parts = PartsToJoin();
+    const std::wstring joined = JoinedPath(Output);
+    if (!parts.empty()) {
+        if (ok && FileExists(joined) && MoveFileExW(joined.c_str(), Output.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+            for (const TPart& part : FParts) {
+                if (part.Path != Output) DeleteFileW(part.Path.c_str());
+            }
+        } else {
+            // The parts stay as they are: each plays on its own.
+            DeleteFileW(joined.c_str());
+            std::wstring names;
+            for (const std::wstring& part : parts) names += (names.empty() ? L"" : L", ") + part.substr(part.find_last_of(L"\\/") + 1);
+            if (FFailure.empty()) {
+                FFailure = L"The parts of the recording could not be joined (" + message + L"); they are kept: " + names;
+            }
+        }
+        DeleteFileW(JoinListPath(Output).c_str());
+    } else {
+        // Parts that recorded nothing (a pause at once) are not worth keeping.
+        for (const TPart& part : FParts) {
+            if (part.Path != Output && part.Seconds <= 0) DeleteFileW(part.Path.c_str());
+        }
+    }
+    FPhase = TPhase::Ended;
+}
+
+void TRecorder::WaitForEncoder() {
+    if (FPhase == TPhase::Recording) FEncoder->SendLine(L"q", false);
+    // Its last lines are still on their way to this thread and are not waited for: the part's
+    // length stays as last reported, a fraction of a second short at most.
+    FEncoder->WaitChildGone(StopGraceMs);
 }
 
 void TRecorder::WriteLog(const std::wstring& line) {
@@ -214,64 +409,6 @@ void TRecorder::WriteLog(const std::wstring& line) {
     } catch (const std::exception&) {
         Logging = false;
     }
-}
-
-std::wstring TRecorder::GetDriver() {
-    UniqueKernelHandle readEnd, writeEnd;
-    {
-        HANDLE r = nullptr, w = nullptr;
-        if (!CreatePipe(&r, &w, nullptr, 0)) return {};
-        readEnd.Reset(r);
-        writeEnd.Reset(w);
-    }
-    UniqueKernelHandle job(CreateJobObjectW(nullptr, nullptr));
-    if (!job) return {};
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    SetInformationJobObject(job.Get(), JobObjectExtendedLimitInformation, &limits, sizeof limits);
-
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_HIDE;
-    startup.hStdOutput = writeEnd.Get();
-    startup.hStdError = writeEnd.Get();
-    std::wstring command = QuoteProgram(FFMpeg) + L" " + DeviceListArguments();
-    PROCESS_INFORMATION info{};
-    BOOL created;
-    {
-        std::lock_guard<std::mutex> lock(ProcessCreationLock());
-        SetHandleInformation(writeEnd.Get(), HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
-        created = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW | CREATE_SUSPENDED,
-                                 nullptr, nullptr, &startup, &info);
-        writeEnd.Reset();  // on every path: the pipe breaks once the listing ends
-    }
-    if (!created) return {};
-    UniqueKernelHandle process(info.hProcess), thread(info.hThread);
-    AssignProcessToJobObject(job.Get(), process.Get());
-    ResumeThread(thread.Get());
-
-    // Read without blocking, so a listing that never ends cannot hold the program.
-    std::string bytes;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(DeviceListTimeoutMs);
-    for (;;) {
-        DWORD available = 0;
-        if (!PeekNamedPipe(readEnd.Get(), nullptr, 0, nullptr, &available, nullptr)) break;  // broken: all read
-        if (available > 0) {
-            std::string block(available, '\0');
-            DWORD read = 0;
-            if (!ReadFile(readEnd.Get(), block.data(), available, &read, nullptr)) break;
-            bytes.append(block, 0, read);
-            continue;
-        }
-        if (std::chrono::steady_clock::now() >= deadline) {
-            TerminateJobObject(job.Get(), 1);
-            WaitForSingleObject(process.Get(), 1000);
-            break;
-        }
-        WaitForSingleObject(process.Get(), 20);
-    }
-    return FirstAudioDevice(Utf8ToWide(bytes));
 }
 
 }  // namespace tovasen

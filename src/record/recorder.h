@@ -5,40 +5,36 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "capture/capture.h"
 #include "record/command_runner.h"
+#include "record/ffmpeg_command.h"
+#include "record/mirror_window.h"
+#include "ui/application.h"
 #include "ui/timer.h"
-#include "ui/window.h"
 
 namespace tovasen {
 
 // The region to record, asked again for every frame so that the recording follows the frame.
 using TFuncOfRect = std::function<RECT()>;
 
-// The window the encoder records for a region: the region's pixels are painted into it every
-// 30 ms. It sits just below the primary screen, where nobody sees it.
-class TMirrorWindow : public TWindow {
-public:
-    TMirrorWindow(TComponent* owner, std::optional<POINT> position);
-    void SetSize(int width, int height);
-    int Width() const noexcept { return FWidth; }
-    int Height() const noexcept { return FHeight; }
-
-protected:
-    LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
-
-private:
-    POINT FPosition;
-    int FWidth = 0, FHeight = 0;
-};
+// The first audio capture device the encoder lists, or empty. Runs the listing on the calling
+// thread for at most timeoutMs, then ends it.
+std::wstring ListFirstAudioDevice(const std::wstring& encoder, DWORD timeoutMs);
 
 // Records the screen to MP4 through ffmpeg.exe: the monitor under the mouse, or a region
-// through the mirror window. One recorder makes one recording.
+// through the mirror window. One recorder makes one recording, in one part or, paused and
+// resumed, in several that are joined into the output at the end.
 class TRecorder : public TComponent {
 public:
-    // mirrorPosition: where the mirror window goes; by default just below the primary screen.
-    explicit TRecorder(TComponent* owner = nullptr, std::optional<POINT> mirrorPosition = std::nullopt);
+    enum class TPhase { Idle, Listing, Recording, Pausing, Paused, Stopping, Joining, Ended };
+
+    // mirrorPosition: see TMirrorWindow. poster: how worker threads reach this thread.
+    explicit TRecorder(TComponent* owner = nullptr, std::optional<POINT> mirrorPosition = std::nullopt,
+                       TPoster poster = {});
+    // A recording still under way is finished first, without handling messages: "q", at most
+    // StopGraceMs for the encoder to finish its file (only then is it ended), the parts joined.
     ~TRecorder() override;
 
     bool Audio = false;
@@ -47,22 +43,36 @@ public:
     std::wstring Output;      // the MP4 file
     bool Logging = false;     // append the encoder's lines to LogFolder\ffmpeg.log
     std::wstring LogFolder;
-    int LimitSeconds = 0;     // 0: no limit
+    int LimitSeconds = 0;     // 0: no limit; counts recorded time, pauses excluded
     DWORD DeviceListTimeoutMs = 10000;
-    // After the first "q", the encoder gets this long to finish its file before it is ended.
+    // After "q", the encoder gets this long to finish its file before it is ended.
     DWORD StopGraceMs = 10000;
+    // This program's executable, started as the encoder's guard (see recording_guard.h); empty:
+    // no guard.
+    std::wstring GuardProgram;
 
-    const std::wstring& RecTime() const noexcept { return FRecTime; }
-    bool IsRunning() const noexcept { return FIsRunning; }
-    // True once the encoder has reported progress: it is recording into Output.
-    bool Encoding() const noexcept { return FEncoding; }
+    TPhase Phase() const noexcept { return FPhase; }
+    // From Start until the last encoder has exited and the parts are joined.
+    bool IsRunning() const noexcept { return FPhase != TPhase::Idle && FPhase != TPhase::Ended; }
+    // Looking for the audio device: the encoder has not started yet.
+    bool Preparing() const noexcept { return FPhase == TPhase::Listing; }
+    // The current part's encoder has reported progress: it is recording.
+    bool Encoding() const noexcept { return FPhase == TPhase::Recording && FEncoding; }
+    bool Paused() const noexcept { return FPhase == TPhase::Pausing || FPhase == TPhase::Paused; }
+    // The recorded time of all parts so far, as the encoder writes a time.
+    std::wstring RecTime() const;
     // Why the recording failed once it has ended (the encoder's last message); empty when it
     // went well.
     const std::wstring& Failure() const noexcept { return FFailure; }
+    // Stopped before the encoder started: no file was written, and none was meant to be.
+    bool Cancelled() const noexcept { return FCancelled; }
+    // The first part's command line.
     const std::wstring& CommandLine() const noexcept { return FCommandLine; }
-    HWND MirrorWindow() const noexcept { return FVirtual->Handle(); }
-    int MirrorWidth() const noexcept { return FVirtual->Width(); }
-    int MirrorHeight() const noexcept { return FVirtual->Height(); }
+    int Parts() const noexcept { return FPartNumber; }
+    // The mirror of a region recording; none for the full screen.
+    HWND MirrorWindow() const noexcept { return FVirtual ? FVirtual->Handle() : nullptr; }
+    int MirrorWidth() const noexcept { return FVirtual ? FVirtual->Width() : 0; }
+    int MirrorHeight() const noexcept { return FVirtual ? FVirtual->Height() : 0; }
 
     // Records the region that rect returns, painting it with capture every 30 ms.
     void Start(TCapture* capture, TFuncOfRect rect);
@@ -70,32 +80,57 @@ public:
     void Start();
     // Asks the encoder to finish ("q") and stops painting; returns at once.
     void Stop();
-    // The first audio capture device the encoder lists, or empty. Blocks for at most
-    // DeviceListTimeoutMs, then ends the listing.
-    std::wstring GetDriver();
+    // Ends the current part ("q"); false when nothing is being recorded.
+    bool Pause();
+    // Starts the next part; false when the recording is not paused.
+    bool Resume();
 
-    // One frame: the region's current pixels onto the mirror, as much as fits.
+    // One frame on this thread: the region's current pixels onto the mirror, as much as fits.
+    // While recording, frames are painted on the painter's thread.
     void PaintFrame();
 
 private:
-    void CommandNewLine(const std::wstring& line, TOutputType type);
-    void CommandTerminated();
-    void WriteLog(const std::wstring& line);
+    struct TPart {
+        std::wstring Path;
+        double Seconds = 0;
+    };
 
-    std::unique_ptr<TCommandRunner> FCMD;
+    void DevicesListed(const std::wstring& device);
+    void StartPart();
+    void StartPartOrFail();
+    void PartLine(const std::wstring& line, TOutputType type);
+    void PartEnded();
+    void StartGrace();
+    void Finish();
+    std::vector<std::wstring> PartsToJoin() const;
+    void JoinEnded(bool ok, const std::wstring& message);
+    void WaitForEncoder();
+    void WriteLog(const std::wstring& line);
+    TPoster Post();
+
+    std::optional<POINT> FMirrorPosition;
+    TPoster FPost;
+    std::unique_ptr<TCommandRunner> FEncoder;  // the current part's
+    std::unique_ptr<TCommandRunner> FJoiner;
     TCapture* FCapture = nullptr;
-    TMirrorWindow* FVirtual = nullptr;  // owned as a component
+    TMirrorWindow* FVirtual = nullptr;  // owned as a component; region recordings only
+    std::unique_ptr<TFramePainter> FPainter;
     TTimer* FTimer = nullptr;
     TTimer* FStopTimer = nullptr;
-    std::wstring FDriver;
-    std::wstring FRecTime = L"00:00:00.00";
-    bool FIsRunning = false;
-    bool FEncoding = false;
+    TRecordSettings FSettings;
     TFuncOfRect FRect;
+    TPhase FPhase = TPhase::Idle;
+    bool FEncoding = false;
+    bool FResumeWanted = false;
+    bool FCancelled = false;
+    int FPartNumber = 0;
+    std::wstring FPartTime = L"00:00:00.00";  // the current part's, as the encoder wrote it
+    double FPartSeconds = 0;                  // the same, in seconds, once it was a time
+    std::vector<TPart> FParts;                // the parts that have ended
     std::wstring FCommandLine;
     std::wstring FFailure;
     std::wstring FLastMessage;  // the last finished line that was not a progress report
-    bool FStopping = false;
+    std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
 };
 
 }  // namespace tovasen

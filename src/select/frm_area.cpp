@@ -230,13 +230,25 @@ void TFrmArea::DpiChanged(int dpi, const RECT& suggested) {
 
 void TFrmArea::SetRecording(bool recording) {
     FRecording = recording;
-    if (!recording) FRecText = kRecIdle;
-    const RECT label = RecLabelRect();
-    InvalidateRect(Handle(), &label, FALSE);
+    if (!recording) {
+        FPaused = false;
+        FElapsed = L"00:00:00";
+    }
+    ShowRecLabel();
 }
 
 void TFrmArea::SetRecTime(const std::wstring& elapsed) {
-    FRecText = L"[REC] " + elapsed;
+    FElapsed = elapsed;
+    ShowRecLabel();
+}
+
+void TFrmArea::SetPaused(bool paused) {
+    FPaused = paused;
+    ShowRecLabel();
+}
+
+void TFrmArea::ShowRecLabel() {
+    FRecText = (FPaused ? L"[PAUSED] " : L"[REC] ") + FElapsed;
     const RECT label = RecLabelRect();
     InvalidateRect(Handle(), &label, FALSE);
 }

@@ -44,8 +44,9 @@ public:
     // the frame, the keyboard still moves and resizes it). Off: back to kRecIdle, regular maroon.
     void SetRecording(bool recording);
     bool Recording() const noexcept { return FRecording; }
-    // Shows "[REC] " followed by the elapsed time.
+    // Shows "[REC] " (or "[PAUSED] ") followed by the elapsed time.
     void SetRecTime(const std::wstring& elapsed);
+    void SetPaused(bool paused);
     const std::wstring& RecTimeText() const noexcept { return FRecText; }
     // Runs when the frame closes during a recording, before anything else: stop it there.
     std::function<void()> OnStopRecording;
@@ -92,6 +93,7 @@ private:
     void PaintBands(HDC dc);
     RECT CloseButtonRect() const;
     RECT RecLabelRect() const;
+    void ShowRecLabel();
     SIZE ClientSize() const;
     TRectI WindowRectI() const;
     HFONT BoldFont();
@@ -102,6 +104,8 @@ private:
     int FLayoutDpi = 96;
     bool FLoaded = false;       // geometry restored: from then on every change is saved
     bool FRecording = false;
+    bool FPaused = false;
+    std::wstring FElapsed = L"00:00:00";
     bool FAdjustingDpi = false;
     bool FInSizeMove = false;   // the system's move or size loop runs: store at its end
     SIZE FRegionSize{};         // the window size and head the region was built for

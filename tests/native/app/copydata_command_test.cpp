@@ -11,8 +11,11 @@
 namespace tovasen {
 namespace {
 
-TEST(RemoteCommand, KnowsAboutAndCaptureExactly) {
+TEST(RemoteCommand, KnowsItsCommandsExactly) {
     EXPECT_EQ(RemoteCommand::Capture, ParseRemoteCommand(L"{\"command\":\"capture\"}"));
+    EXPECT_EQ(RemoteCommand::RecordPause, ParseRemoteCommand(L"{\"command\":\"record_pause\"}"));
+    EXPECT_EQ(RemoteCommand::RecordResume, ParseRemoteCommand(L"{\"command\":\"record_resume\"}"));
+    EXPECT_EQ(RemoteCommand::None, ParseRemoteCommand(L"{\"command\":\"record pause\"}"));
     EXPECT_EQ(RemoteCommand::About, ParseRemoteCommand(L" { \"other\": 1, \"command\" : \"about\" } "));
     EXPECT_EQ(RemoteCommand::None, ParseRemoteCommand(L"{\"command\":\"CAPTURE\"}")) << "case-sensitive";
     EXPECT_EQ(RemoteCommand::None, ParseRemoteCommand(L"{\"command\":\"record\"}"));

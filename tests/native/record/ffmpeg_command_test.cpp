@@ -5,8 +5,9 @@
 namespace tovasen {
 namespace {
 
-const wchar_t kCodec[] = L"-c:v libx264 -preset ultrafast -r 30 -tune zerolatency -crf 25 -pix_fmt yuv420p";
-const wchar_t kScale[] = L"-vf \"scale=trunc(iw/2)*2:trunc(ih/2)*2\"";
+const wchar_t kCodec[] = L"-c:v libx264 -preset ultrafast -r 30 -tune zerolatency -crf 25 -pix_fmt yuv420p -g 30";
+// The scale, then the fragments that keep a cut-off file playable.
+const wchar_t kScale[] = L"-vf \"scale=trunc(iw/2)*2:trunc(ih/2)*2\" -movflags +frag_keyframe+empty_moov";
 
 TEST(RecordArguments, RegionRecordsTheMirrorWithInputOptionsBeforeTheInput) {
     TRecordSettings s;
@@ -103,6 +104,34 @@ TEST(RecorderText, SizesTimesAndLogLines) {
     EXPECT_FALSE(IsProgressLine(L"C:\\x\\T-001.mp4: Permission denied"));
 
     EXPECT_EQ("\xeb\x85\xb9\xed\x99\x94 C:\\\xed\x95\x9c\r\n", LogLine(L"\xB179\xD654 C:\\\xD55C"));
+}
+
+TEST(RecorderText, TimesAddUpAcrossParts) {
+    EXPECT_DOUBLE_EQ(62.5, RecTimeSeconds(L"00:01:02.50"));
+    EXPECT_DOUBLE_EQ(100 * 3600 + 1, RecTimeSeconds(L"100:00:01"));
+    for (const wchar_t* bad : {L"N/A", L"", L"-00:00:00.03", L"00:61:00.00", L"00:00:60.00", L"00:00", L"0a:00:01.00",
+                               L"00:00:01.0.0", L":00:01.00"}) {
+        EXPECT_LT(RecTimeSeconds(bad), 0) << testing::PrintToString(std::wstring(bad));
+    }
+    EXPECT_EQ(L"00:00:00.00", FormatRecTime(0));
+    EXPECT_EQ(L"00:01:02.50", FormatRecTime(62.5));
+    EXPECT_EQ(L"01:00:00.00", FormatRecTime(3599.999));
+    EXPECT_EQ(L"00:00:00.00", FormatRecTime(-3));
+    // Three parts of a paused recording, as the display sums them.
+    EXPECT_EQ(L"00:00:20.10", FormatRecTime(RecTimeSeconds(L"00:00:06.70") * 3));
+}
+
+TEST(RecorderText, PartsAreNamedBesideTheOutputAndJoinedByCopying) {
+    EXPECT_EQ(L"C:\\out\\T-001.mp4", SegmentPath(L"C:\\out\\T-001.mp4", 1));
+    EXPECT_EQ(L"C:\\out\\T-001.part2.mp4", SegmentPath(L"C:\\out\\T-001.mp4", 2));
+    EXPECT_EQ(L"C:\\out.d\\T-001.part3.mp4", SegmentPath(L"C:\\out.d\\T-001", 3)) << "a dot in the folder is no extension";
+    EXPECT_EQ(L"C:\\out\\T-001.joining.mp4", JoinedPath(L"C:\\out\\T-001.mp4"));
+
+    // Backslashes stay as they are inside quotes; a quote in a name is closed, escaped and opened.
+    EXPECT_EQ("ffconcat version 1.0\nfile 'C:\\o\\T-001.mp4'\nfile 'C:\\it'\\''s\\\xed\x95\x9c.part2.mp4'\n",
+              ConcatList({L"C:\\o\\T-001.mp4", L"C:\\it's\\\xD55C.part2.mp4"}));
+    EXPECT_EQ(L"-hide_banner -f concat -safe 0 -i \"C:\\o\\l.txt\" -map 0 -c copy -y \"C:\\o\\j.mp4\"",
+              JoinArguments(L"C:\\o\\l.txt", L"C:\\o\\j.mp4"));
 }
 
 }  // namespace

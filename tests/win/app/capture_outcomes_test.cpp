@@ -12,12 +12,14 @@
 #include <vector>
 
 #include "app/capture_controller.h"
+#include "app/outcome_reporter.h"
 #include "base/errors.h"
 #include "base/module_path.h"
 #include "fake_ocr_backend.h"
 #include "ocr/rt_ocr.h"
 #include "output/clipboard.h"
 #include "support/files.h"
+#include "support/message_boxes.h"
 #include "support/wait.h"
 #include "ui/application.h"
 
@@ -365,6 +367,23 @@ TEST_F(RecordingOutcomes, AnEncoderThatFailsOrIsMissingIsTheStartersError) {
     const TCaptureOutcome missing = RunOne();
     EXPECT_EQ(L"캡쳐가 실패하였습니다.\r\r\"ffmpeg.exe\" 파일이 없습니다.", missing.Message);
     EXPECT_FALSE(controller->IsRecording());
+}
+
+// Once the session ends a press starts nothing; a script still hears why, while the user gets
+// no box that would hold up the end.
+TEST_F(RecordingOutcomes, OnceTheSessionEndsNothingStartsAndOnlyAScriptHearsWhy) {
+    controller->EndRecordingForSession(1000);
+    test::MessageBoxAnswerer boxes;
+    auto waiting = std::make_shared<Reporter>();
+    controller->Run(waiting);
+    controller->Run(std::make_shared<TUserReporter>());
+    test::PumpMessages();
+    ASSERT_EQ(1u, waiting->outcomes.size());
+    EXPECT_FALSE(waiting->outcomes[0].Succeeded());
+    EXPECT_EQ(L"Tovasen is closing.", ScriptText(waiting->outcomes[0]));
+    EXPECT_FALSE(controller->IsRecording());
+    EXPECT_TRUE(host.recordingShown.empty());
+    EXPECT_TRUE(boxes.Texts().empty()) << testing::PrintToString(boxes.Texts());
 }
 
 }  // namespace

@@ -71,11 +71,13 @@ struct Expected {
 
 TEST_F(MainWindow, MenuHasItsItemsInOrderInKoreanAndEnglish) {
     Create();
+    // The pause item and its separator lead the menu and show only while recording.
     const Expected top[] = {
+        {L"PopRecPause", L"녹화 일시정지", L"Pause Recording"}, {L"N16", L"-", L"-"},
         {L"PopDelay3", L"3초 후 캡쳐", L"Capture in 3 s"},   {L"PopDelay5", L"5초 후 캡쳐", L"Capture in 5 s"},
         {L"PopDelay10", L"10초 후 캡쳐", L"Capture in 10 s"}, {L"PopHistory", L"캡쳐 기록…", L"History…"},
         {L"PopRecent", L"최근 캡쳐", L"Recent"},              {L"ChkKeepHistory", L"캡쳐 기록 보관", L"Keep History"},
-        {L"PopClearHistory", L"캡쳐 기록 지우기", L"Clear History"}, {L"N16", L"-", L"-"},
+        {L"PopClearHistory", L"캡쳐 기록 지우기", L"Clear History"}, {L"N17", L"-", L"-"},
         {L"N12", L"저장폴더 열기", L"Open Folder"}, {L"N4", L"저장폴더 설정", L"Set Save Folder"},
         {L"N14", L"캡쳐 설정", L"Capture"},         {L"N6", L"녹화 설정", L"Recording"},
         {L"N11", L"언어 설정", L"Language"},        {L"N2", L"파일명 설정", L"File Name"},
@@ -89,8 +91,9 @@ TEST_F(MainWindow, MenuHasItsItemsInOrderInKoreanAndEnglish) {
         for (std::size_t i = 0; i < items.size(); ++i) {
             EXPECT_EQ(top[i].name, items[i]->Name()) << "item " << i;
             EXPECT_EQ(english ? top[i].english : top[i].korean, items[i]->Caption) << "item " << i;
+            EXPECT_EQ(i >= 2, items[i]->Visible) << "item " << i;
         }
-        constexpr std::size_t kOld = 8;  // the items before "Open Folder"
+        constexpr std::size_t kOld = 10;  // the items before "Open Folder"
         const auto capture = items[kOld + 2]->Items();
         ASSERT_EQ(4u, capture.size());
         EXPECT_EQ(L"N3", capture[0]->Name());

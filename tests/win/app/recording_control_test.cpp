@@ -6,13 +6,18 @@
 #include <gtest/gtest.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
+#include <vector>
 
 #include "base/config.h"
 #include "base/module_path.h"
+#include "base/utf_convert.h"
 #include "record/command_line.h"
 #include "record/command_runner.h"
+#include "record/ffmpeg_command.h"
+#include "record/encoder_output.h"
 #include "support/commands.h"
 #include "support/files.h"
 #include "support/program.h"
@@ -26,34 +31,52 @@ using Clock = std::chrono::steady_clock;
 
 double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 
-// The encoder processes running now (this test starts no other).
-int EncoderCount() {
+int ProcessCount(const wchar_t* name) {
     int count = 0;
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
     for (BOOL ok = Process32FirstW(snapshot, &entry); ok; ok = Process32NextW(snapshot, &entry)) {
-        count += _wcsicmp(entry.szExeFile, L"ffmpeg.exe") == 0;
+        count += _wcsicmp(entry.szExeFile, name) == 0;
     }
     CloseHandle(snapshot);
     return count;
 }
 
+// The encoder processes running now (this test starts no other).
+int EncoderCount() { return ProcessCount(L"ffmpeg.exe"); }
+
 // What the encoder says about a file ("Duration: ...", "Video: h264 ...").
-std::wstring Probe(const std::wstring& file) {
-    TCommandRunner runner;
-    runner.SetOutputEncoding(TOutputEncoding::Utf8);
-    std::wstring text;
-    bool done = false;
-    runner.OnNewLine = [&](TCommandRunner&, const std::wstring& line, TOutputType type) {
-        if (type == TOutputType::otEntireLine) text += line + L"\n";
-    };
-    runner.OnTerminated = [&](TCommandRunner&) { done = true; };
-    runner.CommandLine = QuoteProgram(test::DistFolder() + L"ffmpeg.exe") + L" -hide_banner -i " + QuoteArgument(file);
-    runner.Execute();
-    EXPECT_TRUE(test::WaitUntil([&] { return done; }, 60000));
-    return text;
+std::wstring Probe(const std::wstring& file) { return test::RunEncoder(L"-hide_banner -i " + QuoteArgument(file)); }
+
+// Each recording part's last reported time, from the encoder's log: a part begins with the
+// encoder's banner, and the join at the end (which has none) begins with its concat input.
+std::vector<double> PartTimes(const std::wstring& folder) {
+    const auto bytes = test::ReadFileBytes(folder + L"ffmpeg.log");
+    std::wstring log = Utf8ToWide(std::string(bytes.begin(), bytes.end()));
+    log = log.substr(0, log.find(L"Input #0, concat"));
+    std::vector<double> times;
+    for (std::size_t at = log.find(L"ffmpeg version"); at != std::wstring::npos;) {
+        const std::size_t next = log.find(L"ffmpeg version", at + 1);
+        times.push_back(test::LastProgressTime(log.substr(at, next == std::wstring::npos ? std::wstring::npos : next - at)));
+        at = next;
+    }
+    return times;
 }
+
+// A small region frame: light enough for this machine (under Wine the full screen at 30 frames
+// a second duplicates most of them). Its mirror sits off screen and records black here, which
+// is all a length needs.
+void RecordASmallRegion() {
+    TConfig config;
+    config.WriteInteger(L"area", 1);
+    config.WriteInteger(L"left", 40);
+    config.WriteInteger(L"top", 60);
+    config.WriteInteger(L"width", 160);
+    config.WriteInteger(L"height", 120);
+    config.WriteBoolean(L"ffmpeg_log", true);
+}
+
 
 class RecordingControl : public ::testing::Test {
 protected:
@@ -153,6 +176,95 @@ TEST_F(RecordingControl, AnEncoderThatHasGoneIsNamedInTheFailure) {
     EXPECT_TRUE(folder.Files().empty()) << "nothing may be recorded or captured";
     PostMessageW(test::MainWindowOf(*program), WM_USER, 2, 0);
     EXPECT_TRUE(program->WaitForExit(10000)) << "a refused start must leave the program idle";
+}
+
+TEST_F(RecordingControl, AKilledTovasenStillLeavesAFinishedRecording) {
+    RecordASmallRegion();
+    auto program = test::StartTovasen(L"", true);
+    const test::CmdResult started = test::RunCmd(L"--utf8 capture");
+    ASSERT_EQ(0u, started.exitCode) << testing::PrintToString(started.err);
+    const auto recording = Clock::now();  // the answer came with the encoder's first progress
+    Sleep(6000);
+    HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, program->Id());
+    ASSERT_NE(nullptr, process);
+    const double before = Seconds(recording);
+    TerminateProcess(process, 9);  // no chance to say anything to anyone
+    CloseHandle(process);
+    const auto killed = Clock::now();
+    ASSERT_TRUE(program->WaitForExit(5000));
+    // Its guard asks the encoder to finish; left alone it would record on unseen.
+    ASSERT_TRUE(test::WaitUntil([] { return EncoderCount() == 0; }, 20000)) << "the encoder went on recording";
+    const double finished = Seconds(killed);
+    EXPECT_TRUE(test::WaitUntil([] { return ProcessCount(L"Tovasen.exe") == 0; }, 5000)) << "the guard stayed";
+    const test::DecodedVideo d = test::DecodeVideo(started.out);
+    const std::vector<double> parts = PartTimes(folder.Path());
+    ASSERT_EQ(1u, parts.size());
+    std::printf("[ figures  ] killed after %.2f s recorded (%.2f s after the start was answered): the encoder finished "
+                "%.2f s later; the file decodes to %.2f s (%+.2f s)\n", parts[0], before, finished, d.seconds, d.seconds - parts[0]);
+    EXPECT_GE(d.seconds, parts[0] - 1.5) << d.text;
+    const std::wstring info = Probe(started.out);
+    EXPECT_NE(std::wstring::npos, info.find(L"Video: h264")) << info;
+}
+
+TEST_F(RecordingControl, OnceExitIsTakenTheKeyStartsNothing) {
+    auto program = test::StartTovasen(L"", true);
+    const HWND hotkey = test::FindProcessWindow(program->Id(), L"TFrmHotKey");
+    ASSERT_NE(nullptr, hotkey);
+    // Both wait in the queue: the exit is taken first, then the key arrives.
+    PostMessageW(test::MainWindowOf(*program), WM_USER, 2, 0);
+    PostMessageW(hotkey, WM_HOTKEY, GlobalFindAtomW(L"TovasenHotKey"), 0);
+    EXPECT_TRUE(program->WaitForExit(10000));
+    EXPECT_EQ(0, EncoderCount());
+    EXPECT_TRUE(folder.Files().empty()) << testing::PrintToString(folder.Files());
+}
+
+TEST_F(RecordingControl, AScriptPausesAndResumesIntoOneFileOfTheRecordedTime) {
+    RecordASmallRegion();
+    auto program = test::StartTovasen(L"", true);
+    test::CmdResult nothing = test::RunCmd(L"--utf8 record pause");
+    EXPECT_EQ(1u, nothing.exitCode);
+    EXPECT_EQ(L"There is no recording to pause or resume.", nothing.err);
+    for (const wchar_t* wrong : {L"record", L"record stop", L"pause", L"record pause now"}) {
+        EXPECT_EQ(64u, test::RunCmd(wrong).exitCode) << testing::PrintToString(std::wstring(wrong));
+    }
+
+    const test::CmdResult started = test::RunCmd(L"--utf8 capture");
+    ASSERT_EQ(0u, started.exitCode) << testing::PrintToString(started.err);
+    const auto start = Clock::now();
+    for (int pause = 0; pause < 3; ++pause) {
+        Sleep(5000);
+        const test::CmdResult paused = test::RunCmd(L"--utf8 record pause");
+        ASSERT_EQ(0u, paused.exitCode) << testing::PrintToString(paused.err);
+        EXPECT_EQ(started.out, paused.out);
+        const test::CmdResult again = test::RunCmd(L"--utf8 record pause");
+        EXPECT_EQ(1u, again.exitCode);
+        EXPECT_EQ(L"The recording is paused already.", again.err);
+        Sleep(1500);  // not in the file
+        const test::CmdResult resumed = test::RunCmd(L"--utf8 record resume");
+        ASSERT_EQ(0u, resumed.exitCode) << testing::PrintToString(resumed.err);
+        EXPECT_EQ(started.out, resumed.out);
+    }
+    EXPECT_EQ(1u, test::RunCmd(L"record resume").exitCode) << "not paused";
+    Sleep(5000);
+    const test::CmdResult stopped = test::RunCmd(L"--utf8 capture");
+    ASSERT_EQ(0u, stopped.exitCode) << testing::PrintToString(stopped.err);
+    EXPECT_EQ(started.out, stopped.out);
+    const double wall = Seconds(start);
+
+    const std::vector<double> parts = PartTimes(folder.Path());
+    EXPECT_EQ(4u, parts.size());
+    double recorded = 0;
+    for (const double part : parts) recorded += part;
+    const test::DecodedVideo d = test::DecodeVideo(stopped.out);
+    std::printf("[ figures  ] 3 pauses: %.2f s recorded in %.1f s, one file of %.2f s (%+.2f s), %d frames for %.1f expected\n",
+                recorded, wall, d.seconds, d.seconds - recorded, d.frames, d.seconds * 30);
+    EXPECT_NEAR(recorded, d.seconds, 0.5) << d.text;
+    EXPECT_NEAR(d.seconds * 30, d.frames, 15) << "the frames run on across the parts";
+    std::vector<std::wstring> files = folder.Files();
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ((std::vector<std::wstring>{L"T-001.mp4", L"ffmpeg.log"}), files) << "the parts are gone";
+    PostMessageW(test::MainWindowOf(*program), WM_USER, 2, 0);
+    EXPECT_TRUE(program->WaitForExit(10000));
 }
 
 }  // namespace

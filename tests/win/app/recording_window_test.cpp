@@ -16,6 +16,7 @@
 #include "i18n/translation.h"
 #include "select/frm_area.h"
 #include "support/files.h"
+#include "support/message_boxes.h"
 #include "support/process.h"
 #include "support/wait.h"
 #include "ui/application.h"
@@ -133,14 +134,80 @@ TEST_F(RecordingWindow, TheLimitMenuAppliesToTheNextRecordingAndAnyTargetStopsAR
     EXPECT_NE(std::string::npos, log.find(" -t 3600 ")) << log.substr(0, 300);
 }
 
-TEST_F(RecordingWindow, LogOffFinishesTheRecordingFirst) {
+TEST_F(RecordingWindow, LogOffWaitsForTheFileWithoutABox) {
+    // An encoder that needs 7 s after its q: longer than the system's first patience, shorter
+    // than the grace it is given.
+    SetEnvironmentVariableW(L"TOVASEN_FAKE_ENCODER_LINGER_MS", L"7000");
+    const std::wstring mark = folder.Path() + L"finished";
+    SetEnvironmentVariableW(L"TOVASEN_FAKE_ENCODER_DONE", mark.c_str());
     Create(cmFullScreen, 0);
+    test::MessageBoxAnswerer boxes;
     form->Start();
     ASSERT_TRUE(form->IsRecording());
     ASSERT_TRUE(test::WaitUntil([&] { return form->LvlRecTime->Caption() != L"00:00:00.00"; }));
+    const DWORD start = GetTickCount();
     EXPECT_EQ(1, SendMessageW(form->Handle(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF));
-    EXPECT_FALSE(form->IsRecording()) << "the encoder had its q and finished";
+    const DWORD took = GetTickCount() - start;
+    SetEnvironmentVariableW(L"TOVASEN_FAKE_ENCODER_LINGER_MS", nullptr);
+    SetEnvironmentVariableW(L"TOVASEN_FAKE_ENCODER_DONE", nullptr);
+    EXPECT_TRUE(test::FileExists(mark)) << "the answer came before the encoder had finished the file";
+    EXPECT_GE(took, 6900u);
+    EXPECT_FALSE(form->IsRecording());
     EXPECT_NE(std::string::npos, Log().find("Exiting normally"));
+    // A key pressed now starts nothing: the session is ending.
+    form->Start();
+    EXPECT_FALSE(form->IsRecording());
+    test::PumpMessages();
+    EXPECT_TRUE(boxes.Texts().empty()) << testing::PrintToString(boxes.Texts());
+}
+
+TEST_F(RecordingWindow, TheTrayPausesAndResumesAndTheFrameSaysSo) {
+    Create(cmRegion, 0);
+    TFrmArea* frame = form->FrmArea;
+    ASSERT_NE(nullptr, frame);
+    EXPECT_FALSE(form->PopRecPause->Visible) << "nothing to pause";
+    form->Start();
+    ASSERT_TRUE(test::WaitUntil([&] { return form->Controller->Recorder() && form->Controller->Recorder()->Encoding(); }));
+    EXPECT_TRUE(form->PopRecPause->Visible);
+    EXPECT_EQ(L"녹화 일시정지", form->PopRecPause->Caption);
+
+    form->PopRecPause->Click();
+    EXPECT_EQ(0u, frame->RecTimeText().find(L"[PAUSED] 00:00:0")) << testing::PrintToString(frame->RecTimeText());
+    EXPECT_EQ(L"녹화 재개", form->PopRecPause->Caption);
+    EXPECT_TRUE(form->IsRecording()) << "a paused recording is still a recording";
+    ASSERT_TRUE(test::WaitUntil([&] { return form->Controller->Recorder()->Phase() == TRecorder::TPhase::Paused; }));
+
+    form->PopRecPause->Click();
+    ASSERT_TRUE(test::WaitUntil([&] { return form->Controller->Recorder()->Encoding(); }));
+    test::WaitUntil([] { return false; }, 300);
+    EXPECT_EQ(0u, frame->RecTimeText().find(L"[REC] 00:00:")) << testing::PrintToString(frame->RecTimeText());
+    EXPECT_EQ(L"녹화 일시정지", form->PopRecPause->Caption);
+
+    frame->Close();
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_FALSE(form->PopRecPause->Visible);
+    EXPECT_EQ(L"[REC] 00:00:00", frame->RecTimeText());
+}
+
+TEST_F(RecordingWindow, APressWhileTheDevicesAreListedIsNoStopButClosingTheFrameIs) {
+    TConfig().WriteBoolean(L"audio", true);
+    SetEnvironmentVariableW(L"TOVASEN_FAKE_LISTING", L"slow");
+    Create(cmRegion, 0);
+    test::MessageBoxAnswerer boxes;
+    form->Start();
+    ASSERT_TRUE(form->IsRecording());
+    ASSERT_TRUE(form->Controller->Recorder()->Preparing());
+    form->Start();  // the hotkey again, impatient
+    EXPECT_TRUE(form->Controller->Recorder()->Preparing()) << "a second press must not end what has not begun";
+
+    form->FrmArea->Close();
+    ASSERT_TRUE(WaitIdle());
+    Sleep(5500);  // the listing comes back to nobody
+    test::PumpMessages();
+    SetEnvironmentVariableW(L"TOVASEN_FAKE_LISTING", nullptr);
+    EXPECT_FALSE(form->IsRecording());
+    EXPECT_TRUE(boxes.Texts().empty()) << "cancelled, not failed: " << testing::PrintToString(boxes.Texts());
+    EXPECT_FALSE(test::FileExists(folder.Path() + L"ffmpeg.log")) << "no encoder ran";
 }
 
 }  // namespace

@@ -144,13 +144,13 @@ TEST_F(HistoryTest, SettingsAreClampedAndKeepHistoryOffRecordsNothing) {
         std::int64_t expectBytes;
     } cases[] = {{3, 1, 10, 16LL << 20}, {999999, 99999999, 100000, 1048576LL << 20}, {250, 64, 250, 64LL << 20}};
     for (const auto& c : cases) {
-        config.WriteInteger(kHistoryMaxEntries.Name, c.entries);
-        config.WriteInteger(kHistoryMaxCopyMegabytes.Name, c.megabytes);
+        config.WriteInteger(L"history_max_entries", c.entries);
+        config.WriteInteger(L"history_max_copy_mb", c.megabytes);
         const THistorySettings settings = THistory::StoredSettings();
         EXPECT_EQ(c.expectEntries, settings.Limits.MaxEntries) << c.entries;
         EXPECT_EQ(c.expectBytes, settings.Limits.MaxCopyBytes) << c.megabytes;
     }
-    config.WriteString(kHistoryMaxEntries.Name, L"many");  // the wrong type reads as the default
+    config.WriteString(L"history_max_entries", L"many");  // the wrong type reads as the default
     EXPECT_EQ(1000u, THistory::StoredSettings().Limits.MaxEntries);
     EXPECT_TRUE(THistory::StoredSettings().Keep);
 

@@ -3,6 +3,7 @@
 //                            arrives in a read of its own
 //   exit <code>              exits with that code (decimal or 0x...)
 //   flood <count>            prints "line <i> <i*7919>" count times, in large writes
+//   flood-last <count>       the same, then "LAST", and exits at once
 //   hang                     prints "ready" and then never ends by itself
 //   tick                     prints "tick <i>" every 100 ms, forever
 //   stdin-hex                prints the bytes of each read of standard input as hex, one line per
@@ -12,7 +13,8 @@
 //                            exits 0
 //   env <name>               prints the value of that environment variable and the folder it runs in
 //   -list_devices ...        (as ffmpeg.exe) prints the device listing that the environment
-//                            variable TOVASEN_FAKE_LISTING names: older, newer, none or hang
+//                            variable TOVASEN_FAKE_LISTING names: older, newer, none, hang, or
+//                            slow (the older listing after 5 s)
 //   -rtbufsize ...           (as ffmpeg.exe) records as TOVASEN_FAKE_ENCODER says: "fail" prints
 //                            an error and exits 1; "hang" ignores "q"; otherwise it prints its
 //                            command line and progress until "q" arrives, then exits 0
@@ -128,7 +130,8 @@ int FakeListing() {
         Write("[dshow @ 01] DirectShow video devices\r\n");
         Sleep(INFINITE);
     }
-    if (kind == L"older") {
+    if (kind == L"slow") Sleep(5000);
+    if (kind == L"older" || kind == L"slow") {
         Write("[dshow @ 01] DirectShow video devices (some may be both video and audio devices)\r\n"
               "[dshow @ 01]  \"Cam\"\r\n[dshow @ 01]     Alternative name \"@device_pnp_cam\"\r\n"
               "[dshow @ 01] DirectShow audio devices\r\n"
@@ -201,6 +204,11 @@ int wmain(int argc, wchar_t** argv) {
     if (mode == L"write") return WritePieces(arg);
     if (mode == L"exit") return static_cast<int>(std::wcstoul(arg.c_str(), nullptr, 0));
     if (mode == L"flood") return Flood(std::wcstoul(arg.c_str(), nullptr, 10));
+    if (mode == L"flood-last") {
+        Flood(std::wcstoul(arg.c_str(), nullptr, 10));
+        Write("LAST\r\n");
+        return 0;
+    }
     if (mode == L"hang") {
         Write("ready\n");
         Sleep(INFINITE);

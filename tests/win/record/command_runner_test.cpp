@@ -4,6 +4,7 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -256,7 +257,7 @@ TEST_F(CommandRunnerTest, AGrandchildHoldingTheOutputDoesNotKeepTheRunAlive) {
     runner.CommandLine = HelperCommand(L"grandchild");
     runner.Execute();
     ASSERT_TRUE(test::WaitUntil([&] { return seen.terminated > 0; }, 10000));
-    // From the child's exit: the drain time, then the run ends.
+    // From the child's exit: the drain time (the grandchild stays silent), then the run ends.
     EXPECT_LT(Seconds(exited), 3.0);
     ASSERT_FALSE(seen.lines.empty());
     const std::wstring& first = seen.lines[0];
@@ -272,39 +273,124 @@ TEST_F(CommandRunnerTest, AGrandchildHoldingTheOutputDoesNotKeepTheRunAlive) {
     }
 }
 
-TEST_F(CommandRunnerTest, AMissingProgramShowsTheErrorAndEndsOnce) {
+TEST_F(CommandRunnerTest, AMissingProgramEndsOnceWithItsErrorAndNoBox) {
     test::MessageBoxAnswerer boxes;
     TCommandRunner runner;
     Recorded seen;
     seen.Attach(runner);
     runner.CommandLine = L"\"" + ExeFolder() + L"no_such_program.exe\" -x";
-    runner.Execute();
-    ASSERT_TRUE(test::WaitUntil([&] { return seen.terminated > 0; }));
-    EXPECT_EQ(TEndStatus::esError, runner.EndStatus());
-    ASSERT_TRUE(test::WaitUntil([&] { return !boxes.Texts().empty(); }, 3000));
-    const std::wstring text = boxes.Texts()[0];
-    EXPECT_EQ(0u, text.find(L"ECreateProcessError\r\nError creating Process: \"" + ExeFolder() + L"no_such_program.exe\" -x - ("))
-        << testing::PrintToString(text);
-    test::PumpMessages();
+    for (int round = 0; round < 2; ++round) {  // and the runner can run again after it
+        seen.terminated = 0;
+        runner.Execute();
+        ASSERT_TRUE(test::WaitUntil([&] { return seen.terminated > 0; })) << round;
+        EXPECT_EQ(TEndStatus::esError, runner.EndStatus()) << round;
+        ASSERT_TRUE(runner.Error()) << round;
+        EXPECT_EQ(L"ECreateProcessError", RunnerExceptionClassName(runner.Error()));
+        const std::wstring text = ExceptionText(runner.Error());
+        EXPECT_EQ(0u, text.find(L"Error creating Process: \"" + ExeFolder() + L"no_such_program.exe\" -x - ("))
+            << testing::PrintToString(text);
+    }
     Sleep(200);
     test::PumpMessages();
     EXPECT_EQ(1, seen.terminated);
-    EXPECT_EQ(1u, boxes.Texts().size());
+    EXPECT_TRUE(boxes.Texts().empty()) << "telling the user is the caller's business";
+}
 
-    // A handler that takes the error keeps the box away.
-    test::MessageBoxAnswerer none;
-    Recorded handled;
-    handled.Attach(runner);
-    std::wstring reported;
-    runner.OnExecuteError = [&](TCommandRunner&, const std::exception_ptr& error, bool& isHandled) {
-        reported = RunnerExceptionClassName(error);
-        isHandled = true;
+TEST_F(CommandRunnerTest, TheTailOfAFloodReachesASlowHandlerLast) {
+    // 2 MB and then "LAST": the handler is slow, so the reader waits at its limit while the
+    // child exits; what it had not read yet must still come, before the end.
+    constexpr unsigned long kCount = 100000;
+    TCommandRunner runner;
+    Recorded seen;
+    seen.Attach(runner);
+    HANDLE child = nullptr;
+    Clock::time_point lastAt{}, endAt{};
+    runner.OnNewLine = [&](TCommandRunner& sender, const std::wstring& line, TOutputType type) {
+        if (!child) child = OpenProcess(SYNCHRONIZE, FALSE, sender.ProcessInformation().dwProcessId);
+        if (type != TOutputType::otEntireLine) return;
+        seen.lines.push_back(line);
+        if (line == L"LAST") lastAt = Clock::now();
+        if (seen.lines.size() % 500 == 0) Sleep(10);
     };
+    runner.OnTerminated = [&](TCommandRunner&) {
+        endAt = Clock::now();
+        ++seen.terminated;
+    };
+    runner.CommandLine = HelperCommand(L"flood-last " + std::to_wstring(kCount));
+    const auto start = Clock::now();
     runner.Execute();
-    ASSERT_TRUE(test::WaitUntil([&] { return handled.terminated > 0; }));
-    EXPECT_EQ(L"ECreateProcessError", reported);
-    Sleep(200);
-    EXPECT_TRUE(none.Texts().empty());
+    ASSERT_TRUE(test::WaitUntil([&] { return seen.terminated > 0; }, 120000));
+    ASSERT_EQ(kCount + 1, seen.lines.size());
+    EXPECT_EQ(L"LAST", seen.lines.back());
+    EXPECT_EQ(L"line " + std::to_wstring(kCount - 1) + L" " + std::to_wstring((kCount - 1) * 7919ULL), seen.lines[kCount - 1]);
+    EXPECT_EQ(TEndStatus::esProcess, runner.EndStatus());
+    // No drain time between the last line and the end.
+    EXPECT_LT(std::chrono::duration<double>(endAt - lastAt).count(), 1.0);
+    if (child) {
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(child, 0));
+        CloseHandle(child);
+    }
+    std::printf("[ figures  ] 2 MB to a slow handler in %.2f s, end %.3f s after the last line\n", Seconds(start),
+                std::chrono::duration<double>(endAt - lastAt).count());
+}
+
+TEST_F(CommandRunnerTest, AHandlerThatHandlesMessagesStillSeesTheEndLast) {
+    TCommandRunner runner;
+    Recorded seen;
+    seen.Attach(runner);
+    bool pumped = false;
+    runner.OnNewLine = [&](TCommandRunner&, const std::wstring& line, TOutputType type) {
+        if (type == TOutputType::otEntireLine) seen.events.push_back(line);
+        if (pumped) return;
+        // As a message box would: the later batches and the end are posted meanwhile.
+        pumped = true;
+        test::WaitUntil([] { return false; }, 1500);
+    };
+    runner.CommandLine = HelperCommand(L"flood 20000");
+    runner.Execute();
+    ASSERT_TRUE(test::WaitUntil([&] { return seen.terminated > 0; }, 30000));
+    ASSERT_EQ(20001u, seen.events.size());
+    EXPECT_EQ(L"#", seen.events.back());
+    for (std::size_t i = 0; i + 1 < seen.events.size(); ++i) {
+        if (seen.events[i] != L"line " + std::to_wstring(i) + L" " + std::to_wstring(i * 7919ULL)) {
+            ADD_FAILURE() << "event " << i << ": " << testing::PrintToString(seen.events[i]);
+            break;
+        }
+    }
+}
+
+TEST_F(CommandRunnerTest, EventsComeThroughTheGivenPosterOnly) {
+    // A poster that stops taking calls, as the application's does once its loop has ended: the
+    // run must still end (the child with it) without waiting for anyone, and deliver nothing.
+    std::atomic<int> posted{0};
+    std::atomic<bool> open{true};
+    const TPoster queue = app.Poster();
+    TPoster poster = [&](std::function<void()> call) {
+        ++posted;
+        return open.load() && queue(std::move(call));
+    };
+    auto runner = std::make_unique<TCommandRunner>(nullptr, L"Runner", poster);
+    Recorded seen;
+    seen.Attach(*runner);
+    runner->CommandLine = HelperCommand(L"tick");
+    runner->Execute();
+    ASSERT_TRUE(test::WaitUntil([&] { return seen.lines.size() >= 2; }));
+    EXPECT_GT(posted.load(), 1);
+    const DWORD pid = runner->ProcessInformation().dwProcessId;
+    open = false;
+    const std::size_t delivered = seen.events.size();
+    const auto start = Clock::now();
+    runner->Stop();
+    Sleep(500);
+    test::PumpMessages();
+    EXPECT_EQ(delivered, seen.events.size()) << "nothing arrives once the poster refuses";
+    runner.reset();
+    EXPECT_LT(Seconds(start), 3.0);
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+    if (process) {
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process, 2000));
+        CloseHandle(process);
+    }
 }
 
 TEST_F(CommandRunnerTest, RefusesCallsThatDoNotFitItsState) {
@@ -434,11 +520,8 @@ TEST_F(CommandRunnerTest, ManyRunsLeaveNoHandlesOrThreadsBehind) {
         runner->CommandLine = HelperCommand(L"write 610a");
         runner->OutputLines = nullptr;
         runner->OnNewLine = [&wrong](TCommandRunner&, const std::wstring& line, TOutputType) { wrong += line != L"a"; };
-        runner->OnExecuteError = [&errors](TCommandRunner&, const std::exception_ptr& error, bool& handled) {
-            errors.push_back(RunnerExceptionClassName(error) + L": " + ExceptionText(error));
-            handled = true;
-        };
-        runner->OnTerminated = [&rounds, i](TCommandRunner& sender) {
+        runner->OnTerminated = [&rounds, &errors, i](TCommandRunner& sender) {
+            if (sender.Error()) errors.push_back(RunnerExceptionClassName(sender.Error()) + L": " + ExceptionText(sender.Error()));
             if (++rounds[static_cast<std::size_t>(i)] < kRounds) sender.Execute();
         };
         runner->Execute();

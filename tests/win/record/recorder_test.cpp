@@ -2,16 +2,20 @@
 
 #include <gtest/gtest.h>
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
 #include <thread>
+#include <utility>
 #include <string>
 #include <vector>
 
 #include "base/module_path.h"
+#include "capture/monitors.h"
+#include "record/encoder_output.h"
 #include "base/utf_convert.h"
 #include "record/command_line.h"
 #include "support/files.h"
@@ -25,7 +29,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 std::wstring Helper() { return ExeFolder() + L"child_helper.exe"; }
-std::wstring RealEncoder() { return ExeFolder() + L"..\\bin\\ffmpeg.exe"; }
 
 double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 
@@ -37,22 +40,6 @@ std::vector<std::wstring> SplitCommandLine(const std::wstring& line) {
     return out;
 }
 
-// Runs the real encoder (or the helper) to its end and returns everything it printed.
-std::wstring RunAndRead(const std::wstring& program, const std::wstring& args) {
-    TCommandRunner runner;
-    runner.SetOutputEncoding(TOutputEncoding::Utf8);
-    std::wstring text;
-    bool done = false;
-    runner.OnNewLine = [&](TCommandRunner&, const std::wstring& line, TOutputType type) {
-        if (type == TOutputType::otEntireLine) text += line + L"\n";
-    };
-    runner.OnTerminated = [&](TCommandRunner&) { done = true; };
-    runner.CommandLine = QuoteProgram(program) + L" " + args;
-    runner.Execute();
-    EXPECT_TRUE(test::WaitUntil([&] { return done; }, 60000));
-    return text;
-}
-
 class ScopedEnv {
 public:
     ScopedEnv(const wchar_t* name, const wchar_t* value) : name_(name) { SetEnvironmentVariableW(name, value); }
@@ -62,9 +49,49 @@ private:
     const wchar_t* name_;
 };
 
+// A window of this thread that another thread asks every 20 ms, to see how long this thread
+// takes to answer while it handles its messages.
+class AnswerProbe {
+public:
+    AnswerProbe() : window_(CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr)) {
+        asker_ = std::thread([this] {
+            while (!done_) {
+                const auto start = Clock::now();
+                DWORD_PTR result = 0;
+                SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result);
+                worstMs_ = std::max(worstMs_.load(), static_cast<int>(Seconds(start) * 1000));
+                Sleep(20);
+            }
+        });
+    }
+    AnswerProbe(const AnswerProbe&) = delete;
+    AnswerProbe& operator=(const AnswerProbe&) = delete;
+    ~AnswerProbe() { WorstMs(); }
+
+    // Stops asking; the longest answer.
+    int WorstMs() {
+        done_ = true;
+        if (asker_.joinable()) asker_.join();
+        if (window_) DestroyWindow(std::exchange(window_, nullptr));
+        return worstMs_.load();
+    }
+
+private:
+    HWND window_;
+    std::atomic<bool> done_{false};
+    std::atomic<int> worstMs_{0};
+    std::thread asker_;
+};
+
 class RecorderTest : public ::testing::Test {
 protected:
     void SetUp() override { app.Initialize(); }
+
+    // The encoder shipped beside the program, writing the named file in this test's folder.
+    void UseRealEncoder(TRecorder& recorder, const std::wstring& file) {
+        recorder.FFMpeg = test::EncoderPath();
+        recorder.Output = folder.Path() + file;
+    }
 
     bool WaitEnd(TRecorder& recorder, DWORD timeoutMs = 15000) {
         return test::WaitUntil([&] { return !recorder.IsRunning(); }, timeoutMs);
@@ -104,26 +131,57 @@ TEST_F(RecorderTest, FindsTheFirstAudioDeviceAndGivesUpOnAListingThatNeverEnds) 
     } cases[] = {{L"older", L"@device_cm_{A}\\wave_{B}"}, {L"newer", L"@device_cm_{A}\\wave_{D}"}, {L"none", L""}};
     for (const auto& c : cases) {
         ScopedEnv listing(L"TOVASEN_FAKE_LISTING", c.listing);
-        TRecorder recorder;
-        recorder.FFMpeg = Helper();
-        EXPECT_EQ(c.device, recorder.GetDriver()) << c.listing;
+        EXPECT_EQ(c.device, ListFirstAudioDevice(Helper(), 10000)) << c.listing;
     }
     ScopedEnv listing(L"TOVASEN_FAKE_LISTING", L"hang");
-    TRecorder recorder;
-    recorder.FFMpeg = Helper();
-    recorder.DeviceListTimeoutMs = 1000;
     const auto start = Clock::now();
-    EXPECT_EQ(L"", recorder.GetDriver());
+    EXPECT_EQ(L"", ListFirstAudioDevice(Helper(), 1000));
     EXPECT_LT(Seconds(start), 4.0);
-    recorder.FFMpeg = ExeFolder() + L"missing.exe";
-    EXPECT_EQ(L"", recorder.GetDriver());
+    EXPECT_THROW(ListFirstAudioDevice(ExeFolder() + L"missing.exe", 1000), ECreateProcessError);
 
     // The real encoder lists no audio device on this machine; its listing ends by itself.
-    recorder.FFMpeg = RealEncoder();
-    recorder.DeviceListTimeoutMs = 20000;
     const auto real = Clock::now();
-    EXPECT_EQ(L"", recorder.GetDriver());
+    EXPECT_EQ(L"", ListFirstAudioDevice(test::EncoderPath(), 20000));
     std::printf("[ figures  ] the real device listing took %.1f s\n", Seconds(real));
+}
+
+TEST_F(RecorderTest, ASlowDeviceListingKeepsTheWindowAnswering) {
+    // The listing takes 5 s; meanwhile this thread must answer a window message at once.
+    ScopedEnv listing(L"TOVASEN_FAKE_LISTING", L"slow");
+    ScopedEnv encoder(L"TOVASEN_FAKE_ENCODER", L"ok");
+    AnswerProbe probe;
+    TRecorder recorder;
+    recorder.FFMpeg = Helper();
+    recorder.Output = folder.Path() + L"a.mp4";
+    recorder.Audio = true;
+    const auto start = Clock::now();
+    recorder.Start();
+    EXPECT_LT(Seconds(start), 1.0) << "Start must not wait for the listing";
+    EXPECT_TRUE(recorder.Preparing());
+    EXPECT_TRUE(recorder.IsRunning());
+    const bool recording = test::WaitUntil([&] { return recorder.Encoding(); }, 20000);
+    const int worstMs = probe.WorstMs();
+    ASSERT_TRUE(recording);
+    const double listed = Seconds(start);
+    EXPECT_NE(std::wstring::npos, recorder.CommandLine().find(L"-i audio=\"@device_cm_{A}\\wave_{B}\"")) << recorder.CommandLine();
+    std::printf("[ figures  ] a 5 s device listing: recording after %.1f s, the window answered within %d ms at worst\n",
+                listed, worstMs);
+    EXPECT_LT(worstMs, 2000) << "the window stopped answering while the devices were listed";
+    recorder.Stop();
+    ASSERT_TRUE(WaitEnd(recorder));
+
+    // Stopped while still listing: nothing starts afterwards, and nothing is called a failure.
+    TRecorder stopped;
+    stopped.FFMpeg = Helper();
+    stopped.Output = folder.Path() + L"b.mp4";
+    stopped.Audio = true;
+    stopped.Start();
+    stopped.Stop();
+    EXPECT_FALSE(stopped.IsRunning());
+    EXPECT_TRUE(stopped.Cancelled());
+    Sleep(5500);
+    test::PumpMessages();
+    EXPECT_EQ(0, stopped.Parts()) << "no encoder once the listing came back";
 }
 
 TEST_F(RecorderTest, AudioPutsTheDeviceOnTheCommandLineOnlyWhenThereIsOne) {
@@ -135,6 +193,7 @@ TEST_F(RecorderTest, AudioPutsTheDeviceOnTheCommandLineOnlyWhenThereIsOne) {
         recorder.Output = folder.Path() + L"a.mp4";
         recorder.Audio = true;
         recorder.Start();
+        ASSERT_TRUE(test::WaitUntil([&] { return !recorder.Preparing(); })) << kind;
         const std::wstring& line = recorder.CommandLine();
         if (std::wstring(kind) == L"older") {
             EXPECT_NE(std::wstring::npos, line.find(L"-f dshow -i audio=\"@device_cm_{A}\\wave_{B}\" -f gdigrab")) << line;
@@ -219,6 +278,101 @@ TEST_F(RecorderTest, AnEncoderThatIgnoresQIsEndedAfterTheGraceTime) {
     EXPECT_FALSE(recorder.Failure().empty());
 }
 
+TEST_F(RecorderTest, AFreedRecorderLetsTheEncoderFinishItsFileFirst) {
+    ScopedEnv encoder(L"TOVASEN_FAKE_ENCODER", L"ok");
+    ScopedEnv linger(L"TOVASEN_FAKE_ENCODER_LINGER_MS", L"1500");
+    const std::wstring mark = folder.Path() + L"finished";
+    ScopedEnv done(L"TOVASEN_FAKE_ENCODER_DONE", mark.c_str());
+    auto recorder = std::make_unique<TRecorder>();
+    recorder->FFMpeg = Helper();
+    recorder->Output = folder.Path() + L"a.mp4";
+    recorder->Start();
+    ASSERT_TRUE(test::WaitUntil([&] { return recorder->Encoding(); }));
+    const auto start = Clock::now();
+    recorder.reset();
+    const double took = Seconds(start);
+    EXPECT_TRUE(test::FileExists(mark)) << "the encoder was ended before it had finished after its q";
+    EXPECT_GE(took, 1.4);
+    EXPECT_LT(took, 8.0);
+}
+
+TEST_F(RecorderTest, PausedPartsAddUpAndNothingIsPausedTwice) {
+    ScopedEnv encoder(L"TOVASEN_FAKE_ENCODER", L"ok");
+    TRecorder recorder;
+    recorder.FFMpeg = Helper();
+    recorder.Output = folder.Path() + L"a.mp4";
+    recorder.Logging = true;
+    recorder.LogFolder = folder.Path();
+    EXPECT_FALSE(recorder.Pause()) << "nothing to pause before the start";
+    recorder.Start();
+    ASSERT_TRUE(test::WaitUntil([&] { return recorder.RecTime() >= L"00:00:02.50"; }));
+    ASSERT_TRUE(recorder.Pause());
+    EXPECT_TRUE(recorder.Paused());
+    EXPECT_FALSE(recorder.Pause());
+    ASSERT_TRUE(test::WaitUntil([&] { return recorder.Phase() == TRecorder::TPhase::Paused; }));
+    const double first = RecTimeSeconds(recorder.RecTime());
+    EXPECT_GE(first, 2.5);
+    Sleep(300);
+    test::PumpMessages();
+    EXPECT_EQ(first, RecTimeSeconds(recorder.RecTime())) << "paused time is not recorded time";
+    ASSERT_TRUE(recorder.Resume());
+    EXPECT_FALSE(recorder.Resume());
+    ASSERT_TRUE(test::WaitUntil([&] { return recorder.Encoding() && RecTimeSeconds(recorder.RecTime()) > first + 1; }));
+    EXPECT_EQ(2, recorder.Parts());
+    recorder.Stop();
+    ASSERT_TRUE(WaitEnd(recorder));
+    EXPECT_EQ(L"", recorder.Failure());
+    // The second part went to its own file, with the same input.
+    const auto bytes = test::ReadFileBytes(folder.Path() + L"ffmpeg.log");
+    const std::string log(bytes.begin(), bytes.end());
+    EXPECT_NE(std::string::npos, log.find("a.part2.mp4\"\r\n")) << log.substr(0, 400);
+    // Each part was asked to finish with its own q.
+    std::size_t finished = 0;
+    for (std::size_t at = log.find("Exiting normally"); at != std::string::npos; at = log.find("Exiting normally", at + 1)) {
+        ++finished;
+    }
+    EXPECT_EQ(2u, finished);
+}
+
+TEST_F(RecorderTest, TheMirrorIsForRegionsOnlyAndLiesOnNoMonitor) {
+    ScopedEnv encoder(L"TOVASEN_FAKE_ENCODER", L"ok");
+    TRecorder full;
+    full.FFMpeg = Helper();
+    full.Output = folder.Path() + L"full.mp4";
+    full.Start();
+    EXPECT_EQ(nullptr, full.MirrorWindow()) << "a full-screen recording has no use for a mirror";
+    EXPECT_EQ(nullptr, FindWindowW(nullptr, L"Virtual_Screen"));
+    full.Stop();
+    ASSERT_TRUE(WaitEnd(full));
+
+    TCapture capture;
+    TRecorder region;
+    region.FFMpeg = Helper();
+    region.Output = folder.Path() + L"region.mp4";
+    // A 9999 x 9999 preset: the mirror is never larger than all monitors together.
+    region.Start(&capture, [] { return RECT{0, 0, 9999, 9999}; });
+    const HWND mirror = region.MirrorWindow();
+    ASSERT_NE(nullptr, mirror);
+    EXPECT_LE(region.MirrorWidth(), GetSystemMetrics(SM_CXVIRTUALSCREEN));
+    EXPECT_LE(region.MirrorHeight(), GetSystemMetrics(SM_CYVIRTUALSCREEN));
+    const LONG_PTR style = GetWindowLongPtrW(mirror, GWL_EXSTYLE);
+    EXPECT_EQ(WS_EX_TRANSPARENT | WS_EX_NOACTIVATE, style & (WS_EX_TRANSPARENT | WS_EX_NOACTIVATE));
+    for (int round = 0; round < 2; ++round) {
+        RECT r{};
+        GetWindowRect(mirror, &r);
+        for (HMONITOR monitor : ScreenMonitors()) {
+            const RECT m = MonitorBounds(monitor);
+            RECT both{};
+            EXPECT_FALSE(IntersectRect(&both, &r, &m)) << "round " << round << ": the mirror shows on a monitor";
+        }
+        // The displays changed: the mirror is placed again, still on none of them.
+        SendMessageW(mirror, WM_DISPLAYCHANGE, 32, MAKELPARAM(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)));
+    }
+    region.PaintFrame();  // a region that leaves the screen paints what is on it, no more
+    region.Stop();
+    ASSERT_TRUE(WaitEnd(region));
+}
+
 // --- With the real encoder ---------------------------------------------------------------------
 
 struct VideoInfo {
@@ -232,11 +386,11 @@ struct VideoInfo {
     }
 };
 
-VideoInfo Probe(const std::wstring& file) { return {RunAndRead(RealEncoder(), L"-hide_banner -i " + QuoteArgument(file))}; }
+VideoInfo Probe(const std::wstring& file) { return {test::RunEncoder(L"-hide_banner -i " + QuoteArgument(file))}; }
 
 // One frame at the given second, decoded by the encoder itself to a BMP file.
 test::DecodedImage FrameAt(const std::wstring& file, double second, const std::wstring& bmp) {
-    RunAndRead(RealEncoder(), L"-hide_banner -y -ss " + std::to_wstring(second) + L" -i " + QuoteArgument(file) +
+    test::RunEncoder(L"-hide_banner -y -ss " + std::to_wstring(second) + L" -i " + QuoteArgument(file) +
                                   L" -frames:v 1 " + QuoteArgument(bmp));
     return test::DecodeWithGdiplus(bmp);
 }
@@ -264,8 +418,7 @@ TEST_F(RecorderTest, RecordsAMovingRegionThroughTheMirror) {
     // The mirror must be on screen here: off screen it records black under Wine.
     TRecorder recorder(nullptr, POINT{100, 400});
     TCapture capture;
-    recorder.FFMpeg = RealEncoder();
-    recorder.Output = folder.Path() + L"region.mp4";
+    UseRealEncoder(recorder, L"region.mp4");
     recorder.Mouse = false;
     recorder.LimitSeconds = 2;
     recorder.Start(&capture, [&] {
@@ -300,8 +453,7 @@ TEST_F(RecorderTest, TheCursorIsPaintedOnlyWhenAsked) {
         test::PumpMessages();
         TRecorder recorder(nullptr, POINT{100, 400});
         TCapture capture;
-        recorder.FFMpeg = RealEncoder();
-        recorder.Output = folder.Path() + (mouse ? L"with.mp4" : L"without.mp4");
+        UseRealEncoder(recorder, mouse ? L"with.mp4" : L"without.mp4");
         recorder.Mouse = mouse;
         recorder.LimitSeconds = 1;
         recorder.Start(&capture, [] { return RECT{100, 100, 220, 180}; });
@@ -320,8 +472,7 @@ TEST_F(RecorderTest, TheCursorIsPaintedOnlyWhenAsked) {
 
 TEST_F(RecorderTest, FullScreenWithALimitEndsByItself) {
     TRecorder recorder;
-    recorder.FFMpeg = RealEncoder();
-    recorder.Output = folder.Path() + L"full.mp4";
+    UseRealEncoder(recorder, L"full.mp4");
     recorder.LimitSeconds = 2;
     recorder.Start();
     EXPECT_NE(std::wstring::npos, recorder.CommandLine().find(L"-video_size " + std::to_wstring(GetSystemMetrics(SM_CXSCREEN)) + L"x"));
@@ -338,8 +489,7 @@ TEST_F(RecorderTest, StopGivesAPlayableFileQuickly) {
     test::PatternWindow pattern(100, 100, 320, 240);
     TRecorder recorder(nullptr, POINT{100, 400});
     TCapture capture;
-    recorder.FFMpeg = RealEncoder();
-    recorder.Output = folder.Path() + L"stop.mp4";
+    UseRealEncoder(recorder, L"stop.mp4");
     recorder.Logging = true;
     recorder.LogFolder = folder.Path();
     recorder.Start(&capture, [] { return RECT{100, 100, 420, 340}; });
@@ -367,13 +517,69 @@ TEST_F(RecorderTest, StopGivesAPlayableFileQuickly) {
     EXPECT_GT(frames, 0);
 }
 
+TEST_F(RecorderTest, AnEncoderKilledMidRecordingLeavesAFileThatPlaysToItsLastSecond) {
+    test::PatternWindow pattern(100, 100, 160, 120);
+    TRecorder recorder(nullptr, POINT{100, 400});
+    TCapture capture;
+    UseRealEncoder(recorder, L"killed.mp4");
+    recorder.Start(&capture, [] { return RECT{100, 100, 260, 220}; });
+    ASSERT_TRUE(test::WaitUntil([&] { return recorder.RecTime() >= L"00:00:04.00"; }, 30000)) << recorder.RecTime();
+    const double recorded = RecTimeSeconds(recorder.RecTime());
+    // As a power loss would: no "q", no chance to write anything more.
+    HANDLE encoder = nullptr;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL ok = Process32FirstW(snapshot, &entry); ok; ok = Process32NextW(snapshot, &entry)) {
+        if (_wcsicmp(entry.szExeFile, L"ffmpeg.exe") == 0) encoder = OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID);
+    }
+    CloseHandle(snapshot);
+    ASSERT_NE(nullptr, encoder);
+    TerminateProcess(encoder, 9);
+    CloseHandle(encoder);
+    ASSERT_TRUE(WaitEnd(recorder));
+    const test::DecodedVideo d = test::DecodeVideo(recorder.Output);
+    std::printf("[ figures  ] encoder killed after %.2f s recorded: the file decodes to %.2f s (%d frames)\n", recorded,
+                d.seconds, d.frames);
+    EXPECT_GE(d.seconds, recorded - 1.5) << d.text;
+}
+
+TEST_F(RecorderTest, PausesLeaveOneFileOfTheRecordedTimeWithNoGap) {
+    test::PatternWindow pattern(100, 100, 160, 120);
+    TRecorder recorder(nullptr, POINT{100, 400});
+    TCapture capture;
+    UseRealEncoder(recorder, L"paused.mp4");
+    recorder.Start(&capture, [] { return RECT{100, 100, 260, 220}; });
+    const auto start = Clock::now();
+    for (const wchar_t* until : {L"00:00:02.00", L"00:00:04.00"}) {
+        ASSERT_TRUE(test::WaitUntil([&] { return recorder.Encoding() && recorder.RecTime() >= until; }, 30000));
+        ASSERT_TRUE(recorder.Pause());
+        ASSERT_TRUE(test::WaitUntil([&] { return recorder.Phase() == TRecorder::TPhase::Paused; }, 15000));
+        test::WaitUntil([] { return false; }, 1000);  // a second that must not be in the file
+        ASSERT_TRUE(recorder.Resume());
+    }
+    ASSERT_TRUE(test::WaitUntil([&] { return recorder.Encoding() && recorder.RecTime() >= L"00:00:06.00"; }, 30000));
+    recorder.Stop();
+    ASSERT_TRUE(WaitEnd(recorder, 60000));
+    const double wall = Seconds(start);
+    EXPECT_EQ(L"", recorder.Failure());
+    const double recorded = RecTimeSeconds(recorder.RecTime());
+    const test::DecodedVideo d = test::DecodeVideo(recorder.Output);
+    std::printf("[ figures  ] 3 parts, 2 pauses of 1 s: %.2f s recorded in %.1f s, the file decodes to %.2f s, %d frames\n",
+                recorded, wall, d.seconds, d.frames);
+    EXPECT_NEAR(recorded, d.seconds, 0.5) << d.text;
+    EXPECT_NEAR(d.seconds * 30, d.frames, 15) << "frames follow each other at 30 a second";
+    EXPECT_FALSE(test::FileExists(SegmentPath(recorder.Output, 2))) << "the parts are gone once joined";
+    EXPECT_FALSE(test::FileExists(SegmentPath(recorder.Output, 3)));
+    EXPECT_FALSE(test::FileExists(JoinedPath(recorder.Output)));
+}
+
 TEST_F(RecorderTest, At640x480TheWindowKeepsAnsweringWhileFramesArePainted) {
     const COLORREF green = RGB(40, 190, 60);
     test::PatternWindow plain(0, 0, 640, 480, green);
     TRecorder recorder(nullptr, POINT{0, 500});
     TCapture capture;
-    recorder.FFMpeg = RealEncoder();
-    recorder.Output = folder.Path() + L"vga.mp4";
+    UseRealEncoder(recorder, L"vga.mp4");
     recorder.Mouse = false;
     recorder.LimitSeconds = 3;
     recorder.Start(&capture, [] { return RECT{0, 0, 640, 480}; });
@@ -401,24 +607,11 @@ TEST_F(RecorderTest, At640x480TheWindowKeepsAnsweringWhileFramesArePainted) {
     std::printf("[ figures  ] PaintFrame 640x480: median %.1f ms, p95 %.1f ms; bare BitBlt from the screen: median %.1f ms, p95 %.1f ms\n",
                 paint[20], paint[38], bare[20], bare[38]);
 
-    // A window of this thread, asked from another thread while the timer paints.
-    HWND probe = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
-    std::atomic<bool> done{false};
-    std::atomic<int> worstMs{0};
-    std::thread asker([&] {
-        while (!done) {
-            const auto start = Clock::now();
-            DWORD_PTR result = 0;
-            SendMessageTimeoutW(probe, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result);
-            worstMs = std::max(worstMs.load(), static_cast<int>(Seconds(start) * 1000));
-            Sleep(20);
-        }
-    });
+    // A window of this thread, asked from another thread while the frames are painted.
+    AnswerProbe probe;
     const bool ended = WaitEnd(recorder, 30000);
-    done = true;
-    asker.join();
-    DestroyWindow(probe);
-    std::printf("[ figures  ] while recording 640x480 the window answered within %d ms at worst\n", worstMs.load());
+    const int worstMs = probe.WorstMs();
+    std::printf("[ figures  ] while recording 640x480 the window answered within %d ms at worst\n", worstMs);
     ASSERT_TRUE(ended);
     EXPECT_EQ(L"", recorder.Failure());
     const VideoInfo info = Probe(recorder.Output);

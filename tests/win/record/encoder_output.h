@@ -1,0 +1,28 @@
+#pragma once
+// What the real encoder shipped beside the program prints, and what it makes of a recorded
+// file: the recording tests read their results through the encoder, a tool this project did
+// not write.
+#include <string>
+
+namespace tovasen::test {
+
+// The encoder shipped beside the program.
+std::wstring EncoderPath();
+
+// Runs the encoder with these arguments to its end; everything it printed, a line each.
+std::wstring RunEncoder(const std::wstring& args);
+
+// The seconds of the last progress line ("time=...") in text before the given place; negative
+// when there is none.
+double LastProgressTime(const std::wstring& text, std::size_t before = std::wstring::npos);
+
+// The whole file decoded: its length in seconds and its frames, from the decoder's last
+// progress line; a negative length when it could not be decoded.
+struct DecodedVideo {
+    double seconds = -1;
+    int frames = 0;
+    std::wstring text;
+};
+DecodedVideo DecodeVideo(const std::wstring& file);
+
+}  // namespace tovasen::test
