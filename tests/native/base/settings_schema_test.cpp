@@ -87,6 +87,10 @@ TEST(SettingsSchema, DefaultsAndRulesAsOneTable) {
         {L"height_2", kAbsent, V(480)},
         {L"width_3", kAbsent, V(720)},
         {L"height_3", kAbsent, V(480)},
+        {L"edit_before_output", kAbsent, V(0)},
+        {L"history_keep", kAbsent, V(1)},
+        {L"history_max_entries", kAbsent, V(1000)},
+        {L"history_max_copy_mb", kAbsent, V(2048)},
         // Stored values within their rules read as they are.
         {L"path", V(L"D:\\Shots"), V(L"D:\\Shots")},
         {L"language", V(L"ru"), V(L"ru")},
@@ -101,7 +105,8 @@ TEST(SettingsSchema, DefaultsAndRulesAsOneTable) {
         // Outside: an index or a choice falls back to its default, a size to its bound.
         {L"language", V(L"KO"), V(L"en")},
         {L"language", V(L"xx-YY"), V(L"en")},
-        {L"area", V(7), V(0)},
+        {L"area", V(8), V(0)},
+        {L"area", V(7), V(7)},
         {L"area", V(-1), V(0)},
         {L"saveto", V(11), V(0)},
         {L"jpeg_quality", V(2147483647), V(1)},
@@ -115,6 +120,8 @@ TEST(SettingsSchema, DefaultsAndRulesAsOneTable) {
         {L"width_1", V(50), V(64)},
         {L"height_3", V(123456), V(9999)},
         {L"height_2", V(-5), V(64)},
+        {L"history_max_entries", V(3), V(10)},
+        {L"history_max_copy_mb", V(99999999), V(1048576)},
         // A value of the wrong type is no value.
         {L"sound", V(L"3"), V(2)},
         {L"path", V(5), V(L"C:\\Users\\u\\Desktop")},

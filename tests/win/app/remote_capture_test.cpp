@@ -455,6 +455,7 @@ TEST_F(RemoteCapture, TheEditorOpensForScriptsAndBeforeOutput) {
         HWND editor = VisibleWindowOf(*program, L"TFrmEditor");
         ASSERT_NE(nullptr, editor);
         ASSERT_TRUE(test::FocusWindow(editor));
+        test::ClickInWindow(editor, {300, 300});  // the keys go to the picture's canvas
         test::PressKey('R');  // a rectangle, then saved
         test::DragInWindow(editor, {120, 140}, {220, 200});
         test::PressKey('S', {VK_CONTROL});
@@ -489,6 +490,7 @@ TEST_F(RemoteCapture, TheEditorOpensForScriptsAndBeforeOutput) {
     ASSERT_NE(nullptr, editor);
     EXPECT_FALSE(IsClipboardFormatAvailable(CF_DIB)) << "nothing goes out before the editor is done";
     ASSERT_TRUE(test::FocusWindow(editor));
+    test::ClickInWindow(editor, {300, 300});
     test::PressKey(VK_RETURN, {VK_CONTROL});
     EXPECT_EQ(0u, capture.Result().exitCode) << Narrow(capture.Result().err);
     EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), ClipboardPicture().width);
