@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "capture/web_address.h"
+#include "web/web_address.h"
 
 namespace {
 

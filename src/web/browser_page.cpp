@@ -1,4 +1,4 @@
-#include "capture/browser_page.h"
+#include "web/browser_page.h"
 
 #include <mshtml.h>
 

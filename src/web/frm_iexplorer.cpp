@@ -1,10 +1,10 @@
-#include "capture/frm_iexplorer.h"
+#include "web/frm_iexplorer.h"
 
 #include <algorithm>
 
 #include "base/module_path.h"
 #include "base/registry.h"
-#include "capture/web_address.h"
+#include "web/web_address.h"
 #include "i18n/translate_component.h"
 #include "i18n/translation.h"
 #include "resource_ids.h"

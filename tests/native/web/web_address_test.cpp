@@ -1,4 +1,4 @@
-#include "capture/web_address.h"
+#include "web/web_address.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The browser window with the system's browser control embedded. Under Wine the control
 // embeds but never loads a document and raises no events: the handlers are driven through the
 // control's own event interface (the sink's Invoke), as the control would call them.
-#include "capture/frm_iexplorer.h"
+#include "web/frm_iexplorer.h"
 
 #include <windows.h>
 
@@ -12,7 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "base/registry.h"
-#include "capture/browser_page.h"
+#include "web/browser_page.h"
 #include "i18n/translation.h"
 #include "support/wait.h"
 #include "ui/application.h"

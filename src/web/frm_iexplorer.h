@@ -2,7 +2,7 @@
 #include <functional>
 #include <string>
 
-#include "capture/web_browser.h"
+#include "web/web_browser.h"
 #include "ui/form.h"
 #include "ui/std_controls.h"
 

@@ -1,4 +1,4 @@
-#include "capture/web_browser.h"
+#include "web/web_browser.h"
 
 #include <exdispid.h>
 #include <mshtmdid.h>
