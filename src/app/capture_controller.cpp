@@ -31,6 +31,10 @@ TCaptureOutcome CaptureFailure(const std::wstring& error) {
     return TCaptureOutcome::Failure(Translate(kCaptureFailed) + L"\r\r" + error);
 }
 
+// A request given up because the program ends: a script hears why, the user is not asked to
+// click anything on the way out.
+TCaptureOutcome Closing() { return {TCaptureOutcome::TKind::Cancelled, {}, L"Tovasen is closing.", false}; }
+
 TCaptureOutcome FailureOf(const std::exception_ptr& error) {
     try {
         std::rethrow_exception(error);
@@ -96,6 +100,19 @@ void TCaptureController::Run(std::shared_ptr<TOutcomeReporter> reporter) {
     FCurrent = std::move(reporter);
     if (options.Target == stMP4) StartRecording(options);
     else Capture(options);
+}
+
+void TCaptureController::Shutdown() {
+    FClosing = true;
+    if (FState == TControllerState::Uploading) {
+        ++FUploadTicket;
+        FUploadStrip.reset();
+        Finish(Closing());
+    } else if (FState == TControllerState::Recognising) {
+        FOcrTimer->SetEnabled(false);
+        FOcr = NewOcr();  // its operation goes with it; a late completion finds nothing
+        Finish(Closing());
+    }
 }
 
 void TCaptureController::Tell(TOutcomeReporter& reporter, const TCaptureOutcome& outcome) {
@@ -245,12 +262,13 @@ void TCaptureController::StartUpload(std::unique_ptr<TBitmap> bitmap, TCaptureOu
     FUploadStrip = std::make_unique<TProgressForm>(Translate(kUploading));
     auto upload = FHost.Uploader();
     std::shared_ptr<TProgressValues> values = FUploadStrip->Values();
-    const TPoster post = Application->Poster();
+    const TPoster post = ApplicationPoster();
+    const std::uint64_t ticket = ++FUploadTicket;
     // The picture goes with the worker: encoding a tall capture takes long, and this thread
     // keeps answering meanwhile. The address comes back through the queue, or never once the
-    // program is gone.
+    // program is gone; the upload itself ends by its deadline, whatever the server does.
     std::shared_ptr<TBitmap> picture(std::move(bitmap));
-    std::thread([picture, upload, values, post, alive = std::weak_ptr<bool>(FAlive), this]() mutable {
+    std::thread([picture, upload, values, post, ticket, alive = std::weak_ptr<bool>(FAlive), this]() mutable {
         std::wstring address;
         try {
             std::vector<std::uint8_t> png = EncodeUploadPng(*picture);
@@ -261,13 +279,14 @@ void TCaptureController::StartUpload(std::unique_ptr<TBitmap> bitmap, TCaptureOu
         } catch (...) {
             address.clear();
         }
-        post([alive, this, address] {
-            if (alive.lock()) UploadEnded(address);
+        post([alive, this, ticket, address] {
+            if (alive.lock()) UploadEnded(ticket, address);
         });
     }).detach();
 }
 
-void TCaptureController::UploadEnded(const std::wstring& address) {
+void TCaptureController::UploadEnded(std::uint64_t ticket, const std::wstring& address) {
+    if (ticket != FUploadTicket || FState != TControllerState::Uploading) return;  // given up meanwhile
     FUploadStrip.reset();
     if (address.empty() || !FHost.OpenAddress(address)) {
         Finish(TCaptureOutcome::Failure(Translate(kUploadFailed)));

@@ -98,8 +98,11 @@ public:
 
     // Starts one request: a capture, or with the MP4 target a recording's start or stop.
     void Run(std::shared_ptr<TOutcomeReporter> reporter);
-    // From now on nothing new starts (the program is ending); requests are told so.
-    void Shutdown() noexcept { FClosing = true; }
+    // From now on nothing new starts (the program is ending); requests are told so. An upload
+    // or a recognition still running is given up: its request hears that the program is
+    // closing (the user is not asked to click anything), and its result, should it still come,
+    // opens nothing and writes nothing.
+    void Shutdown();
     // At log-off: "q" to the encoder and up to waitMs for it to finish its file, handling
     // messages meanwhile. The recording's waiting requests hear how it ended.
     void EndRecordingForSession(DWORD waitMs);
@@ -117,7 +120,7 @@ private:
     void RecognitionTimedOut();
     // sofar: the outcome of what came before the upload (the auto-copy).
     void StartUpload(std::unique_ptr<TBitmap> bitmap, TCaptureOutcome sofar);
-    void UploadEnded(const std::wstring& address);
+    void UploadEnded(std::uint64_t ticket, const std::wstring& address);
     void StartRecording(const TCaptureOptions& options);
     void StopRecording(std::shared_ptr<TOutcomeReporter> reporter);
     void RecordingTick();
@@ -139,6 +142,7 @@ private:
     TTimer* FOcrTimer = nullptr;
     std::unique_ptr<TProgressForm> FUploadStrip;
     TCaptureOutcome FUploadSoFar;
+    std::uint64_t FUploadTicket = 0;  // the running upload's; one that was given up has an older one
     std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
 
     std::unique_ptr<TRecorder> FRecorder;

@@ -20,8 +20,7 @@
 namespace tovasen {
 namespace {
 
-constexpr wchar_t kEmulationKey[] =
-    L"Software\\Microsoft\\Internet Explorer\\Main\\FeatureControl\\FEATURE_BROWSER_EMULATION";
+constexpr wchar_t kFeatureControl[] = L"Software\\Microsoft\\Internet Explorer\\Main\\FeatureControl\\";
 
 class BrowserWindow : public ::testing::Test {
 protected:
@@ -61,6 +60,12 @@ int ThreadWindowsOfClass(const wchar_t* className) {
         reinterpret_cast<LPARAM>(&counter));
     return counter.count;
 }
+
+struct Bstr {
+    explicit Bstr(const wchar_t* text) : b(SysAllocString(text)) {}
+    ~Bstr() { SysFreeString(b); }
+    BSTR b;
+};
 
 // Calls the event sink as the control does: arguments in reverse order in DISPPARAMS.
 HRESULT RaiseEvent(TWebBrowser& wb, DISPID id, std::vector<VARIANT> argsInOrder) {
@@ -112,24 +117,44 @@ VARIANT Disp(IDispatch* d) {
     return v;
 }
 
-struct Bstr {
-    explicit Bstr(const wchar_t* text) : b(SysAllocString(text)) {}
-    ~Bstr() { SysFreeString(b); }
-    BSTR b;
-};
+// Sends a navigation through the sink as the control announces it: top level for the control
+// itself, a frame for any other window. Answers whether it was cancelled.
+bool NavigationCancelled(TWebBrowser& wb, const wchar_t* address, bool topLevel) {
+    Bstr url(address), none(L"");
+    VARIANT urlValue = Str(url.b), flags = Long(0), target = Str(none.b), post, headers = Str(none.b);
+    VariantInit(&post);
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    IDispatch* window = topLevel ? static_cast<IDispatch*>(wb.Browser()) : wb.EventSink();
+    RaiseEvent(wb, DISPID_BEFORENAVIGATE2,
+               {Disp(window), RefTo(&urlValue), RefTo(&flags), RefTo(&target), RefTo(&post), RefTo(&headers), RefTo(&cancel)});
+    return cancel != VARIANT_FALSE;
+}
 
-TEST_F(BrowserWindow, CreationWritesTheEmulationValueAndStartsBlank) {
-    try {
-        TRegistryKey::Open(HKEY_CURRENT_USER, kEmulationKey, true).DeleteValue(L"web_tests.exe");
-    } catch (const std::exception&) {
+TEST_F(BrowserWindow, CreationWritesTheFeatureControlsAndStartsBlank) {
+    // The document mode, and the features that keep pages in their zone.
+    const std::pair<const wchar_t*, int> features[] = {
+        {L"FEATURE_BROWSER_EMULATION", 11001}, {L"FEATURE_LOCALMACHINE_LOCKDOWN", 1}, {L"FEATURE_ZONE_ELEVATION", 1},
+        {L"FEATURE_MIME_HANDLING", 1},         {L"FEATURE_MIME_SNIFFING", 1},         {L"FEATURE_WEBOC_POPUPMANAGEMENT", 1},
+    };
+    for (const auto& [key, data] : features) {
+        try {
+            TRegistryKey::Open(HKEY_CURRENT_USER, std::wstring(kFeatureControl) + key, true).DeleteValue(L"web_tests.exe");
+        } catch (const std::exception&) {
+        }
     }
     auto* form = new TFrmIExplorer(&app);
     EXPECT_EQ(form, FrmIExplorer);
-    const auto value = TRegistryKey::Open(HKEY_CURRENT_USER, kEmulationKey, false).ReadInteger(L"web_tests.exe");
-    ASSERT_TRUE(value.has_value()) << "no emulation value under the program's file name";
-    EXPECT_EQ(11001, *value);
+    for (const auto& [key, data] : features) {
+        const auto value = TRegistryKey::Open(HKEY_CURRENT_USER, std::wstring(kFeatureControl) + key, false)
+                               .ReadInteger(L"web_tests.exe");
+        ASSERT_TRUE(value.has_value()) << "no value under the program's file name in " << std::string(key, key + wcslen(key));
+        EXPECT_EQ(data, *value) << std::string(key, key + wcslen(key));
+    }
 
     EXPECT_TRUE(form->WB->Created()) << "the system's browser control did not embed";
+    VARIANT_BOOL silent = VARIANT_FALSE;
+    ASSERT_EQ(S_OK, form->WB->Browser()->get_Silent(&silent));
+    EXPECT_EQ(VARIANT_TRUE, silent) << "script errors would open dialogs over the program";
     EXPECT_EQ(std::wstring(TFrmIExplorer::kUserAgent), form->WB->UserAgent());
     EXPECT_FALSE(form->BtnBack->Enabled());
     EXPECT_FALSE(form->BtnForward->Enabled());
@@ -211,14 +236,7 @@ TEST_F(BrowserWindow, ThePageIsKeptFromScriptSharesAndNewWindows) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.url, c.url + wcslen(c.url)));
-        Bstr url(c.url), none(L"");
-        VARIANT urlValue = Str(url.b), flags = Long(0), target = Str(none.b), post, headers = Str(none.b);
-        VariantInit(&post);
-        VARIANT_BOOL cancel = VARIANT_FALSE;
-        RaiseEvent(*form.WB, DISPID_BEFORENAVIGATE2,
-                   {Disp(form.WB->Browser()), RefTo(&urlValue), RefTo(&flags), RefTo(&target), RefTo(&post),
-                    RefTo(&headers), RefTo(&cancel)});
-        EXPECT_EQ(c.cancelled ? VARIANT_TRUE : VARIANT_FALSE, cancel);
+        EXPECT_EQ(c.cancelled, NavigationCancelled(*form.WB, c.url, true));
     }
     VARIANT_BOOL cancel2 = VARIANT_FALSE;
     IDispatch* none = nullptr;
@@ -232,6 +250,43 @@ TEST_F(BrowserWindow, ThePageIsKeptFromScriptSharesAndNewWindows) {
     Bstr context(L"https://example.com/"), popup(L"https://example.com/popup");
     RaiseEvent(*form.WB, DISPID_NEWWINDOW3, {ppDisp, RefTo(&cancel3), Long(0), Str(context.b), Str(popup.b)});
     EXPECT_EQ(VARIANT_TRUE, cancel3) << "NewWindow3";
+
+    // A page's window.close() would leave the window without its control.
+    VARIANT_BOOL closing = VARIANT_FALSE;
+    RaiseEvent(*form.WB, DISPID_WINDOWCLOSING, {Bool(false), RefTo(&closing)});
+    EXPECT_EQ(VARIANT_TRUE, closing) << "WindowClosing";
+}
+
+TEST_F(BrowserWindow, APageFromTheWebNeverReachesALocalFile) {
+    TFrmIExplorer form(nullptr);
+    const wchar_t* local = L"file:///C:/Users/me/secret.html";
+    ASSERT_FALSE(NavigationCancelled(*form.WB, L"https://example.com/", true));
+    EXPECT_TRUE(NavigationCancelled(*form.WB, local, true)) << "the page itself";
+    EXPECT_TRUE(NavigationCancelled(*form.WB, local, false)) << "a frame of it";
+    EXPECT_FALSE(NavigationCancelled(*form.WB, L"https://ads.example.net/", false)) << "a web frame";
+
+    // The user may still open a local file from the address field: the control announces the
+    // navigation from inside the call, as the user's.
+    std::vector<bool> cancelled;
+    form.NavigateHook = [&](const std::wstring& address) {
+        cancelled.push_back(NavigationCancelled(*form.WB, address.c_str(), true));
+    };
+    form.Edit1->SetText(L"file:///C:/pages/a.html");
+    form.Edit1KeyDown(VK_RETURN);
+    EXPECT_EQ(std::vector<bool>{false}, cancelled);
+    // Its page may then show local frames; once it leaves for the web, they are closed again.
+    EXPECT_FALSE(NavigationCancelled(*form.WB, L"file:///C:/pages/frame.html", false));
+    ASSERT_FALSE(NavigationCancelled(*form.WB, L"https://example.com/", true));
+    EXPECT_TRUE(NavigationCancelled(*form.WB, L"file:///C:/pages/frame.html", false));
+    // Only the first navigation inside the user's call is the user's: one the page starts
+    // meanwhile (from an unload handler, say) is the page's.
+    form.NavigateHook = [&](const std::wstring& address) {
+        cancelled.push_back(NavigationCancelled(*form.WB, address.c_str(), true));
+        cancelled.push_back(NavigationCancelled(*form.WB, local, true));
+    };
+    form.Edit1->SetText(L"https://example.org/");
+    form.Edit1KeyDown(VK_RETURN);
+    EXPECT_EQ((std::vector<bool>{false, false, true}), cancelled);
 }
 
 TEST_F(BrowserWindow, ButtonsFollowTheCommandStatesAndOnlyThePageItselfSetsTheAddress) {
