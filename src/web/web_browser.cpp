@@ -266,8 +266,8 @@ private:
 TWebBrowser::TWebBrowser(TForm* parent, std::wstring name) : TControl(parent, std::move(name)) {
     RegisterHostClass();
     CreateControl(kHostClass, L"", WS_CLIPCHILDREN | WS_CLIPSIBLINGS);
-    FSite = new TBrowserSite(this, Handle());
-    FEvents = new TBrowserEvents(this);
+    FSite = TComPtr<TBrowserSite>::Attach(new TBrowserSite(this, Handle()));
+    FEvents = TComPtr<TBrowserEvents>::Attach(new TBrowserEvents(this));
     try {
         CreateBrowser();
     } catch (...) {
@@ -278,14 +278,9 @@ TWebBrowser::TWebBrowser(TForm* parent, std::wstring name) : TControl(parent, st
 
 TWebBrowser::~TWebBrowser() {
     Teardown();
-    if (FSite) {
-        FSite->Detach();
-        FSite->Release();
-    }
-    if (FEvents) {
-        FEvents->Detach();
-        FEvents->Release();
-    }
+    // The control may keep them a while longer: they must no longer reach this object.
+    if (FSite) FSite->Detach();
+    if (FEvents) FEvents->Detach();
 }
 
 void TWebBrowser::CreateBrowser() {
@@ -294,11 +289,11 @@ void TWebBrowser::CreateBrowser() {
     Check(CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, object.PutVoid()),
           L"Creating the web browser control");
     FOleObject = object;
-    Check(object->SetClientSite(static_cast<IOleClientSite*>(FSite)), L"IOleObject::SetClientSite");
+    Check(object->SetClientSite(static_cast<IOleClientSite*>(FSite.Get())), L"IOleObject::SetClientSite");
     OleSetContainedObject(object.Get(), TRUE);
     RECT rect{};
     GetClientRect(Handle(), &rect);
-    Check(object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, static_cast<IOleClientSite*>(FSite), 0, Handle(), &rect),
+    Check(object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, static_cast<IOleClientSite*>(FSite.Get()), 0, Handle(), &rect),
           L"IOleObject::DoVerb");
     TComPtr<IWebBrowser2> browser;
     Check(object.QueryTo(browser), L"IWebBrowser2");
@@ -308,7 +303,7 @@ void TWebBrowser::CreateBrowser() {
     Check(object.QueryTo(container), L"IConnectionPointContainer");
     TComPtr<IConnectionPoint> connection;
     Check(container->FindConnectionPoint(DIID_DWebBrowserEvents2, connection.Put()), L"FindConnectionPoint");
-    Check(connection->Advise(FEvents, &FCookie), L"IConnectionPoint::Advise");
+    Check(connection->Advise(FEvents.Get(), &FCookie), L"IConnectionPoint::Advise");
     FConnection = connection;
     FBrowser = browser;
 }
@@ -392,9 +387,9 @@ bool TWebBrowser::TranslateAccelerator(MSG& msg) {
     return active && active->TranslateAccelerator(&msg) == S_OK;
 }
 
-IDispatch* TWebBrowser::AmbientDispatch() const noexcept { return static_cast<IDispatch*>(FSite); }
+IDispatch* TWebBrowser::AmbientDispatch() const noexcept { return static_cast<IDispatch*>(FSite.Get()); }
 
-IDispatch* TWebBrowser::EventSink() const noexcept { return static_cast<IDispatch*>(FEvents); }
+IDispatch* TWebBrowser::EventSink() const noexcept { return static_cast<IDispatch*>(FEvents.Get()); }
 
 LRESULT TWebBrowser::ControlProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_SIZE) FitToHost();

@@ -73,8 +73,8 @@ private:
     std::wstring FUserAgent;
     // The control needs OLE on this thread for as long as it lives.
     TComApartment FApartment{TComApartment::TKind::Ole};
-    TBrowserSite* FSite = nullptr;      // one reference held
-    TBrowserEvents* FEvents = nullptr;  // one reference held
+    TComPtr<TBrowserSite> FSite;
+    TComPtr<TBrowserEvents> FEvents;
     TComPtr<IOleObject> FOleObject;
     TComPtr<IWebBrowser2> FBrowser;
     TComPtr<IConnectionPoint> FConnection;

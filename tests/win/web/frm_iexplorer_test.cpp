@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/com.h"
 #include "base/registry.h"
 #include "web/browser_page.h"
 #include "i18n/translation.h"
@@ -60,12 +61,6 @@ int ThreadWindowsOfClass(const wchar_t* className) {
         reinterpret_cast<LPARAM>(&counter));
     return counter.count;
 }
-
-struct Bstr {
-    explicit Bstr(const wchar_t* text) : b(SysAllocString(text)) {}
-    ~Bstr() { SysFreeString(b); }
-    BSTR b;
-};
 
 // Calls the event sink as the control does: arguments in reverse order in DISPPARAMS.
 HRESULT RaiseEvent(TWebBrowser& wb, DISPID id, std::vector<VARIANT> argsInOrder) {
@@ -120,8 +115,8 @@ VARIANT Disp(IDispatch* d) {
 // Sends a navigation through the sink as the control announces it: top level for the control
 // itself, a frame for any other window. Answers whether it was cancelled.
 bool NavigationCancelled(TWebBrowser& wb, const wchar_t* address, bool topLevel) {
-    Bstr url(address), none(L"");
-    VARIANT urlValue = Str(url.b), flags = Long(0), target = Str(none.b), post, headers = Str(none.b);
+    TBstr url(address), none(L"");
+    VARIANT urlValue = Str(url.Get()), flags = Long(0), target = Str(none.Get()), post, headers = Str(none.Get());
     VariantInit(&post);
     VARIANT_BOOL cancel = VARIANT_FALSE;
     IDispatch* window = topLevel ? static_cast<IDispatch*>(wb.Browser()) : wb.EventSink();
@@ -183,11 +178,11 @@ TEST_F(BrowserWindow, CreationWritesTheFeatureControlsAndStartsBlank) {
 
 TEST_F(BrowserWindow, TheBlankPageTitleIsTheTranslatedApplicationTitle) {
     TFrmIExplorer form(nullptr);
-    Bstr title(L"Example Domain");
-    RaiseEvent(*form.WB, DISPID_TITLECHANGE, {Str(title.b)});
+    TBstr title(L"Example Domain");
+    RaiseEvent(*form.WB, DISPID_TITLECHANGE, {Str(title.Get())});
     EXPECT_EQ(L"Example Domain", WindowText(form.Handle()));
-    Bstr blank(L"about:blank");
-    RaiseEvent(*form.WB, DISPID_TITLECHANGE, {Str(blank.b)});
+    TBstr blank(L"about:blank");
+    RaiseEvent(*form.WB, DISPID_TITLECHANGE, {Str(blank.Get())});
     EXPECT_EQ(L"토바센", WindowText(form.Handle()));
     CurrentLanguage = L"en";
     form.WBTitleChange(L"about:blank");
@@ -247,8 +242,8 @@ TEST_F(BrowserWindow, ThePageIsKeptFromScriptSharesAndNewWindows) {
     RaiseEvent(*form.WB, DISPID_NEWWINDOW2, {ppDisp, RefTo(&cancel2)});
     EXPECT_EQ(VARIANT_TRUE, cancel2) << "NewWindow2";
     VARIANT_BOOL cancel3 = VARIANT_FALSE;
-    Bstr context(L"https://example.com/"), popup(L"https://example.com/popup");
-    RaiseEvent(*form.WB, DISPID_NEWWINDOW3, {ppDisp, RefTo(&cancel3), Long(0), Str(context.b), Str(popup.b)});
+    TBstr context(L"https://example.com/"), popup(L"https://example.com/popup");
+    RaiseEvent(*form.WB, DISPID_NEWWINDOW3, {ppDisp, RefTo(&cancel3), Long(0), Str(context.Get()), Str(popup.Get())});
     EXPECT_EQ(VARIANT_TRUE, cancel3) << "NewWindow3";
 
     // A page's window.close() would leave the window without its control.
@@ -303,17 +298,17 @@ TEST_F(BrowserWindow, ButtonsFollowTheCommandStatesAndOnlyThePageItselfSetsTheAd
 
     ASSERT_NE(nullptr, form.WB->Browser());
     form.Edit1->SetText(L"what the user types");
-    Bstr frameUrl(L"https://ads.example.net/frame");
-    VARIANT frame = Str(frameUrl.b);
+    TBstr frameUrl(L"https://ads.example.net/frame");
+    VARIANT frame = Str(frameUrl.Get());
     // A frame's completion names the frame's own window, not the control.
     RaiseEvent(*form.WB, DISPID_DOCUMENTCOMPLETE, {Disp(form.WB->EventSink()), RefTo(&frame)});
     EXPECT_EQ(L"what the user types", form.Edit1->Text());
-    Bstr pageUrl(L"https://example.com/");
-    VARIANT page = Str(pageUrl.b);
+    TBstr pageUrl(L"https://example.com/");
+    VARIANT page = Str(pageUrl.Get());
     RaiseEvent(*form.WB, DISPID_DOCUMENTCOMPLETE, {Disp(form.WB->Browser()), RefTo(&page)});
     EXPECT_EQ(L"https://example.com/", form.Edit1->Text());
-    Bstr blankUrl(L"about:blank");
-    VARIANT blank = Str(blankUrl.b);
+    TBstr blankUrl(L"about:blank");
+    VARIANT blank = Str(blankUrl.Get());
     RaiseEvent(*form.WB, DISPID_DOCUMENTCOMPLETE, {Disp(form.WB->Browser()), RefTo(&blank)});
     EXPECT_EQ(L"https://", form.Edit1->Text());
 }
@@ -321,12 +316,10 @@ TEST_F(BrowserWindow, ButtonsFollowTheCommandStatesAndOnlyThePageItselfSetsTheAd
 TEST_F(BrowserWindow, TheHostAnswersTheUserAgentAmbientWithALineEnd) {
     TFrmIExplorer form(nullptr);
     // The control finds the ambients through its client site.
-    IDispatch* site = form.WB->AmbientDispatch();
-    IOleClientSite* clientSite = nullptr;
-    ASSERT_EQ(S_OK, site->QueryInterface(IID_IOleClientSite, reinterpret_cast<void**>(&clientSite)));
-    IDispatch* ambients = nullptr;
-    ASSERT_EQ(S_OK, clientSite->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&ambients)));
-    clientSite->Release();
+    const auto clientSite = TComPtr<IDispatch>::Retain(form.WB->AmbientDispatch()).Query<IOleClientSite>();
+    ASSERT_TRUE(clientSite);
+    const auto ambients = clientSite.Query<IDispatch>();
+    ASSERT_TRUE(ambients);
 
     DISPPARAMS none{nullptr, nullptr, 0, 0};
     VARIANT result;
@@ -345,7 +338,6 @@ TEST_F(BrowserWindow, TheHostAnswersTheUserAgentAmbientWithALineEnd) {
     EXPECT_EQ(DISP_E_MEMBERNOTFOUND, ambients->Invoke(DISPID_AMBIENT_USERAGENT, IID_NULL, 0, DISPATCH_PROPERTYGET,
                                                       &none, &result, nullptr, nullptr)) << "no agent of our own";
     EXPECT_EQ(VT_EMPTY, V_VT(&result));
-    ambients->Release();
 }
 
 TEST_F(BrowserWindow, AltDFocusesTheAddressFromAnywhereInTheProgram) {
