@@ -69,48 +69,24 @@ HRESULT RaiseEvent(TWebBrowser& wb, DISPID id, std::vector<VARIANT> argsInOrder)
     return wb.EventSink()->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
 }
 
-VARIANT Long(long value) {
+// A VARIANT of type, its value set by fill. It owns nothing: the caller keeps the string, object
+// or target it names.
+template <class Fill>
+VARIANT Variant(VARTYPE type, Fill fill) {
     VARIANT v;
     VariantInit(&v);
-    V_VT(&v) = VT_I4;
-    V_I4(&v) = value;
+    V_VT(&v) = type;
+    fill(v);
     return v;
 }
+VARIANT Long(long value) { return Variant(VT_I4, [&](VARIANT& v) { V_I4(&v) = value; }); }
 VARIANT Bool(bool value) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_BOOL;
-    V_BOOL(&v) = value ? VARIANT_TRUE : VARIANT_FALSE;
-    return v;
+    return Variant(VT_BOOL, [&](VARIANT& v) { V_BOOL(&v) = value ? VARIANT_TRUE : VARIANT_FALSE; });
 }
-VARIANT Str(BSTR value) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_BSTR;
-    V_BSTR(&v) = value;
-    return v;
-}
-VARIANT RefTo(VARIANT* target) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_BYREF | VT_VARIANT;
-    V_VARIANTREF(&v) = target;
-    return v;
-}
-VARIANT RefTo(VARIANT_BOOL* target) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_BYREF | VT_BOOL;
-    V_BOOLREF(&v) = target;
-    return v;
-}
-VARIANT Disp(IDispatch* d) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_DISPATCH;
-    V_DISPATCH(&v) = d;
-    return v;
-}
+VARIANT Str(BSTR value) { return Variant(VT_BSTR, [&](VARIANT& v) { V_BSTR(&v) = value; }); }
+VARIANT RefTo(VARIANT* target) { return Variant(VT_BYREF | VT_VARIANT, [&](VARIANT& v) { V_VARIANTREF(&v) = target; }); }
+VARIANT RefTo(VARIANT_BOOL* target) { return Variant(VT_BYREF | VT_BOOL, [&](VARIANT& v) { V_BOOLREF(&v) = target; }); }
+VARIANT Disp(IDispatch* d) { return Variant(VT_DISPATCH, [&](VARIANT& v) { V_DISPATCH(&v) = d; }); }
 
 // Sends a navigation through the sink as the control announces it: top level for the control
 // itself, a frame for any other window. Answers whether it was cancelled.
