@@ -40,7 +40,7 @@ SetCompressor /SOLID ${COMPRESSOR}
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define SETTINGS_KEY "Software\Dravomix\Tovasen"
 !define MAKER_KEY "Software\Dravomix"
-!define EMULATION_KEY "Software\Microsoft\Internet Explorer\Main\FeatureControl\FEATURE_BROWSER_EMULATION"
+!define FEATURE_CONTROL_KEY "Software\Microsoft\Internet Explorer\Main\FeatureControl"
 ; The running instance holds this mutex until its process has ended.
 !define INSTANCE_MUTEX "TovasenMutex"
 !define MAIN_WINDOW_CLASS "TFrmTovasen"
@@ -209,8 +209,13 @@ Section "un.$(ProgramFiles)" SecUnProgram
   Delete "$SMPROGRAMS\Tovasen.lnk"
   DeleteRegKey HKCU "${UNINST_KEY}"
   DeleteRegValue HKCU "${RUN_KEY}" "Tovasen"
-  ; Written by the web page window on every use; it only concerns a process named Tovasen.exe.
-  DeleteRegValue HKCU "${EMULATION_KEY}" "Tovasen.exe"
+  ; Written by the web page window on every use; they only concern a process named Tovasen.exe.
+  DeleteRegValue HKCU "${FEATURE_CONTROL_KEY}\FEATURE_BROWSER_EMULATION" "Tovasen.exe"
+  DeleteRegValue HKCU "${FEATURE_CONTROL_KEY}\FEATURE_LOCALMACHINE_LOCKDOWN" "Tovasen.exe"
+  DeleteRegValue HKCU "${FEATURE_CONTROL_KEY}\FEATURE_ZONE_ELEVATION" "Tovasen.exe"
+  DeleteRegValue HKCU "${FEATURE_CONTROL_KEY}\FEATURE_MIME_HANDLING" "Tovasen.exe"
+  DeleteRegValue HKCU "${FEATURE_CONTROL_KEY}\FEATURE_MIME_SNIFFING" "Tovasen.exe"
+  DeleteRegValue HKCU "${FEATURE_CONTROL_KEY}\FEATURE_WEBOC_POPUPMANAGEMENT" "Tovasen.exe"
 SectionEnd
 
 Section /o "un.$(RemoveSettings)" SecUnSettings

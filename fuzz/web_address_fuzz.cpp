@@ -1,12 +1,12 @@
 // Feeds arbitrary text to the address rules of the browser window. Besides not crashing, what
-// they let through never starts a script, never names a network share and never carries a
-// control character the browser would silently drop.
+// they let through never starts a script, never names a network share, never carries a control
+// character the browser would silently drop, and never takes a web page to a local file.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
-#include "capture/web_address.h"
+#include "web/web_address.h"
 
 namespace {
 
@@ -33,7 +33,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(tovasen::TrimAddress(trimmed) == trimmed);
     for (const std::wstring& address : {text, trimmed}) {
         const bool typed = tovasen::MayNavigateTyped(address);
-        const bool page = tovasen::MayNavigateInPage(address);
+        // From a local page, where a page may go furthest; from a web page, never to a local file.
+        const bool page = tovasen::MayNavigateInPage(address, L"file:///C:/pages/a.html");
+        if (tovasen::MayNavigateInPage(address, L"https://example.com/")) {
+            Check(tovasen::ClassifyAddress(address) != tovasen::AddressKind::LocalFile);
+        }
         if (!typed && !page) continue;
         for (wchar_t c : address) Check(c >= 0x20 && c != 0x7F);
         Check(!StartsWithNoCase(address, L"javascript:") && !StartsWithNoCase(address, L"vbscript:"));

@@ -66,6 +66,12 @@ if ! done_already release-tools; then
   mark_done release-tools
 fi
 
+# The native tests check the program's table of Unicode format characters against ICU's.
+if ! done_already icu; then
+  install_debian libicu-dev
+  mark_done icu
+fi
+
 # --- Source packages --------------------------------------------------------------------------
 # apt-get source needs deb-src entries. Where the machine has none, mirror its own deb entries
 # as deb-src entries, so no host name is ever written here.

@@ -32,6 +32,10 @@ TCaptureOutcome CaptureFailure(const std::wstring& error) {
     return TCaptureOutcome::Failure(Translate(kCaptureFailed) + L"\r\r" + error);
 }
 
+// A request given up because the program ends: a script hears why, the user is not asked to
+// click anything on the way out.
+TCaptureOutcome Closing() { return {TCaptureOutcome::TKind::Cancelled, {}, L"Tovasen is closing.", false}; }
+
 TCaptureOutcome FailureOf(const std::exception_ptr& error) {
     try {
         std::rethrow_exception(error);
@@ -139,6 +143,22 @@ void TCaptureController::Run(TCaptureRequest request) {
 
 void TCaptureController::Finished(const TCaptureOutcome& outcome, const TJob& job) {
     if (OnFinished) OnFinished({outcome, job.Options.Mode, job.Options.Target, job.Picture.get(), job.Window});
+}
+
+void TCaptureController::Shutdown() {
+    FClosing = true;
+    if (FCountdown) {
+        FCountdown.reset();
+        Finish(Closing());
+    } else if (FState == TControllerState::Uploading) {
+        ++FUploadTicket;
+        FUploadStrip.reset();
+        Finish(Closing());
+    } else if (FState == TControllerState::Recognising) {
+        FOcrTimer->SetEnabled(false);
+        FOcr = NewOcr();  // its operation goes with it; a late completion finds nothing
+        Finish(Closing());
+    }
 }
 
 void TCaptureController::Finish(const TCaptureOutcome& outcome) {
@@ -319,11 +339,13 @@ void TCaptureController::StartUpload(TCaptureOutcome sofar) {
     FUploadStrip = std::make_unique<TProgressForm>(Translate(kUploading));
     auto upload = FHost.Uploader();
     std::shared_ptr<TProgressValues> values = FUploadStrip->Values();
-    const TPoster post = Application->Poster();
+    const TPoster post = ApplicationPoster();
+    const std::uint64_t ticket = ++FUploadTicket;
     // The worker reads the picture (encoding a tall capture takes long, and this thread keeps
     // answering meanwhile); it stays the job's until the end. The address comes back through the
-    // queue, or never once the program is gone.
-    std::thread([picture = FJob.Picture, upload, values, post, alive = std::weak_ptr<bool>(FAlive), this]() mutable {
+    // queue, or never once the program is gone; the upload itself ends by its deadline, whatever
+    // the server does.
+    std::thread([picture = FJob.Picture, upload, values, post, ticket, alive = std::weak_ptr<bool>(FAlive), this]() mutable {
         std::wstring address;
         try {
             std::vector<std::uint8_t> png = EncodeUploadPng(*picture);
@@ -334,13 +356,14 @@ void TCaptureController::StartUpload(TCaptureOutcome sofar) {
         } catch (...) {
             address.clear();
         }
-        post([alive, this, address] {
-            if (alive.lock()) UploadEnded(address);
+        post([alive, this, ticket, address] {
+            if (alive.lock()) UploadEnded(ticket, address);
         });
     }).detach();
 }
 
-void TCaptureController::UploadEnded(const std::wstring& address) {
+void TCaptureController::UploadEnded(std::uint64_t ticket, const std::wstring& address) {
+    if (ticket != FUploadTicket || FState != TControllerState::Uploading) return;  // given up meanwhile
     FUploadStrip.reset();
     if (address.empty() || !FHost.OpenAddress(address)) {
         Finish(TCaptureOutcome::Failure(Translate(kUploadFailed)));

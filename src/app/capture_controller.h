@@ -139,8 +139,11 @@ public:
     // Starts one request: a capture, or with the MP4 target a recording's start or stop.
     void Run(TCaptureRequest request);
     void Run(std::shared_ptr<TOutcomeReporter> reporter) { Run(TCaptureRequest{std::move(reporter)}); }
-    // From now on nothing new starts (the program is ending); requests are told so.
-    void Shutdown() noexcept { FClosing = true; }
+    // From now on nothing new starts (the program is ending); requests are told so. A countdown,
+    // an upload or a recognition still running is given up: its request hears that the program
+    // is closing (the user is not asked to click anything), and its result, should it still
+    // come, opens nothing and writes nothing.
+    void Shutdown();
     // Stops a running recording in whatever phase it is (also while it is being prepared, when
     // it ends as cancelled); the reporter hears how it ended.
     void StopRecording(std::shared_ptr<TOutcomeReporter> reporter);
@@ -178,7 +181,7 @@ private:
     void RecognitionTimedOut();
     // sofar: the outcome of what came before the upload (the auto-copy).
     void StartUpload(TCaptureOutcome sofar);
-    void UploadEnded(const std::wstring& address);
+    void UploadEnded(std::uint64_t ticket, const std::wstring& address);
     void StartRecording(const TCaptureOptions& options);
     void RecordingTick();
     void RecordingEnded();
@@ -202,6 +205,7 @@ private:
     TTimer* FOcrTimer = nullptr;
     std::unique_ptr<TProgressForm> FUploadStrip;
     TCaptureOutcome FUploadSoFar;
+    std::uint64_t FUploadTicket = 0;  // the running upload's; one that was given up has an older one
     std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
 
     std::unique_ptr<TRecorder> FRecorder;

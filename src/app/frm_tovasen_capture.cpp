@@ -10,8 +10,6 @@
 #include "app/frm_tovasen.h"
 #include "base/errors.h"
 #include "base/module_path.h"
-#include "capture/browser_page.h"
-#include "capture/frm_iexplorer.h"
 #include "editor/editor_entry.h"
 #include "output/clipboard.h"
 #include "output/float_list.h"
@@ -20,6 +18,8 @@
 #include "select/frm_drag.h"
 #include "select/frm_line.h"
 #include "ui/application.h"
+#include "web/browser_page.h"
+#include "web/frm_iexplorer.h"
 
 namespace tovasen {
 namespace {

@@ -20,11 +20,11 @@ bool IsHostCharacter(wchar_t c) {
            c == L'.' || c == L'_';
 }
 
-// "user@host:port" or "[v6]:port": a host that is a name or a bracketed literal, and a port
-// of digits only when there is one.
+// "host:port" or "[v6]:port": a host that is a name or a bracketed literal, and a port of
+// digits only when there is one. No user part: "http://trusted.example@evil.example/" reads
+// as the first name to a person and goes to the second.
 bool IsAuthority(std::wstring_view authority) {
-    const std::size_t at = authority.rfind(L'@');
-    if (at != std::wstring_view::npos) authority.remove_prefix(at + 1);
+    if (authority.find(L'@') != std::wstring_view::npos) return false;
     std::wstring_view host = authority;
     std::wstring_view port;
     if (!authority.empty() && authority.front() == L'[') {

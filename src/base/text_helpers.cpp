@@ -1,7 +1,23 @@
 #include "base/text_helpers.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace tovasen {
 namespace {
+
+struct CodeRange {
+    char32_t first, last;
+};
+
+// Category Cf of the Unicode 15.0 character database, in order.
+constexpr CodeRange kFormatCharacters[] = {
+    {0x00AD, 0x00AD},   {0x0600, 0x0605},   {0x061C, 0x061C},   {0x06DD, 0x06DD},   {0x070F, 0x070F},
+    {0x0890, 0x0891},   {0x08E2, 0x08E2},   {0x180E, 0x180E},   {0x200B, 0x200F},   {0x202A, 0x202E},
+    {0x2060, 0x2064},   {0x2066, 0x206F},   {0xFEFF, 0xFEFF},   {0xFFF9, 0xFFFB},   {0x110BD, 0x110BD},
+    {0x110CD, 0x110CD}, {0x13430, 0x1343F}, {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A}, {0xE0001, 0xE0001},
+    {0xE0020, 0xE007F},
+};
 
 std::wstring UpperAscii(std::wstring text) {
     for (wchar_t& c : text) {
@@ -51,6 +67,12 @@ std::wstring ExtractBetween(const std::wstring& source, const std::wstring& star
         if (!quote || !IsEscaped(upper, start, pos)) return source.substr(start, pos - start);
     }
     return {};
+}
+
+bool IsFormatCharacter(char32_t c) noexcept {
+    const auto after = std::upper_bound(std::begin(kFormatCharacters), std::end(kFormatCharacters), c,
+                                        [](char32_t value, const CodeRange& range) { return value < range.first; });
+    return after != std::begin(kFormatCharacters) && c <= std::prev(after)->last;
 }
 
 std::wstring JsonUnescape(const std::wstring& value) {

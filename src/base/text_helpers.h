@@ -18,6 +18,11 @@ public:
 std::wstring ExtractBetween(const std::wstring& source, const std::wstring& startMarker,
                             const std::wstring& endMarker);
 
+// Whether c is a Unicode format character (general category Cf, as of Unicode 15): invisible
+// marks such as the bidirectional overrides and isolates, zero-width joiners, the byte order
+// mark and tag characters. Shown, they change how the text around them reads.
+bool IsFormatCharacter(char32_t c) noexcept;
+
 // Undoes JSON string escapes: \" \' \/ \\ \b \f \n \r \t and \uXXXX (one UTF-16 code unit,
 // so a surrogate pair arrives as two escapes). Any other escaped character is dropped with its
 // backslash, as is a backslash at the very end. A \u without four hexadecimal digits raises

@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "base/com.h"
 #include "base/errors.h"
 #include "base/handles.h"
 #include "base/module_path.h"
@@ -21,37 +22,6 @@ namespace {
 // Larger pictures would need gigabytes for the editor's three copies.
 constexpr std::uint64_t kMaxPixels = 100'000'000;
 constexpr std::uint64_t kMaxFileBytes = 1ull << 30;
-
-template <class T>
-class TComPtr {
-public:
-    TComPtr() = default;
-    TComPtr(const TComPtr&) = delete;
-    TComPtr& operator=(const TComPtr&) = delete;
-    ~TComPtr() {
-        if (FPointer) FPointer->Release();
-    }
-    T** operator&() noexcept { return &FPointer; }
-    T* operator->() const noexcept { return FPointer; }
-    T* Get() const noexcept { return FPointer; }
-
-private:
-    T* FPointer = nullptr;
-};
-
-// COM on this thread for one call, unless it is on already in another mode.
-class TComScope {
-public:
-    TComScope() : FResult(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
-    TComScope(const TComScope&) = delete;
-    TComScope& operator=(const TComScope&) = delete;
-    ~TComScope() {
-        if (SUCCEEDED(FResult)) CoUninitialize();
-    }
-
-private:
-    HRESULT FResult;
-};
 
 [[noreturn]] void Refuse(const wchar_t* korean, const std::wstring& path) {
     throw Exception(Translate(korean) + L"\r\r" + path);
@@ -102,29 +72,29 @@ TPixelBuffer CheckedBuffer(std::uint64_t width, std::uint64_t height, const std:
 }
 
 TPixelBuffer DecodeWithWic(const std::vector<std::uint8_t>& bytes, const std::wstring& path) {
-    const TComScope com;
+    const TComApartment com;
     TComPtr<IWICImagingFactory> factory;
     Check(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
-                           reinterpret_cast<void**>(&factory)),
+                           factory.PutVoid()),
           L"CoCreateInstance(WICImagingFactory)", path);
     TComPtr<IWICStream> stream;
-    Check(factory->CreateStream(&stream), L"CreateStream", path);
+    Check(factory->CreateStream(stream.Put()), L"CreateStream", path);
     Check(stream->InitializeFromMemory(const_cast<BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size())),
           L"InitializeFromMemory", path);
     TComPtr<IWICBitmapDecoder> decoder;
-    Check(factory->CreateDecoderFromStream(stream.Get(), nullptr, WICDecodeMetadataCacheOnDemand, &decoder),
+    Check(factory->CreateDecoderFromStream(stream.Get(), nullptr, WICDecodeMetadataCacheOnDemand, decoder.Put()),
           L"CreateDecoderFromStream", path);
     UINT frames = 0;
     Check(decoder->GetFrameCount(&frames), L"GetFrameCount", path);
     // Writing back the first frame alone would throw the others away.
     if (frames > 1) Refuse(L"여러 장면으로 된 그림은 편집할 수 없습니다.", path);
     TComPtr<IWICBitmapFrameDecode> frame;
-    Check(decoder->GetFrame(0, &frame), L"GetFrame", path);
+    Check(decoder->GetFrame(0, frame.Put()), L"GetFrame", path);
     UINT width = 0, height = 0;
     Check(frame->GetSize(&width, &height), L"GetSize", path);
     TPixelBuffer pixels = CheckedBuffer(width, height, path);
     TComPtr<IWICBitmapSource> converted;
-    Check(WICConvertBitmapSource(GUID_WICPixelFormat32bppBGRA, frame.Get(), &converted), L"WICConvertBitmapSource", path);
+    Check(WICConvertBitmapSource(GUID_WICPixelFormat32bppBGRA, frame.Get(), converted.Put()), L"WICConvertBitmapSource", path);
     const std::uint64_t size = static_cast<std::uint64_t>(pixels.Stride()) * static_cast<std::uint64_t>(pixels.Height());
     Check(converted->CopyPixels(nullptr, static_cast<UINT>(pixels.Stride()), static_cast<UINT>(size),
                                 reinterpret_cast<BYTE*>(pixels.Data())),

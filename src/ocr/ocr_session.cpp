@@ -4,7 +4,7 @@
 
 namespace tovasen {
 
-TOcrSession::TOcrSession(std::shared_ptr<TOcrBackend> backend, TOcrPoster post)
+TOcrSession::TOcrSession(std::shared_ptr<TOcrBackend> backend, TPoster post)
     : FBackend(std::move(backend)), FPost(std::move(post)) {}
 
 TOcrSession::~TOcrSession() {

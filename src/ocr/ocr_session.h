@@ -7,18 +7,17 @@
 #include <functional>
 #include <memory>
 
+#include "base/call_queue.h"
 #include "ocr/ocr_backend.h"
 #include "output/pixel_view.h"
 
 namespace tovasen {
 
-// Runs a call later on the owner's thread; false when it will never run.
-using TOcrPoster = std::function<bool(std::function<void()>)>;
 using TCompletionProc = std::function<void(const TResult&)>;
 
 class TOcrSession {
 public:
-    TOcrSession(std::shared_ptr<TOcrBackend> backend, TOcrPoster post);
+    TOcrSession(std::shared_ptr<TOcrBackend> backend, TPoster post);
     TOcrSession(const TOcrSession&) = delete;
     TOcrSession& operator=(const TOcrSession&) = delete;
     // Closes a running operation; its completion, should it still come, is dropped.
@@ -46,7 +45,7 @@ private:
     static void Deliver(const std::weak_ptr<TState>& weak, std::uint64_t ticket, const TResult& result);
 
     std::shared_ptr<TOcrBackend> FBackend;
-    TOcrPoster FPost;
+    TPoster FPost;
     std::shared_ptr<TState> FState = std::make_shared<TState>();
 };
 

@@ -21,7 +21,6 @@ std::shared_ptr<TOcrBackend> DefaultBackend() {
     return BackendFactory() ? BackendFactory()() : CreateWinRtOcrBackend();
 }
 
-bool PostToUserInterface(std::function<void()> call) { return Application && Application->Queue(std::move(call)); }
 
 // A 24- or 32-bit bitmap to read rows from: the bitmap itself, or a 32-bit copy of a device one.
 const TBitmap& DibOf(const TBitmap& source, std::unique_ptr<TBitmap>& copy) {
@@ -37,18 +36,15 @@ const TBitmap& DibOf(const TBitmap& source, std::unique_ptr<TBitmap>& copy) {
     return *copy;
 }
 
-template <class T>
-void Free(T*& p) noexcept {
-    if (p) p->Release();
-    p = nullptr;
-}
-
 }  // namespace
 
 void SetOcrBackendFactory(std::function<std::shared_ptr<TOcrBackend>()> factory) { BackendFactory() = std::move(factory); }
 
 TRtOcr::TRtOcr(TComponent* owner, std::wstring name, std::shared_ptr<TOcrBackend> backend)
-    : TComponent(owner, std::move(name)), FSession(backend ? std::move(backend) : DefaultBackend(), PostToUserInterface) {}
+    : TComponent(owner, std::move(name)),
+      // Taken here, on the user-interface thread: the engine's threads only ever see the poster,
+      // which refuses the call once the application has gone.
+      FSession(backend ? std::move(backend) : DefaultBackend(), ApplicationPoster()) {}
 
 TRtOcr::~TRtOcr() = default;
 
@@ -103,46 +99,35 @@ std::unique_ptr<TBitmap> ScaleForOcr(const TBitmap& source, int width, int heigh
     }
     std::unique_ptr<TBitmap> temp;
     const TBitmap& dib = DibOf(source, temp);
-    IWICImagingFactory* factory = nullptr;
-    IWICBitmap* input = nullptr;
-    IWICBitmapScaler* scaler = nullptr;
-    IWICFormatConverter* converter = nullptr;
-    auto release = [&] {
-        Free(converter);
-        Free(scaler);
-        Free(input);
-        Free(factory);
-    };
-    auto result = std::make_unique<TBitmap>();
-    try {
-        OleCheck(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory)));
-        const WICPixelFormatGUID format =
-            dib.BitsPerPixel() == 24 ? GUID_WICPixelFormat24bppBGR : GUID_WICPixelFormat32bppBGR;
-        // Rows are top first and contiguous from row 0: the bitmap is a top-down DIB section.
-        OleCheck(factory->CreateBitmapFromMemory(
-            static_cast<UINT>(dib.Width()), static_cast<UINT>(dib.Height()), format, static_cast<UINT>(dib.Stride()),
-            static_cast<UINT>(dib.Stride()) * static_cast<UINT>(dib.Height()), const_cast<BYTE*>(dib.ScanLine(0)), &input));
-        temp.reset();  // the factory took its own copy
-        OleCheck(factory->CreateBitmapScaler(&scaler));
-        OleCheck(scaler->Initialize(input, static_cast<UINT>(width), static_cast<UINT>(height),
-                                    WICBitmapInterpolationModeFant));
-        // A 32-bit capture scales straight into place; a 24-bit one is widened on the way.
-        IWICBitmapSource* output = scaler;
-        if (format != GUID_WICPixelFormat32bppBGR) {
-            OleCheck(factory->CreateFormatConverter(&converter));
-            OleCheck(converter->Initialize(scaler, GUID_WICPixelFormat32bppBGR, WICBitmapDitherTypeNone, nullptr, 0,
-                                           WICBitmapPaletteTypeCustom));
-            output = converter;
-        }
-        result->SetPixelFormat(TPixelFormat::pf32bit);
-        result->SetSize(width, height);
-        const UINT stride = static_cast<UINT>(result->Stride());
-        OleCheck(output->CopyPixels(nullptr, stride, stride * static_cast<UINT>(height), result->ScanLine(0)));
-    } catch (...) {
-        release();
-        throw;
+    TComPtr<IWICImagingFactory> factory;
+    OleCheck(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                              factory.PutVoid()));
+    const WICPixelFormatGUID format = dib.BitsPerPixel() == 24 ? GUID_WICPixelFormat24bppBGR : GUID_WICPixelFormat32bppBGR;
+    // Rows are top first and contiguous from row 0: the bitmap is a top-down DIB section.
+    TComPtr<IWICBitmap> input;
+    OleCheck(factory->CreateBitmapFromMemory(
+        static_cast<UINT>(dib.Width()), static_cast<UINT>(dib.Height()), format, static_cast<UINT>(dib.Stride()),
+        static_cast<UINT>(dib.Stride()) * static_cast<UINT>(dib.Height()), const_cast<BYTE*>(dib.ScanLine(0)),
+        input.Put()));
+    temp.reset();  // the factory took its own copy
+    TComPtr<IWICBitmapScaler> scaler;
+    OleCheck(factory->CreateBitmapScaler(scaler.Put()));
+    OleCheck(scaler->Initialize(input.Get(), static_cast<UINT>(width), static_cast<UINT>(height),
+                                WICBitmapInterpolationModeFant));
+    // A 32-bit capture scales straight into place; a 24-bit one is widened on the way.
+    IWICBitmapSource* output = scaler.Get();
+    TComPtr<IWICFormatConverter> converter;
+    if (format != GUID_WICPixelFormat32bppBGR) {
+        OleCheck(factory->CreateFormatConverter(converter.Put()));
+        OleCheck(converter->Initialize(scaler.Get(), GUID_WICPixelFormat32bppBGR, WICBitmapDitherTypeNone, nullptr, 0,
+                                       WICBitmapPaletteTypeCustom));
+        output = converter.Get();
     }
-    release();
+    auto result = std::make_unique<TBitmap>();
+    result->SetPixelFormat(TPixelFormat::pf32bit);
+    result->SetSize(width, height);
+    const UINT stride = static_cast<UINT>(result->Stride());
+    OleCheck(output->CopyPixels(nullptr, stride, stride * static_cast<UINT>(height), result->ScanLine(0)));
     return result;
 }
 

@@ -1,20 +1,16 @@
 #pragma once
 // The completion handler the runtime calls when an asynchronous operation ends. The runtime calls
 // it on one of its own threads; it is agile, so no apartment marshals the call.
-#include <atomic>
 #include <functional>
 
+#include "base/com.h"
 #include "base/exception_text.h"
 #include "ocr/winrt_interfaces.h"
 
 namespace tovasen::winrt {
 
-#if defined(__GNUC__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
-#endif
 template <class T>
-class TCompletedHandler final : public IAsyncOperationCompletedHandler<T> {
+class TCompletedHandler final : public TComObject<IAsyncOperationCompletedHandler<T>> {
 public:
     using TInvoke = std::function<HRESULT(IAsyncOperation<T>* operation, AsyncStatus status)>;
 
@@ -25,18 +21,10 @@ public:
         if (!object) return E_POINTER;
         if (iid == IAsyncOperationCompletedHandler<T>::Iid() || iid == __uuidof(IUnknown) ||
             iid == IAgileObjectDecl::Iid()) {
-            *object = static_cast<IAsyncOperationCompletedHandler<T>*>(this);
-            AddRef();
-            return S_OK;
+            return this->template Found<IAsyncOperationCompletedHandler<T>>(object);
         }
         *object = nullptr;
         return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++FReferences; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --FReferences;
-        if (left == 0) delete this;
-        return left;
     }
     HRESULT STDMETHODCALLTYPE Invoke(IAsyncOperation<T>* operation, AsyncStatus status) override {
         // Nothing may unwind into the runtime's thread.
@@ -45,11 +33,7 @@ public:
 
 private:
     explicit TCompletedHandler(TInvoke invoke) : FInvoke(std::move(invoke)) {}
-    std::atomic<ULONG> FReferences{1};
     TInvoke FInvoke;
 };
-#if defined(__GNUC__)
-#pragma GCC diagnostic pop
-#endif
 
 }  // namespace tovasen::winrt

@@ -113,13 +113,13 @@ public:
     }
     void Cancel() noexcept override {
         Guarded([&] {
-            if (FOperation) OleCheck(FOperation.As<IAsyncInfo>()->Cancel());
+            if (FOperation) OleCheck(QueryOrRaise<IAsyncInfo>(FOperation)->Cancel());
         });
     }
     void Close() noexcept override {
         Guarded([&] {
             if (!FOperation) return;
-            const TComPtr<IAsyncInfo> info = FOperation.As<IAsyncInfo>();
+            const auto info = QueryOrRaise<IAsyncInfo>(FOperation);
             info->Cancel();
             // Closing a running operation is refused by the runtime; the cancel above suffices.
             info->Close();
@@ -145,27 +145,23 @@ public:
             OleCheck(bitmap->LockBuffer(BitmapBufferAccessMode::Write, buffer.Put()));
             // The reference and the buffer are closed whatever happens while writing.
             struct Closer {
-                IInspectable* object;
+                TComPtr<IClosable> closable;
                 ~Closer() {
-                    IClosable* closable = nullptr;
-                    if (object && SUCCEEDED(object->QueryInterface(IClosable::Iid(), reinterpret_cast<void**>(&closable)))) {
-                        closable->Close();
-                        closable->Release();
-                    }
+                    if (closable) closable->Close();
                 }
             };
-            const Closer closeBuffer{buffer.Get()};
+            const Closer closeBuffer{buffer.Query<IClosable>()};
             BitmapPlaneDescription plane{};
             OleCheck(buffer->GetPlaneDescription(0, &plane));
             TComPtr<IMemoryBufferReference> reference;
             {
                 TComPtr<IMemoryBuffer> memory;
-                WinRtCheck(buffer->QueryInterface(IMemoryBuffer::Iid(), reinterpret_cast<void**>(memory.Put())));
+                WinRtCheck(buffer.QueryTo(memory));
                 WinRtCheck(memory->CreateReference(reference.Put()));
             }
-            const Closer closeReference{reference.Get()};
+            const Closer closeReference{reference.Query<IClosable>()};
             TComPtr<IMemoryBufferByteAccess> access;
-            WinRtCheck(reference->QueryInterface(IMemoryBufferByteAccess::Iid(), reinterpret_cast<void**>(access.Put())));
+            WinRtCheck(reference.QueryTo(access));
             BYTE* data = nullptr;
             UINT32 capacity = 0;
             WinRtCheck(access->GetBuffer(&data, &capacity));

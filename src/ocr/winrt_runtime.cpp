@@ -81,13 +81,4 @@ std::wstring THString::Text() const {
     return raw ? std::wstring(raw, length) : std::wstring();
 }
 
-void EnsureComApartment() {
-    thread_local bool entered = false;
-    if (entered) return;
-    const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    // Already in an apartment of either kind is as good: activation works in both.
-    if (FAILED(hr) && hr != RPC_E_CHANGED_MODE) OleCheck(hr);
-    entered = true;  // left in place for the thread's life, as the program's other COM users expect
-}
-
 }  // namespace tovasen

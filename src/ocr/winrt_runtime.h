@@ -1,6 +1,6 @@
 #pragma once
 // The few Windows Runtime functions the recogniser needs, bound on first use so that the program
-// starts on systems without the runtime, plus owners for runtime strings and interface pointers.
+// starts on systems without the runtime, plus an owner for runtime strings.
 #include <windows.h>
 
 #include <inspectable.h>
@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "base/com.h"
 #include "ocr/ocr_types.h"
 #include "ocr/winrt_iid.h"
 
@@ -50,48 +51,13 @@ private:
     HSTRING FHandle = nullptr;
 };
 
-// A move-only interface pointer.
-template <class T>
-class TComPtr {
-public:
-    TComPtr() = default;
-    TComPtr(TComPtr&& o) noexcept : FPtr(std::exchange(o.FPtr, nullptr)) {}
-    TComPtr& operator=(TComPtr&& o) noexcept {
-        Reset(std::exchange(o.FPtr, nullptr));
-        return *this;
-    }
-    TComPtr(const TComPtr&) = delete;
-    TComPtr& operator=(const TComPtr&) = delete;
-    ~TComPtr() { Reset(); }
-    // Takes a reference the caller already holds.
-    static TComPtr Attach(T* p) noexcept {
-        TComPtr c;
-        c.FPtr = p;
-        return c;
-    }
-    void Reset(T* p = nullptr) noexcept {
-        if (FPtr) FPtr->Release();
-        FPtr = p;
-    }
-    T* Get() const noexcept { return FPtr; }
-    T* operator->() const noexcept { return FPtr; }
-    T& operator*() const noexcept { return *FPtr; }
-    T** Put() noexcept {
-        Reset();
-        return &FPtr;
-    }
-    explicit operator bool() const noexcept { return FPtr != nullptr; }
-    template <class U>
-    TComPtr<U> As() const {
-        TComPtr<U> other;
-        const GUID iid = U::Iid();
-        OleCheck(FPtr->QueryInterface(iid, reinterpret_cast<void**>(other.Put())));
-        return other;
-    }
-
-private:
-    T* FPtr = nullptr;
-};
+// The same object as interface U; raises EWinRtError when it is not one.
+template <class U, class T>
+TComPtr<U> QueryOrRaise(const TComPtr<T>& object) {
+    TComPtr<U> other;
+    OleCheck(object.QueryTo(other));
+    return other;
+}
 
 // The activation factory of a runtime class as the interface T.
 template <class T>
@@ -99,11 +65,8 @@ TComPtr<T> GetActivationFactory(const wchar_t* className) {
     const THString name{std::wstring(className)};
     TComPtr<T> factory;
     const GUID iid = T::Iid();
-    WinRtCheck(TWinRtApi::Get().RoGetActivationFactory(name.Get(), iid, reinterpret_cast<void**>(factory.Put())));
+    WinRtCheck(TWinRtApi::Get().RoGetActivationFactory(name.Get(), iid, factory.PutVoid()));
     return factory;
 }
-
-// Makes sure the calling thread has entered an apartment, as runtime activation requires.
-void EnsureComApartment();
 
 }  // namespace tovasen

@@ -3,36 +3,22 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include "base/com.h"
+
 namespace tovasen {
 namespace {
-
-template <class T>
-struct ComPtr {
-    T* p = nullptr;
-    ComPtr() = default;
-    ComPtr(const ComPtr&) = delete;
-    ComPtr& operator=(const ComPtr&) = delete;
-    ~ComPtr() {
-        if (p) p->Release();
-    }
-    T** operator&() { return &p; }
-    T* operator->() const { return p; }
-};
 
 class TSystemImageSaveDialog final : public TImageSaveDialog {
 public:
     std::optional<TSaveChoice> Execute(HWND owner, const std::wstring& folder) override {
         FCancelled = false;
-        const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-        std::optional<TSaveChoice> choice;
-        {
-            ComPtr<IFileSaveDialog> dialog;
-            if (SUCCEEDED(CoCreateInstance(CLSID_FileSaveDialog, nullptr, CLSCTX_INPROC_SERVER, IID_IFileSaveDialog,
-                                           reinterpret_cast<void**>(&dialog)))) {
-                choice = Run(dialog.p, owner, folder);
-            }
+        const TComApartment apartment;
+        TComPtr<IFileSaveDialog> dialog;
+        if (FAILED(CoCreateInstance(CLSID_FileSaveDialog, nullptr, CLSCTX_INPROC_SERVER, IID_IFileSaveDialog,
+                                    dialog.PutVoid()))) {
+            return std::nullopt;
         }
-        if (SUCCEEDED(init)) CoUninitialize();
+        const std::optional<TSaveChoice> choice = Run(dialog.Get(), owner, folder);
         return FCancelled ? std::nullopt : choice;
     }
 
@@ -51,17 +37,17 @@ private:
         // Only real files: a virtual folder (a phone, a library view) has no path to write to,
         // and the process's current folder stays where it was.
         dialog->SetOptions(FOS_OVERWRITEPROMPT | FOS_PATHMUSTEXIST | FOS_FORCEFILESYSTEM | FOS_NOCHANGEDIR);
-        ComPtr<IShellItem> start;
-        if (!folder.empty() && SUCCEEDED(SHCreateItemFromParsingName(folder.c_str(), nullptr, IID_IShellItem,
-                                                                     reinterpret_cast<void**>(&start)))) {
-            dialog->SetDefaultFolder(start.p);
+        TComPtr<IShellItem> start;
+        if (!folder.empty() &&
+            SUCCEEDED(SHCreateItemFromParsingName(folder.c_str(), nullptr, IID_IShellItem, start.PutVoid()))) {
+            dialog->SetDefaultFolder(start.Get());
         }
         if (FCancelled) return std::nullopt;
         FShowing = dialog;
         const HRESULT shown = dialog->Show(owner);
         FShowing = nullptr;
-        ComPtr<IShellItem> result;
-        if (FAILED(shown) || FAILED(dialog->GetResult(&result))) return std::nullopt;
+        TComPtr<IShellItem> result;
+        if (FAILED(shown) || FAILED(dialog->GetResult(result.Put()))) return std::nullopt;
         wchar_t* name = nullptr;
         if (FAILED(result->GetDisplayName(SIGDN_FILESYSPATH, &name)) || !name) return std::nullopt;
         TSaveChoice choice;

@@ -5,7 +5,13 @@
 #include <bcrypt.h>
 #include <wininet.h>
 
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <limits>
+#include <memory>
+#include <mutex>
+#include <thread>
 
 #include "base/errors.h"
 #include "base/handles.h"
@@ -22,6 +28,7 @@ inline void CloseInternet(HINTERNET h) noexcept { InternetCloseHandle(h); }
 using UniqueInternet = UniqueHandle<NullTraits<HINTERNET, CloseInternet>>;
 
 constexpr wchar_t kUserAgent[] = L"Tovasen Uploader";
+constexpr DWORD kClosingTimeoutMs = 500;
 
 std::uint32_t RandomNumber() {
     std::uint32_t value = 0;
@@ -38,18 +45,6 @@ void SetTimeouts(HINTERNET request, DWORD timeoutMs) {
     }
 }
 
-// The reply body, or nothing when it cannot be read whole or is longer than any real answer.
-bool ReadReply(HINTERNET request, std::string& reply) {
-    char buffer[4096];
-    for (;;) {
-        DWORD read = 0;
-        if (!InternetReadFile(request, buffer, sizeof buffer, &read)) return false;
-        if (read == 0) return true;
-        if (reply.size() + read > kMaxUploadReply) return false;
-        reply.append(buffer, read);
-    }
-}
-
 std::wstring AnsiToWide(const std::string& text) {
     if (text.empty()) return {};
     const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
@@ -58,19 +53,115 @@ std::wstring AnsiToWide(const std::string& text) {
     return wide;
 }
 
-// Closing a request whose reply was not read to its end makes WinInet (Wine's at least) read
-// the rest first, without a time-out while data keeps coming: a server streaming an endless
-// reply would hold the upload there for good. Such handles are closed on a pool thread, in the
-// usual order, while the upload reports its failure at once.
-struct OpenHandles {
-    UniqueInternet root, connection, request;  // freed last to first
+using TClock = std::chrono::steady_clock;
+
+// What the caller and the thread that talks to the server share. The caller waits until the
+// exchange has an answer or the deadline has passed; after that it is gone, and the exchange
+// reports no more progress.
+class TExchangeState {
+public:
+    TExchangeState(TClock::time_point deadline, UploadProgress progress)
+        : FDeadline(deadline), FProgress(std::move(progress)) {}
+
+    bool Expired() const noexcept { return TClock::now() >= FDeadline; }
+    // What is left of the deadline, for one step of the exchange.
+    DWORD RemainingMs(DWORD stepMs) const noexcept {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(FDeadline - TClock::now()).count();
+        return static_cast<DWORD>(std::clamp<long long>(left, 1, stepMs));
+    }
+
+    void Report(std::uint32_t position, std::uint32_t size) {
+        std::lock_guard<std::mutex> hold(FLock);
+        if (!FAbandoned && FProgress) FProgress(position, size);
+    }
+    void Answer(std::wstring address) {
+        std::lock_guard<std::mutex> hold(FLock);
+        FAddress = std::move(address);
+        FAnswered = true;
+        FChanged.notify_all();
+    }
+    // The address, or empty once the deadline has passed without one.
+    std::wstring Wait() {
+        std::unique_lock<std::mutex> hold(FLock);
+        if (!FChanged.wait_until(hold, FDeadline, [this] { return FAnswered; })) {
+            FAbandoned = true;
+            return {};
+        }
+        return FAddress;
+    }
+
+private:
+    const TClock::time_point FDeadline;
+    const UploadProgress FProgress;
+    std::mutex FLock;
+    std::condition_variable FChanged;
+    bool FAnswered = false;
+    bool FAbandoned = false;
+    std::wstring FAddress;
 };
 
-void CALLBACK CloseHandles(PTP_CALLBACK_INSTANCE, void* context) { delete static_cast<OpenHandles*>(context); }
+// The handles of one exchange, freed last to first.
+struct TInternetHandles {
+    UniqueInternet root, connection, request;
+};
 
-void CloseInBackground(UniqueInternet root, UniqueInternet connection, UniqueInternet request) {
-    auto* handles = new OpenHandles{std::move(root), std::move(connection), std::move(request)};
-    if (!TrySubmitThreadpoolCallback(CloseHandles, handles, nullptr)) delete handles;
+// The reply body, or nothing when it cannot be read whole, is longer than any real answer or
+// is still coming at the deadline.
+bool ReadReply(HINTERNET request, const TExchangeState& state, std::string& reply) {
+    char buffer[4096];
+    for (;;) {
+        if (state.Expired()) return false;
+        DWORD read = 0;
+        if (!InternetReadFile(request, buffer, sizeof buffer, &read)) return false;
+        if (read == 0) return true;
+        if (reply.size() + read > kMaxUploadReply) return false;
+        reply.append(buffer, read);
+    }
+}
+
+// One request to the endpoint and its reply, on the exchange's own thread. The handles stay
+// open in handles for the caller to close once the answer is out.
+std::wstring Exchange(TExchangeState& state, TInternetHandles& handles, const std::vector<std::uint8_t>& body,
+                      const std::wstring& headers, const UploadEndpoint& endpoint) {
+    handles.root.Reset(InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    if (!handles.root) return {};
+    handles.connection.Reset(InternetConnectW(handles.root.Get(), endpoint.host.c_str(), endpoint.port, nullptr,
+                                              nullptr, INTERNET_SERVICE_HTTP, 0, 1));
+    if (!handles.connection) return {};
+    // Never a dialog from a worker thread, and no cookie store for an anonymous upload.
+    constexpr DWORD kFlags = INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_COOKIES |
+                             INTERNET_FLAG_NO_CACHE_WRITE;
+    handles.request.Reset(
+        HttpOpenRequestW(handles.connection.Get(), L"POST", L"/image", L"HTTP/1.0", nullptr, nullptr, kFlags, 1));
+    const HINTERNET request = handles.request.Get();
+    if (!request) return {};
+    SetTimeouts(request, state.RemainingMs(endpoint.timeoutMs));
+
+    INTERNET_BUFFERSW buffers{};
+    buffers.dwStructSize = sizeof buffers;
+    buffers.lpcszHeader = headers.c_str();
+    buffers.dwHeadersLength = static_cast<DWORD>(headers.size());
+    buffers.dwBufferTotal = static_cast<DWORD>(body.size());
+    if (!HttpSendRequestExW(request, &buffers, nullptr, 0, 0)) return {};
+
+    const auto report = [&state](std::uint32_t position, std::uint32_t size) { state.Report(position, size); };
+    const bool sent = SendInChunks(body, report, [&](const std::uint8_t* data, std::size_t size) -> std::size_t {
+        if (state.Expired()) return 0;
+        DWORD written = 0;
+        if (!InternetWriteFile(request, data, static_cast<DWORD>(size), &written)) return 0;
+        return written;
+    });
+    if (!sent || state.Expired()) return {};
+    SetTimeouts(request, state.RemainingMs(endpoint.timeoutMs));
+    if (!HttpEndRequestW(request, nullptr, 0, 0)) return {};
+
+    DWORD status = 0;
+    DWORD length = sizeof status;
+    if (!HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &length, nullptr)) return {};
+    if (status != HTTP_STATUS_OK) return {};
+    std::string reply;
+    if (!ReadReply(request, state, reply)) return {};
+    return UploadAddressFromReply(status, AnsiToWide(reply));
 }
 
 }  // namespace
@@ -85,53 +176,30 @@ std::vector<std::uint8_t> EncodeUploadPng(TBitmap& bitmap) {
 }
 
 std::wstring UploadPng(std::vector<std::uint8_t> png, const UploadEndpoint& endpoint, const UploadProgress& progress) {
+    const auto state =
+        std::make_shared<TExchangeState>(TClock::now() + std::chrono::milliseconds(endpoint.deadlineMs), progress);
     const std::string boundary = UploadBoundary(RandomNumber(), RandomNumber());
     std::vector<std::uint8_t> body = BuildUploadBody(png, boundary);
     std::vector<std::uint8_t>().swap(png);  // only the body is kept while sending
     if (body.size() > std::numeric_limits<DWORD>::max()) throw Exception(L"The picture is too large to upload.");
     std::wstring headers = UploadHeaders(endpoint.host, endpoint.port, boundary);
 
-    UniqueInternet root(InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-    if (!root) return {};
-    UniqueInternet connection(InternetConnectW(root.Get(), endpoint.host.c_str(), endpoint.port, nullptr, nullptr,
-                                               INTERNET_SERVICE_HTTP, 0, 1));
-    if (!connection) return {};
-    // Never a dialog from a pool thread, and no cookie store for an anonymous upload.
-    constexpr DWORD kFlags = INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_COOKIES |
-                             INTERNET_FLAG_NO_CACHE_WRITE;
-    UniqueInternet request(
-        HttpOpenRequestW(connection.Get(), L"POST", L"/image", L"HTTP/1.0", nullptr, nullptr, kFlags, 1));
-    if (!request) return {};
-    SetTimeouts(request.Get(), endpoint.timeoutMs);
-
-    INTERNET_BUFFERSW buffers{};
-    buffers.dwStructSize = sizeof buffers;
-    buffers.lpcszHeader = headers.c_str();
-    buffers.dwHeadersLength = static_cast<DWORD>(headers.size());
-    buffers.dwBufferTotal = static_cast<DWORD>(body.size());
-    if (!HttpSendRequestExW(request.Get(), &buffers, nullptr, 0, 0)) return {};
-
-    const bool sent = SendInChunks(body, progress, [&](const std::uint8_t* data, std::size_t size) -> std::size_t {
-        DWORD written = 0;
-        if (!InternetWriteFile(request.Get(), data, static_cast<DWORD>(size), &written)) return 0;
-        return written;
-    });
-    std::vector<std::uint8_t>().swap(body);
-    if (!sent) return {};
-    if (!HttpEndRequestW(request.Get(), nullptr, 0, 0)) return {};
-
-    DWORD status = 0;
-    DWORD length = sizeof status;
-    if (!HttpQueryInfoW(request.Get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &length, nullptr)) {
-        return {};
-    }
-    if (status != HTTP_STATUS_OK) return {};
-    std::string reply;
-    if (!ReadReply(request.Get(), reply)) {
-        CloseInBackground(std::move(root), std::move(connection), std::move(request));
-        return {};
-    }
-    return UploadAddressFromReply(status, AnsiToWide(reply));
+    std::thread([state, body = std::move(body), headers = std::move(headers), endpoint]() mutable {
+        TInternetHandles handles;
+        std::wstring address;
+        try {
+            address = Exchange(*state, handles, body, headers, endpoint);
+        } catch (...) {
+            address.clear();
+        }
+        std::vector<std::uint8_t>().swap(body);
+        state->Answer(std::move(address));
+        // Closed only now, with the caller answered: closing a request whose reply was not
+        // read to its end makes WinInet (Wine's at least) read the rest first, for as long as
+        // the server keeps sending. A short time-out ends that for a server that trickles.
+        if (handles.request) SetTimeouts(handles.request.Get(), kClosingTimeoutMs);
+    }).detach();
+    return state->Wait();
 }
 
 }  // namespace tovasen

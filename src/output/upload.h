@@ -13,8 +13,11 @@ struct UploadEndpoint {
     std::wstring host;
     unsigned short port = 80;
     // Connect, send and receive each; a server that accepts and never answers must not hold
-    // the upload (and with it the program's exit) for minutes.
+    // the upload for minutes.
     unsigned long timeoutMs = 30000;
+    // The whole request, from the connection to the reply's last byte: a server that keeps
+    // every step alive with a byte now and then still ends it here.
+    unsigned long deadlineMs = 120000;
 };
 
 using UploadProgress = std::function<void(std::uint32_t position, std::uint32_t size)>;
@@ -25,8 +28,11 @@ std::vector<std::uint8_t> EncodeUploadPng(TBitmap& bitmap);
 
 // Posts png to the endpoint's "/image" and answers the address the service published it
 // under, or empty when anything failed (no connection, a short write, a status other than 200,
-// a reply without success, an address that is not a plain web address). Progress is called on
-// this thread, before each 1 KiB of the body and once at the end. Safe to run on any thread.
+// a reply without success, an address that is not a plain web address, the deadline passed).
+// Returns by the deadline whatever the server does: the exchange runs on a thread of its own,
+// which is left to end (and to close its connection) by itself. Progress is called on that
+// thread, before each 1 KiB of the body and once at the end, and never once this has returned.
+// Safe to run on any thread; it never waits for the user-interface thread.
 std::wstring UploadPng(std::vector<std::uint8_t> png, const UploadEndpoint& endpoint, const UploadProgress& progress);
 
 }  // namespace tovasen

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "capture/page_extents.h"
+#include "web/page_extents.h"
 #include "scroll/scroll_error.h"
 #include "ui/bitmap.h"
 

@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "capture/page_extents.h"
+#include "web/page_extents.h"
 #include "scroll/view_match.h"
 #include "scroll/view_pixels.h"
 

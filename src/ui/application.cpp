@@ -19,41 +19,6 @@ constexpr wchar_t kWindowClass[] = L"TApplication";
 
 }  // namespace
 
-// The queue of calls for the user-interface thread, shared with every poster handed out, so a
-// worker that posts after the application has gone finds it closed instead of freed.
-struct TCallQueue {
-    std::mutex Lock;
-    bool Closed = false;
-    HWND Window = nullptr;
-    std::deque<std::shared_ptr<std::function<void()>>> Calls;
-
-    bool Post(std::function<void()> proc) {
-        auto call = std::make_shared<std::function<void()>>(std::move(proc));
-        HWND window;
-        {
-            std::lock_guard<std::mutex> lock(Lock);
-            if (Closed) return false;
-            Calls.push_back(call);
-            window = Window;
-        }
-        if (window && PostMessageW(window, WM_APP_QUEUE, 0, 0)) return true;
-        // Nothing will come to run it: take it back, so that a waiter learns it now.
-        std::lock_guard<std::mutex> lock(Lock);
-        const auto found = std::find(Calls.begin(), Calls.end(), call);
-        if (found == Calls.end()) return true;  // a run already took it
-        Calls.erase(found);
-        return false;
-    }
-
-    std::shared_ptr<std::function<void()>> Next() {
-        std::lock_guard<std::mutex> lock(Lock);
-        if (Calls.empty()) return nullptr;
-        auto call = std::move(Calls.front());
-        Calls.pop_front();
-        return call;
-    }
-};
-
 TApplication::TApplication()
     : TComponent(nullptr, L"Application"), FMainThreadId(GetCurrentThreadId()), FCalls(std::make_shared<TCallQueue>()) {
     Application = this;
@@ -84,8 +49,7 @@ void TApplication::Initialize() {
                                   nullptr, nullptr, wc.hInstance, nullptr));
     if (!FHandle) RaiseLastOSError(L"CreateWindowExW(TApplication)");
     SetWindowLongPtrW(FHandle.Get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    std::lock_guard<std::mutex> lock(FCalls->Lock);
-    FCalls->Window = FHandle.Get();
+    FCalls->SetWake([window = FHandle.Get()] { return PostMessageW(window, WM_APP_QUEUE, 0, 0) != FALSE; });
 }
 
 void TApplication::SetTitle(const std::wstring& title) {
@@ -150,10 +114,7 @@ void TApplication::Terminate() {
     if (!FTerminated) PostQuitMessage(0);
 }
 
-bool TApplication::Terminated() const {
-    std::lock_guard<std::mutex> lock(FCalls->Lock);
-    return FCalls->Closed;
-}
+bool TApplication::Terminated() const { return FCalls->Closed(); }
 
 void TApplication::Restore() {
     if (FMainForm && IsIconic(FMainForm->Handle())) ShowWindow(FMainForm->Handle(), SW_RESTORE);
@@ -161,8 +122,11 @@ void TApplication::Restore() {
 
 bool TApplication::Queue(std::function<void()> proc) { return FCalls->Post(std::move(proc)); }
 
-TPoster TApplication::Poster() const {
-    return [calls = FCalls](std::function<void()> proc) { return calls->Post(std::move(proc)); };
+TPoster TApplication::Poster() const { return TCallQueue::PosterOf(FCalls); }
+
+TPoster ApplicationPoster() {
+    if (Application) return Application->Poster();
+    return [](std::function<void()>) { return false; };
 }
 
 void TApplication::Synchronize(const std::function<void()>& proc) {
@@ -190,19 +154,10 @@ void TApplication::Synchronize(const std::function<void()>& proc) {
     }
 }
 
-void TApplication::CloseQueue() {
-    std::deque<std::shared_ptr<std::function<void()>>> dropped;
-    {
-        std::lock_guard<std::mutex> lock(FCalls->Lock);
-        FCalls->Closed = true;
-        FCalls->Window = nullptr;
-        dropped.swap(FCalls->Calls);
-    }
-    // Freed outside the lock: a dropped synchronous call wakes its waiter as it goes.
-}
+void TApplication::CloseQueue() { FCalls->Close(); }
 
 void TApplication::RunQueued() {
-    while (const auto call = FCalls->Next()) Guarded([&] { (*call)(); });
+    FCalls->RunAll([](const std::function<void()>& call) { Guarded([&] { call(); }); });
 }
 
 void TApplication::ReleaseLater(TComponent* component) {

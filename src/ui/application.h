@@ -1,13 +1,12 @@
 #pragma once
 #include <windows.h>
 
-#include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
+#include "base/call_queue.h"
 #include "base/handles.h"
 #include "ui/component.h"
 #include "ui/timer.h"
@@ -15,11 +14,6 @@
 namespace tovasen {
 
 class TForm;
-struct TCallQueue;
-
-// Hands a call to the user-interface thread from any thread; false, running nothing, once the
-// application's loop has ended or the application is gone. Safe to keep and call after that.
-using TPoster = std::function<bool(std::function<void()>)>;
 
 // The process-wide application object: a hidden application window, the main form, the message
 // loop, and the one queue through which other threads hand work to the user-interface thread.
@@ -61,7 +55,7 @@ public:
     // nothing, once the message loop has ended or when the call cannot be posted.
     bool Queue(std::function<void()> proc);
     // Queue as a value a worker thread can hold: it never touches the global Application and
-    // outlives the application object without harm.
+    // outlives the application object without harm, answering false once the loop has ended.
     TPoster Poster() const;
     // Runs proc on the user-interface thread and waits for it; an exception it raises is raised
     // again in the caller. On the user-interface thread proc runs at once. Once the message loop
@@ -97,5 +91,8 @@ private:
 };
 
 extern TApplication* Application;
+
+// The application's poster, taken now; one that refuses every call when there is none.
+TPoster ApplicationPoster();
 
 }  // namespace tovasen

@@ -45,6 +45,9 @@ public:
     // Sets the client area to width x height (given at 96 DPI) and centres the window on the
     // monitor that holds it.
     void SetClientSize96(int width, int height);
+    // The client size last set at 96 DPI; 0 when none was.
+    int ClientWidth96() const noexcept { return FClientWidth96; }
+    int ClientHeight96() const noexcept { return FClientHeight96; }
     void CenterOnScreen();
     // The DPI the form is laid out for: the window's at creation, then each WM_DPICHANGED's.
     int Dpi() const;

@@ -5,7 +5,6 @@
 #include <bcrypt.h>
 #include <winhttp.h>
 
-#include <mutex>
 #include <thread>
 
 #include "base/handles.h"
@@ -87,26 +86,23 @@ std::wstring ReadOrMakeKuid() {
     }
 }
 
-// Shared by the object and its thread. The thread reads only what is constant and the stop
-// event; stopped guards the hand-over, so once the object is gone (and with it, maybe, the
-// application) the thread never touches the queue again.
+// Shared by the object and its thread. The thread reads only what is constant, the stop event
+// and the poster, which it was handed on the user-interface thread: once the application has
+// gone the poster refuses, so the thread never needs the application itself.
 struct TUpdateCheck::State {
     UpdateService service;
     std::wstring version;
     std::wstring language;
+    TPoster post;
     UniqueKernelHandle stop{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-    std::mutex lock;
-    bool stopped = false;
-    // Used on the user-interface thread only.
+    // Used on the user-interface thread only; empty once the object has gone.
     std::function<void(const std::wstring&)> onReply;
 };
 
 namespace {
 
 void HandOver(const std::shared_ptr<TUpdateCheck::State>& state, std::wstring text) {
-    std::lock_guard<std::mutex> hold(state->lock);
-    if (state->stopped || !Application) return;
-    Application->Queue([state, text = std::move(text)] {
+    state->post([state, text = std::move(text)] {
         // The main window may have gone between the hand-over and now.
         std::function<void(const std::wstring&)> onReply = state->onReply;
         if (onReply) onReply(text);
@@ -137,6 +133,7 @@ TUpdateCheck::TUpdateCheck(UpdateService service, std::wstring version, std::wst
     FState->service = std::move(service);
     FState->version = std::move(version);
     FState->language = std::move(language);
+    FState->post = ApplicationPoster();
     FState->onReply = std::move(onReply);
     std::thread([state = FState] {
         std::optional<std::wstring> reply;
@@ -156,8 +153,6 @@ TUpdateCheck::TUpdateCheck(UpdateService service, std::wstring version, std::wst
 
 TUpdateCheck::~TUpdateCheck() {
     FState->onReply = nullptr;
-    std::lock_guard<std::mutex> hold(FState->lock);
-    FState->stopped = true;
     SetEvent(FState->stop.Get());
 }
 

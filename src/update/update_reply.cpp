@@ -16,6 +16,9 @@ std::wstring Value(const std::wstring& source, const wchar_t* start, const wchar
     }
 }
 
+bool IsHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLowSurrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
 bool IsUpperHex(wchar_t c) { return (c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'F'); }
 bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 
@@ -44,10 +47,23 @@ UpdateReply ParseUpdateReply(const std::wstring& reply) {
 
 std::wstring CleanServerText(std::wstring_view text) {
     std::wstring out;
-    for (wchar_t c : text) {
-        if (out.size() == kMaxServerText) break;
-        if (c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029) continue;
-        out += c;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        // One character: a code unit, or a surrogate pair; a lone half is no character at all.
+        char32_t c = text[i];
+        std::size_t units = 1;
+        if (IsHighSurrogate(text[i])) {
+            if (i + 1 == text.size() || !IsLowSurrogate(text[i + 1])) continue;
+            c = 0x10000 + ((static_cast<char32_t>(text[i]) - 0xD800) << 10) + (static_cast<char32_t>(text[i + 1]) - 0xDC00);
+            units = 2;
+        } else if (IsLowSurrogate(text[i])) {
+            continue;
+        }
+        const std::wstring_view character = text.substr(i, units);
+        i += units - 1;
+        if (c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029 || IsFormatCharacter(c)) continue;
+        // A pair that would not fit goes whole.
+        if (out.size() + units > kMaxServerText) break;
+        out += character;
     }
     return out;
 }

@@ -17,7 +17,9 @@ struct UpdateReply {
 };
 UpdateReply ParseUpdateReply(const std::wstring& reply);
 
-// Server text fit to show: control characters removed, at most 256 characters.
+// Server text fit to show: control characters, format characters (the bidirectional
+// overrides and isolates, zero-width and tag characters) and lone surrogate halves removed,
+// then at most 256 UTF-16 units, never ending inside a surrogate pair.
 inline constexpr std::size_t kMaxServerText = 256;
 std::wstring CleanServerText(std::wstring_view text);
 

@@ -158,16 +158,18 @@ bool UpdateDialog(const UpdateReply& reply, const UpdateUi& ui) {
 void ShowUpdateStatus(TForm& mainWindow, const std::wstring& url, std::function<bool(const std::wstring&)> open) {
     auto* strip = dynamic_cast<TUpdateStrip*>(mainWindow.FindComponent(L"StatusBar"));
     if (!strip) {
-        RECT client{};
-        GetClientRect(mainWindow.Handle(), &client);
-        const int height = mainWindow.ScaleValue(kStripHeight96);
+        int width96 = mainWindow.ClientWidth96(), height96 = mainWindow.ClientHeight96();
+        if (width96 <= 0 || height96 <= 0) {
+            RECT client{};
+            GetClientRect(mainWindow.Handle(), &client);
+            width96 = MulDiv(client.right, 96, mainWindow.Dpi());
+            height96 = MulDiv(client.bottom, 96, mainWindow.Dpi());
+        }
         strip = new TUpdateStrip(&mainWindow);
-        MoveWindow(strip->Handle(), 0, client.bottom, client.right, height, TRUE);
-        // The window grows by the strip, so everything else keeps its size and place.
-        RECT window{};
-        GetWindowRect(mainWindow.Handle(), &window);
-        SetWindowPos(mainWindow.Handle(), nullptr, 0, 0, window.right - window.left, window.bottom - window.top + height,
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        strip->SetBounds96(0, height96, width96, kStripHeight96);
+        // The window grows by the strip, so everything else keeps its size and place; as part
+        // of the window's design size, the strip stays inside it at every DPI.
+        mainWindow.SetClientSize96(width96, height96 + kStripHeight96);
     }
     strip->Url = url;
     strip->Open = std::move(open);

@@ -16,7 +16,7 @@ int Rank(const std::string& folder) {
     if (folder == "app") return 3;
     if (folder == "ui") return 1;
     if (folder == "base") return 0;
-    return 2;  // capture, select, output, record, ocr, hotkey, i18n, update
+    return 2;  // capture, web, select, output, record, ocr, hotkey, i18n, update
 }
 
 TEST(LayerOrder, NoSourceFileIncludesFromAFolderAboveIt) {

@@ -1,6 +1,9 @@
 #include "base/text_helpers.h"
 
 #include <gtest/gtest.h>
+#include <unicode/uchar.h>
+
+#include <string>
 
 namespace tovasen {
 namespace {
@@ -45,6 +48,20 @@ TEST(JsonUnescape, RejectsAUnicodeEscapeThatIsShortOrNotHex) {
     for (const wchar_t* bad : {LR"(\u)", LR"(\u12)", LR"(x\u123)", LR"(\u12G4)", LR"(\u-123)"}) {
         EXPECT_THROW(JsonUnescape(bad), EJsonEscape) << testing::PrintToString(std::wstring(bad));
     }
+}
+
+// ICU's character database is the reference: every code point, both ways.
+TEST(FormatCharacters, AreExactlyUnicodesCategoryCf) {
+    int found = 0;
+    for (UChar32 c = 0; c <= 0x10FFFF; ++c) {
+        const bool cf = u_charType(c) == U_FORMAT_CHAR;
+        found += cf ? 1 : 0;
+        if (IsFormatCharacter(static_cast<char32_t>(c)) != cf) {
+            ADD_FAILURE() << "U+" << std::hex << std::uppercase << c << (cf ? " is" : " is not")
+                          << " a format character (Unicode " << U_UNICODE_VERSION << ")";
+        }
+    }
+    EXPECT_GT(found, 150) << "the reference knows no format characters";
 }
 
 }  // namespace

@@ -31,10 +31,41 @@ TEST(UpdateReply, AValueThatDoesNotDecodeIsEmptyAndTheRestIsRead) {
     EXPECT_EQ(L"https://n/", r.notify);
 }
 
+// UTF-16 code units as they arrive from a \u escape, whatever the width of wchar_t here.
+std::wstring Units(std::initializer_list<unsigned> units) {
+    std::wstring text;
+    for (unsigned u : units) text += static_cast<wchar_t>(u);
+    return text;
+}
+
 TEST(UpdateReply, ServerTextIsCleanedAndCapped) {
-    EXPECT_EQ(L"ab&c", CleanServerText(L"a\r\nb\t&c\u0007\u0085"));
+    struct Case {
+        std::wstring text, shown;
+    } cases[] = {
+        {L"a\r\nb\t&c\u0007\u0085", L"ab&c"},
+        {L"한국어", L"한국어"},
+        // Shown with its override, the first reads "updateexe.txt": a name that ends in .exe
+        // passes for a text file. The isolates and embeddings reorder text the same way.
+        {L"update\u202Etxt.exe", L"updatetxt.exe"},
+        {L"a\u2066b\u2067c\u2068d\u2069e\u202Af\u202Bg\u202Ch\u202Di\u200Ej\u200Fk\u061Cl", L"abcdefghijkl"},
+        // Invisible marks that make two texts that look alike differ.
+        {L"pay\u200Bpal\u200C\u200D\u2060\uFEFF\u00AD", L"paypal"},
+        // A tag character (U+E0041) as its surrogate pair; an emoji's pair stays whole.
+        {Units({'x', 0xDB40, 0xDC41, 'y', 0xD83D, 0xDE00}), Units({'x', 'y', 0xD83D, 0xDE00})},
+        // Lone halves of a pair, from a \u escape that was cut, are no characters.
+        {Units({'a', 0xD83D, 'b', 0xDE00, 'c', 0xDC00, 0xD800}), L"abc"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.shown, CleanServerText(c.text)) << testing::PrintToString(c.text);
+
     EXPECT_EQ(std::wstring(kMaxServerText, L'x'), CleanServerText(std::wstring(1000, L'x')));
-    EXPECT_EQ(L"한국어", CleanServerText(L"한국어"));
+    // A pair that would straddle the limit goes whole rather than leave its first half behind.
+    const std::wstring pairAtTheEnd = std::wstring(kMaxServerText - 1, L'x') + Units({0xD83D, 0xDE00});
+    EXPECT_EQ(std::wstring(kMaxServerText - 1, L'x'), CleanServerText(pairAtTheEnd));
+    const std::wstring pairThatFits = std::wstring(kMaxServerText - 2, L'x') + Units({0xD83D, 0xDE00, 'y'});
+    EXPECT_EQ(std::wstring(kMaxServerText - 2, L'x') + Units({0xD83D, 0xDE00}), CleanServerText(pairThatFits));
+    // What is dropped does not count against the limit.
+    EXPECT_EQ(std::wstring(kMaxServerText, L'x'),
+              CleanServerText(std::wstring(300, L'\u202E') + std::wstring(kMaxServerText, L'x')));
 }
 
 TEST(UpdateIdentifier, HasItsFixedShapeAndOnlyThatShapeIsSent) {

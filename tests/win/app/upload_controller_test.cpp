@@ -6,17 +6,23 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <memory>
 #include <thread>
 
+#include "app/copydata_command.h"
 #include "app/frm_tovasen.h"
 #include "base/config.h"
 #include "i18n/translate_component.h"
 #include "i18n/translation.h"
 #include "output/fake_http_server.h"
 #include "output/progress_form.h"
+#include "support/commands.h"
+#include "support/files.h"
 #include "support/message_boxes.h"
 #include "support/process.h"
+#include "support/program.h"
 #include "support/wait.h"
 #include "ui/application.h"
 
@@ -137,6 +143,104 @@ TEST_F(UploadController, AFailedOrHostileUploadShowsTheFailureAndOpensNothing) {
     }
     EXPECT_TRUE(opened.empty());
     EXPECT_EQ(std::size(replies), server.Requests().size());
+}
+
+// The shipped program uploads to the maker's service through the proxy the test prefix names
+// (a closed loopback port); a listener on that port stands in for the service. The program's
+// update check comes by too (a CONNECT for https) and is turned away.
+class UploadExit : public ::testing::Test {
+protected:
+    void SetUp() override {
+        wchar_t port[16] = {};
+        if (!GetEnvironmentVariableW(L"TOVASEN_TEST_PROXY_PORT", port, 16)) GTEST_SKIP() << "no test proxy port";
+        proxyPort = static_cast<unsigned short>(std::wcstoul(port, nullptr, 10));
+        ASSERT_EQ(nullptr, FindWindowW(L"TFrmTovasen", nullptr)) << "an instance is still running";
+        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Dravomix\\Tovasen");
+        TConfig config;
+        config.WriteString(L"path", folder.Path());
+        config.WriteString(L"language", L"ko");
+        config.WriteInteger(L"sound", 1);
+        config.WriteInteger(L"area", 0);
+        config.WriteInteger(L"saveto", 8);
+        config.WriteBoolean(L"autocopy", false);
+    }
+    // Answers the upload with answer; anything else (the update check) is closed unanswered.
+    static FakeHttpServer::Handler Upload(FakeHttpServer::Handler answer) {
+        return [answer](SOCKET client, FakeHttpServer& s) {
+            if (s.ReadRequest(client).rfind("POST ", 0) == 0) answer(client, s);
+        };
+    }
+    static bool Posted(FakeHttpServer& server) {
+        for (const std::string& request : server.Requests()) {
+            if (request.rfind("POST ", 0) == 0) return true;
+        }
+        return false;
+    }
+
+    unsigned short proxyPort = 0;
+    test::TempFolder folder;
+};
+
+TEST_F(UploadExit, ExitDuringAnUploadEndsTheProgramAtOnceAndShowsNothing) {
+    struct Case {
+        const char* what;
+        FakeHttpServer::Handler answer;
+        const wchar_t* reply;  // what the script hears
+        bool beforeExit;       // the reply comes before the exit, the upload having failed
+    } cases[] = {
+        {"a server that drips its reply",
+         [](SOCKET client, FakeHttpServer& s) {
+             for (const char c : std::string("HTTP/1.0 200 OK\r\nX-Slow: ")) {
+                 if (WaitForSingleObject(s.StopEvent(), 1000) != WAIT_TIMEOUT || send(client, &c, 1, 0) != 1) return;
+             }
+             WaitForSingleObject(s.StopEvent(), 60000);
+         },
+         L"Tovasen is closing.", false},
+        {"a server that sends an endless error",
+         [](SOCKET client, FakeHttpServer& s) {
+             FakeHttpServer::SendAll(client, "HTTP/1.0 500 X\r\nContent-Length: 1000000000\r\n\r\n");
+             const std::string chunk(64 * 1024, 'e');
+             while (WaitForSingleObject(s.StopEvent(), 0) == WAIT_TIMEOUT) {
+                 if (send(client, chunk.data(), static_cast<int>(chunk.size()), 0) <= 0) return;
+             }
+         },
+         L"이미지 업로드를 실패하였습니다.", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeHttpServer server(Upload(c.answer), proxyPort);
+        auto program = test::StartTovasen(L"/start", false);
+        HWND main = test::MainWindowOf(*program);
+        ASSERT_NE(nullptr, main);
+        test::ReplyWindow replies;
+        ASSERT_EQ(1, test::SendCommand(main, RemoteCommandJson(L"capture", reinterpret_cast<std::uintptr_t>(replies.Handle())),
+                                       replies.Handle()));
+        ASSERT_TRUE(test::WaitUntil([&] { return Posted(server); }, 30000)) << "the upload never reached the proxy";
+        if (c.beforeExit) {
+            ASSERT_TRUE(replies.WaitFor(1, 30000)) << "the failed upload was not answered";
+        }
+
+        bool boxSeen = false;
+        const auto start = std::chrono::steady_clock::now();
+        PostMessageW(main, WM_USER, 2, 0);
+        // Pumping meanwhile: the program answers the waiting script on its way out.
+        const bool ended = test::WaitUntil([&] {
+            HWND box = test::FindProcessWindow(program->Id(), L"#32770");
+            boxSeen = boxSeen || (box && IsWindowVisible(box));
+            return program->WaitForExit(0);
+        }, 30000);
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+        std::printf("%s: the program ended %lld ms after the exit was posted\n", c.what, static_cast<long long>(ms));
+        ASSERT_TRUE(ended) << "the program did not end";
+        // The aim is 2 s; the bound only tells an exit that waited for the upload from one that
+        // did not, on a machine other work may load.
+        EXPECT_LT(ms, 10000) << "the exit waited for the upload";
+        EXPECT_FALSE(boxSeen) << "a message box appeared on the way out";
+        test::PumpMessages();
+        ASSERT_EQ(1u, replies.Replies().size()) << "the script heard the request end once";
+        EXPECT_FALSE(replies.Replies()[0].ok);
+        EXPECT_EQ(c.reply, replies.Replies()[0].text);
+    }
 }
 
 }  // namespace

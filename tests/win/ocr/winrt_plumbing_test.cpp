@@ -171,7 +171,7 @@ TEST_F(RuntimeTest, ADerivedStringVectorIdReadsTheUsersLanguages) {
     ASSERT_EQ(S_OK, statics->get_Languages(languages.Put()));
     ASSERT_TRUE(languages);
     // The object answers to the identifier derived from "pinterface({bbe1fa4c-...};string)".
-    const auto again = languages.As<IVectorViewOfString>();
+    const auto again = languages.Query<IVectorViewOfString>();
     EXPECT_EQ(languages.Get(), again.Get());
     UINT32 size = 0;
     ASSERT_EQ(S_OK, languages->get_Size(&size));
@@ -189,7 +189,7 @@ TEST_F(RuntimeTest, ADerivedVectorViewIdIsAcceptedByTheRuntimesVector) {
     ASSERT_EQ(S_OK, voices->get_AllVoices(all.Put()));
     ASSERT_TRUE(all);
     // The object answers to the identifier derived from its signature.
-    const auto again = all.As<IVectorView<IVoiceInformation>>();
+    const auto again = all.Query<IVectorView<IVoiceInformation>>();
     EXPECT_EQ(all.Get(), again.Get());
     UINT32 size = 0xdeadbeef;
     ASSERT_EQ(S_OK, all->get_Size(&size));
@@ -209,11 +209,12 @@ TEST_F(RuntimeTest, AnAsyncOperationCompletesThroughTheHandlerOnAnotherThread) {
     for (int attempt = 0; attempt < 20 && foreign == 0; ++attempt) {
         TComPtr<IInspectable> instance;
         ASSERT_EQ(S_OK, factory->ActivateInstance(instance.Put()));
-        const auto recognizer = instance.As<ISpeechRecognizer>();
+        const auto recognizer = instance.Query<ISpeechRecognizer>();
+        ASSERT_TRUE(recognizer);
         TComPtr<Operation> operation;
         ASSERT_EQ(S_OK, recognizer->CompileConstraintsAsync(operation.Put()));
         // The derived identifier of IAsyncOperation<SpeechRecognitionCompilationResult> is accepted.
-        const auto same = operation.As<Operation>();
+        const auto same = operation.Query<Operation>();
         EXPECT_EQ(operation.Get(), same.Get());
 
         UniqueKernelHandle done(CreateEventW(nullptr, TRUE, FALSE, nullptr));
@@ -237,8 +238,8 @@ TEST_F(RuntimeTest, AnAsyncOperationCompletesThroughTheHandlerOnAnotherThread) {
                 return S_OK;
             }));
         // The handler also answers to the derived handler identifier and to IAgileObject.
-        EXPECT_TRUE(handler.As<IAsyncOperationCompletedHandler<ISpeechRecognitionCompilationResult>>());
-        EXPECT_TRUE(handler.As<IAgileObjectDecl>());
+        EXPECT_TRUE(handler.Query<IAsyncOperationCompletedHandler<ISpeechRecognitionCompilationResult>>());
+        EXPECT_TRUE(handler.Query<IAgileObjectDecl>());
         arming = true;
         ASSERT_EQ(S_OK, operation->put_Completed(handler.Get()));
         arming = false;
@@ -252,7 +253,8 @@ TEST_F(RuntimeTest, AnAsyncOperationCompletesThroughTheHandlerOnAnotherThread) {
         }
         EXPECT_TRUE(gotResult) << "GetResults hands back the result interface";
         EXPECT_EQ(0, compileStatus) << "Success";
-        const auto info = operation.As<IAsyncInfo>();
+        const auto info = operation.Query<IAsyncInfo>();
+        ASSERT_TRUE(info);
         AsyncStatus status = AsyncStatus::Started;
         EXPECT_EQ(S_OK, info->get_Status(&status));
         EXPECT_EQ(AsyncStatus::Completed, status);

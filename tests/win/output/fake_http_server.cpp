@@ -25,7 +25,7 @@ SOCKET ListenOnLoopback(unsigned short& port) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
+    address.sin_port = htons(port);
     if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) throw std::runtime_error("bind failed");
     int length = sizeof address;
     getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
@@ -43,8 +43,8 @@ std::size_t ContentLength(const std::string& head) {
 
 }  // namespace
 
-FakeHttpServer::FakeHttpServer(Handler handler)
-    : handler_(std::move(handler)), stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+FakeHttpServer::FakeHttpServer(Handler handler, unsigned short port)
+    : handler_(std::move(handler)), port_(port), stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
     listener_ = ListenOnLoopback(port_);
     listen(listener_, 8);
     thread_ = std::thread([this] { Run(); });

@@ -19,7 +19,8 @@ public:
     // Runs once per accepted connection on the server thread; it reads and answers as it likes.
     using Handler = std::function<void(SOCKET client, FakeHttpServer& server)>;
 
-    explicit FakeHttpServer(Handler handler);
+    // port 0: any free port.
+    explicit FakeHttpServer(Handler handler, unsigned short port = 0);
     FakeHttpServer(const FakeHttpServer&) = delete;
     FakeHttpServer& operator=(const FakeHttpServer&) = delete;
     ~FakeHttpServer();

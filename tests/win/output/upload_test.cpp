@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <regex>
 
@@ -213,6 +214,66 @@ TEST(Upload, ServerFailuresEndWithNoAddressAndInTime) {
         const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
         std::printf("stalled server with a 1500 ms time-out: failed after %lld ms\n", static_cast<long long>(ms));
         EXPECT_LT(ms, 1500 + 5000) << "the time-out did not apply";
+    }
+}
+
+// Servers that keep every step of the exchange alive and so never trip a step's time-out; each
+// handler ends when its server is taken down.
+void Drip(SOCKET client, FakeHttpServer& s, const std::string& start) {
+    for (std::size_t i = 0; WaitForSingleObject(s.StopEvent(), 1000) == WAIT_TIMEOUT; ++i) {
+        const char c = i < start.size() ? start[i] : 'x';
+        if (send(client, &c, 1, 0) != 1) return;
+    }
+}
+
+TEST(Upload, AServerThatKeepsItAliveStillEndsItByTheDeadline) {
+    const std::string endless = "HTTP/1.0 500 X\r\nContent-Length: 1000000000\r\n\r\n";
+    struct Case {
+        const char* what;
+        FakeHttpServer::Handler handler;
+        std::size_t pngSize;
+    } cases[] = {
+        {"the status line, a byte a second",
+         [](SOCKET client, FakeHttpServer& s) {
+             s.ReadRequest(client);
+             Drip(client, s, "");
+         },
+         100},
+        {"the reply body, a byte a second",
+         [](SOCKET client, FakeHttpServer& s) {
+             s.ReadRequest(client);
+             Drip(client, s, "HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\n{\"status\":\"success\",");
+         },
+         100},
+        {"an endless error body",
+         [endless](SOCKET client, FakeHttpServer& s) {
+             s.ReadRequest(client);
+             FakeHttpServer::SendAll(client, endless);
+             const std::string chunk(64 * 1024, 'e');
+             while (WaitForSingleObject(s.StopEvent(), 0) == WAIT_TIMEOUT) {
+                 if (send(client, chunk.data(), static_cast<int>(chunk.size()), 0) <= 0) return;
+             }
+         },
+         100},
+        {"a request body nobody reads",
+         [](SOCKET, FakeHttpServer& s) { WaitForSingleObject(s.StopEvent(), 60000); }, 16 << 20},
+    };
+    constexpr unsigned long kDeadlineMs = 3000;
+    for (const Case& c : cases) {
+        FakeHttpServer server(c.handler);
+        std::atomic<int> reports{0};
+        const auto start = std::chrono::steady_clock::now();
+        const std::wstring address = UploadPng(std::vector<std::uint8_t>(c.pngSize, 0x42),
+                                               {L"127.0.0.1", server.Port(), 30000, kDeadlineMs},
+                                               [&](std::uint32_t, std::uint32_t) { ++reports; });
+        const auto ms =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+        std::printf("%s, with a %lu ms deadline: failed after %lld ms\n", c.what, kDeadlineMs, static_cast<long long>(ms));
+        EXPECT_EQ(L"", address) << c.what;
+        EXPECT_LT(ms, kDeadlineMs + 5000) << c.what << ": the deadline did not hold";
+        const int seen = reports;
+        Sleep(300);
+        EXPECT_EQ(seen, reports.load()) << c.what << ": progress was reported after the upload had returned";
     }
 }
 

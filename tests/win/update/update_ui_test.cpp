@@ -212,6 +212,23 @@ TEST_F(UpdateReplyTest, ANoticeAddsTheStripOnceAndItsClickOpensTheAddress) {
                  reinterpret_cast<LPARAM>(strip->Handle()));
     EXPECT_EQ(std::vector<std::wstring>{L"https://localhost/notice"}, opened);
     EXPECT_FALSE(quit);
+
+    // A move to a monitor of another DPI (Wine never sends it: as the system does): the window
+    // takes its design size at the new scale, and the strip stays along its bottom.
+    for (const int dpi : {144, 96, 120}) {
+        SCOPED_TRACE(dpi);
+        RECT suggested{};
+        GetWindowRect(form->Handle(), &suggested);
+        SendMessageW(form->Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+        RECT client{};
+        GetClientRect(form->Handle(), &client);
+        const RECT bar = strip->BoundsInParent();
+        // A pixel either way from rounding the two heights apart.
+        EXPECT_NEAR(client.bottom, bar.bottom, 1) << "the strip is cut off or leaves a gap below it";
+        EXPECT_EQ(form->ScaleValue(28), bar.bottom - bar.top);
+        EXPECT_NEAR(client.right, bar.right, 1);
+        EXPECT_TRUE(GetWindowLongPtrW(strip->Handle(), GWL_STYLE) & WS_VISIBLE);
+    }
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 #include <functional>
 
 #include "base/errors.h"
-#include "capture/page_extents.h"
+#include "web/page_extents.h"
 #include "ui/bitmap.h"
 
 namespace tovasen {

@@ -2,7 +2,8 @@
 #include <functional>
 #include <string>
 
-#include "capture/web_browser.h"
+#include "web/web_address.h"
+#include "web/web_browser.h"
 #include "ui/form.h"
 #include "ui/std_controls.h"
 
@@ -53,7 +54,8 @@ public:
     void WBCommandStateChange(long command, bool enable);
     void WBTitleChange(const std::wstring& title);
     void WBDocumentComplete(bool topLevel, const std::wstring& url);
-    void WBBeforeNavigate2(const std::wstring& url, bool& cancel);
+    void WBBeforeNavigate2(bool topLevel, const std::wstring& url, bool& cancel);
+    void WBNavigateComplete2(bool topLevel, const std::wstring& url);
     void WBNewWindow(bool& cancel);
     // Alt+D anywhere in the program; true when it was the shortcut.
     bool EventsShortCut(const MSG& msg);
@@ -71,19 +73,26 @@ protected:
 
 private:
     void Navigate(const std::wstring& address);
+    // Runs a navigation the user asked for: the first top-level navigation the control
+    // announces meanwhile is the user's.
+    void UserNavigation(const std::function<void()>& navigate);
     void LayoutControls();
     void FormClose();
     std::wstring BlankTitle() const;
 
     bool FPageLayout = false;
+    TNavigationGuard FNavigation;
+    bool FUserNavigating = false;
 };
 
 // The browser window while it exists; null otherwise.
 extern TFrmIExplorer* FrmIExplorer;
 
-// Makes the embedded control render in its newest document mode, for this program only: the
-// per-user emulation value named after the program's file name. False when it could not be
-// written.
-bool WriteBrowserEmulation();
+// The per-process settings of the embedded control, for this program only: its newest document
+// mode, and the security features that keep a page in its zone (local-machine lockdown, zone
+// elevation, MIME handling and sniffing, pop-up blocking). Per-user registry values named after
+// the program's file name, read when the control starts; the security features are also turned
+// on for this process at once. False when a value could not be written.
+bool WriteBrowserFeatureControls();
 
 }  // namespace tovasen

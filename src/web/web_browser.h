@@ -3,11 +3,11 @@
 
 #include <exdisp.h>
 #include <ole2.h>
-#include <wrl/client.h>
 
 #include <functional>
 #include <string>
 
+#include "base/com.h"
 #include "ui/control.h"
 
 namespace tovasen {
@@ -18,7 +18,8 @@ class TBrowserEvents;
 // The system's web browser control, embedded in a child window of a form. The form lays the
 // host window out; the control follows the host's size. Events arrive as the On... members.
 // When the control cannot be created (no COM apartment, no browser) the host stays empty,
-// Created() is false and navigation raises.
+// Created() is false and navigation raises. The control never shows dialogs of its own (script
+// errors, security prompts) and never closes itself for a page's window.close().
 class TWebBrowser : public TControl {
 public:
     TWebBrowser(TForm* parent, std::wstring name);
@@ -36,7 +37,7 @@ public:
     void GoForward();
     std::wstring LocationURL() const;
     // The loaded document, or null when none is loaded.
-    Microsoft::WRL::ComPtr<IDispatch> Document() const;
+    TComPtr<IDispatch> Document() const;
 
     // Places the host in its parent's client area, in device pixels.
     void SetBoundsPx(int left, int top, int width, int height);
@@ -48,7 +49,10 @@ public:
     std::function<void(const std::wstring& title)> OnTitleChange;
     // topLevel is false for the completion of a frame.
     std::function<void(bool topLevel, const std::wstring& url)> OnDocumentComplete;
-    std::function<void(const std::wstring& url, bool& cancel)> OnBeforeNavigate2;
+    // The page (topLevel) or one of its frames is about to load url.
+    std::function<void(bool topLevel, const std::wstring& url, bool& cancel)> OnBeforeNavigate2;
+    // The page or a frame has started showing the document at url.
+    std::function<void(bool topLevel, const std::wstring& url)> OnNavigateComplete2;
     std::function<void(bool& cancel)> OnNewWindow;
 
     // What the control calls: the host's ambient properties and the event sink.
@@ -67,13 +71,14 @@ private:
     IWebBrowser2& Require() const;
 
     std::wstring FUserAgent;
-    TBrowserSite* FSite = nullptr;      // one reference held
-    TBrowserEvents* FEvents = nullptr;  // one reference held
-    Microsoft::WRL::ComPtr<IOleObject> FOleObject;
-    Microsoft::WRL::ComPtr<IWebBrowser2> FBrowser;
-    Microsoft::WRL::ComPtr<IConnectionPoint> FConnection;
+    // The control needs OLE on this thread for as long as it lives.
+    TComApartment FApartment{TComApartment::TKind::Ole};
+    TComPtr<TBrowserSite> FSite;
+    TComPtr<TBrowserEvents> FEvents;
+    TComPtr<IOleObject> FOleObject;
+    TComPtr<IWebBrowser2> FBrowser;
+    TComPtr<IConnectionPoint> FConnection;
     DWORD FCookie = 0;
-    bool FOleInitialized = false;
 };
 
 }  // namespace tovasen

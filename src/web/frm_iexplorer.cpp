@@ -1,10 +1,11 @@
-#include "capture/frm_iexplorer.h"
+#include "web/frm_iexplorer.h"
+
+#include <urlmon.h>
 
 #include <algorithm>
 
 #include "base/module_path.h"
 #include "base/registry.h"
-#include "capture/web_address.h"
 #include "i18n/translate_component.h"
 #include "i18n/translation.h"
 #include "resource_ids.h"
@@ -23,10 +24,27 @@ constexpr int kButtonsWidth = 57;  // the two buttons and the gap before the add
 constexpr int kRightGap = 8;
 constexpr wchar_t kEmptyAddress[] = L"https://";
 constexpr wchar_t kBlank[] = L"about:blank";
-constexpr wchar_t kEmulationKey[] =
-    L"Software\\Microsoft\\Internet Explorer\\Main\\FeatureControl\\FEATURE_BROWSER_EMULATION";
-// The newest document mode, whatever the page declares.
-constexpr int kEmulationMode = 11001;
+constexpr wchar_t kFeatureControlKey[] = L"Software\\Microsoft\\Internet Explorer\\Main\\FeatureControl\\";
+
+struct TBrowserFeature {
+    const wchar_t* key;
+    DWORD value;
+    INTERNETFEATURELIST process;  // the same feature for this process, or none
+};
+constexpr INTERNETFEATURELIST kNoProcessFeature = FEATURE_ENTRY_COUNT;
+const TBrowserFeature kBrowserFeatures[] = {
+    // The newest document mode, whatever the page declares.
+    {L"FEATURE_BROWSER_EMULATION", 11001, kNoProcessFeature},
+    // Script and active content of local pages ask before they run.
+    {L"FEATURE_LOCALMACHINE_LOCKDOWN", 1, FEATURE_LOCALMACHINE_LOCKDOWN},
+    // A page never moves to a zone with more rights (the web to local files).
+    {L"FEATURE_ZONE_ELEVATION", 1, FEATURE_ZONE_ELEVATION},
+    // Content is handled as what the server says it is, and never sniffed into something
+    // that runs.
+    {L"FEATURE_MIME_HANDLING", 1, FEATURE_MIME_HANDLING},
+    {L"FEATURE_MIME_SNIFFING", 1, FEATURE_MIME_SNIFFING},
+    {L"FEATURE_WEBOC_POPUPMANAGEMENT", 1, FEATURE_WEBOC_POPUPMANAGEMENT},
+};
 constexpr long kForwardCommand = 1;  // CSC_NAVIGATEFORWARD
 constexpr long kBackCommand = 2;     // CSC_NAVIGATEBACK
 
@@ -38,14 +56,20 @@ std::wstring ExeFileName() {
 
 }  // namespace
 
-bool WriteBrowserEmulation() {
-    try {
-        TRegistryKey key = TRegistryKey::Open(HKEY_CURRENT_USER, kEmulationKey, true);
-        key.WriteInteger(ExeFileName(), kEmulationMode);
-        return true;
-    } catch (const std::exception&) {
-        return false;  // an older document mode still shows the page
+bool WriteBrowserFeatureControls() {
+    bool written = true;
+    const std::wstring exe = ExeFileName();
+    for (const TBrowserFeature& feature : kBrowserFeatures) {
+        try {
+            TRegistryKey key = TRegistryKey::Open(HKEY_CURRENT_USER, std::wstring(kFeatureControlKey) + feature.key, true);
+            key.WriteInteger(exe, static_cast<int>(feature.value));
+        } catch (const std::exception&) {
+            written = false;  // the control still shows pages, in an older mode or less guarded
+        }
+        // The registry is read once per process, maybe before this: the process setting holds now.
+        if (feature.process != kNoProcessFeature) CoInternetSetFeatureEnabled(feature.process, SET_FEATURE_ON_PROCESS, TRUE);
     }
+    return written;
 }
 
 // --- TArrowButton ------------------------------------------------------------------------------
@@ -107,13 +131,16 @@ TFrmIExplorer::TFrmIExplorer(TComponent* owner) : TForm(owner, L"FrmIExplorer") 
     OnClose = [this] { FormClose(); };
 
     TranslateComponent(this);
-    // The document mode is read when the control starts: the value must be there before.
-    WriteBrowserEmulation();
+    // The settings are read when the control starts: the values must be there before.
+    WriteBrowserFeatureControls();
     WB = new TWebBrowser(this, L"WB");
     WB->OnCommandStateChange = [this](long command, bool enable) { WBCommandStateChange(command, enable); };
     WB->OnTitleChange = [this](const std::wstring& title) { WBTitleChange(title); };
     WB->OnDocumentComplete = [this](bool topLevel, const std::wstring& url) { WBDocumentComplete(topLevel, url); };
-    WB->OnBeforeNavigate2 = [this](const std::wstring& url, bool& cancel) { WBBeforeNavigate2(url, cancel); };
+    WB->OnBeforeNavigate2 = [this](bool topLevel, const std::wstring& url, bool& cancel) {
+        WBBeforeNavigate2(topLevel, url, cancel);
+    };
+    WB->OnNavigateComplete2 = [this](bool topLevel, const std::wstring& url) { WBNavigateComplete2(topLevel, url); };
     WB->OnNewWindow = [this](bool& cancel) { WBNewWindow(cancel); };
     LayoutControls();
     WB->SetUserAgent(kUserAgent);
@@ -140,13 +167,24 @@ void TFrmIExplorer::FormClose() {
 
 std::wstring TFrmIExplorer::BlankTitle() const { return Translate(Application ? Application->Title() : L""); }
 
-void TFrmIExplorer::Navigate(const std::wstring& address) {
+void TFrmIExplorer::UserNavigation(const std::function<void()>& navigate) {
+    // The control announces the navigation from inside the call; a page's own navigations come
+    // later, from its scripts, and are no longer taken for the user's.
+    FUserNavigating = true;
     try {
+        navigate();
+    } catch (const std::exception&) {
+        // Navigation failures raise nothing: the control shows its own error page, and a
+        // missing history entry only means the button is about to be disabled.
+    }
+    FUserNavigating = false;
+}
+
+void TFrmIExplorer::Navigate(const std::wstring& address) {
+    UserNavigation([&] {
         if (NavigateHook) NavigateHook(address);
         else WB->Navigate(address);
-    } catch (const std::exception&) {
-        // The control shows its own error page; there is nothing to add.
-    }
+    });
 }
 
 bool TFrmIExplorer::Edit1KeyDown(WORD key) {
@@ -157,19 +195,11 @@ bool TFrmIExplorer::Edit1KeyDown(WORD key) {
 }
 
 void TFrmIExplorer::BtnBackClick() {
-    try {
-        WB->GoBack();
-    } catch (const std::exception&) {
-        // Nothing to go back to: the button is about to be disabled anyway.
-    }
+    UserNavigation([&] { WB->GoBack(); });
 }
 
 void TFrmIExplorer::BtnForwardClick() {
-    try {
-        WB->GoForward();
-    } catch (const std::exception&) {
-        // As for Back.
-    }
+    UserNavigation([&] { WB->GoForward(); });
 }
 
 void TFrmIExplorer::WBCommandStateChange(long command, bool enable) {
@@ -182,14 +212,19 @@ void TFrmIExplorer::WBTitleChange(const std::wstring& title) {
 }
 
 void TFrmIExplorer::WBDocumentComplete(bool topLevel, const std::wstring& url) {
+    FNavigation.Shown(url, topLevel);
     // Every frame completes too; only the page itself may touch what the user is typing.
     if (!topLevel) return;
     Edit1->SetText(url == kBlank ? std::wstring(kEmptyAddress) : url);
 }
 
-void TFrmIExplorer::WBBeforeNavigate2(const std::wstring& url, bool& cancel) {
-    if (!MayNavigateInPage(url)) cancel = true;
+void TFrmIExplorer::WBBeforeNavigate2(bool topLevel, const std::wstring& url, bool& cancel) {
+    const bool userAsked = FUserNavigating && topLevel;
+    if (userAsked) FUserNavigating = false;
+    if (!FNavigation.Allow(url, topLevel, userAsked)) cancel = true;
 }
+
+void TFrmIExplorer::WBNavigateComplete2(bool topLevel, const std::wstring& url) { FNavigation.Shown(url, topLevel); }
 
 void TFrmIExplorer::WBNewWindow(bool& cancel) { cancel = true; }
 

@@ -1,6 +1,6 @@
 #pragma once
-#include "capture/frm_iexplorer.h"
-#include "capture/web_capture.h"
+#include "web/frm_iexplorer.h"
+#include "web/web_capture.h"
 
 namespace tovasen {
 

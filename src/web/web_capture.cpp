@@ -1,4 +1,4 @@
-#include "capture/web_capture.h"
+#include "web/web_capture.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,6 @@
 // The full-page capture against a page that paints a known pattern: bands, seams, the last
 // partial band, the layout restored on every path, and nothing left behind by a failure.
-#include "capture/web_capture.h"
+#include "web/web_capture.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "capture/web_address.h"
+#include "web/web_address.h"
 
 namespace tovasen {
 namespace {
@@ -113,16 +113,31 @@ bool MayNavigateTyped(std::wstring_view address) {
     }
 }
 
-bool MayNavigateInPage(std::wstring_view url) {
+bool MayNavigateInPage(std::wstring_view url, std::wstring_view pageAddress) {
     switch (ClassifyAddress(url)) {
     case AddressKind::Web:
     case AddressKind::Blank:
-    case AddressKind::LocalFile:
     case AddressKind::ErrorPage:
         return true;
+    case AddressKind::LocalFile:
+        return ClassifyAddress(pageAddress) == AddressKind::LocalFile;
     default:
         return false;
     }
+}
+
+bool TNavigationGuard::Allow(std::wstring_view url, bool topLevel, bool userAsked) {
+    bool allowed = MayNavigateInPage(url, FPage);
+    // The user may open what the address field may: a local file from any page.
+    if (!allowed && userAsked && topLevel) allowed = ClassifyAddress(url) == AddressKind::LocalFile;
+    if (allowed && topLevel) FPage = url;
+    return allowed;
+}
+
+void TNavigationGuard::Shown(std::wstring_view url, bool topLevel) {
+    if (!topLevel) return;
+    const bool local = ClassifyAddress(url) == AddressKind::LocalFile;
+    if (!local || ClassifyAddress(FPage) == AddressKind::LocalFile) FPage = url;
 }
 
 }  // namespace tovasen

@@ -1,4 +1,4 @@
-#include "capture/page_extents.h"
+#include "web/page_extents.h"
 
 #include <algorithm>
 

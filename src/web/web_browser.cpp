@@ -1,16 +1,12 @@
-#include "capture/web_browser.h"
+#include "web/web_browser.h"
 
 #include <exdispid.h>
 #include <mshtmdid.h>
 #include <oleauto.h>
 
-#include <atomic>
-
 #include "base/errors.h"
 #include "base/exception_text.h"
 #include "ui/form.h"
-
-using Microsoft::WRL::ComPtr;
 
 namespace tovasen {
 namespace {
@@ -90,20 +86,6 @@ void SetCancel(const DISPPARAMS* params, UINT index, bool cancel) {
     else if (V_VT(v) == VT_BOOL) V_BOOL(v) = cancel ? VARIANT_TRUE : VARIANT_FALSE;
 }
 
-class TBstr {
-public:
-    explicit TBstr(const std::wstring& text) : b_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {
-        if (!b_) throw Exception(L"Out of memory for a COM string.");
-    }
-    TBstr(const TBstr&) = delete;
-    TBstr& operator=(const TBstr&) = delete;
-    ~TBstr() { SysFreeString(b_); }
-    BSTR Get() const noexcept { return b_; }
-
-private:
-    BSTR b_;
-};
-
 // Raises for a failed call of the control, with the call's name and the system's text.
 void Check(HRESULT hr, const wchar_t* call) {
     if (FAILED(hr)) throw EOSError(call, static_cast<unsigned long>(hr));
@@ -111,15 +93,9 @@ void Check(HRESULT hr, const wchar_t* call) {
 
 }  // namespace
 
-// COM objects are freed by their own Release, never through a base pointer.
-#if defined(__GNUC__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
-#endif
-
 // --- The host's side of the embedding: client site, in-place site and frame, ambients --------
 
-class TBrowserSite final : public IOleClientSite, public IOleInPlaceSite, public IOleInPlaceFrame, public IDispatch {
+class TBrowserSite final : public TComObject<IOleClientSite, IOleInPlaceSite, IOleInPlaceFrame, TDispatchByIds> {
 public:
     TBrowserSite(TWebBrowser* owner, HWND host) : FOwner(owner), FHost(host) {}
     void Detach() noexcept { FOwner = nullptr; }
@@ -128,19 +104,11 @@ public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
         if (!out) return E_POINTER;
         *out = nullptr;
-        if (riid == IID_IUnknown || riid == IID_IOleClientSite) *out = static_cast<IOleClientSite*>(this);
-        else if (riid == IID_IOleWindow || riid == IID_IOleInPlaceSite) *out = static_cast<IOleInPlaceSite*>(this);
-        else if (riid == IID_IOleInPlaceUIWindow || riid == IID_IOleInPlaceFrame) *out = static_cast<IOleInPlaceFrame*>(this);
-        else if (riid == IID_IDispatch) *out = static_cast<IDispatch*>(this);
-        else return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++FRefs; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --FRefs;
-        if (left == 0) delete this;
-        return left;
+        if (riid == IID_IUnknown || riid == IID_IOleClientSite) return Found<IOleClientSite>(out);
+        if (riid == IID_IOleWindow || riid == IID_IOleInPlaceSite) return Found<IOleInPlaceSite>(out);
+        if (riid == IID_IOleInPlaceUIWindow || riid == IID_IOleInPlaceFrame) return Found<IOleInPlaceFrame>(out);
+        if (riid == IID_IDispatch) return Found<IDispatch>(out);
+        return E_NOINTERFACE;
     }
 
     // IOleClientSite
@@ -203,26 +171,15 @@ public:
     HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
 
     // IDispatch: the ambient properties the control asks its host for.
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-        if (count) *count = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-        if (info) *info = nullptr;
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
                                      UINT*) override {
         return Guarded(HRESULT{E_UNEXPECTED}, [&]() -> HRESULT {
             if (id == DISPID_AMBIENT_USERAGENT && (flags & DISPATCH_PROPERTYGET) && result && FOwner &&
                 !FOwner->UserAgent().empty()) {
-                const std::wstring text = FOwner->UserAgent() + L"\r\n";
-                BSTR value = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-                if (!value) return E_OUTOFMEMORY;
+                TBstr value(FOwner->UserAgent() + L"\r\n");
                 VariantInit(result);
                 V_VT(result) = VT_BSTR;
-                V_BSTR(result) = value;
+                V_BSTR(result) = value.Detach();
                 return S_OK;
             }
             // Every other ambient keeps the control's default.
@@ -231,15 +188,14 @@ public:
     }
 
 private:
-    ~TBrowserSite() = default;
-    std::atomic<ULONG> FRefs{1};
+    ~TBrowserSite() override = default;
     TWebBrowser* FOwner;
     HWND FHost;
 };
 
 // --- The events the control raises (DWebBrowserEvents2) ---------------------------------------
 
-class TBrowserEvents final : public IDispatch {
+class TBrowserEvents final : public TComObject<TDispatchByIds> {
 public:
     explicit TBrowserEvents(TWebBrowser* owner) : FOwner(owner) {}
     void Detach() noexcept { FOwner = nullptr; }
@@ -248,25 +204,8 @@ public:
         if (!out) return E_POINTER;
         *out = nullptr;
         if (riid != IID_IUnknown && riid != IID_IDispatch && riid != DIID_DWebBrowserEvents2) return E_NOINTERFACE;
-        *out = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
+        return Found<IDispatch>(out);
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++FRefs; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --FRefs;
-        if (left == 0) delete this;
-        return left;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-        if (count) *count = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-        if (info) *info = nullptr;
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
                                      UINT*) override {
         Guarded([&] {
@@ -276,7 +215,7 @@ public:
     }
 
 private:
-    ~TBrowserEvents() = default;
+    ~TBrowserEvents() override = default;
 
     static void Dispatch(TWebBrowser& wb, DISPID id, DISPPARAMS* params) {
         switch (id) {
@@ -291,10 +230,17 @@ private:
             break;
         case DISPID_BEFORENAVIGATE2: {  // (pDisp, URL, Flags, TargetFrameName, PostData, Headers, Cancel)
             bool cancel = false;
-            if (wb.OnBeforeNavigate2) wb.OnBeforeNavigate2(StringArg(params, 1), cancel);
+            if (wb.OnBeforeNavigate2) wb.OnBeforeNavigate2(wb.IsTopLevel(DispatchArg(params, 0)), StringArg(params, 1), cancel);
             if (cancel) SetCancel(params, 6, true);
             break;
         }
+        case DISPID_NAVIGATECOMPLETE2:  // (pDisp, URL)
+            if (wb.OnNavigateComplete2) wb.OnNavigateComplete2(wb.IsTopLevel(DispatchArg(params, 0)), StringArg(params, 1));
+            break;
+        case DISPID_WINDOWCLOSING:  // (IsChildWindow, Cancel)
+            // A page's window.close() would take the control out from under its window.
+            SetCancel(params, 1, true);
+            break;
         case DISPID_NEWWINDOW2: {  // (ppDisp, Cancel)
             bool cancel = false;
             if (wb.OnNewWindow) wb.OnNewWindow(cancel);
@@ -312,23 +258,16 @@ private:
         }
     }
 
-    std::atomic<ULONG> FRefs{1};
     TWebBrowser* FOwner;
 };
-
-#if defined(__GNUC__)
-#pragma GCC diagnostic pop
-#endif
 
 // --- TWebBrowser -------------------------------------------------------------------------------
 
 TWebBrowser::TWebBrowser(TForm* parent, std::wstring name) : TControl(parent, std::move(name)) {
     RegisterHostClass();
     CreateControl(kHostClass, L"", WS_CLIPCHILDREN | WS_CLIPSIBLINGS);
-    // The control needs OLE on this thread; an apartment of another kind leaves it out.
-    FOleInitialized = SUCCEEDED(OleInitialize(nullptr));
-    FSite = new TBrowserSite(this, Handle());
-    FEvents = new TBrowserEvents(this);
+    FSite = TComPtr<TBrowserSite>::Attach(new TBrowserSite(this, Handle()));
+    FEvents = TComPtr<TBrowserEvents>::Attach(new TBrowserEvents(this));
     try {
         CreateBrowser();
     } catch (...) {
@@ -339,36 +278,32 @@ TWebBrowser::TWebBrowser(TForm* parent, std::wstring name) : TControl(parent, st
 
 TWebBrowser::~TWebBrowser() {
     Teardown();
-    if (FSite) {
-        FSite->Detach();
-        FSite->Release();
-    }
-    if (FEvents) {
-        FEvents->Detach();
-        FEvents->Release();
-    }
-    if (FOleInitialized) OleUninitialize();
+    // The control may keep them a while longer: they must no longer reach this object.
+    if (FSite) FSite->Detach();
+    if (FEvents) FEvents->Detach();
 }
 
 void TWebBrowser::CreateBrowser() {
-    ComPtr<IOleObject> object;
-    Check(CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
-                           reinterpret_cast<void**>(object.GetAddressOf())),
+    if (!FApartment.Entered()) throw Exception(L"The web browser control needs OLE on this thread.");
+    TComPtr<IOleObject> object;
+    Check(CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, object.PutVoid()),
           L"Creating the web browser control");
     FOleObject = object;
-    Check(object->SetClientSite(static_cast<IOleClientSite*>(FSite)), L"IOleObject::SetClientSite");
+    Check(object->SetClientSite(static_cast<IOleClientSite*>(FSite.Get())), L"IOleObject::SetClientSite");
     OleSetContainedObject(object.Get(), TRUE);
     RECT rect{};
     GetClientRect(Handle(), &rect);
-    Check(object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, static_cast<IOleClientSite*>(FSite), 0, Handle(), &rect),
+    Check(object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, static_cast<IOleClientSite*>(FSite.Get()), 0, Handle(), &rect),
           L"IOleObject::DoVerb");
-    ComPtr<IWebBrowser2> browser;
-    Check(object.As(&browser), L"IWebBrowser2");
-    ComPtr<IConnectionPointContainer> container;
-    Check(object.As(&container), L"IConnectionPointContainer");
-    ComPtr<IConnectionPoint> connection;
-    Check(container->FindConnectionPoint(DIID_DWebBrowserEvents2, connection.GetAddressOf()), L"FindConnectionPoint");
-    Check(connection->Advise(FEvents, &FCookie), L"IConnectionPoint::Advise");
+    TComPtr<IWebBrowser2> browser;
+    Check(object.QueryTo(browser), L"IWebBrowser2");
+    // Script errors and the like stay in the page instead of opening dialogs over the program.
+    browser->put_Silent(VARIANT_TRUE);
+    TComPtr<IConnectionPointContainer> container;
+    Check(object.QueryTo(container), L"IConnectionPointContainer");
+    TComPtr<IConnectionPoint> connection;
+    Check(container->FindConnectionPoint(DIID_DWebBrowserEvents2, connection.Put()), L"FindConnectionPoint");
+    Check(connection->Advise(FEvents.Get(), &FCookie), L"IConnectionPoint::Advise");
     FConnection = connection;
     FBrowser = browser;
 }
@@ -383,8 +318,7 @@ void TWebBrowser::Teardown() noexcept {
     }
     FBrowser.Reset();
     if (FOleObject) {
-        ComPtr<IOleInPlaceObject> inPlace;
-        if (SUCCEEDED(FOleObject.As(&inPlace))) inPlace->InPlaceDeactivate();
+        if (const auto inPlace = FOleObject.Query<IOleInPlaceObject>()) inPlace->InPlaceDeactivate();
         FOleObject->Close(OLECLOSE_NOSAVE);
         FOleObject->SetClientSite(nullptr);
         FOleObject.Reset();
@@ -394,9 +328,8 @@ void TWebBrowser::Teardown() noexcept {
 void TWebBrowser::SetUserAgent(const std::wstring& userAgent) {
     FUserAgent = userAgent;
     if (!FOleObject) return;
-    ComPtr<IOleControl> control;
     // The control asks its host again; one that cannot (E_NOTIMPL) keeps its own agent.
-    if (SUCCEEDED(FOleObject.As(&control))) control->OnAmbientPropertyChange(DISPID_AMBIENT_USERAGENT);
+    if (const auto control = FOleObject.Query<IOleControl>()) control->OnAmbientPropertyChange(DISPID_AMBIENT_USERAGENT);
 }
 
 IWebBrowser2& TWebBrowser::Require() const {
@@ -414,26 +347,24 @@ void TWebBrowser::GoBack() { Check(Require().GoBack(), L"IWebBrowser2::GoBack");
 void TWebBrowser::GoForward() { Check(Require().GoForward(), L"IWebBrowser2::GoForward"); }
 
 std::wstring TWebBrowser::LocationURL() const {
-    BSTR url = nullptr;
-    if (!FBrowser || FAILED(FBrowser->get_LocationURL(&url)) || !url) return {};
-    std::wstring result(url, SysStringLen(url));
-    SysFreeString(url);
-    return result;
+    TBstr url;
+    if (!FBrowser || FAILED(FBrowser->get_LocationURL(url.Put()))) return {};
+    return url.Text();
 }
 
-ComPtr<IDispatch> TWebBrowser::Document() const {
-    ComPtr<IDispatch> document;
+TComPtr<IDispatch> TWebBrowser::Document() const {
+    TComPtr<IDispatch> document;
     // S_FALSE with no document is a success code: only the pointer tells.
-    if (FBrowser) FBrowser->get_Document(document.GetAddressOf());
+    if (FBrowser) FBrowser->get_Document(document.Put());
     return document;
 }
 
 bool TWebBrowser::IsTopLevel(IDispatch* dispatch) const {
     if (!dispatch || !FBrowser) return false;
-    ComPtr<IUnknown> a, b;
-    if (FAILED(dispatch->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(a.GetAddressOf())))) return false;
-    if (FAILED(FBrowser->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(b.GetAddressOf())))) return false;
-    return a.Get() == b.Get();
+    // Identity is only comparable between the IUnknown pointers of two objects.
+    const auto a = TComPtr<IDispatch>::Retain(dispatch).Query<IUnknown>();
+    const auto b = FBrowser.Query<IUnknown>();
+    return a && a.Get() == b.Get();
 }
 
 void TWebBrowser::SetBoundsPx(int left, int top, int width, int height) {
@@ -442,9 +373,8 @@ void TWebBrowser::SetBoundsPx(int left, int top, int width, int height) {
 }
 
 void TWebBrowser::FitToHost() {
-    if (!FOleObject) return;
-    ComPtr<IOleInPlaceObject> inPlace;
-    if (FAILED(FOleObject.As(&inPlace))) return;
+    const auto inPlace = FOleObject.Query<IOleInPlaceObject>();
+    if (!inPlace) return;
     RECT rect{};
     GetClientRect(Handle(), &rect);
     inPlace->SetObjectRects(&rect, &rect);
@@ -453,14 +383,13 @@ void TWebBrowser::FitToHost() {
 bool TWebBrowser::TranslateAccelerator(MSG& msg) {
     if (!FOleObject || msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST) return false;
     if (msg.hwnd != Handle() && !IsChild(Handle(), msg.hwnd)) return false;
-    ComPtr<IOleInPlaceActiveObject> active;
-    if (FAILED(FOleObject.As(&active))) return false;
-    return active->TranslateAccelerator(&msg) == S_OK;
+    const auto active = FOleObject.Query<IOleInPlaceActiveObject>();
+    return active && active->TranslateAccelerator(&msg) == S_OK;
 }
 
-IDispatch* TWebBrowser::AmbientDispatch() const noexcept { return static_cast<IDispatch*>(FSite); }
+IDispatch* TWebBrowser::AmbientDispatch() const noexcept { return static_cast<IDispatch*>(FSite.Get()); }
 
-IDispatch* TWebBrowser::EventSink() const noexcept { return static_cast<IDispatch*>(FEvents); }
+IDispatch* TWebBrowser::EventSink() const noexcept { return static_cast<IDispatch*>(FEvents.Get()); }
 
 LRESULT TWebBrowser::ControlProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_SIZE) FitToHost();

@@ -1,7 +1,7 @@
 // The browser window with the system's browser control embedded. Under Wine the control
 // embeds but never loads a document and raises no events: the handlers are driven through the
 // control's own event interface (the sink's Invoke), as the control would call them.
-#include "capture/frm_iexplorer.h"
+#include "web/frm_iexplorer.h"
 
 #include <windows.h>
 
@@ -11,8 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include "base/com.h"
 #include "base/registry.h"
-#include "capture/browser_page.h"
+#include "web/browser_page.h"
 #include "i18n/translation.h"
 #include "support/wait.h"
 #include "ui/application.h"
@@ -20,8 +21,7 @@
 namespace tovasen {
 namespace {
 
-constexpr wchar_t kEmulationKey[] =
-    L"Software\\Microsoft\\Internet Explorer\\Main\\FeatureControl\\FEATURE_BROWSER_EMULATION";
+constexpr wchar_t kFeatureControl[] = L"Software\\Microsoft\\Internet Explorer\\Main\\FeatureControl\\";
 
 class BrowserWindow : public ::testing::Test {
 protected:
@@ -69,67 +69,63 @@ HRESULT RaiseEvent(TWebBrowser& wb, DISPID id, std::vector<VARIANT> argsInOrder)
     return wb.EventSink()->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
 }
 
-VARIANT Long(long value) {
+// A VARIANT of type, its value set by fill. It owns nothing: the caller keeps the string, object
+// or target it names.
+template <class Fill>
+VARIANT Variant(VARTYPE type, Fill fill) {
     VARIANT v;
     VariantInit(&v);
-    V_VT(&v) = VT_I4;
-    V_I4(&v) = value;
+    V_VT(&v) = type;
+    fill(v);
     return v;
 }
+VARIANT Long(long value) { return Variant(VT_I4, [&](VARIANT& v) { V_I4(&v) = value; }); }
 VARIANT Bool(bool value) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_BOOL;
-    V_BOOL(&v) = value ? VARIANT_TRUE : VARIANT_FALSE;
-    return v;
+    return Variant(VT_BOOL, [&](VARIANT& v) { V_BOOL(&v) = value ? VARIANT_TRUE : VARIANT_FALSE; });
 }
-VARIANT Str(BSTR value) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_BSTR;
-    V_BSTR(&v) = value;
-    return v;
-}
-VARIANT RefTo(VARIANT* target) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_BYREF | VT_VARIANT;
-    V_VARIANTREF(&v) = target;
-    return v;
-}
-VARIANT RefTo(VARIANT_BOOL* target) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_BYREF | VT_BOOL;
-    V_BOOLREF(&v) = target;
-    return v;
-}
-VARIANT Disp(IDispatch* d) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_DISPATCH;
-    V_DISPATCH(&v) = d;
-    return v;
+VARIANT Str(BSTR value) { return Variant(VT_BSTR, [&](VARIANT& v) { V_BSTR(&v) = value; }); }
+VARIANT RefTo(VARIANT* target) { return Variant(VT_BYREF | VT_VARIANT, [&](VARIANT& v) { V_VARIANTREF(&v) = target; }); }
+VARIANT RefTo(VARIANT_BOOL* target) { return Variant(VT_BYREF | VT_BOOL, [&](VARIANT& v) { V_BOOLREF(&v) = target; }); }
+VARIANT Disp(IDispatch* d) { return Variant(VT_DISPATCH, [&](VARIANT& v) { V_DISPATCH(&v) = d; }); }
+
+// Sends a navigation through the sink as the control announces it: top level for the control
+// itself, a frame for any other window. Answers whether it was cancelled.
+bool NavigationCancelled(TWebBrowser& wb, const wchar_t* address, bool topLevel) {
+    TBstr url(address), none(L"");
+    VARIANT urlValue = Str(url.Get()), flags = Long(0), target = Str(none.Get()), post, headers = Str(none.Get());
+    VariantInit(&post);
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    IDispatch* window = topLevel ? static_cast<IDispatch*>(wb.Browser()) : wb.EventSink();
+    RaiseEvent(wb, DISPID_BEFORENAVIGATE2,
+               {Disp(window), RefTo(&urlValue), RefTo(&flags), RefTo(&target), RefTo(&post), RefTo(&headers), RefTo(&cancel)});
+    return cancel != VARIANT_FALSE;
 }
 
-struct Bstr {
-    explicit Bstr(const wchar_t* text) : b(SysAllocString(text)) {}
-    ~Bstr() { SysFreeString(b); }
-    BSTR b;
-};
-
-TEST_F(BrowserWindow, CreationWritesTheEmulationValueAndStartsBlank) {
-    try {
-        TRegistryKey::Open(HKEY_CURRENT_USER, kEmulationKey, true).DeleteValue(L"web_tests.exe");
-    } catch (const std::exception&) {
+TEST_F(BrowserWindow, CreationWritesTheFeatureControlsAndStartsBlank) {
+    // The document mode, and the features that keep pages in their zone.
+    const std::pair<const wchar_t*, int> features[] = {
+        {L"FEATURE_BROWSER_EMULATION", 11001}, {L"FEATURE_LOCALMACHINE_LOCKDOWN", 1}, {L"FEATURE_ZONE_ELEVATION", 1},
+        {L"FEATURE_MIME_HANDLING", 1},         {L"FEATURE_MIME_SNIFFING", 1},         {L"FEATURE_WEBOC_POPUPMANAGEMENT", 1},
+    };
+    for (const auto& [key, data] : features) {
+        try {
+            TRegistryKey::Open(HKEY_CURRENT_USER, std::wstring(kFeatureControl) + key, true).DeleteValue(L"web_tests.exe");
+        } catch (const std::exception&) {
+        }
     }
     auto* form = new TFrmIExplorer(&app);
     EXPECT_EQ(form, FrmIExplorer);
-    const auto value = TRegistryKey::Open(HKEY_CURRENT_USER, kEmulationKey, false).ReadInteger(L"web_tests.exe");
-    ASSERT_TRUE(value.has_value()) << "no emulation value under the program's file name";
-    EXPECT_EQ(11001, *value);
+    for (const auto& [key, data] : features) {
+        const auto value = TRegistryKey::Open(HKEY_CURRENT_USER, std::wstring(kFeatureControl) + key, false)
+                               .ReadInteger(L"web_tests.exe");
+        ASSERT_TRUE(value.has_value()) << "no value under the program's file name in " << std::string(key, key + wcslen(key));
+        EXPECT_EQ(data, *value) << std::string(key, key + wcslen(key));
+    }
 
     EXPECT_TRUE(form->WB->Created()) << "the system's browser control did not embed";
+    VARIANT_BOOL silent = VARIANT_FALSE;
+    ASSERT_EQ(S_OK, form->WB->Browser()->get_Silent(&silent));
+    EXPECT_EQ(VARIANT_TRUE, silent) << "script errors would open dialogs over the program";
     EXPECT_EQ(std::wstring(TFrmIExplorer::kUserAgent), form->WB->UserAgent());
     EXPECT_FALSE(form->BtnBack->Enabled());
     EXPECT_FALSE(form->BtnForward->Enabled());
@@ -158,11 +154,11 @@ TEST_F(BrowserWindow, CreationWritesTheEmulationValueAndStartsBlank) {
 
 TEST_F(BrowserWindow, TheBlankPageTitleIsTheTranslatedApplicationTitle) {
     TFrmIExplorer form(nullptr);
-    Bstr title(L"Example Domain");
-    RaiseEvent(*form.WB, DISPID_TITLECHANGE, {Str(title.b)});
+    TBstr title(L"Example Domain");
+    RaiseEvent(*form.WB, DISPID_TITLECHANGE, {Str(title.Get())});
     EXPECT_EQ(L"Example Domain", WindowText(form.Handle()));
-    Bstr blank(L"about:blank");
-    RaiseEvent(*form.WB, DISPID_TITLECHANGE, {Str(blank.b)});
+    TBstr blank(L"about:blank");
+    RaiseEvent(*form.WB, DISPID_TITLECHANGE, {Str(blank.Get())});
     EXPECT_EQ(L"토바센", WindowText(form.Handle()));
     CurrentLanguage = L"en";
     form.WBTitleChange(L"about:blank");
@@ -211,14 +207,7 @@ TEST_F(BrowserWindow, ThePageIsKeptFromScriptSharesAndNewWindows) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.url, c.url + wcslen(c.url)));
-        Bstr url(c.url), none(L"");
-        VARIANT urlValue = Str(url.b), flags = Long(0), target = Str(none.b), post, headers = Str(none.b);
-        VariantInit(&post);
-        VARIANT_BOOL cancel = VARIANT_FALSE;
-        RaiseEvent(*form.WB, DISPID_BEFORENAVIGATE2,
-                   {Disp(form.WB->Browser()), RefTo(&urlValue), RefTo(&flags), RefTo(&target), RefTo(&post),
-                    RefTo(&headers), RefTo(&cancel)});
-        EXPECT_EQ(c.cancelled ? VARIANT_TRUE : VARIANT_FALSE, cancel);
+        EXPECT_EQ(c.cancelled, NavigationCancelled(*form.WB, c.url, true));
     }
     VARIANT_BOOL cancel2 = VARIANT_FALSE;
     IDispatch* none = nullptr;
@@ -229,9 +218,46 @@ TEST_F(BrowserWindow, ThePageIsKeptFromScriptSharesAndNewWindows) {
     RaiseEvent(*form.WB, DISPID_NEWWINDOW2, {ppDisp, RefTo(&cancel2)});
     EXPECT_EQ(VARIANT_TRUE, cancel2) << "NewWindow2";
     VARIANT_BOOL cancel3 = VARIANT_FALSE;
-    Bstr context(L"https://example.com/"), popup(L"https://example.com/popup");
-    RaiseEvent(*form.WB, DISPID_NEWWINDOW3, {ppDisp, RefTo(&cancel3), Long(0), Str(context.b), Str(popup.b)});
+    TBstr context(L"https://example.com/"), popup(L"https://example.com/popup");
+    RaiseEvent(*form.WB, DISPID_NEWWINDOW3, {ppDisp, RefTo(&cancel3), Long(0), Str(context.Get()), Str(popup.Get())});
     EXPECT_EQ(VARIANT_TRUE, cancel3) << "NewWindow3";
+
+    // A page's window.close() would leave the window without its control.
+    VARIANT_BOOL closing = VARIANT_FALSE;
+    RaiseEvent(*form.WB, DISPID_WINDOWCLOSING, {Bool(false), RefTo(&closing)});
+    EXPECT_EQ(VARIANT_TRUE, closing) << "WindowClosing";
+}
+
+TEST_F(BrowserWindow, APageFromTheWebNeverReachesALocalFile) {
+    TFrmIExplorer form(nullptr);
+    const wchar_t* local = L"file:///C:/Users/me/secret.html";
+    ASSERT_FALSE(NavigationCancelled(*form.WB, L"https://example.com/", true));
+    EXPECT_TRUE(NavigationCancelled(*form.WB, local, true)) << "the page itself";
+    EXPECT_TRUE(NavigationCancelled(*form.WB, local, false)) << "a frame of it";
+    EXPECT_FALSE(NavigationCancelled(*form.WB, L"https://ads.example.net/", false)) << "a web frame";
+
+    // The user may still open a local file from the address field: the control announces the
+    // navigation from inside the call, as the user's.
+    std::vector<bool> cancelled;
+    form.NavigateHook = [&](const std::wstring& address) {
+        cancelled.push_back(NavigationCancelled(*form.WB, address.c_str(), true));
+    };
+    form.Edit1->SetText(L"file:///C:/pages/a.html");
+    form.Edit1KeyDown(VK_RETURN);
+    EXPECT_EQ(std::vector<bool>{false}, cancelled);
+    // Its page may then show local frames; once it leaves for the web, they are closed again.
+    EXPECT_FALSE(NavigationCancelled(*form.WB, L"file:///C:/pages/frame.html", false));
+    ASSERT_FALSE(NavigationCancelled(*form.WB, L"https://example.com/", true));
+    EXPECT_TRUE(NavigationCancelled(*form.WB, L"file:///C:/pages/frame.html", false));
+    // Only the first navigation inside the user's call is the user's: one the page starts
+    // meanwhile (from an unload handler, say) is the page's.
+    form.NavigateHook = [&](const std::wstring& address) {
+        cancelled.push_back(NavigationCancelled(*form.WB, address.c_str(), true));
+        cancelled.push_back(NavigationCancelled(*form.WB, local, true));
+    };
+    form.Edit1->SetText(L"https://example.org/");
+    form.Edit1KeyDown(VK_RETURN);
+    EXPECT_EQ((std::vector<bool>{false, false, true}), cancelled);
 }
 
 TEST_F(BrowserWindow, ButtonsFollowTheCommandStatesAndOnlyThePageItselfSetsTheAddress) {
@@ -248,17 +274,17 @@ TEST_F(BrowserWindow, ButtonsFollowTheCommandStatesAndOnlyThePageItselfSetsTheAd
 
     ASSERT_NE(nullptr, form.WB->Browser());
     form.Edit1->SetText(L"what the user types");
-    Bstr frameUrl(L"https://ads.example.net/frame");
-    VARIANT frame = Str(frameUrl.b);
+    TBstr frameUrl(L"https://ads.example.net/frame");
+    VARIANT frame = Str(frameUrl.Get());
     // A frame's completion names the frame's own window, not the control.
     RaiseEvent(*form.WB, DISPID_DOCUMENTCOMPLETE, {Disp(form.WB->EventSink()), RefTo(&frame)});
     EXPECT_EQ(L"what the user types", form.Edit1->Text());
-    Bstr pageUrl(L"https://example.com/");
-    VARIANT page = Str(pageUrl.b);
+    TBstr pageUrl(L"https://example.com/");
+    VARIANT page = Str(pageUrl.Get());
     RaiseEvent(*form.WB, DISPID_DOCUMENTCOMPLETE, {Disp(form.WB->Browser()), RefTo(&page)});
     EXPECT_EQ(L"https://example.com/", form.Edit1->Text());
-    Bstr blankUrl(L"about:blank");
-    VARIANT blank = Str(blankUrl.b);
+    TBstr blankUrl(L"about:blank");
+    VARIANT blank = Str(blankUrl.Get());
     RaiseEvent(*form.WB, DISPID_DOCUMENTCOMPLETE, {Disp(form.WB->Browser()), RefTo(&blank)});
     EXPECT_EQ(L"https://", form.Edit1->Text());
 }
@@ -266,12 +292,10 @@ TEST_F(BrowserWindow, ButtonsFollowTheCommandStatesAndOnlyThePageItselfSetsTheAd
 TEST_F(BrowserWindow, TheHostAnswersTheUserAgentAmbientWithALineEnd) {
     TFrmIExplorer form(nullptr);
     // The control finds the ambients through its client site.
-    IDispatch* site = form.WB->AmbientDispatch();
-    IOleClientSite* clientSite = nullptr;
-    ASSERT_EQ(S_OK, site->QueryInterface(IID_IOleClientSite, reinterpret_cast<void**>(&clientSite)));
-    IDispatch* ambients = nullptr;
-    ASSERT_EQ(S_OK, clientSite->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&ambients)));
-    clientSite->Release();
+    const auto clientSite = TComPtr<IDispatch>::Retain(form.WB->AmbientDispatch()).Query<IOleClientSite>();
+    ASSERT_TRUE(clientSite);
+    const auto ambients = clientSite.Query<IDispatch>();
+    ASSERT_TRUE(ambients);
 
     DISPPARAMS none{nullptr, nullptr, 0, 0};
     VARIANT result;
@@ -290,7 +314,6 @@ TEST_F(BrowserWindow, TheHostAnswersTheUserAgentAmbientWithALineEnd) {
     EXPECT_EQ(DISP_E_MEMBERNOTFOUND, ambients->Invoke(DISPID_AMBIENT_USERAGENT, IID_NULL, 0, DISPATCH_PROPERTYGET,
                                                       &none, &result, nullptr, nullptr)) << "no agent of our own";
     EXPECT_EQ(VT_EMPTY, V_VT(&result));
-    ambients->Release();
 }
 
 TEST_F(BrowserWindow, AltDFocusesTheAddressFromAnywhereInTheProgram) {
