@@ -3,7 +3,8 @@
 # make dist: build the Windows tree and put the release files into build/dist: the setup
 #            program, the portable zip, SHA256SUMS, the record of the shipped ffmpeg.exe and the
 #            winget and Scoop manifests; signed when TOVASEN_SIGN_PFX names a certificate.
-.PHONY: all setup build test run dist clean
+# make screenshots: build, then take the README's pictures under Wine into docs/.
+.PHONY: all setup build test run dist screenshots clean
 
 all: build
 
@@ -25,6 +26,9 @@ dist: setup
 	@bash scripts/build.sh win --target dist_package
 	@rm -rf build/dist && cp -r build/win/packages build/dist
 	@cd build/dist && sha256sum -c --quiet SHA256SUMS && ls -l
+
+screenshots: build
+	@bash scripts/wine-env.sh scripts/screenshots.sh docs
 
 clean:
 	rm -rf build

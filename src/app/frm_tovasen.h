@@ -10,6 +10,7 @@
 #include "app/reply_sender.h"
 #include "capture/capture.h"
 #include "hotkey/frm_hotkey.h"
+#include "i18n/translate_component.h"
 #include "ocr/rt_ocr.h"
 #include "output/upload.h"
 #include "service_addresses.h"
@@ -171,6 +172,8 @@ private:
     void LoadOcrLanguages();
     void CheckLanguageItem(const std::wstring& code);
     void CheckOneOf(const std::vector<TMenuItem*>& items, TMenuItem* checked);
+    // The window's texts, the title and the tray tip in the current language.
+    void LanguageChanged();
 
     // What the capture controller asks of the main window (frm_tovasen_capture.cpp).
     int CaptureMode() const { return ChkArea->ItemIndex(); }
@@ -229,6 +232,7 @@ private:
     bool FCanClose = false;
     bool FEndingSession = false;  // no box may wait for a click then
     std::unique_ptr<TUpdateCheck> FUpdateCheck;
+    TLanguageListener FLanguageListener{[this] { LanguageChanged(); }};
 };
 
 extern TFrmTovasen* FrmTovasen;

@@ -105,10 +105,13 @@ void TFrmTovasen::ChkLang(TMenuItem& sender) {
     for (wchar_t& c : code) c = static_cast<wchar_t>(std::towlower(c));
     Language = code;
     CheckLanguageItem(Language);
-    TranslateComponent(this, Language);
-    TranslateComponent(FrmHotKey);
-    TranslateComponent(FrmArea);
-    TranslateComponent(FrmSize);
+    // Every open window translates itself, this one included (LanguageChanged).
+    ChangeLanguage(Language);
+    SaveConfig(L"language", Language);
+}
+
+void TFrmTovasen::LanguageChanged() {
+    TranslateComponent(this);
     TranslateComponent(ChkArea);
     TranslateComponent(ChkSaveTo);
     const std::wstring caption = Translate(Caption());
@@ -117,7 +120,6 @@ void TFrmTovasen::ChkLang(TMenuItem& sender) {
     // The update strip reads its text in the current language when it paints.
     if (auto* strip = dynamic_cast<TControl*>(FindComponent(L"StatusBar"))) InvalidateRect(strip->Handle(), nullptr, TRUE);
     SetCaption(caption);
-    SaveConfig(L"language", Language);
 }
 
 void TFrmTovasen::ChkSound1Click(TMenuItem& sender) {

@@ -10,6 +10,8 @@
 #include "base/errors.h"
 #include "base/exception_text.h"
 #include "editor/gdiplus_painter.h"
+#include "ui/fonts.h"
+#include "ui/paint_guard.h"
 
 namespace tovasen {
 namespace {
@@ -185,10 +187,10 @@ void TEditorCanvas::ScrollBy(int bar, int code) {
 }
 
 void TEditorCanvas::Paint() {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(Handle(), &ps);
+    const TPaintGuard painting(Handle());
+    HDC dc = painting.Dc();
     if (!dc) return;
-    const RECT& r = ps.rcPaint;
+    const RECT& r = painting.Dirty();
     const int w = std::max<LONG>(r.right - r.left, 1), h = std::max<LONG>(r.bottom - r.top, 1);
     const UniqueDC memory(CreateCompatibleDC(dc));
     const UniqueBitmap surface(CreateCompatibleBitmap(dc, w, h));
@@ -224,7 +226,6 @@ void TEditorCanvas::Paint() {
         PaintOverlay(memory.Get(), POINT{r.left, r.top});
         BitBlt(dc, r.left, r.top, w, h, memory.Get(), 0, 0, SRCCOPY);
     }
-    EndPaint(Handle(), &ps);
 }
 
 void TEditorCanvas::PaintOverlay(HDC dc, POINT origin) {
@@ -329,9 +330,8 @@ void TEditorCanvas::BeginText(TPointI at, std::uint32_t existing) {
         text = a->Text;
         Changed(FScene.SetHidden(existing));
     }
-    FTextFont.Reset(CreateFontW(-static_cast<int>(std::lround(FTextStyle.Size * FZoom)), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
-                                FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
-                                DEFAULT_PITCH, TextFaceName().c_str()));
+    FTextFont = NewFont(static_cast<int>(std::lround(FTextStyle.Size * FZoom)), FW_NORMAL, TextFaceName().c_str(),
+                        ANTIALIASED_QUALITY);
     const std::uint32_t c = FTextStyle.Color;
     const int luminance = (299 * static_cast<int>((c >> 16) & 0xFF) + 587 * static_cast<int>((c >> 8) & 0xFF) +
                            114 * static_cast<int>(c & 0xFF)) / 1000;

@@ -11,6 +11,8 @@
 #include "base/dpi_scale.h"
 #include "editor/gdiplus_painter.h"
 #include "i18n/translation.h"
+#include "ui/fonts.h"
+#include "ui/paint_guard.h"
 
 namespace tovasen {
 namespace {
@@ -209,13 +211,7 @@ int TEditorToolbar::Layout(int dpi) {
             SendMessageW(FTips.Get(), TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tip));
         }
     }
-    LOGFONTW font{};
-    font.lfHeight = -ScaleToDpi(12, dpi);
-    font.lfWeight = FW_SEMIBOLD;
-    font.lfCharSet = DEFAULT_CHARSET;
-    font.lfQuality = CLEARTYPE_QUALITY;
-    lstrcpyW(font.lfFaceName, L"Segoe UI");
-    FFont.Reset(CreateFontIndirectW(&font));
+    FFont = NewFont(ScaleToDpi(12, dpi), FW_SEMIBOLD);
     FHeight = button + 2 * pad;
     InvalidateRect(Handle(), nullptr, TRUE);
     return FHeight;
@@ -279,8 +275,8 @@ void TEditorToolbar::SetHot(int index) {
 }
 
 void TEditorToolbar::Paint() {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(Handle(), &ps);
+    const TPaintGuard painting(Handle());
+    HDC dc = painting.Dc();
     if (!dc) return;
     RECT client;
     GetClientRect(Handle(), &client);
@@ -331,10 +327,10 @@ void TEditorToolbar::Paint() {
                           DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
             }
         }
-        BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left, ps.rcPaint.bottom - ps.rcPaint.top,
-               memory.Get(), ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
+        const RECT& dirty = painting.Dirty();
+        BitBlt(dc, dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top, memory.Get(), dirty.left,
+               dirty.top, SRCCOPY);
     }
-    EndPaint(Handle(), &ps);
 }
 
 LRESULT TEditorToolbar::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -158,15 +158,6 @@ const std::wstring& TextFaceName() {
     return name;
 }
 
-TGdiplusSession::TGdiplusSession() {
-    GdiplusStartupInput input;
-    ULONG_PTR token = 0;
-    if (GdiplusStartup(&token, &input, nullptr) != Ok) throw Exception(L"GDI+ could not be started.");
-    FToken = token;
-}
-
-TGdiplusSession::~TGdiplusSession() { GdiplusShutdown(FToken); }
-
 void PaintObjects(TPixelBuffer& picture, const TDocument& doc, const TBox& clip, std::uint32_t hidden) {
     const TBox area = Intersection(clip, picture.Bounds());
     if (area.Empty()) return;

@@ -2,22 +2,11 @@
 #include <cstdint>
 #include <string>
 
+#include "base/gdiplus_session.h"
 #include "editor/document.h"
 #include "editor/pixel_buffer.h"
 
 namespace tovasen {
-
-// GDI+ for as long as the object lives; painting needs one.
-class TGdiplusSession {
-public:
-    TGdiplusSession();
-    TGdiplusSession(const TGdiplusSession&) = delete;
-    TGdiplusSession& operator=(const TGdiplusSession&) = delete;
-    ~TGdiplusSession();
-
-private:
-    std::uintptr_t FToken = 0;
-};
 
 // Paints the drawn objects of doc (not the redactions, which are in the picture already) that
 // reach into clip, antialiased, and nothing outside clip. An object with id `hidden` is left

@@ -7,6 +7,8 @@
 #include "base/errors.h"
 #include "i18n/translation.h"
 #include "ui/application.h"
+#include "ui/fonts.h"
+#include "ui/paint_guard.h"
 
 namespace tovasen {
 namespace {
@@ -73,8 +75,8 @@ void TFrmCountdown::SetSeconds(int seconds) {
 }
 
 void TFrmCountdown::Paint() {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(Handle(), &ps);
+    const TPaintGuard painting(Handle());
+    HDC dc = painting.Dc();
     RECT client{};
     GetClientRect(Handle(), &client);
     UniqueBrush background(CreateSolidBrush(RGB(28, 28, 32)));
@@ -82,10 +84,8 @@ void TFrmCountdown::Paint() {
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(255, 255, 255));
     const int height = client.bottom - client.top;
-    UniqueFont big(CreateFontW(-height * 45 / 100, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0,
-                               CLEARTYPE_QUALITY, 0, L"Segoe UI"));
-    UniqueFont small(CreateFontW(-height * 14 / 100, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0,
-                                 CLEARTYPE_QUALITY, 0, L"Segoe UI"));
+    const UniqueFont big = NewFont(height * 45 / 100, FW_BOLD);
+    const UniqueFont small = NewFont(height * 14 / 100);
     {
         ScopedSelect font(dc, big.Get());
         RECT number{client.left, client.top, client.right, client.top + height * 72 / 100};
@@ -99,7 +99,6 @@ void TFrmCountdown::Paint() {
         const std::wstring text = Translate(L"Esc 취소");
         DrawTextW(dc, text.c_str(), -1, &hint, DT_CENTER | DT_TOP | DT_SINGLELINE);
     }
-    EndPaint(Handle(), &ps);
 }
 
 LRESULT TFrmCountdown::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -104,11 +104,16 @@ TFrmHistory::TFrmHistory(THistory& history) : TForm(nullptr, L"FrmHistory"), FHi
     new TMenuItem(&items, L"DivPop1", L"-");
     PopDelete = new TMenuItem(&items, L"PopDelete", L"삭제", selected(&TFrmHistory::DeleteItem));
 
+    Translated();
+    SetDialogKeys(true);
+    Layout();
+}
+
+void TFrmHistory::Translated() {
     TranslateComponent(this);
     GrdHistory->EmptyText = Translate(L"표시할 캡쳐가 없습니다.");
     SendMessageW(EditSearch->Handle(), EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(Translate(L"검색").c_str()));
-    SetDialogKeys(true);
-    Layout();
+    InvalidateRect(GrdHistory->Handle(), nullptr, TRUE);
 }
 
 TFrmHistory::~TFrmHistory() {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "history/history_grid.h"
+#include "i18n/translate_component.h"
 #include "ui/form.h"
 #include "ui/menu.h"
 #include "ui/std_controls.h"
@@ -90,6 +91,9 @@ private:
     std::uint64_t FTicket = 0;  // the reload whose rest is awaited; older ones are dropped
     std::thread FLoader;
     std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
+    // Its texts in the current language, again after each change.
+    void Translated();
+    TLanguageListener FLanguageListener{[this] { Translated(); }};
 };
 
 }  // namespace tovasen

@@ -7,6 +7,7 @@
 #include "base/dpi_scale.h"
 #include "history/history_format.h"
 #include "ui/form.h"
+#include "ui/paint_guard.h"
 
 namespace tovasen {
 namespace {
@@ -120,8 +121,8 @@ void THistoryGrid::EnsureVisible(std::size_t index) {
 }
 
 void THistoryGrid::Paint() {
-    PAINTSTRUCT ps;
-    HDC target = BeginPaint(Handle(), &ps);
+    const TPaintGuard painting(Handle());
+    HDC target = painting.Dc();
     RECT client{};
     GetClientRect(Handle(), &client);
     // Drawn off screen first: scrolling through thumbnails must not flicker.
@@ -153,7 +154,6 @@ void THistoryGrid::Paint() {
         }
         BitBlt(target, 0, 0, client.right, client.bottom, dc.Get(), 0, 0, SRCCOPY);
     }
-    EndPaint(Handle(), &ps);
 }
 
 void THistoryGrid::PaintItem(HDC dc, std::size_t index, const RECT& cell) {

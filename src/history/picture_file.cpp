@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/errors.h"
+#include "base/gdiplus_session.h"
 #include "base/handles.h"
 #include "base/module_path.h"
 #include "history/history_entry.h"
@@ -32,20 +33,6 @@ std::wstring Extension(const std::wstring& path) {
 
 Exception Unreadable(const std::wstring& path) { return Exception(L"The picture cannot be read: " + path); }
 
-class GdiplusSession {
-public:
-    GdiplusSession() {
-        GdiplusStartupInput input;
-        if (GdiplusStartup(&token_, &input, nullptr) != Ok) throw Exception(L"GDI+ could not be started.");
-    }
-    GdiplusSession(const GdiplusSession&) = delete;
-    GdiplusSession& operator=(const GdiplusSession&) = delete;
-    ~GdiplusSession() { GdiplusShutdown(token_); }
-
-private:
-    ULONG_PTR token_ = 0;
-};
-
 std::unique_ptr<TBitmap> NewPicture(int width, int height) {
     auto picture = std::make_unique<TBitmap>();
     picture->SetPixelFormat(TPixelFormat::pf32bit);
@@ -54,7 +41,7 @@ std::unique_ptr<TBitmap> NewPicture(int width, int height) {
 }
 
 std::unique_ptr<TBitmap> LoadWithGdiplus(const std::wstring& path) {
-    GdiplusSession session;
+    TGdiplusSession session;
     GpBitmap* image = nullptr;
     if (GdipCreateBitmapFromFile(path.c_str(), &image) != Ok || !image) throw Unreadable(path);
     struct TDispose {

@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "base/settings_schema.h"
+#include "i18n/translate_component.h"
 #include "ui/form.h"
 #include "ui/std_controls.h"
 
@@ -58,6 +59,8 @@ private:
     std::function<void()> FOnHotKey;
     TSettingsWriter FWriter;
     std::uint16_t FStoredHotKey;
+    // Translates itself when the language changes.
+    TLanguageListener FLanguageListener{[this] { TranslateComponent(this); }};
 };
 
 }  // namespace tovasen

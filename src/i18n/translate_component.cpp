@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "base/utf_convert.h"
 #include "i18n/translation.h"
 #include "ui/captioned.h"
@@ -18,6 +20,30 @@ void TranslateMenuItem(TMenuItem& item) {
 
 void TranslateStrings(std::vector<std::wstring>& lines) {
     for (std::wstring& line : lines) line = Translate(line);
+}
+
+namespace {
+
+std::vector<TLanguageListener*>& Listeners() {
+    static std::vector<TLanguageListener*> listeners;
+    return listeners;
+}
+
+}  // namespace
+
+TLanguageListener::TLanguageListener(std::function<void()> changed) : FChanged(std::move(changed)) {
+    Listeners().push_back(this);
+}
+
+TLanguageListener::~TLanguageListener() { std::erase(Listeners(), this); }
+
+void ChangeLanguage(const std::wstring& code) {
+    CurrentLanguage = code;
+    const std::vector<TLanguageListener*> listeners = Listeners();
+    for (TLanguageListener* listener : listeners) {
+        // A listener freed by an earlier one is no longer in the list.
+        if (std::find(Listeners().begin(), Listeners().end(), listener) != Listeners().end()) listener->FChanged();
+    }
 }
 
 void TranslateComponent(TComponent* component, const std::wstring& lang) {

@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,24 @@ class TMenuItem;
 void TranslateComponent(TComponent* component, const std::wstring& lang = {});
 void TranslateMenuItem(TMenuItem& item);
 void TranslateStrings(std::vector<std::wstring>& lines);
+
+// One answer to a language change: a window that shows translated text keeps one while it
+// exists and translates itself in it. Listeners hear a change in the order they were made.
+class TLanguageListener {
+public:
+    explicit TLanguageListener(std::function<void()> changed);
+    TLanguageListener(const TLanguageListener&) = delete;
+    TLanguageListener& operator=(const TLanguageListener&) = delete;
+    ~TLanguageListener();
+
+private:
+    friend void ChangeLanguage(const std::wstring& code);
+    std::function<void()> FChanged;
+};
+
+// The language menu's one event: code becomes the current language, and every listener that
+// exists hears of it (one made or freed meanwhile is left out or skipped).
+void ChangeLanguage(const std::wstring& code);
 
 // The "TRANSLATE" resource of module as table lines; empty when it is missing.
 std::vector<std::wstring> LoadTranslationTable(void* module);

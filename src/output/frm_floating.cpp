@@ -9,6 +9,7 @@
 #include "base/os_version.h"
 #include "output/image_writers.h"
 #include "ui/application.h"
+#include "ui/paint_guard.h"
 
 namespace tovasen {
 namespace {
@@ -194,11 +195,10 @@ void TFrmFloating::PopupMenuAt(POINT screen) {
 }
 
 void TFrmFloating::Paint() {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(Handle(), &ps);
+    const TPaintGuard painting(Handle());
+    HDC dc = painting.Dc();
     if (dc) {
         BitBlt(dc, 0, 0, FImage->Width(), FImage->Height(), FImage->Canvas().Handle(), 0, 0, SRCCOPY);
-        EndPaint(Handle(), &ps);
     }
 }
 

@@ -14,6 +14,7 @@
 #include "output/file_replace.h"
 #include "output/image_writers.h"
 #include "base/errors.h"
+#include "base/gdiplus_session.h"
 #include "base/handles.h"
 
 namespace tovasen {
@@ -37,21 +38,6 @@ Fn Export(HMODULE library, const char* name) {
     }
     return fn;
 }
-
-// GDI+ for the length of one save.
-class GdiplusSession {
-public:
-    GdiplusSession() {
-        GdiplusStartupInput input;
-        if (GdiplusStartup(&token_, &input, nullptr) != Ok) throw Exception(L"GDI+ could not be started.");
-    }
-    GdiplusSession(const GdiplusSession&) = delete;
-    GdiplusSession& operator=(const GdiplusSession&) = delete;
-    ~GdiplusSession() { GdiplusShutdown(token_); }
-
-private:
-    ULONG_PTR token_ = 0;
-};
 
 // A GDI+ bitmap over an HBITMAP with its pixels locked for reading as 32-bit BGRA.
 class LockedPixels {
@@ -107,7 +93,7 @@ void SaveWebP(TBitmap& bitmap, const std::wstring& fileName, int quality) {
 
     std::vector<std::uint8_t> encoded;
     {
-        GdiplusSession gdiplus;
+        TGdiplusSession gdiplus;
         LockedPixels pixels(bitmap.Handle(), bitmap.Width(), bitmap.Height());
         const BitmapData& data = pixels.Data();
         std::uint8_t* output = nullptr;

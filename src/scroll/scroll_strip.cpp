@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/handles.h"
+#include "ui/paint_guard.h"
 
 namespace tovasen {
 namespace {
@@ -87,8 +88,8 @@ bool TScrollStrip::EscPressed() {
 }
 
 void TScrollStrip::Paint() {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(Handle(), &ps);
+    const TPaintGuard painting(Handle());
+    HDC dc = painting.Dc();
     if (dc) {
         RECT client{};
         GetClientRect(Handle(), &client);
@@ -98,7 +99,6 @@ void TScrollStrip::Paint() {
         DrawTextW(dc, FText.c_str(), static_cast<int>(FText.size()), &client,
                   DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     }
-    EndPaint(Handle(), &ps);
 }
 
 LRESULT TScrollStrip::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -10,6 +10,8 @@
 #include "i18n/translate_component.h"
 #include "select/frm_size.h"
 #include "ui/application.h"
+#include "ui/fonts.h"
+#include "ui/paint_guard.h"
 
 namespace tovasen {
 
@@ -321,13 +323,7 @@ LRESULT TFrmArea::HitTest(LPARAM lParam) {
 
 HFONT TFrmArea::BoldFont() {
     if (!FBoldFont || FBoldFontDpi != FLayoutDpi) {
-        LOGFONTW font{};
-        font.lfHeight = -Scale(12);
-        font.lfWeight = FW_BOLD;
-        font.lfCharSet = DEFAULT_CHARSET;
-        font.lfQuality = CLEARTYPE_QUALITY;
-        lstrcpyW(font.lfFaceName, L"Segoe UI");
-        FBoldFont.Reset(CreateFontIndirectW(&font));
+        FBoldFont = NewFont(Scale(12), FW_BOLD);
         FBoldFontDpi = FLayoutDpi;
     }
     return FBoldFont.Get();
@@ -471,10 +467,9 @@ LRESULT TFrmArea::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_ERASEBKGND:
         return 1;
     case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(Handle(), &ps);
+        const TPaintGuard painting(Handle());
+        HDC dc = painting.Dc();
         if (dc) Paint(dc);
-        EndPaint(Handle(), &ps);
         return 0;
     }
     default:

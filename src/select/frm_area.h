@@ -4,6 +4,7 @@
 
 #include "base/handles.h"
 #include "base/settings_schema.h"
+#include "i18n/translate_component.h"
 #include "select/area_geometry.h"
 #include "ui/form.h"
 #include "ui/menu.h"
@@ -117,6 +118,7 @@ private:
     COLORREF FBandColor = RGB(255, 0, 0);
     UniqueFont FBoldFont;
     int FBoldFontDpi = 0;
+    TLanguageListener FLanguageListener{[this] { TranslateComponent(this); }};
 };
 
 }  // namespace tovasen

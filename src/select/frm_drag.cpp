@@ -4,6 +4,7 @@
 
 #include "base/errors.h"
 #include "ui/application.h"
+#include "ui/paint_guard.h"
 
 namespace tovasen {
 
@@ -185,25 +186,28 @@ void TFrmDrag::Select(POINT end) {
 
 void TFrmDrag::Paint() {
     const LARGE_INTEGER start = Now();
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(Handle(), &ps);
-    if (dc && FDark && FScreen) {
-        // The dimmed picture around the selection, the frozen one inside it: nothing is
-        // composed in memory, each part comes straight from its own picture.
-        const RECT& area = ps.rcPaint;
-        const RECT selection = ToRect(FCaptureRect);
-        const int saved = SaveDC(dc);
-        if (!FCaptureRect.Empty()) ExcludeClipRect(dc, selection.left, selection.top, selection.right, selection.bottom);
-        BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, FDark->Canvas().Handle(),
-               area.left, area.top, SRCCOPY);
-        RestoreDC(dc, saved);
-        RECT inside{};
-        if (IntersectRect(&inside, &area, &selection)) {
-            BitBlt(dc, inside.left, inside.top, inside.right - inside.left, inside.bottom - inside.top,
-                   FScreen->Canvas().Handle(), inside.left, inside.top, SRCCOPY);
+    {  // the first paint's time includes EndPaint
+        const TPaintGuard painting(Handle());
+        HDC dc = painting.Dc();
+        if (dc && FDark && FScreen) {
+            // The dimmed picture around the selection, the frozen one inside it: nothing is
+            // composed in memory, each part comes straight from its own picture.
+            const RECT& area = painting.Dirty();
+            const RECT selection = ToRect(FCaptureRect);
+            const int saved = SaveDC(dc);
+            if (!FCaptureRect.Empty()) {
+                ExcludeClipRect(dc, selection.left, selection.top, selection.right, selection.bottom);
+            }
+            BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, FDark->Canvas().Handle(),
+                   area.left, area.top, SRCCOPY);
+            RestoreDC(dc, saved);
+            RECT inside{};
+            if (IntersectRect(&inside, &area, &selection)) {
+                BitBlt(dc, inside.left, inside.top, inside.right - inside.left, inside.bottom - inside.top,
+                       FScreen->Canvas().Handle(), inside.left, inside.top, SRCCOPY);
+            }
         }
     }
-    EndPaint(Handle(), &ps);
     if (FShownAt.QuadPart != 0) {
         FShowTimes.window = MillisecondsBetween(FShownAt, start);
         FShowTimes.firstPaint = MillisecondsBetween(start, Now());

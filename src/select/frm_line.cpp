@@ -6,6 +6,7 @@
 #include "base/errors.h"
 #include "capture/capture.h"
 #include "select/movement_watch.h"
+#include "ui/paint_guard.h"
 
 namespace tovasen {
 
@@ -186,10 +187,9 @@ LRESULT TFrmLine::StripMessage(std::size_t side, UINT msg, WPARAM wParam, bool& 
         return 1;  // the paint covers the whole side
     case WM_PAINT: {
         const HWND strip = Strips()[side];
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(strip, &ps);
+        const TPaintGuard painting(strip);
+        HDC dc = painting.Dc();
         if (dc) PaintSide(side, dc);
-        EndPaint(strip, &ps);
         return 0;
     }
     case WM_MOUSEACTIVATE:

@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "base/settings_schema.h"
+#include "i18n/translate_component.h"
 #include "ui/control.h"
 #include "ui/form.h"
 #include "ui/std_controls.h"
@@ -68,6 +69,7 @@ private:
     TSettingsWriter FWriter;
     std::array<TSpinEdit*, 4> FWidths{};
     std::array<TSpinEdit*, 4> FHeights{};
+    TLanguageListener FLanguageListener{[this] { TranslateComponent(this); }};
 };
 
 }  // namespace tovasen

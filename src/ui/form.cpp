@@ -3,6 +3,7 @@
 #include "ui/application.h"
 #include "ui/control.h"
 #include "base/dpi_scale.h"
+#include "ui/fonts.h"
 
 namespace tovasen {
 
@@ -96,13 +97,7 @@ int TForm::ShowModal() {
 
 HFONT TForm::Font() {
     if (!FFont) {
-        LOGFONTW font{};
-        font.lfHeight = -ScaleValue(12);
-        font.lfWeight = FW_NORMAL;
-        font.lfCharSet = DEFAULT_CHARSET;
-        font.lfQuality = CLEARTYPE_QUALITY;
-        lstrcpyW(font.lfFaceName, L"Segoe UI");
-        FFont.Reset(CreateFontIndirectW(&font));
+        FFont = NewFont(ScaleValue(12));
     }
     return FFont.Get();
 }

@@ -1,6 +1,8 @@
 #include "ui/std_controls.h"
 
+#include "ui/fonts.h"
 #include "ui/form.h"
+#include "ui/paint_guard.h"
 
 namespace tovasen {
 namespace {
@@ -12,13 +14,7 @@ std::wstring WindowText(HWND hwnd) {
 }
 
 UniqueFont MakeFont(const TForm& form, const wchar_t* face, int height96, bool bold) {
-    LOGFONTW font{};
-    font.lfHeight = -form.ScaleValue(height96);
-    font.lfWeight = bold ? FW_BOLD : FW_NORMAL;
-    font.lfCharSet = DEFAULT_CHARSET;
-    font.lfQuality = CLEARTYPE_QUALITY;
-    lstrcpynW(font.lfFaceName, face, LF_FACESIZE);
-    return UniqueFont(CreateFontIndirectW(&font));
+    return NewFont(form.ScaleValue(height96), bold ? FW_BOLD : FW_NORMAL, face);
 }
 
 std::wstring ListItemText(HWND hwnd, UINT lengthMessage, UINT textMessage, UINT index) {
@@ -295,8 +291,8 @@ void TShape::SetPenColor(COLORREF color) {
 LRESULT TShape::ControlProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_ERASEBKGND) return TRUE;
     if (msg != WM_PAINT) return TControl::ControlProc(msg, wParam, lParam);
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(Handle(), &paint);
+    const TPaintGuard painting(Handle());
+    HDC dc = painting.Dc();
     RECT rect;
     GetClientRect(Handle(), &rect);
     FillRect(dc, &rect, reinterpret_cast<HBRUSH>(GetClassLongPtrW(Parent()->Handle(), GCLP_HBRBACKGROUND)));
@@ -308,7 +304,6 @@ LRESULT TShape::ControlProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         if (FKind == Kind::Ellipse) Ellipse(dc, rect.left, rect.top, rect.right, rect.bottom);
         else Rectangle(dc, rect.left, rect.top, rect.right, rect.bottom);
     }
-    EndPaint(Handle(), &paint);
     return 0;
 }
 

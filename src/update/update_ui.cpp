@@ -3,6 +3,7 @@
 #include "base/address_gate.h"
 #include "i18n/translation.h"
 #include "ui/application.h"
+#include "ui/fonts.h"
 #include "ui/form.h"
 #include "ui/std_controls.h"
 
@@ -98,10 +99,7 @@ private:
 
     void MakeLink(TLabel& label, const std::wstring& url, const std::function<bool(const std::wstring&)>& open) {
         label.SetFontColor(kLinkColor);
-        LOGFONTW font{};
-        GetObjectW(Font(), sizeof font, &font);
-        font.lfUnderline = TRUE;
-        FLinkFont.Reset(CreateFontIndirectW(&font));
+        FLinkFont = NewFontLike(Font(), FW_NORMAL, true);
         SendMessageW(label.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(FLinkFont.Get()), TRUE);
         label.Cursor = LoadCursorW(nullptr, IDC_HAND);
         label.OnClick = [url, open] {
@@ -118,10 +116,7 @@ public:
     explicit TUpdateStrip(TForm* parent) : TControl(parent, L"StatusBar") {
         CreateControl(L"STATIC", L"", SS_OWNERDRAW | SS_NOTIFY);
         Cursor = LoadCursorW(nullptr, IDC_HAND);
-        LOGFONTW font{};
-        GetObjectW(parent->Font(), sizeof font, &font);
-        font.lfWeight = FW_BOLD;
-        FFont.Reset(CreateFontIndirectW(&font));
+        FFont = NewFontLike(parent->Font(), FW_BOLD);
     }
     std::wstring Url;
     std::function<bool(const std::wstring&)> Open;

@@ -2,6 +2,7 @@
 #include <functional>
 #include <string>
 
+#include "i18n/translate_component.h"
 #include "web/web_address.h"
 #include "web/web_browser.h"
 #include "ui/form.h"
@@ -83,6 +84,7 @@ private:
     bool FPageLayout = false;
     TNavigationGuard FNavigation;
     bool FUserNavigating = false;
+    TLanguageListener FLanguageListener{[this] { TranslateComponent(this); }};
 };
 
 // The browser window while it exists; null otherwise.

@@ -15,6 +15,8 @@ TEST(RemoteCommand, KnowsItsCommandsExactly) {
     EXPECT_EQ(RemoteCommand::Capture, ParseRemoteCommand(L"{\"command\":\"capture\"}"));
     EXPECT_EQ(RemoteCommand::RecordPause, ParseRemoteCommand(L"{\"command\":\"record_pause\"}"));
     EXPECT_EQ(RemoteCommand::RecordResume, ParseRemoteCommand(L"{\"command\":\"record_resume\"}"));
+    EXPECT_EQ(RemoteCommand::Edit, ParseRemoteCommand(L"{\"command\":\"edit\"}"));
+    EXPECT_EQ(RemoteCommand::History, ParseRemoteCommand(L"{\"command\":\"history\"}"));
     EXPECT_EQ(RemoteCommand::None, ParseRemoteCommand(L"{\"command\":\"record pause\"}"));
     EXPECT_EQ(RemoteCommand::About, ParseRemoteCommand(L" { \"other\": 1, \"command\" : \"about\" } "));
     EXPECT_EQ(RemoteCommand::None, ParseRemoteCommand(L"{\"command\":\"CAPTURE\"}")) << "case-sensitive";
@@ -22,6 +24,31 @@ TEST(RemoteCommand, KnowsItsCommandsExactly) {
     EXPECT_EQ(RemoteCommand::None, ParseRemoteCommand(L"{\"Command\":\"capture\"}"));
     EXPECT_EQ(RemoteCommand::None, ParseRemoteCommand(L"{}"));
     EXPECT_EQ(RemoteCommand::None, ParseRemoteCommand(L"{\"command\":7}"));
+}
+
+// What tovasen-cmd sends for each command reads back as it was meant: the command, and the
+// delay, the file or the limit that goes with it (a Korean path included).
+TEST(RemoteRequest, EveryCommandReadsBackWithItsArguments) {
+    RemoteRequest capture{RemoteCommand::Capture, 42, L"t", 5, {}, {}};
+    RemoteRequest edit{RemoteCommand::Edit, 7, L"u", {}, L"C:\\\uCEA1\uCC98\\a \"b\".png", {}};
+    RemoteRequest history{RemoteCommand::History, 9, L"v", {}, {}, 3};
+    RemoteRequest pause{RemoteCommand::RecordPause, 1, {}, {}, {}, {}};
+    RemoteRequest resume{RemoteCommand::RecordResume, 1, {}, {}, {}, {}};
+    for (const RemoteRequest& sent : {capture, edit, history, pause, resume}) {
+        const RemoteRequest read = ParseRemoteRequest(RemoteRequestJson(sent));
+        EXPECT_EQ(sent.command, read.command);
+        EXPECT_EQ(sent.replyTo, read.replyTo);
+        EXPECT_EQ(sent.token, read.token);
+        EXPECT_EQ(sent.delay, read.delay);
+        EXPECT_EQ(sent.file, read.file);
+        EXPECT_EQ(sent.limit, read.limit);
+    }
+    // Arguments of the wrong kind are no arguments.
+    const RemoteRequest odd = ParseRemoteRequest(L"{\"command\":\"capture\",\"delay\":\"5\",\"limit\":-1,\"file\":3}");
+    EXPECT_EQ(RemoteCommand::Capture, odd.command);
+    EXPECT_FALSE(odd.delay);
+    EXPECT_FALSE(odd.limit);
+    EXPECT_TRUE(odd.file.empty());
 }
 
 TEST(RemoteCommand, AnythingButAnObjectIsNothing) {

@@ -16,6 +16,7 @@
 #include "app/frm_tovasen.h"
 #include "i18n/translate_component.h"
 #include "i18n/translation.h"
+#include "support/main_form.h"
 #include "support/message_boxes.h"
 #include "support/process.h"
 #include "support/wait.h"
@@ -28,39 +29,11 @@ inline bool operator==(const RECT& a, const RECT& b) {
 namespace tovasen {
 namespace {
 
-class MainWindow : public ::testing::Test {
+class MainWindow : public test::MainFormTest {
 protected:
-    void SetUp() override {
-        HMODULE exe = LoadLibraryExW(test::TovasenExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-        TranslationTable = LoadTranslationTable(exe);
-        FreeLibrary(exe);
-        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Dravomix\\Tovasen");
-        TConfig config;
-        config.WriteString(L"language", L"ko");
-        config.WriteInteger(L"sound", 1);
-    }
-    void TearDown() override {
-        form = nullptr;
-        app.reset();
-        TranslationTable.clear();
-    }
-    void Create() {
-        app = std::make_unique<TApplication>();
-        app->Initialize();
-        form = new TFrmTovasen(app.get(), L"");
-        app->SetMainForm(form);
-        form->FormCreate();
-    }
-    // What a user's choice in a list does: select, then the notification the control sends.
-    void Choose(TComboBox* box, int index) {
-        box->SetItemIndex(index);
-        SendMessageW(form->Handle(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(box->Handle()), CBN_SELCHANGE),
-                     reinterpret_cast<LPARAM>(box->Handle()));
-    }
+    void Create() { CreateForm(); }
     static int Stored(const wchar_t* name) { return TConfig().ReadInteger(name, -99); }
 
-    std::unique_ptr<TApplication> app;
-    TFrmTovasen* form = nullptr;
 };
 
 struct Expected {

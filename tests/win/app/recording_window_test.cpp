@@ -16,6 +16,7 @@
 #include "i18n/translation.h"
 #include "select/frm_area.h"
 #include "support/files.h"
+#include "support/main_form.h"
 #include "support/message_boxes.h"
 #include "support/process.h"
 #include "support/wait.h"
@@ -27,19 +28,14 @@ namespace {
 // The control's own visibility: the main window itself stays hidden in these tests.
 bool Shown(HWND control) { return (GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0; }
 
-class RecordingWindow : public ::testing::Test {
+class RecordingWindow : public test::MainFormTest {
 protected:
     void SetUp() override {
-        HMODULE exe = LoadLibraryExW(test::TovasenExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-        TranslationTable = LoadTranslationTable(exe);
-        FreeLibrary(exe);
+        MainFormTest::SetUp();
         // The program looks for the encoder beside itself: here, beside the test.
         ASSERT_TRUE(CopyFileW((ExeFolder() + L"child_helper.exe").c_str(), encoder.c_str(), FALSE));
         SetEnvironmentVariableW(L"TOVASEN_FAKE_ENCODER", L"ok");
-        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Dravomix\\Tovasen");
         TConfig config;
-        config.WriteString(L"language", L"ko");
-        config.WriteInteger(L"sound", 1);
         config.WriteString(L"path", folder.Path());
         config.WriteInteger(L"append", 1);
         config.WriteInteger(L"saveto", 5);
@@ -51,9 +47,7 @@ protected:
         config.WriteInteger(L"height", 48);
     }
     void TearDown() override {
-        form = nullptr;
-        app.reset();
-        TranslationTable.clear();
+        MainFormTest::TearDown();
         SetEnvironmentVariableW(L"TOVASEN_FAKE_ENCODER", nullptr);
         DeleteFileW(encoder.c_str());
         DeleteFileW((folder.Path() + L"ffmpeg.log").c_str());
@@ -62,11 +56,7 @@ protected:
         TConfig config;
         config.WriteInteger(L"area", area);
         config.WriteInteger(L"record_limit", limit);
-        app = std::make_unique<TApplication>();
-        app->Initialize();
-        form = new TFrmTovasen(app.get(), L"");
-        app->SetMainForm(form);
-        form->FormCreate();
+        CreateForm();
         ASSERT_EQ(stMP4, form->ChkSaveTo->ItemIndex());
     }
     std::string Log() const {
@@ -79,8 +69,6 @@ protected:
 
     const std::wstring encoder = ExeFolder() + L"ffmpeg.exe";
     test::TempFolder folder;
-    std::unique_ptr<TApplication> app;
-    TFrmTovasen* form = nullptr;
 };
 
 TEST_F(RecordingWindow, ARegionRecordingShowsItsTimeAndEndsWhenTheFrameCloses) {

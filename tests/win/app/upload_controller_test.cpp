@@ -20,6 +20,7 @@
 #include "output/progress_form.h"
 #include "support/commands.h"
 #include "support/files.h"
+#include "support/main_form.h"
 #include "support/message_boxes.h"
 #include "support/process.h"
 #include "support/program.h"
@@ -31,37 +32,21 @@ namespace {
 
 using test::FakeHttpServer;
 
-class UploadController : public ::testing::Test {
+class UploadController : public test::MainFormTest {
 protected:
     void SetUp() override {
-        HMODULE exe = LoadLibraryExW(test::TovasenExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-        TranslationTable = LoadTranslationTable(exe);
-        FreeLibrary(exe);
-        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Dravomix\\Tovasen");
+        MainFormTest::SetUp();
         TConfig config;
-        config.WriteString(L"language", L"ko");
-        config.WriteInteger(L"sound", 1);
         config.WriteInteger(L"area", 0);
         config.WriteInteger(L"saveto", 8);
         config.WriteBoolean(L"autocopy", false);
     }
-    void TearDown() override {
-        form = nullptr;
-        app.reset();
-        TranslationTable.clear();
-    }
     void Create(unsigned short port) {
-        app = std::make_unique<TApplication>();
-        app->Initialize();
-        form = new TFrmTovasen(app.get(), L"");
-        app->SetMainForm(form);
-        form->FormCreate();
+        CreateForm();
         form->UploadService = {L"127.0.0.1", port, 5000};
         form->OnOpenAddress = [this](const std::wstring& address) { opened.push_back(address); };
     }
 
-    std::unique_ptr<TApplication> app;
-    TFrmTovasen* form = nullptr;
     std::vector<std::wstring> opened;
 };
 

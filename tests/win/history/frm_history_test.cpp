@@ -1,6 +1,7 @@
 // The history window in this process: the grid newest first with its thumbnails, the search
 // that narrows it as the user types, and each entry's commands.
 #include "history/frm_history.h"
+#include "i18n/translate_component.h"
 
 #include "history/history_format.h"
 #include "history_fixture.h"
@@ -102,6 +103,12 @@ TEST_F(HistoryWindowTest, NewestFirstWithThumbnailsAndSearchAsYouType) {
     history->ShowWindow();
     EXPECT_EQ(&window, history->Window());
     EXPECT_TRUE(window.Visible());
+
+    // A language chosen in the menu reaches the open window too, and back.
+    ChangeLanguage(L"en");
+    EXPECT_EQ(L"Capture History", window.Caption());
+    ChangeLanguage(L"ko");
+    EXPECT_EQ(L"캡쳐 기록", window.Caption());
 }
 
 TEST_F(HistoryWindowTest, ALongHistoryShowsItsFirstPageAtOnceAndTheRestSoonAfter) {

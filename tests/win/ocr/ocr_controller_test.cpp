@@ -14,6 +14,7 @@
 #include "i18n/translate_component.h"
 #include "i18n/translation.h"
 #include "support/files.h"
+#include "support/main_form.h"
 #include "support/message_boxes.h"
 #include "support/process.h"
 #include "support/program.h"
@@ -27,17 +28,12 @@ using test::FakeCompletion;
 
 std::string Text(const std::vector<std::uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
-class OcrController : public ::testing::Test {
+class OcrController : public test::MainFormTest {
 protected:
     void SetUp() override {
-        HMODULE exe = LoadLibraryExW(test::TovasenExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-        TranslationTable = LoadTranslationTable(exe);
-        FreeLibrary(exe);
-        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Dravomix\\Tovasen");
+        MainFormTest::SetUp();
         TConfig config;
-        config.WriteString(L"language", L"ko");
         config.WriteString(L"path", folder.Path());
-        config.WriteInteger(L"sound", 1);
         config.WriteInteger(L"append", 1);
         config.WriteInteger(L"area", 0);
         config.WriteInteger(L"saveto", 6);
@@ -47,19 +43,11 @@ protected:
         SetOcrBackendFactory([s = script] { return std::make_shared<test::FakeOcrBackend>(s); });
     }
     void TearDown() override {
-        form = nullptr;
-        app.reset();
+        MainFormTest::TearDown();
         SetOcrBackendFactory(nullptr);
         script->JoinThreads();
-        TranslationTable.clear();
     }
-    void Create() {
-        app = std::make_unique<TApplication>();
-        app->Initialize();
-        form = new TFrmTovasen(app.get(), L"");
-        app->SetMainForm(form);
-        form->FormCreate();
-    }
+    void Create() { CreateForm(); }
     std::vector<std::wstring> FinishWith(TStatus status) {
         test::MessageBoxAnswerer answerer;
         script->Fire(status);
@@ -69,8 +57,6 @@ protected:
 
     test::TempFolder folder;
     std::shared_ptr<test::FakeOcrScript> script = std::make_shared<test::FakeOcrScript>();
-    std::unique_ptr<TApplication> app;
-    TFrmTovasen* form = nullptr;
 };
 
 TEST_F(OcrController, TheEnginesLanguagesFillTheListAndTxtIsKept) {

@@ -16,6 +16,7 @@
 #include "select/frm_area.h"
 #include "select/frm_size.h"
 #include "support/files.h"
+#include "support/main_form.h"
 #include "support/pattern_window.h"
 #include "support/process.h"
 #include "support/wait.h"
@@ -58,16 +59,11 @@ void Drag(POINT from, POINT to) {
     Sleep(200);
 }
 
-class RegionMode : public ::testing::Test {
+class RegionMode : public test::MainFormTest {
 protected:
     void SetUp() override {
-        HMODULE exe = LoadLibraryExW(test::TovasenExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-        TranslationTable = LoadTranslationTable(exe);
-        FreeLibrary(exe);
-        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Dravomix\\Tovasen");
+        MainFormTest::SetUp();
         TConfig config;
-        config.WriteString(L"language", L"ko");
-        config.WriteInteger(L"sound", 1);
         config.WriteBoolean(L"mouse", false);
         config.WriteString(L"path", folder.Path());
         // The hole at (306, 206), 64 x 48.
@@ -76,23 +72,8 @@ protected:
         config.WriteInteger(L"width", 64);
         config.WriteInteger(L"height", 48);
     }
-    void TearDown() override {
-        form = nullptr;
-        app.reset();
-        TranslationTable.clear();
-    }
-    void Create() {
-        app = std::make_unique<TApplication>();
-        app->Initialize();
-        form = new TFrmTovasen(app.get(), L"");
-        app->SetMainForm(form);
-        form->FormCreate();
-    }
-    void Choose(int mode) {
-        form->ChkArea->SetItemIndex(mode);
-        SendMessageW(form->Handle(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(form->ChkArea->Handle()), CBN_SELCHANGE),
-                     reinterpret_cast<LPARAM>(form->ChkArea->Handle()));
-    }
+    void Create() { CreateForm(); }
+    void Choose(int mode) { MainFormTest::Choose(form->ChkArea, mode); }
     static int Stored(const wchar_t* name) { return TConfig().ReadInteger(name, -99); }
     RECT FrameRect() const {
         RECT r{};
@@ -113,8 +94,6 @@ protected:
     }
 
     test::TempFolder folder;
-    std::unique_ptr<TApplication> app;
-    TFrmTovasen* form = nullptr;
 };
 
 TEST_F(RegionMode, ModeSwitchShowsAndClosesTheOneFrame) {

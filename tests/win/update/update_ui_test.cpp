@@ -13,6 +13,7 @@
 #include "base/config.h"
 #include "i18n/translate_component.h"
 #include "i18n/translation.h"
+#include "support/main_form.h"
 #include "support/process.h"
 #include "update/update_ui.h"
 #include "update_server.h"
@@ -90,29 +91,18 @@ private:
     std::thread thread_;
 };
 
-class UpdateReplyTest : public ::testing::Test {
+class UpdateReplyTest : public test::MainFormTest {
 protected:
     void SetUp() override {
         ASSERT_TRUE(server.Ready()) << "run through run_with_https_server.sh";
-        HMODULE exe = LoadLibraryExW(test::TovasenExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-        TranslationTable = LoadTranslationTable(exe);
-        FreeLibrary(exe);
-        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Dravomix\\Tovasen");
-    }
-    void TearDown() override {
-        form = nullptr;
-        app.reset();
-        TranslationTable.clear();
+        MainFormTest::SetUp();
     }
     void Create(const std::string& reply, const wchar_t* language = L"ko") {
         TConfig().WriteString(L"language", language);
-        app = std::make_unique<TApplication>();
-        app->Initialize();
-        form = new TFrmTovasen(app.get(), L"");
-        app->SetMainForm(form);
-        form->UpdateCheckService = {server.Url("/r/" + UpdateServer::Encode(reply)), 6, 10, 5000};
-        form->OnOpenAddress = [this](const std::wstring& address) { opened.push_back(address); };
-        form->FormCreate();
+        CreateForm([&](TFrmTovasen& created) {
+            created.UpdateCheckService = {server.Url("/r/" + UpdateServer::Encode(reply)), 6, 10, 5000};
+            created.OnOpenAddress = [this](const std::wstring& address) { opened.push_back(address); };
+        });
     }
     // Handles messages until the check has ended (the tray tip is set); notes a quit request.
     bool WaitForTheCheck() {
@@ -138,8 +128,6 @@ protected:
     }
 
     UpdateServer server;
-    std::unique_ptr<TApplication> app;
-    TFrmTovasen* form = nullptr;
     std::vector<std::wstring> opened;
     bool quit = false;
 };
