@@ -2,12 +2,14 @@
 // that narrows it as the user types, and each entry's commands.
 #include "history/frm_history.h"
 #include "i18n/translate_component.h"
+#include "i18n/translation.h"
 
 #include "history/history_format.h"
 #include "history_fixture.h"
 #include "output/float_list.h"
 #include "output/image_writers.h"
 #include "support/message_boxes.h"
+#include "support/process.h"
 
 namespace tovasen {
 namespace {
@@ -104,11 +106,16 @@ TEST_F(HistoryWindowTest, NewestFirstWithThumbnailsAndSearchAsYouType) {
     EXPECT_EQ(&window, history->Window());
     EXPECT_TRUE(window.Visible());
 
-    // A language chosen in the menu reaches the open window too, and back.
+    // A language chosen in the menu reaches the open window too, and back (with the program's
+    // own table).
+    HMODULE exe = LoadLibraryExW(test::TovasenExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    TranslationTable = LoadTranslationTable(exe);
+    FreeLibrary(exe);
     ChangeLanguage(L"en");
     EXPECT_EQ(L"Capture History", window.Caption());
     ChangeLanguage(L"ko");
     EXPECT_EQ(L"캡쳐 기록", window.Caption());
+    TranslationTable.clear();
 }
 
 TEST_F(HistoryWindowTest, ALongHistoryShowsItsFirstPageAtOnceAndTheRestSoonAfter) {
