@@ -5,14 +5,10 @@
 set -uo pipefail
 bin=$1
 out=$(mktemp -d)
-trap 'wineserver -k >/dev/null 2>&1; rm -rf "$out"' EXIT
+source "$(dirname "$0")/settings.sh"
+trap 'wineserver -k >/dev/null 2>&1; clear_settings; rm -rf "$out"' EXIT
 
-key='HKCU\Software\Dravomix\Tovasen'
-wine reg add "$key" /v path /t REG_SZ /d "$(winepath -w "$out")" /f >/dev/null 2>&1
-wine reg add "$key" /v area /t REG_DWORD /d 0 /f >/dev/null 2>&1
-wine reg add "$key" /v saveto /t REG_DWORD /d 0 /f >/dev/null 2>&1
-wine reg add "$key" /v append /t REG_DWORD /d 1 /f >/dev/null 2>&1
-wine reg add "$key" /v hotkey /t REG_DWORD /d 44 /f >/dev/null 2>&1
+start_with_settings "path=$(winepath -w "$out")" area=0 saveto=0 append=1 hotkey=44
 
 wine "$bin/Tovasen.exe" 2>/dev/null &
 window=""

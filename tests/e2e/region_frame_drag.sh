@@ -6,21 +6,11 @@
 set -uo pipefail
 bin=$1
 out=$(mktemp -d)
-trap 'wineserver -k >/dev/null 2>&1; rm -rf "$out"' EXIT
-
-key='HKCU\Software\Dravomix\Tovasen'
-set_dword() { wine reg add "$key" /v "$1" /t REG_DWORD /d "$2" /f >/dev/null 2>&1; }
-stored() { local v; v=$(wine reg query "$key" /v "$1" 2>/dev/null | tr -d "\r" | awk -v n="$1" '$1 == n {print $3}'); [ -n "$v" ] && echo $((v)); }
+source "$(dirname "$0")/settings.sh"
+trap 'wineserver -k >/dev/null 2>&1; clear_settings; rm -rf "$out"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
-wine reg add "$key" /v path /t REG_SZ /d "$(winepath -w "$out")" /f >/dev/null 2>&1
-wine reg add "$key" /v language /t REG_SZ /d ko /f >/dev/null 2>&1
-set_dword area 1
-set_dword saveto 0
-set_dword left 200
-set_dword top 150
-set_dword width 300
-set_dword height 200
+start_with_settings "path=$(winepath -w "$out")" language=ko area=1 saveto=0 left=200 top=150 width=300 height=200
 
 wine "$bin/Tovasen.exe" 2>/dev/null &
 frame=""

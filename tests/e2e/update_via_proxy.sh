@@ -10,6 +10,7 @@ bin=$1 update_url=$2 upload_host=$3
 : "${TOVASEN_TEST_PROXY_PORT:?run through scripts/wine-env.sh}"
 port=$TOVASEN_TEST_PROXY_PORT
 work=$(mktemp -d)
+source "$(dirname "$0")/settings.sh"
 listener="" traced=""
 cleanup() {
   wineserver -k >/dev/null 2>&1
@@ -59,12 +60,8 @@ listener=$!
 for _ in $(seq 100); do [ -f "$work/ready" ] && break; sleep 0.1; done
 [ -f "$work/ready" ] || fail "the listener did not start on port $port"
 
-key='HKCU\Software\Dravomix\Tovasen'
-wine reg add "$key" /v path /t REG_SZ /d "$(winepath -w "$work")" /f >/dev/null 2>&1
 # Full screen to the upload target, silent, no copy to the clipboard.
-for setting in area=0 saveto=8 sound=1 autocopy=0; do
-  wine reg add "$key" /v "${setting%=*}" /t REG_DWORD /d "${setting#*=}" /f >/dev/null 2>&1
-done
+start_with_settings "path=$(winepath -w "$work")" area=0 saveto=8 sound=1 autocopy=0
 # A fresh wineserver for the traced run, so every process of Wine is under strace.
 wineserver -k >/dev/null 2>&1; wineserver -w
 

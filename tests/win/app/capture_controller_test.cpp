@@ -10,24 +10,18 @@
 #include "support/files.h"
 #include "support/pattern_window.h"
 #include "support/program.h"
+#include "support/program_test.h"
 #include "support/wait.h"
 #include "base/errors.h"
 
 namespace tovasen {
 namespace {
 
-class CaptureController : public ::testing::Test {
+class CaptureController : public test::ProgramTest {
 protected:
     void SetUp() override {
-        ASSERT_EQ(nullptr, FindWindowW(L"TFrmTovasen", nullptr)) << "an instance is still running";
-        TConfig config;
-        config.WriteString(L"path", folder.Path());
-        config.WriteString(L"language", L"ko");
-        config.WriteInteger(L"append", 1);
-        config.WriteInteger(L"sound", 1);
-        config.WriteBoolean(L"mouse", false);
-        config.WriteBoolean(L"autocopy", false);
-        SetCursorPos(5, 5);
+        ProgramTest::SetUp();
+        TConfig().WriteInteger(L"append", 1);
     }
     void Settings(int area, int saveto) {
         TConfig config;
@@ -39,7 +33,6 @@ protected:
         for (HWND box : test::ProcessWindows(program.Id(), L"#32770")) visible += IsWindowVisible(box) ? 1 : 0;
         return visible;
     }
-    test::TempFolder folder;
 };
 
 TEST_F(CaptureController, FullScreenCaptureToPngHasTheMonitorAndItsPixels) {

@@ -21,6 +21,7 @@
 #include "support/commands.h"
 #include "support/files.h"
 #include "support/program.h"
+#include "support/program_test.h"
 #include "support/wait.h"
 #include "ui/application.h"
 
@@ -78,21 +79,18 @@ void RecordASmallRegion() {
 }
 
 
-class RecordingControl : public ::testing::Test {
+class RecordingControl : public test::ProgramTest {
 protected:
     void SetUp() override {
-        ASSERT_EQ(nullptr, FindWindowW(L"TFrmTovasen", nullptr)) << "an instance is still running";
+        ProgramTest::SetUp();
         app.Initialize();
         TConfig config;
-        config.WriteString(L"path", folder.Path());
-        config.WriteString(L"language", L"ko");
         config.WriteInteger(L"append", 1);
         config.WriteInteger(L"area", 0);
         config.WriteInteger(L"saveto", 5);
         config.WriteInteger(L"record_limit", 0);
         config.WriteBoolean(L"audio", false);
         config.WriteBoolean(L"ffmpeg_log", false);
-        SetCursorPos(5, 5);
     }
 
     // Tovasen.exe copied into a folder of its own with encoder (or nothing) beside it.
@@ -115,10 +113,10 @@ protected:
     void TearDown() override {
         for (const wchar_t* name : {L"Tovasen.exe", L"ffmpeg.exe"}) DeleteFileW((dist + name).c_str());
         RemoveDirectoryW(dist.c_str());
+        ProgramTest::TearDown();
     }
 
     TApplication app;
-    test::TempFolder folder;
     const std::wstring dist = folder.Path() + L"dist\\";
 };
 

@@ -20,6 +20,7 @@
 #include "support/files.h"
 #include "support/input.h"
 #include "support/program.h"
+#include "support/program_test.h"
 #include "support/wait.h"
 #include "support/wine.h"
 
@@ -99,18 +100,11 @@ test::DecodedImage ClipboardPicture() {
     return image;
 }
 
-class RemoteCapture : public ::testing::Test {
+class RemoteCapture : public test::ProgramTest {
 protected:
     void SetUp() override {
-        ASSERT_EQ(nullptr, FindWindowW(L"TFrmTovasen", nullptr)) << "an instance is still running";
-        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Dravomix\\Tovasen");
+        ProgramTest::SetUp();
         Settings(0, 0, 1);
-        TConfig config;
-        config.WriteString(L"path", folder.Path());
-        config.WriteString(L"language", L"ko");
-        config.WriteInteger(L"sound", 1);
-        config.WriteBoolean(L"mouse", false);
-        config.WriteBoolean(L"autocopy", false);
     }
     static void Settings(int area, int saveto, int append) {
         TConfig config;
@@ -118,7 +112,6 @@ protected:
         config.WriteInteger(L"saveto", saveto);
         config.WriteInteger(L"append", append);
     }
-    test::TempFolder folder;
 };
 
 TEST_F(RemoteCapture, PrintsThePathOfTheFileItWrote) {

@@ -11,6 +11,7 @@
 #include "base/config.h"
 #include "support/process.h"
 #include "support/program.h"
+#include "support/program_test.h"
 #include "support/wait.h"
 #include "base/registry.h"
 
@@ -19,13 +20,8 @@ namespace {
 
 constexpr UINT kTrayCallback = WM_APP + 1;
 
-class SingleInstance : public ::testing::Test {
+class SingleInstance : public test::ProgramTest {
 protected:
-    void SetUp() override {
-        ASSERT_EQ(nullptr, FindWindowW(L"TFrmTovasen", nullptr)) << "an instance is still running";
-        TConfig().WriteString(L"language", L"ko");
-    }
-
     static std::unique_ptr<test::ChildProcess> Start(const std::wstring& args, bool visible) {
         return test::StartTovasen(args, visible);
     }

@@ -12,6 +12,7 @@
 #include "support/message_boxes.h"
 #include "support/process.h"
 #include "support/program.h"
+#include "support/program_test.h"
 #include "support/wait.h"
 
 namespace tovasen {
@@ -38,13 +39,8 @@ std::vector<HWND> MainWindows() {
     return found;
 }
 
-class Startup : public ::testing::Test {
+class Startup : public test::ProgramTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(MainWindows().empty()) << "an instance is still running";
-        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Dravomix\\Tovasen");
-        TConfig().WriteString(L"language", L"ko");
-    }
     // Exactly one main window, and it belongs to process pid.
     static bool OnlyInstanceIs(DWORD pid) {
         const std::vector<HWND> windows = MainWindows();

@@ -24,6 +24,7 @@
 #include "support/message_boxes.h"
 #include "support/process.h"
 #include "support/program.h"
+#include "support/program_test.h"
 #include "support/wait.h"
 #include "ui/application.h"
 
@@ -39,7 +40,6 @@ protected:
         TConfig config;
         config.WriteInteger(L"area", 0);
         config.WriteInteger(L"saveto", 8);
-        config.WriteBoolean(L"autocopy", false);
     }
     void Create(unsigned short port) {
         CreateForm();
@@ -133,18 +133,14 @@ TEST_F(UploadController, AFailedOrHostileUploadShowsTheFailureAndOpensNothing) {
 // The shipped program uploads to the maker's service through the proxy the test prefix names
 // (a closed loopback port); a listener on that port stands in for the service. The program's
 // update check comes by too (a CONNECT for https) and is turned away.
-class UploadExit : public ::testing::Test {
+class UploadExit : public test::ProgramTest {
 protected:
     void SetUp() override {
         wchar_t port[16] = {};
         if (!GetEnvironmentVariableW(L"TOVASEN_TEST_PROXY_PORT", port, 16)) GTEST_SKIP() << "no test proxy port";
         proxyPort = static_cast<unsigned short>(std::wcstoul(port, nullptr, 10));
-        ASSERT_EQ(nullptr, FindWindowW(L"TFrmTovasen", nullptr)) << "an instance is still running";
-        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Dravomix\\Tovasen");
+        ProgramTest::SetUp();
         TConfig config;
-        config.WriteString(L"path", folder.Path());
-        config.WriteString(L"language", L"ko");
-        config.WriteInteger(L"sound", 1);
         config.WriteInteger(L"area", 0);
         config.WriteInteger(L"saveto", 8);
         config.WriteBoolean(L"autocopy", false);
@@ -163,7 +159,6 @@ protected:
     }
 
     unsigned short proxyPort = 0;
-    test::TempFolder folder;
 };
 
 TEST_F(UploadExit, ExitDuringAnUploadEndsTheProgramAtOnceAndShowsNothing) {

@@ -9,21 +9,17 @@
 #include "support/files.h"
 #include "support/process.h"
 #include "support/program.h"
+#include "support/program_test.h"
 #include "support/wait.h"
 
 namespace tovasen {
 namespace {
 
-class WebMode : public ::testing::Test {
+class WebMode : public test::ProgramTest {
 protected:
     void SetUp() override {
-        ASSERT_EQ(nullptr, FindWindowW(L"TFrmTovasen", nullptr)) << "an instance is still running";
-        TConfig config;
-        config.WriteString(L"path", folder.Path());
-        config.WriteString(L"language", L"ko");
-        config.WriteInteger(L"append", 1);
-        config.WriteInteger(L"sound", 1);
-        config.WriteBoolean(L"autocopy", false);
+        ProgramTest::SetUp();
+        TConfig().WriteInteger(L"append", 1);
     }
     // Starts with web page mode chosen and waits for the browser window.
     std::unique_ptr<test::ChildProcess> Start(int saveto) {
@@ -55,7 +51,6 @@ protected:
         EXPECT_EQ(0u, cmd.err.find(start)) << std::string(cmd.err.begin(), cmd.err.end());
         EXPECT_EQ(nullptr, test::FindProcessWindow(program.Id(), L"#32770")) << "a box waits for a click";
     }
-    test::TempFolder folder;
 };
 
 TEST_F(WebMode, ACaptureWithoutAPageFailsWithOneMessageAndLeavesNoFile) {

@@ -13,6 +13,7 @@
 #include "base/config.h"
 #include "history/history.h"
 #include "support/files.h"
+#include "support/program_test.h"
 #include "support/wait.h"
 #include "ui/application.h"
 #include "ui/bitmap.h"
@@ -54,10 +55,12 @@ protected:
     void SetUp() override {
         app.Initialize();
         RemoveTree(folder);
+        ASSERT_TRUE(test::ClearSettings());
     }
     void TearDown() override {
         history.reset();
         RemoveTree(folder);
+        EXPECT_TRUE(test::ClearSettings());
     }
     THistory& Make(THistorySettings settings = {}) {
         history = std::make_unique<THistory>(folder, settings);

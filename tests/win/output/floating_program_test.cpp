@@ -10,6 +10,7 @@
 #include "support/files.h"
 #include "support/pattern_window.h"
 #include "support/program.h"
+#include "support/program_test.h"
 #include "support/wait.h"
 
 namespace tovasen {
@@ -21,19 +22,18 @@ std::string Text(const RECT& r) {
     return text;
 }
 
-class FloatingProgram : public ::testing::Test {
+class FloatingProgram : public test::ProgramTest {
 protected:
     void SetUp() override {
-        ASSERT_EQ(nullptr, FindWindowW(L"TFrmTovasen", nullptr)) << "an instance is still running";
+        ProgramTest::SetUp();
         TConfig config;
-        config.WriteString(L"path", folder.Path());
         config.WriteString(L"language", L"en");
-        config.WriteInteger(L"sound", 1);
-        config.WriteBoolean(L"mouse", false);
-        config.WriteBoolean(L"autocopy", false);
         config.WriteInteger(L"area", 3);     // the active window
         config.WriteInteger(L"saveto", 10);  // a floating window
-        SetCursorPos(5, 5);
+    }
+    void TearDown() override {
+        program.reset();
+        ProgramTest::TearDown();
     }
     std::vector<HWND> Floating() const {
         std::vector<HWND> visible;
@@ -70,7 +70,6 @@ protected:
         ASSERT_TRUE(program->WaitForExit(10000)) << "the program did not end";
         EXPECT_EQ(0u, program->ExitCode());
     }
-    test::TempFolder folder;
     std::unique_ptr<test::ChildProcess> program;
 };
 

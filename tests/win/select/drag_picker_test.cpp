@@ -22,7 +22,9 @@
 #include "support/files.h"
 #include "support/pattern_window.h"
 #include "support/process.h"
+#include "support/main_form.h"
 #include "support/program.h"
+#include "support/program_test.h"
 #include "support/wait.h"
 #include "ui/application.h"
 
@@ -259,16 +261,14 @@ TEST_F(DragOverlay, FiftyRunsLeaveNoWindowsOrObjectsBehind) {
 
 // Started by tovasen-cmd from a console, with no window of the program active, the overlay
 // must stay until the user selects.
-TEST(DragFromCommand, DoesNotCancelItselfAndSavesTheSelection) {
-    test::TempFolder folder;
+class DragFromCommand : public test::ProgramTest {};
+
+TEST_F(DragFromCommand, DoesNotCancelItselfAndSavesTheSelection) {
     {
         TConfig config;
-        config.WriteString(L"path", folder.Path());
-        config.WriteString(L"language", L"ko");
         config.WriteInteger(L"area", 2);
         config.WriteInteger(L"saveto", 0);
         config.WriteInteger(L"append", 1);
-        config.WriteInteger(L"sound", 1);
     }
     auto program = test::StartTovasen(L"/start", false);
     ASSERT_TRUE(program);
@@ -295,39 +295,23 @@ TEST(DragFromCommand, DoesNotCancelItselfAndSavesTheSelection) {
 
 // --- The picker --------------------------------------------------------------------------------
 
-class Picker : public ::testing::Test {
+class Picker : public test::MainFormTest {
 protected:
     void SetUp() override {
-        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Dravomix\\Tovasen");
+        MainFormTest::SetUp();
         TConfig config;
-        config.WriteString(L"language", L"ko");
-        config.WriteInteger(L"sound", 1);
         config.WriteBoolean(L"mouse", false);
         config.WriteString(L"path", folder.Path());
-        app = std::make_unique<TApplication>();
-        app->Initialize();
-        form = new TFrmTovasen(app.get(), L"");
-        app->SetMainForm(form);
-        form->FormCreate();
+        CreateForm();
         form->Show();
     }
-    void TearDown() override {
-        form = nullptr;
-        app.reset();
-    }
-    void Choose(int mode) {
-        form->ChkArea->SetItemIndex(mode);
-        SendMessageW(form->Handle(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(form->ChkArea->Handle()), CBN_SELCHANGE),
-                     reinterpret_cast<LPARAM>(form->ChkArea->Handle()));
-    }
+    void Choose(int mode) { MainFormTest::Choose(form->ChkArea, mode); }
     static RECT Bounds(HWND w) {
         RECT r{};
         GetWindowRect(w, &r);
         return r;
     }
     test::TempFolder folder;
-    std::unique_ptr<TApplication> app;
-    TFrmTovasen* form = nullptr;
 };
 
 TEST_F(Picker, OutlineFollowsAChildAndItsParentAndStandsForTheMainWindowOverItself) {

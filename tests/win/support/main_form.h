@@ -14,6 +14,7 @@
 #include "i18n/translate_component.h"
 #include "i18n/translation.h"
 #include "support/process.h"
+#include "support/program_test.h"
 #include "ui/application.h"
 
 namespace tovasen::test {
@@ -24,7 +25,7 @@ protected:
         HMODULE exe = LoadLibraryExW(TovasenExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
         TranslationTable = LoadTranslationTable(exe);
         FreeLibrary(exe);
-        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Dravomix\\Tovasen");
+        ASSERT_TRUE(ClearSettings());
         TConfig config;
         config.WriteString(L"language", L"ko");
         config.WriteInteger(L"sound", 1);
@@ -33,6 +34,7 @@ protected:
         form = nullptr;
         app.reset();
         TranslationTable.clear();
+        EXPECT_TRUE(ClearSettings());
     }
     // beforeStart runs between the constructor and the start-up sequence: where a test points
     // the form's services at its own servers.

@@ -15,6 +15,7 @@
 #include "base/registry.h"
 #include "support/files.h"
 #include "support/program.h"
+#include "support/program_test.h"
 #include "support/wait.h"
 #include "ui/application.h"
 #include "update/update_check.h"
@@ -137,7 +138,9 @@ TEST_F(UpdateCheckThread, FreeingTheCheckNeverWaitsAndDropsTheReply) {
     EXPECT_FALSE(called) << "a reply reached a freed check";
 }
 
-TEST(UpdateCheckExit, TheProgramEndsAtOnceWhileItsCheckWaitsToRetry) {
+class UpdateCheckExit : public test::ProgramTest {};
+
+TEST_F(UpdateCheckExit, TheProgramEndsAtOnceWhileItsCheckWaitsToRetry) {
     // The test build asks a closed local port: the first attempt fails at once, then the check
     // waits ten seconds before the next.
     auto program = test::StartTovasen(L"/start", false);
