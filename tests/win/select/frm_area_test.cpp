@@ -12,6 +12,7 @@
 #include "base/config.h"
 #include "base/settings_registry.h"
 #include "select/frm_size.h"
+#include "support/message_sequence.h"
 #include "support/wait.h"
 #include "ui/application.h"
 
@@ -285,7 +286,13 @@ TEST_F(RegionFrame, ADragWritesFieldsAndSettingsOnlyAtItsEnd) {
     for (int width = 313; width <= 330; width += 4) {
         SetWindowPos(frame.Handle(), nullptr, 0, 0, width, 237, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    SetWindowPos(frame.Handle(), nullptr, 120, 110, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    {
+        // A step of a move is the move alone: making the region again would change the window's
+        // position a second time (and repaint it) for nothing.
+        test::MessageRecorder positions({frame.Handle()}, [](UINT msg) { return msg == WM_WINDOWPOSCHANGED; });
+        SetWindowPos(frame.Handle(), nullptr, 120, 110, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        EXPECT_TRUE(test::MatchesSequence(positions.Messages(), {{WM_WINDOWPOSCHANGED}}));
+    }
     EXPECT_TRUE(writes.empty()) << writes.size() << " settings written during the drag";
     EXPECT_EQ(300, dialog.EditWidth->Value()) << "the dialog's fields changed during the drag";
     EXPECT_EQ(L"317x200", frame.SizeText()) << "the head shows the size as it goes";

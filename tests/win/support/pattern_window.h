@@ -29,9 +29,10 @@ public:
         ShowWindow(hwnd_.Get(), SW_SHOW);
         SetForegroundWindow(hwnd_.Get());
         UpdateWindow(hwnd_.Get());
-        PumpMessages();
-        Sleep(100);  // let the X server finish drawing
-        PumpMessages();
+        // Painted is not yet shown: the X server draws a moment later. A test that fails to see
+        // the pattern says so itself, so the outcome of the wait is not needed here.
+        const COLORREF middle = plain_ != kPattern ? plain_ : PatternAt(w / 2, h / 2);
+        WaitUntil([&] { return ScreenPixel(x + w / 2, y + h / 2) == middle; }, 2000);
     }
     PatternWindow(const PatternWindow&) = delete;
     PatternWindow& operator=(const PatternWindow&) = delete;
@@ -56,6 +57,10 @@ private:
             return 0;
         }
         return DefWindowProcW(hwnd, msg, wp, lp);
+    }
+    static COLORREF ScreenPixel(int x, int y) {
+        WindowDC screen(nullptr);
+        return GetPixel(screen.Get(), x, y);
     }
     static constexpr COLORREF kPattern = 0xFFFFFFFF;  // not a colour: paint the pattern
     UniqueWindow hwnd_;

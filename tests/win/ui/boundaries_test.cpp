@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "base/errors.h"
+#include "support/message_sequence.h"
 #include "support/wait.h"
 #include "ui/application.h"
 #include "ui/form.h"
@@ -101,7 +102,7 @@ TEST_F(Boundaries, TimersOfAWindowArriveThroughItsOwnProcedure) {
     EXPECT_TRUE(reported.empty());
     delete form;  // the timer goes with its window
     const int seen = ticks;
-    Sleep(60);
+    Sleep(60);  // six periods: a timer left behind would have ticked
     test::PumpMessages();
     EXPECT_EQ(seen, ticks);
 }
@@ -159,7 +160,7 @@ TEST_F(Boundaries, AFormReleasedFromItsOwnMenuCommandGoesAfterTheHandler) {
     form->Show();
     // Choose the only item as soon as the menu is up.
     std::thread chooser([] {
-        for (int i = 0; i < 100 && !FindWindowW(L"#32768", nullptr); ++i) Sleep(20);
+        test::WaitUntil([] { return FindWindowW(L"#32768", nullptr) != nullptr; }, 2000);
         HWND popup = FindWindowW(L"#32768", nullptr);
         PostMessageW(popup, WM_KEYDOWN, VK_DOWN, 0);
         PostMessageW(popup, WM_KEYDOWN, VK_RETURN, 0);
@@ -173,12 +174,6 @@ TEST_F(Boundaries, AFormReleasedFromItsOwnMenuCommandGoesAfterTheHandler) {
     EXPECT_TRUE(reported.empty());
 }
 
-// The parent's notifications, recorded the way Wine's tests record them.
-LRESULT CALLBACK RecordNotifications(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
-    if (msg == WM_COMMAND && lParam) reinterpret_cast<std::vector<WORD>*>(data)->push_back(HIWORD(wParam));
-    return DefSubclassProc(hwnd, msg, wParam, lParam);
-}
-
 TEST_F(Boundaries, ItemIndexFromCodeRaisesNoChangeButTheUsersChoiceDoes) {
     auto* form = new ThrowingForm(app.get());
     auto* box = new TComboBox(form, L"ChkTest");
@@ -186,20 +181,24 @@ TEST_F(Boundaries, ItemIndexFromCodeRaisesNoChangeButTheUsersChoiceDoes) {
     box->SetItems({L"one", L"two", L"three"});
     int changes = 0;
     box->OnChange = [&] { ++changes; };
-    std::vector<WORD> notifications;
-    SetWindowSubclass(form->Handle(), RecordNotifications, 1, reinterpret_cast<DWORD_PTR>(&notifications));
+    // The parent's notifications; the list also tells of focus and of its drop-down, which
+    // the sequence allows.
+    test::MessageRecorder notifications({form->Handle()}, [](UINT msg) { return msg == WM_COMMAND; });
 
     box->SetItemIndex(1);
     box->SetItemIndex(2);
     EXPECT_EQ(0, changes);
-    EXPECT_EQ(std::count(notifications.begin(), notifications.end(), WORD{CBN_SELCHANGE}), 0);
+    EXPECT_EQ(0u, notifications.Count(WM_COMMAND));
 
     // The user's way: a key in the focused list.
     SendMessageW(box->Handle(), WM_KEYDOWN, VK_UP, 0);
     EXPECT_EQ(1, box->ItemIndex());
     EXPECT_EQ(1, changes);
-    EXPECT_EQ(std::count(notifications.begin(), notifications.end(), WORD{CBN_SELCHANGE}), 1);
-    RemoveWindowSubclass(form->Handle(), RecordNotifications, 1);
+    const WPARAM id = static_cast<WPARAM>(GetDlgCtrlID(box->Handle()));
+    EXPECT_TRUE(test::MatchesSequence(notifications.Messages(),
+                                      {{WM_COMMAND, test::kWParam | test::kOptional, MAKEWPARAM(id, CBN_SELENDOK)},
+                                       {WM_COMMAND, test::kWParam, MAKEWPARAM(id, CBN_SELCHANGE)},
+                                       {WM_COMMAND, test::kWParam | test::kOptional, MAKEWPARAM(id, CBN_SELENDOK)}}));
 }
 
 TEST_F(Boundaries, AnEditRaisesChangeForTypingOnlyAndCanSwallowAKey) {
