@@ -5,7 +5,7 @@
 set -uo pipefail
 bin=$1
 out=$(mktemp -d)
-source "$(dirname "$0")/settings.sh"
+source "$(dirname "$0")/program.sh"
 trap 'wineserver -k >/dev/null 2>&1; clear_settings; rm -rf "$out"' EXIT
 
 start_with_settings "path=$(winepath -w "$out")" area=0 saveto=10 sound=1
@@ -15,13 +15,7 @@ for _ in $(seq 100); do
   wine "$bin/tovasen-cmd.exe" capture >/dev/null 2>&1 && break
   sleep 0.2
 done
-window=""
-for _ in $(seq 100); do
-  window=$(xdotool search --onlyvisible --name '^Tovasen$' | head -n 1)
-  [ -n "$window" ] && break
-  sleep 0.1
-done
-[ -n "$window" ] || { echo "FAIL: no floating window appeared"; exit 1; }
+window=$(visible_window '^Tovasen$') || { echo "FAIL: no floating window appeared"; exit 1; }
 
 position() { xdotool getwindowgeometry "$window" | awk '/Position:/ {print $2}'; }
 start=$(position)

@@ -5,20 +5,13 @@
 set -uo pipefail
 bin=$1
 out=$(mktemp -d)
-source "$(dirname "$0")/settings.sh"
+source "$(dirname "$0")/program.sh"
 trap 'wineserver -k >/dev/null 2>&1; clear_settings; rm -rf "$out"' EXIT
 
 start_with_settings "path=$(winepath -w "$out")" area=0 saveto=0 append=1 hotkey=44
 
 wine "$bin/Tovasen.exe" 2>/dev/null &
-window=""
-# A loaded machine can take well over ten seconds to bring a fresh Wine process up.
-for _ in $(seq 300); do
-  window=$(xdotool search --onlyvisible --name '^Tovasen$' | head -n 1)
-  [ -n "$window" ] && break
-  sleep 0.1
-done
-[ -n "$window" ] || { echo "FAIL: Tovasen's window did not appear"; exit 1; }
+window=$(visible_window '^Tovasen$') || { echo "FAIL: Tovasen's window did not appear"; exit 1; }
 
 xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
 sleep 0.5

@@ -6,20 +6,14 @@
 set -uo pipefail
 bin=$1
 out=$(mktemp -d)
-source "$(dirname "$0")/settings.sh"
+source "$(dirname "$0")/program.sh"
 trap 'wineserver -k >/dev/null 2>&1; clear_settings; rm -rf "$out"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
 start_with_settings "path=$(winepath -w "$out")" language=ko area=1 saveto=0 left=200 top=150 width=300 height=200
 
 wine "$bin/Tovasen.exe" 2>/dev/null &
-frame=""
-for _ in $(seq 100); do
-  frame=$(xdotool search --onlyvisible --name ' - Tovasen$' 2>/dev/null | head -n 1)
-  [ -n "$frame" ] && break
-  sleep 0.1
-done
-[ -n "$frame" ] || fail "the region frame did not appear"
+frame=$(visible_window ' - Tovasen$') || fail "the region frame did not appear"
 sleep 0.5
 
 geometry() { xdotool getwindowgeometry --shell "$frame" | tr '\n' ' '; }

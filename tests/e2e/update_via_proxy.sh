@@ -10,7 +10,7 @@ bin=$1 update_url=$2 upload_host=$3
 : "${TOVASEN_TEST_PROXY_PORT:?run through scripts/wine-env.sh}"
 port=$TOVASEN_TEST_PROXY_PORT
 work=$(mktemp -d)
-source "$(dirname "$0")/settings.sh"
+source "$(dirname "$0")/program.sh"
 listener="" traced=""
 cleanup() {
   wineserver -k >/dev/null 2>&1

@@ -108,9 +108,7 @@ TEST_F(HistoryWindowTest, NewestFirstWithThumbnailsAndSearchAsYouType) {
 
     // A language chosen in the menu reaches the open window too, and back (with the program's
     // own table).
-    HMODULE exe = LoadLibraryExW(test::TovasenExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    TranslationTable = LoadTranslationTable(exe);
-    FreeLibrary(exe);
+    test::UseProgramTranslations();
     ChangeLanguage(L"en");
     EXPECT_EQ(L"Capture History", window.Caption());
     ChangeLanguage(L"ko");

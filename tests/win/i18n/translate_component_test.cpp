@@ -43,10 +43,7 @@ class TranslateComponentTest : public ::testing::Test {
 protected:
     void SetUp() override {
         // The table as shipped: read from the program's own resources.
-        HMODULE exe = LoadLibraryExW(test::TovasenExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-        ASSERT_NE(nullptr, exe);
-        TranslationTable = LoadTranslationTable(exe);
-        FreeLibrary(exe);
+        test::UseProgramTranslations();
         // The program's own 68 blocks at least; features add theirs.
         ASSERT_GE(TranslationTable.size(), 68u * 8);
         ASSERT_EQ(0u, TranslationTable.size() % 8);

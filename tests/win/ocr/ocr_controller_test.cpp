@@ -18,6 +18,7 @@
 #include "support/message_boxes.h"
 #include "support/process.h"
 #include "support/program.h"
+#include "support/program_test.h"
 #include "support/wait.h"
 #include "ui/application.h"
 
@@ -159,15 +160,13 @@ TEST_F(OcrController, TheEnlargementIsThreeTimesUnlessTheEngineLimitIsSmaller) {
     EXPECT_NEAR(static_cast<double>(cx) / cy, static_cast<double>(script->width) / script->height, 0.01);
 }
 
-TEST(OcrMissing, WithoutTheSystemsOcrATxtTargetFallsBackToPngAtStartUp) {
+class OcrMissing : public test::ProgramTest {};
+
+TEST_F(OcrMissing, WithoutTheSystemsOcrATxtTargetFallsBackToPngAtStartUp) {
     // The real program with the real engine, which this system lacks.
-    test::TempFolder folder;
-    ASSERT_EQ(nullptr, FindWindowW(L"TFrmTovasen", nullptr));
     TConfig config;
-    config.WriteString(L"path", folder.Path());
     config.WriteString(L"language", L"en");
     config.WriteInteger(L"append", 1);
-    config.WriteInteger(L"sound", 1);
     config.WriteInteger(L"area", 0);
     config.WriteInteger(L"saveto", 6);
     auto program = test::StartTovasen(L"", false);

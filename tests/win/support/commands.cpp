@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
 
 #include "base/utf_convert.h"
 #include "support/files.h"
@@ -23,32 +24,22 @@ CmdResult RunProgram(const std::wstring& program, const std::wstring& args, DWOR
     SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
     HANDLE out = CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
     HANDLE err = CreateFileW(errPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = out;
-    startup.hStdError = err;
-    std::wstring line = L"\"" + program + L"\" " + args;
-    PROCESS_INFORMATION info{};
     CmdResult result;
     const auto start = std::chrono::steady_clock::now();
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, creationFlags, nullptr, nullptr, &startup, &info)) {
-        ADD_FAILURE() << "CreateProcessW failed";
+    {
+        std::unique_ptr<ChildProcess> child;
+        try {
+            child = std::make_unique<ChildProcess>(program, args, ChildOutput{out, err}, creationFlags);
+        } catch (const std::exception& e) {
+            ADD_FAILURE() << e.what();
+        }
         CloseHandle(out);
         CloseHandle(err);
-        return result;
-    }
-    CloseHandle(out);
-    CloseHandle(err);
-    if (WaitForSingleObject(info.hProcess, timeoutMs) != WAIT_OBJECT_0) {
-        ADD_FAILURE() << "the program did not finish";
-        TerminateProcess(info.hProcess, 99);
-        WaitForSingleObject(info.hProcess, 5000);
-    }
-    result.ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    GetExitCodeProcess(info.hProcess, &result.exitCode);
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
+        if (!child) return result;
+        if (!child->WaitForExit(timeoutMs)) ADD_FAILURE() << "the program did not finish";
+        result.ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        result.exitCode = child->ExitCode();
+    }  // a program that hangs is ended here
     auto text = [](const std::wstring& path) {
         const auto bytes = ReadFileBytes(path);
         std::wstring wide = Utf8ToWide(std::string(bytes.begin(), bytes.end()));

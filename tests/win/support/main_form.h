@@ -22,9 +22,7 @@ namespace tovasen::test {
 class MainFormTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        HMODULE exe = LoadLibraryExW(TovasenExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-        TranslationTable = LoadTranslationTable(exe);
-        FreeLibrary(exe);
+        UseProgramTranslations();
         ASSERT_TRUE(ClearSettings());
         TConfig config;
         config.WriteString(L"language", L"ko");

@@ -3,6 +3,8 @@
 #include <stdexcept>
 
 #include "base/module_path.h"
+#include "i18n/translate_component.h"
+#include "i18n/translation.h"
 
 namespace tovasen::test {
 
@@ -15,16 +17,30 @@ std::wstring DistFolder() {
 
 std::wstring TovasenExe() { return DistFolder() + L"Tovasen.exe"; }
 
-ChildProcess::ChildProcess(const std::wstring& exe, const std::wstring& arguments) {
+void UseProgramTranslations() {
+    HMODULE exe = LoadLibraryExW(TovasenExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!exe) throw std::runtime_error("cannot load Tovasen.exe's resources: " + std::to_string(GetLastError()));
+    TranslationTable = LoadTranslationTable(exe);
+    FreeLibrary(exe);
+}
+
+ChildProcess::ChildProcess(const std::wstring& exe, const std::wstring& arguments, const ChildOutput& output,
+                           DWORD creationFlags) {
     std::wstring commandLine = L"\"" + exe + L"\"";
     if (!arguments.empty()) commandLine += L" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
+    const bool redirected = output.out || output.err;
+    if (redirected) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = output.out;
+        startup.hStdError = output.err;
+    }
     // Wine now and then refuses a start with ERROR_INTERNAL_ERROR while the machine is busy
     // (seen under heavy load); a second try a moment later succeeds.
     for (int attempt = 1;; ++attempt) {
-        if (CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                           &info_)) {
+        if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, redirected, creationFlags, nullptr, nullptr,
+                           &startup, &info_)) {
             return;
         }
         const DWORD error = GetLastError();

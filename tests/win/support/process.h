@@ -9,12 +9,22 @@ namespace tovasen::test {
 // The distribution folder (build/win/bin) as seen from a test program in build/win/tests.
 std::wstring DistFolder();
 std::wstring TovasenExe();
+// Makes the translations the program carries in its resources the current table.
+void UseProgramTranslations();
+
+// Where a child's standard output and error go: inheritable handles, or nothing to keep the
+// defaults.
+struct ChildOutput {
+    HANDLE out = nullptr;
+    HANDLE err = nullptr;
+};
 
 // A child process that is ended when the owner goes out of scope, so a failed test never
-// leaves a program running into the next one.
+// leaves a program running into the next one. exe is found as the command line finds it.
 class ChildProcess {
 public:
-    ChildProcess(const std::wstring& exe, const std::wstring& arguments);
+    ChildProcess(const std::wstring& exe, const std::wstring& arguments, const ChildOutput& output = {},
+                 DWORD creationFlags = 0);
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
     ~ChildProcess();

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/commands.h"
 #include "support/wait.h"
 
 namespace tovasen::test {
@@ -48,10 +49,6 @@ void ChooseFromMenuBottom(const ChildProcess& program, int upPresses, std::initi
     if (thenKeys.size() == 0) PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
 }
 
-DWORD RunTovasenCmd(const std::wstring& args, DWORD timeoutMs) {
-    ChildProcess cmd(DistFolder() + L"tovasen-cmd.exe", args);
-    EXPECT_TRUE(cmd.WaitForExit(timeoutMs)) << "tovasen-cmd did not finish";
-    return cmd.ExitCode();
-}
+DWORD RunTovasenCmd(const std::wstring& args, DWORD timeoutMs) { return RunCmd(args, timeoutMs).exitCode; }
 
 }  // namespace tovasen::test

@@ -1,6 +1,7 @@
-# Sourced by the end-to-end scripts: the program's settings in the test prefix's registry. The
-# test programs share the prefix in whatever order they run, so a script starts from an empty
-# key (start_with_settings) and leaves none behind (in its exit trap, clear_settings).
+# Sourced by the end-to-end scripts: the program's settings in the test prefix's registry, and
+# its windows on the X display. The test programs share the prefix in whatever order they run,
+# so a script starts from an empty key (start_with_settings) and leaves none behind (in its exit
+# trap, clear_settings).
 settings_key='HKCU\Software\Dravomix\Tovasen'
 
 clear_settings() { wine reg delete "$settings_key" /f >/dev/null 2>&1; true; }
@@ -22,4 +23,17 @@ start_with_settings() {
     name=${setting%%=*} value=${setting#*=}
     if [[ $value =~ ^[0-9]+$ ]]; then set_dword "$name" "$value"; else set_text "$name" "$value"; fi
   done
+}
+
+# visible_window TITLE_REGEX: prints the first visible window whose title matches, once there is
+# one; fails after 30 s (a loaded machine can take well over ten seconds to bring a fresh Wine
+# process up).
+visible_window() {
+  local window
+  for _ in $(seq 300); do
+    window=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1)
+    [ -n "$window" ] && { echo "$window"; return 0; }
+    sleep 0.1
+  done
+  return 1
 }
