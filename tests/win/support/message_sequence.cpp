@@ -36,7 +36,6 @@ namespace {
 
 bool Matches(const RecordedMessage& seen, const ExpectedMessage& step) {
     if (seen.message != step.message) return false;
-    if ((step.checks & kHighWord) && HIWORD(seen.wParam) != HIWORD(step.wParam)) return false;
     if ((step.checks & kWParam) && seen.wParam != step.wParam) return false;
     return !(step.checks & kLParam) || seen.lParam == step.lParam;
 }

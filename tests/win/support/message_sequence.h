@@ -25,7 +25,6 @@ enum MessageCheck : unsigned {
     kWParam = 1,    // wParam must be equal
     kLParam = 2,    // lParam must be equal
     kOptional = 4,  // the step may be missing
-    kHighWord = 8,  // only HIWORD(wParam) counts, for a notification code inside WM_COMMAND
 };
 
 struct ExpectedMessage {

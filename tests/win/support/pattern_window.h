@@ -29,8 +29,8 @@ public:
         ShowWindow(hwnd_.Get(), SW_SHOW);
         SetForegroundWindow(hwnd_.Get());
         UpdateWindow(hwnd_.Get());
-        // Painted is not yet shown: the X server draws a moment later. A test that fails to see
-        // the pattern says so itself, so the outcome of the wait is not needed here.
+        // The window has painted, but the X server shows it a moment later. A test that then
+        // fails to see the pattern says so itself, so the wait's outcome is not needed here.
         const COLORREF middle = plain_ != kPattern ? plain_ : PatternAt(w / 2, h / 2);
         WaitUntil([&] { return ScreenPixel(x + w / 2, y + h / 2) == middle; }, 2000);
     }
