@@ -33,6 +33,25 @@ protected:
         for (HWND box : test::ProcessWindows(program.Id(), L"#32770")) visible += IsWindowVisible(box) ? 1 : 0;
         return visible;
     }
+    // True when a control of window (in any process) shows text now.
+    static bool ShowsText(HWND window, const std::wstring& text) {
+        struct Search {
+            const std::wstring& text;
+            bool found;
+        } search{text, false};
+        EnumChildWindows(
+            window,
+            [](HWND child, LPARAM p) -> BOOL {
+                auto* s = reinterpret_cast<Search*>(p);
+                wchar_t shown[64] = {};
+                DWORD_PTR ignored = 0;
+                SendMessageTimeoutW(child, WM_GETTEXT, 64, reinterpret_cast<LPARAM>(shown), SMTO_NORMAL, 2000, &ignored);
+                s->found = s->text == shown;
+                return !s->found;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        return search.found;
+    }
 };
 
 TEST_F(CaptureController, FullScreenCaptureToPngHasTheMonitorAndItsPixels) {
@@ -85,7 +104,7 @@ TEST_F(CaptureController, AFailureIsReportedOnceAndRequestsMeanwhileAreBusy) {
     EXPECT_EQ(1u, busy.exitCode);
     EXPECT_EQ(0u, busy.err.find(L"busy")) << std::string(busy.err.begin(), busy.err.end());
     EXPECT_EQ(1, test::SendCommand(test::MainWindowOf(*program), L"{\"command\":\"capture\"}"));
-    Sleep(300);  // time for a second box to appear, if one wrongly would
+    Sleep(300);  // a pause: a second box, if one wrongly came, would be up by now
     EXPECT_EQ(1, CountMessageBoxes(*program));
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(test::WaitUntil([&] { return CountMessageBoxes(*program) == 0; }));
@@ -97,7 +116,9 @@ TEST_F(CaptureController, ColourPickPutsTheColourUnderTheMouseOnTopOfTheList) {
     test::PatternWindow swatch(400, 300, 40, 40, RGB(0x12, 0x34, 0xAB));
     auto program = test::StartTovasen(L"", true);
     SetCursorPos(420, 320);
-    Sleep(400);  // the colour timer runs every 100 ms
+    // The main window's label shows the colour under the mouse once its timer has looked.
+    EXPECT_TRUE(test::WaitUntil([&] { return ShowsText(test::MainWindowOf(*program), L"1234AB"); }))
+        << "the colour under the mouse is not shown";
     ASSERT_EQ(0u, test::RunTovasenCmd(L"capture"));
     HWND list = FindWindowExW(test::MainWindowOf(*program), nullptr, L"ListBox", nullptr);
     ASSERT_NE(nullptr, list);
