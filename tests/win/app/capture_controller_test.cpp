@@ -12,6 +12,7 @@
 #include "support/program.h"
 #include "support/program_test.h"
 #include "support/wait.h"
+#include "support/wait_for.h"
 #include "base/errors.h"
 
 namespace tovasen {
@@ -35,22 +36,12 @@ protected:
     }
     // True when a control of window (in any process) shows text now.
     static bool ShowsText(HWND window, const std::wstring& text) {
-        struct Search {
-            const std::wstring& text;
-            bool found;
-        } search{text, false};
-        EnumChildWindows(
-            window,
-            [](HWND child, LPARAM p) -> BOOL {
-                auto* s = reinterpret_cast<Search*>(p);
-                wchar_t shown[64] = {};
-                DWORD_PTR ignored = 0;
-                SendMessageTimeoutW(child, WM_GETTEXT, 64, reinterpret_cast<LPARAM>(shown), SMTO_NORMAL, 2000, &ignored);
-                s->found = s->text == shown;
-                return !s->found;
-            },
-            reinterpret_cast<LPARAM>(&search));
-        return search.found;
+        return test::FindChildWindow(window, [&](HWND child) {
+            wchar_t shown[64] = {};
+            DWORD_PTR ignored = 0;
+            SendMessageTimeoutW(child, WM_GETTEXT, 64, reinterpret_cast<LPARAM>(shown), SMTO_NORMAL, 2000, &ignored);
+            return text == shown;
+        }) != nullptr;
     }
 };
 

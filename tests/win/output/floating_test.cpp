@@ -439,24 +439,11 @@ namespace tovasen {
 namespace {
 
 HWND FindVisibleChild(HWND parent, const wchar_t* className) {
-    struct Search {
-        const wchar_t* name;
-        HWND found;
-    } search{className, nullptr};
-    EnumChildWindows(
-        parent,
-        [](HWND child, LPARAM p) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(p);
-            wchar_t name[64] = {};
-            GetClassNameW(child, name, 64);
-            if (lstrcmpiW(name, s->name) == 0 && IsWindowVisible(child)) {
-                s->found = child;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return test::FindChildWindow(parent, [&](HWND child) {
+        wchar_t name[64] = {};
+        GetClassNameW(child, name, 64);
+        return lstrcmpiW(name, className) == 0 && IsWindowVisible(child);
+    });
 }
 
 // This process's visible common dialog with its name box, waited for from another thread.

@@ -24,6 +24,22 @@ HWND WaitForVisibleWindow(DWORD pid, const wchar_t* className, DWORD timeoutMs,
     return SendMessageTimeoutW(found, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &ignored) ? found : nullptr;
 }
 
+HWND FindChildWindow(HWND parent, const std::function<bool(HWND)>& match) {
+    struct Search {
+        const std::function<bool(HWND)>& match;
+        HWND found;
+    } search{match, nullptr};
+    EnumChildWindows(
+        parent,
+        [](HWND child, LPARAM p) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(p);
+            if (s->match(child)) s->found = child;
+            return s->found == nullptr;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 int ProcessCount(const wchar_t* exeName) {
     int count = 0;
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);

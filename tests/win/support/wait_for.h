@@ -14,6 +14,10 @@ namespace tovasen::test {
 HWND WaitForVisibleWindow(DWORD pid, const wchar_t* className, DWORD timeoutMs = 10000,
                           const std::function<bool(HWND)>& accept = {});
 
+// The first child of parent, at any depth, for which match holds (the condition of a wait);
+// null when none does.
+HWND FindChildWindow(HWND parent, const std::function<bool(HWND)>& match);
+
 // The processes running now whose program file is named exeName ("ffmpeg.exe").
 int ProcessCount(const wchar_t* exeName);
 
