@@ -12,6 +12,7 @@
 #include "support/program.h"
 #include "support/program_test.h"
 #include "support/wait.h"
+#include "support/wait_for.h"
 #include "base/errors.h"
 
 namespace tovasen {
@@ -32,6 +33,15 @@ protected:
         int visible = 0;
         for (HWND box : test::ProcessWindows(program.Id(), L"#32770")) visible += IsWindowVisible(box) ? 1 : 0;
         return visible;
+    }
+    // True when a control of window (in any process) shows text now.
+    static bool ShowsText(HWND window, const std::wstring& text) {
+        return test::FindChildWindow(window, [&](HWND child) {
+            wchar_t shown[64] = {};
+            DWORD_PTR ignored = 0;
+            SendMessageTimeoutW(child, WM_GETTEXT, 64, reinterpret_cast<LPARAM>(shown), SMTO_NORMAL, 2000, &ignored);
+            return text == shown;
+        }) != nullptr;
     }
 };
 
@@ -85,7 +95,7 @@ TEST_F(CaptureController, AFailureIsReportedOnceAndRequestsMeanwhileAreBusy) {
     EXPECT_EQ(1u, busy.exitCode);
     EXPECT_EQ(0u, busy.err.find(L"busy")) << std::string(busy.err.begin(), busy.err.end());
     EXPECT_EQ(1, test::SendCommand(test::MainWindowOf(*program), L"{\"command\":\"capture\"}"));
-    Sleep(300);  // time for a second box to appear, if one wrongly would
+    Sleep(300);  // a pause: a second box, if one wrongly came, would be up by now
     EXPECT_EQ(1, CountMessageBoxes(*program));
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(test::WaitUntil([&] { return CountMessageBoxes(*program) == 0; }));
@@ -97,7 +107,9 @@ TEST_F(CaptureController, ColourPickPutsTheColourUnderTheMouseOnTopOfTheList) {
     test::PatternWindow swatch(400, 300, 40, 40, RGB(0x12, 0x34, 0xAB));
     auto program = test::StartTovasen(L"", true);
     SetCursorPos(420, 320);
-    Sleep(400);  // the colour timer runs every 100 ms
+    // The main window's label shows the colour under the mouse once its timer has looked.
+    EXPECT_TRUE(test::WaitUntil([&] { return ShowsText(test::MainWindowOf(*program), L"1234AB"); }))
+        << "the colour under the mouse is not shown";
     ASSERT_EQ(0u, test::RunTovasenCmd(L"capture"));
     HWND list = FindWindowExW(test::MainWindowOf(*program), nullptr, L"ListBox", nullptr);
     ASSERT_NE(nullptr, list);

@@ -119,7 +119,8 @@ public:
             if (png.size() < 8 || png[1] != 'P') return std::wstring(L"(not a PNG)");
             *bytes = png.size();
             progress(static_cast<std::uint32_t>(png.size()), static_cast<std::uint32_t>(png.size()));
-            while (held && *held) Sleep(10);
+            // The server holds its answer until the test lets it go.
+            test::WaitUntil([held] { return !held || !*held; }, 60000);
             return answer;
         };
     }
@@ -341,7 +342,7 @@ long long SlowestAnswerMs(HWND window, const std::function<void()>& pump) {
             const auto ms =
                 std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
             slowest = std::max<long long>(slowest, ms);
-            Sleep(5);
+            Sleep(5);  // a pause: the probe asks every 5 ms
         }
     });
     pump();
@@ -392,8 +393,8 @@ TEST_F(CaptureOutcomes, TheProgramsEndGivesUpARunningUploadOrRecognition) {
     EXPECT_EQ(nullptr, FindWindowW(TProgressForm::kClassName, nullptr)) << "the strip stayed";
     EXPECT_EQ(TControllerState::Idle, controller->State());
     *host.uploadHeld = false;  // the server answers after all
-    Sleep(200);
-    test::PumpMessages();
+    // A pause: the late answer would have been handled by now.
+    test::WaitUntil([&] { return !host.opened.empty() || uploading->outcomes.size() != 1; }, 300);
     EXPECT_TRUE(host.opened.empty()) << "the late address was opened";
     EXPECT_EQ(1u, uploading->outcomes.size());
 

@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <gtest/gtest.h>
-#include <tlhelp32.h>
 
 #include <algorithm>
 #include <chrono>
@@ -23,6 +22,7 @@
 #include "support/program.h"
 #include "support/program_test.h"
 #include "support/wait.h"
+#include "support/wait_for.h"
 #include "ui/application.h"
 
 namespace tovasen {
@@ -32,20 +32,8 @@ using Clock = std::chrono::steady_clock;
 
 double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 
-int ProcessCount(const wchar_t* name) {
-    int count = 0;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL ok = Process32FirstW(snapshot, &entry); ok; ok = Process32NextW(snapshot, &entry)) {
-        count += _wcsicmp(entry.szExeFile, name) == 0;
-    }
-    CloseHandle(snapshot);
-    return count;
-}
-
 // The encoder processes running now (this test starts no other).
-int EncoderCount() { return ProcessCount(L"ffmpeg.exe"); }
+int EncoderCount() { return test::ProcessCount(L"ffmpeg.exe"); }
 
 // What the encoder says about a file ("Duration: ...", "Video: h264 ...").
 std::wstring Probe(const std::wstring& file) { return test::RunEncoder(L"-hide_banner -i " + QuoteArgument(file)); }
@@ -101,12 +89,11 @@ protected:
             EXPECT_TRUE(CopyFileW(encoder.c_str(), (dist + L"ffmpeg.exe").c_str(), FALSE));
         }
         auto program = std::make_unique<test::ChildProcess>(dist + L"Tovasen.exe", L"");
-        EXPECT_TRUE(test::WaitUntil([&] {
-            HWND main = test::FindProcessWindow(program->Id(), L"TFrmTovasen");
-            return main && IsWindowVisible(main) && test::FindProcessWindow(program->Id(), L"TTrayIconWindow");
+        // Once its main window answers, the start-up sequence, which checks the saved target's
+        // files, has run.
+        EXPECT_NE(nullptr, test::WaitForVisibleWindow(program->Id(), L"TFrmTovasen", 10000, [&](HWND) {
+            return test::FindProcessWindow(program->Id(), L"TTrayIconWindow") != nullptr;
         })) << "the copy did not come up";
-        // The start-up sequence checks the saved target's files once more after the window shows.
-        Sleep(1000);
         return program;
     }
 
@@ -129,13 +116,13 @@ TEST_F(RecordingControl, TwoRequestsMakeAPlayableRecordingAndExitWaitsForItsEnd)
     PostMessageW(test::MainWindowOf(*program), WM_USER, 2, 0);
     test::AnswerMessageBox(*program, L"녹화중입니다.", IDOK);
     EXPECT_FALSE(program->WaitForExit(300));
-    Sleep(1500);
+    Sleep(1500);  // a pause: the recording runs a while longer, so the file has a length
 
     const auto stop = Clock::now();
     ASSERT_EQ(0u, test::RunTovasenCmd(L"capture"));
     ASSERT_TRUE(test::WaitUntil([] { return EncoderCount() == 0; }, 15000)) << "the encoder did not finish";
     std::printf("[ figures  ] full screen: stop request to encoder exit %.2f s\n", Seconds(stop));
-    Sleep(300);  // the next tick of the recording timer returns to idle
+    // The stop was answered as the recording ended: the program is idle from here on.
 
     const std::wstring file = folder.Path() + L"T-001.mp4";
     ASSERT_TRUE(test::FileExists(file));
@@ -182,7 +169,7 @@ TEST_F(RecordingControl, AKilledTovasenStillLeavesAFinishedRecording) {
     const test::CmdResult started = test::RunCmd(L"--utf8 capture");
     ASSERT_EQ(0u, started.exitCode) << testing::PrintToString(started.err);
     const auto recording = Clock::now();  // the answer came with the encoder's first progress
-    Sleep(6000);
+    Sleep(6000);  // a pause: six seconds are recorded before the kill
     HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, program->Id());
     ASSERT_NE(nullptr, process);
     const double before = Seconds(recording);
@@ -193,7 +180,7 @@ TEST_F(RecordingControl, AKilledTovasenStillLeavesAFinishedRecording) {
     // Its guard asks the encoder to finish; left alone it would record on unseen.
     ASSERT_TRUE(test::WaitUntil([] { return EncoderCount() == 0; }, 20000)) << "the encoder went on recording";
     const double finished = Seconds(killed);
-    EXPECT_TRUE(test::WaitUntil([] { return ProcessCount(L"Tovasen.exe") == 0; }, 5000)) << "the guard stayed";
+    EXPECT_TRUE(test::WaitUntil([] { return test::ProcessCount(L"Tovasen.exe") == 0; }, 5000)) << "the guard stayed";
     const test::DecodedVideo d = test::DecodeVideo(started.out);
     const std::vector<double> parts = PartTimes(folder.Path());
     ASSERT_EQ(1u, parts.size());
@@ -230,20 +217,20 @@ TEST_F(RecordingControl, AScriptPausesAndResumesIntoOneFileOfTheRecordedTime) {
     ASSERT_EQ(0u, started.exitCode) << testing::PrintToString(started.err);
     const auto start = Clock::now();
     for (int pause = 0; pause < 3; ++pause) {
-        Sleep(5000);
+        Sleep(5000);  // a pause: five seconds are recorded in this part
         const test::CmdResult paused = test::RunCmd(L"--utf8 record pause");
         ASSERT_EQ(0u, paused.exitCode) << testing::PrintToString(paused.err);
         EXPECT_EQ(started.out, paused.out);
         const test::CmdResult again = test::RunCmd(L"--utf8 record pause");
         EXPECT_EQ(1u, again.exitCode);
         EXPECT_EQ(L"The recording is paused already.", again.err);
-        Sleep(1500);  // not in the file
+        Sleep(1500);  // a pause: time spent paused, not in the file
         const test::CmdResult resumed = test::RunCmd(L"--utf8 record resume");
         ASSERT_EQ(0u, resumed.exitCode) << testing::PrintToString(resumed.err);
         EXPECT_EQ(started.out, resumed.out);
     }
     EXPECT_EQ(1u, test::RunCmd(L"record resume").exitCode) << "not paused";
-    Sleep(5000);
+    Sleep(5000);  // a pause: five seconds are recorded in the last part
     const test::CmdResult stopped = test::RunCmd(L"--utf8 capture");
     ASSERT_EQ(0u, stopped.exitCode) << testing::PrintToString(stopped.err);
     EXPECT_EQ(started.out, stopped.out);

@@ -20,6 +20,7 @@
 #include "support/message_boxes.h"
 #include "support/process.h"
 #include "support/wait.h"
+#include "support/wait_for.h"
 #include "ui/application.h"
 
 namespace tovasen {
@@ -190,8 +191,11 @@ TEST_F(RecordingWindow, APressWhileTheDevicesAreListedIsNoStopButClosingTheFrame
 
     form->FrmArea->Close();
     ASSERT_TRUE(WaitIdle());
-    Sleep(5500);  // the listing comes back to nobody
-    test::PumpMessages();
+    // The listing runs on; once it has ended, what it found comes back to nobody.
+    ASSERT_TRUE(test::WaitUntil([] { return test::ProcessCount(L"ffmpeg.exe") > 0; })) << "no listing ran";
+    EXPECT_TRUE(test::WaitUntil([] { return test::ProcessCount(L"ffmpeg.exe") == 0; }, 20000));
+    // A pause: a recording wrongly started for the late listing would have started by now.
+    test::WaitUntil([&] { return form->IsRecording() || !boxes.Texts().empty(); }, 1000);
     SetEnvironmentVariableW(L"TOVASEN_FAKE_LISTING", nullptr);
     EXPECT_FALSE(form->IsRecording());
     EXPECT_TRUE(boxes.Texts().empty()) << "cancelled, not failed: " << testing::PrintToString(boxes.Texts());

@@ -530,7 +530,7 @@ private:
         auto* self = reinterpret_cast<FakeInstance*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
         if (msg == WM_COPYDATA && self) {
             if (self->behaviour_ == kHang) {
-                Sleep(6000);
+                Sleep(6000);  // a pause: an instance that hangs on the request
                 return 1;
             }
             if (self->behaviour_ == kForge) {

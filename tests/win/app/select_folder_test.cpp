@@ -9,6 +9,7 @@
 
 #include "support/files.h"
 #include "support/process.h"
+#include "support/wait_for.h"
 
 namespace tovasen {
 namespace {
@@ -18,16 +19,11 @@ class DialogAnswerer {
 public:
     explicit DialogAnswerer(int button)
         : thread_([this, button] {
-              for (int i = 0; i < 500 && title_.empty(); ++i) {
-                  HWND dialog = test::FindProcessWindow(GetCurrentProcessId(), L"#32770");
-                  if (dialog && IsWindowVisible(dialog)) {
-                      wchar_t text[128] = {};
-                      GetWindowTextW(dialog, text, 128);
-                      title_ = text;
-                      Sleep(200);  // let it finish starting up
-                      PostMessageW(dialog, WM_COMMAND, static_cast<WPARAM>(button), 0);
-                  }
-                  Sleep(20);
+              if (HWND dialog = test::WaitForVisibleWindow(GetCurrentProcessId(), L"#32770")) {
+                  wchar_t text[128] = {};
+                  GetWindowTextW(dialog, text, 128);
+                  title_ = text;
+                  PostMessageW(dialog, WM_COMMAND, static_cast<WPARAM>(button), 0);
               }
           }) {}
     ~DialogAnswerer() {

@@ -67,14 +67,14 @@ TEST_F(SingleInstance, StartArgumentWithAnInstanceRunningDoesNothingVisible) {
 
     test::ChildProcess second(test::TovasenExe(), L"/start");
     ASSERT_TRUE(second.WaitForExit(10000));
-    Sleep(300);  // a wrongly sent show request would have arrived by now
+    Sleep(300);  // a pause: a wrongly sent show request would have arrived by now
     EXPECT_FALSE(IsWindowVisible(window));
     EXPECT_EQ(1, CountMainWindows());
 }
 
 TEST_F(SingleInstance, StartArgumentAloneSitsInTheTrayOnly) {
     auto program = Start(L"/start", false);
-    Sleep(300);
+    Sleep(300);  // a pause: a main window wrongly shown at the start would be up by now
     EXPECT_FALSE(IsWindowVisible(MainWindow(*program))) << "the main window is shown";
 
     // The shell only modifies icons it holds, so this succeeds exactly when the icon was added.

@@ -98,7 +98,7 @@ TEST_F(Startup, AHotKeyHeldElsewhereIsAskedForOnceTheWindowsExistAndTheTrayMenuS
     ASSERT_TRUE(test::WaitUntil([&] { return (menu = FindWindowW(L"#32768", nullptr)) != nullptr && IsWindowVisible(menu); }));
     for (int i = 0; i < test::kHotKeyItem; ++i) PostMessageW(menu, WM_KEYDOWN, VK_UP, 0);
     PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
-    Sleep(500);
+    Sleep(500);  // a pause: a program that the choice would bring down has gone by now
     EXPECT_FALSE(program->WaitForExit(0)) << "the program died";
     EXPECT_TRUE(IsWindowVisible(dialog));
     // Cancel: the key is still held, so the program says capture will not work, and lives on.

@@ -74,7 +74,7 @@ TEST_F(UploadController, UploadsWhileTheWindowAnswersAndOpensTheAddress) {
             DWORD_PTR result = 0;
             if (!SendMessageTimeoutW(mainWindow, WM_NULL, 0, 0, SMTO_BLOCK, 1000, &result)) ++watch.unanswered;
             watch.slowestMs = std::max<long long>(watch.slowestMs, static_cast<long long>(GetTickCount64() - start));
-            Sleep(20);
+            Sleep(20);  // a pause: the probe asks every 20 ms
         }
         const wchar_t command[] = L"{\"command\":\"capture\"}";
         COPYDATASTRUCT data{1, sizeof command, const_cast<wchar_t*>(command)};
@@ -95,8 +95,8 @@ TEST_F(UploadController, UploadsWhileTheWindowAnswersAndOpensTheAddress) {
     EXPECT_EQ(0, watch.unanswered.load());
     std::printf("slowest WM_NULL answer during the upload: %lld ms\n", watch.slowestMs.load());
     EXPECT_EQ(1, watch.secondRequest.load()) << "the command itself is taken";
-    test::PumpMessages();
-    Sleep(200);
+    // A pause: a request wrongly sent for the capture during the upload would have arrived by now.
+    test::WaitUntil([&] { return server.Requests().size() > 1; }, 300);
     EXPECT_EQ(1u, server.Requests().size()) << "the request during the upload reached the server";
     EXPECT_EQ(nullptr, FindWindowW(TProgressForm::kClassName, nullptr)) << "the strip stayed";
     EXPECT_TRUE(answerer.Texts().empty());

@@ -25,6 +25,7 @@
 #include "support/files.h"
 #include "support/message_boxes.h"
 #include "support/wait.h"
+#include "support/wait_for.h"
 #include "ui/application.h"
 
 namespace tovasen {
@@ -518,14 +519,9 @@ TEST_F(EditorWindow, TheFloatingWindowsEditPutsTheResultBackAndGoesWithTheWindow
     floating.OnEdit = [](TFrmFloating& f) { EditFloating(f); };
     test::PumpMessages();
     std::thread chooser([] {
-        for (int i = 0; i < 250; ++i, Sleep(20)) {
-            HWND menu = FindWindowW(L"#32768", nullptr);
-            if (menu && IsWindowVisible(menu)) {
-                Sleep(100);
-                for (int k = 0; k < 2; ++k) PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);  // save, then edit
-                PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
-                return;
-            }
+        if (HWND menu = test::WaitForVisibleWindow(GetCurrentProcessId(), L"#32768", 5000)) {
+            for (int k = 0; k < 2; ++k) PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);  // save, then edit
+            PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
         }
     });
     SendMessageW(floating.Handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(floating.Handle()), MAKELPARAM(60, 60));

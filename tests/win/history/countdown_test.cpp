@@ -6,6 +6,7 @@
 
 #include "history_fixture.h"
 #include "support/pattern_window.h"
+#include "support/wait.h"
 
 namespace tovasen {
 namespace {
@@ -116,8 +117,8 @@ TEST_F(CountdownTest, RefusesBadDelaysAndReportsExactlyOnce) {
     auto owned = std::make_unique<TCountdown>();
     owned->Start(1, OnElapsed(), OnCancelled());
     owned.reset();
-    Sleep(1300);
-    test::PumpMessages();
+    // A pause: past the one second it counted, a freed countdown that still ran would have reported.
+    test::WaitUntil([&] { return elapsed != 0; }, 1300);
     EXPECT_EQ(0, elapsed);
 
     // The owner may free the countdown in its callback.

@@ -12,6 +12,7 @@
 #include "support/program.h"
 #include "support/program_test.h"
 #include "support/wait.h"
+#include "support/wait_for.h"
 
 namespace tovasen {
 namespace {
@@ -45,26 +46,11 @@ protected:
     // Opens the window's menu and picks an entry by keys, as a user would.
     void Choose(HWND floating, std::initializer_list<WPARAM> keys) {
         PostMessageW(floating, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(floating), MAKELPARAM(120, 80));
-        HWND menu = nullptr;
-        ASSERT_TRUE(test::WaitUntil([&] {
-            for (HWND m : test::ProcessWindows(program->Id(), L"#32768")) {
-                if (IsWindowVisible(m)) menu = m;
-            }
-            return menu != nullptr;
-        })) << "the menu did not open";
-        Sleep(200);
+        HWND menu = test::WaitForVisibleWindow(program->Id(), L"#32768");
+        ASSERT_NE(nullptr, menu) << "the menu did not open";
         for (WPARAM key : keys) PostMessageW(menu, WM_KEYDOWN, key, 0);
     }
-    HWND WaitForDialog() {
-        HWND dialog = nullptr;
-        test::WaitUntil([&] {
-            for (HWND d : test::ProcessWindows(program->Id(), L"#32770")) {
-                if (IsWindowVisible(d)) dialog = d;
-            }
-            return dialog != nullptr;
-        });
-        return dialog;
-    }
+    HWND WaitForDialog() { return test::WaitForVisibleWindow(program->Id(), L"#32770"); }
     void ExitsCleanly() {
         PostMessageW(test::MainWindowOf(*program), WM_USER, 2, 0);
         ASSERT_TRUE(program->WaitForExit(10000)) << "the program did not end";
@@ -94,14 +80,17 @@ TEST_F(FloatingProgram, ACapturedWindowIsPinnedWhereItWasWithItsPixels) {
 
     // The pattern window goes away; what is left on the screen is the floating copy.
     SetWindowPos(pattern.Handle(), nullptr, 700, 500, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    test::PumpMessages();
-    Sleep(300);
-    HDC screen = GetDC(nullptr);
+    // Once the X server has drawn what is uncovered.
     int wrong = 0;
-    for (int y = 0; y < 200; y += 7) {
-        for (int x = 0; x < 300; x += 5) wrong += GetPixel(screen, 100 + x, 50 + y) != test::PatternAt(x, y);
-    }
-    ReleaseDC(nullptr, screen);
+    test::WaitUntil([&] {
+        HDC screen = GetDC(nullptr);
+        wrong = 0;
+        for (int y = 0; y < 200; y += 7) {
+            for (int x = 0; x < 300; x += 5) wrong += GetPixel(screen, 100 + x, 50 + y) != test::PatternAt(x, y);
+        }
+        ReleaseDC(nullptr, screen);
+        return wrong == 0;
+    }, 5000);
     EXPECT_EQ(0, wrong) << "pixels differ from the captured pattern";
     ExitsCleanly();
 }
@@ -121,7 +110,7 @@ TEST_F(FloatingProgram, DeleteAllWhileAnotherSaveDialogIsOpenThenExit) {
     }
     const std::vector<HWND> windows = Floating();
     ASSERT_EQ(3u, windows.size());
-    Sleep(300);
+    Sleep(300);  // a pause: the X server's events about the new windows come before a menu, which one would close
     Choose(windows[0], {VK_DOWN, VK_RETURN});  // "save" on one
     HWND dialog = WaitForDialog();
     ASSERT_NE(nullptr, dialog) << "no save dialog";
@@ -142,7 +131,7 @@ TEST_F(FloatingProgram, ExitWithThreeOpenAndASaveDialogUp) {
         ASSERT_EQ(0u, test::RunTovasenCmd(L"capture")) << "capture " << i;
     }
     ASSERT_TRUE(test::WaitUntil([&] { return Floating().size() == 3; }));
-    Sleep(300);
+    Sleep(300);  // a pause: the X server's events about the new windows come before a menu, which one would close
     Choose(Floating()[1], {VK_DOWN, VK_RETURN});
     ASSERT_NE(nullptr, WaitForDialog()) << "no save dialog";
     ExitsCleanly();

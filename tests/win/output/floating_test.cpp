@@ -16,6 +16,7 @@
 #include "support/files.h"
 #include "support/process.h"
 #include "support/wait.h"
+#include "support/wait_for.h"
 #include "output/image_writers.h"
 #include "ui/application.h"
 
@@ -69,16 +70,10 @@ int CountThreadWindows() {
 // act from inside it (During), then returns Answer unless it was cancelled meanwhile.
 // This process's open popup menu, waited for from another thread.
 HWND WaitForMenu() {
-    for (int i = 0; i < 250; ++i, Sleep(20)) {
-        for (HWND menu : test::ProcessWindows(GetCurrentProcessId(), L"#32768")) {
-            const auto items = reinterpret_cast<HMENU>(SendMessageW(menu, MN_GETHMENU, 0, 0));
-            if (IsWindowVisible(menu) && items && GetMenuItemCount(items) > 0) {
-                Sleep(100);  // let it finish starting up
-                return menu;
-            }
-        }
-    }
-    return nullptr;
+    return test::WaitForVisibleWindow(GetCurrentProcessId(), L"#32768", 5000, [](HWND menu) {
+        const auto items = reinterpret_cast<HMENU>(SendMessageW(menu, MN_GETHMENU, 0, 0));
+        return items && GetMenuItemCount(items) > 0;
+    });
 }
 
 class ScriptedDialog : public TImageSaveDialog {
@@ -119,12 +114,9 @@ private:
     bool FCancelled = false;
 };
 
-// Lets the X server's events about new and activated windows arrive.
-void Settle() {
-    test::PumpMessages();
-    Sleep(200);
-    test::PumpMessages();
-}
+// Lets the X server's events about new and activated windows arrive: a pause, handling
+// messages, as nothing here tells when the last of them has come.
+void Settle() { test::WaitUntil([] { return false; }, 200); }
 
 class Floating : public ::testing::Test {
 protected:
@@ -191,21 +183,22 @@ TEST_F(Floating, KeepsItsOwnCopyAndShowsItPixelForPixel) {
         }
         EXPECT_EQ(0, differ) << "bits per pixel " << bytes * 8;
 
-        // What the screen shows at the window's place.
+        // What the screen shows at the window's place, once the X server has drawn it.
         UpdateWindow(form.Handle());
-        test::PumpMessages();
-        Sleep(100);
-        TBitmap shown;
-        shown.SetPixelFormat(TPixelFormat::pf32bit);
-        shown.SetSize(120, 90);
-        HDC screen = GetDC(nullptr);
-        BitBlt(shown.Canvas().Handle(), 0, 0, 120, 90, screen, 200, 150, SRCCOPY);
-        ReleaseDC(nullptr, screen);
-        differ = 0;
-        for (int y = 0; y < 90; ++y) {
-            const auto* row = reinterpret_cast<const std::uint32_t*>(shown.ScanLine(y));
-            for (int x = 0; x < 120; ++x) differ += (row[x] & 0xFFFFFF) != PixelAt(x, y);
-        }
+        test::WaitUntil([&] {
+            TBitmap shown;
+            shown.SetPixelFormat(TPixelFormat::pf32bit);
+            shown.SetSize(120, 90);
+            HDC screen = GetDC(nullptr);
+            BitBlt(shown.Canvas().Handle(), 0, 0, 120, 90, screen, 200, 150, SRCCOPY);
+            ReleaseDC(nullptr, screen);
+            differ = 0;
+            for (int y = 0; y < 90; ++y) {
+                const auto* row = reinterpret_cast<const std::uint32_t*>(shown.ScanLine(y));
+                for (int x = 0; x < 120; ++x) differ += (row[x] & 0xFFFFFF) != PixelAt(x, y);
+            }
+            return differ == 0;
+        }, 5000);
         EXPECT_EQ(0, differ) << "screen pixels, bits per pixel " << bytes * 8;
         list.FloatDelete(&form);
     }
@@ -445,38 +438,18 @@ TEST_F(Floating, ManyCreateAndDeleteCyclesLeaveNothingBehind) {
 namespace tovasen {
 namespace {
 
-// This process's visible common dialog, waited for from another thread.
-HWND WaitForDialog() {
-    for (int i = 0; i < 500; ++i, Sleep(20)) {
-        for (HWND dialog : test::ProcessWindows(GetCurrentProcessId(), L"#32770")) {
-            if (IsWindowVisible(dialog)) {
-                Sleep(300);  // let it finish starting up
-                return dialog;
-            }
-        }
-    }
-    return nullptr;
+HWND FindVisibleChild(HWND parent, const wchar_t* className) {
+    return test::FindChildWindow(parent, [&](HWND child) {
+        wchar_t name[64] = {};
+        GetClassNameW(child, name, 64);
+        return lstrcmpiW(name, className) == 0 && IsWindowVisible(child);
+    });
 }
 
-HWND FindVisibleChild(HWND parent, const wchar_t* className) {
-    struct Search {
-        const wchar_t* name;
-        HWND found;
-    } search{className, nullptr};
-    EnumChildWindows(
-        parent,
-        [](HWND child, LPARAM p) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(p);
-            wchar_t name[64] = {};
-            GetClassNameW(child, name, 64);
-            if (lstrcmpiW(name, s->name) == 0 && IsWindowVisible(child)) {
-                s->found = child;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+// This process's visible common dialog with its name box, waited for from another thread.
+HWND WaitForDialog() {
+    return test::WaitForVisibleWindow(GetCurrentProcessId(), L"#32770", 10000,
+                                      [](HWND dialog) { return FindVisibleChild(dialog, L"Edit") != nullptr; });
 }
 
 // The system's own save dialog, answered as a user would, once.

@@ -17,6 +17,7 @@
 #include "output/upload.h"
 #include "output/upload_request.h"
 #include "support/files.h"
+#include "support/wait.h"
 #include "ui/bitmap.h"
 
 namespace tovasen {
@@ -272,7 +273,8 @@ TEST(Upload, AServerThatKeepsItAliveStillEndsItByTheDeadline) {
         EXPECT_EQ(L"", address) << c.what;
         EXPECT_LT(ms, kDeadlineMs + 5000) << c.what << ": the deadline did not hold";
         const int seen = reports;
-        Sleep(300);
+        // A pause: a report from the upload that has returned would have come by now.
+        test::WaitUntil([&] { return reports != seen; }, 300);
         EXPECT_EQ(seen, reports.load()) << c.what << ": progress was reported after the upload had returned";
     }
 }

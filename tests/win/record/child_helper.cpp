@@ -60,7 +60,7 @@ int WritePieces(const std::wstring& spec) {
         Write(FromHex(spec.substr(start, bar == std::wstring::npos ? std::wstring::npos : bar - start)));
         if (bar == std::wstring::npos) return 0;
         FlushFileBuffers(Out());
-        Sleep(150);
+        Sleep(150);  // a pause: each piece reaches the reader on its own
         start = bar + 1;
     }
 }
@@ -128,9 +128,9 @@ int FakeListing() {
     const std::wstring kind = Env(L"TOVASEN_FAKE_LISTING");
     if (kind == L"hang") {
         Write("[dshow @ 01] DirectShow video devices\r\n");
-        Sleep(INFINITE);
+        Sleep(INFINITE);  // a listing that never ends
     }
-    if (kind == L"slow") Sleep(5000);
+    if (kind == L"slow") Sleep(5000);  // a listing that takes its time, as a real one may
     if (kind == L"older" || kind == L"slow") {
         Write("[dshow @ 01] DirectShow video devices (some may be both video and audio devices)\r\n"
               "[dshow @ 01]  \"Cam\"\r\n[dshow @ 01]     Alternative name \"@device_pnp_cam\"\r\n"
@@ -173,7 +173,7 @@ int FakeEncoder() {
                 return 0;
             }
         }
-        Sleep(100);
+        Sleep(100);  // a pause: progress comes ten times a second
     }
 }
 
@@ -211,19 +211,19 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (mode == L"hang") {
         Write("ready\n");
-        Sleep(INFINITE);
+        Sleep(INFINITE);  // a child that never ends on its own
     }
     if (mode == L"tick") {
         for (int i = 0;; ++i) {
             Write("tick " + std::to_string(i) + "\n");
-            Sleep(100);
+            Sleep(100);  // a pause: a tick every 100 ms
         }
     }
     if (mode == L"stdin-hex") return StdinHex();
     if (mode == L"close-stdin") {
         CloseHandle(GetStdHandle(STD_INPUT_HANDLE));
         Write("closed\n");
-        Sleep(1500);
+        Sleep(1500);  // a pause: alive a while with its input closed, while the parent writes to it
         return 0;
     }
     if (mode == L"grandchild") return Grandchild();

@@ -236,11 +236,12 @@ TEST_F(CommandRunnerTest, InputAfterTheChildClosedItsInputIsDroppedQuietly) {
     runner.Execute();
     ASSERT_TRUE(test::WaitUntil([&] { return seen.HasLine(L"closed"); }));
     runner.SendLine(L"q", false);
-    Sleep(100);
+    Sleep(100);  // a pause: the first write meets the closed input before the second is sent
     runner.SendLine(L"q", true);
     ASSERT_TRUE(test::WaitUntil([&] { return seen.terminated > 0; }));
     EXPECT_EQ(TEndStatus::esProcess, runner.EndStatus());
-    Sleep(200);
+    // A pause: a wrongly reported failure would be on the screen by now.
+    test::WaitUntil([&] { return !boxes.Texts().empty(); }, 300);
     EXPECT_TRUE(boxes.Texts().empty());
 }
 
@@ -290,8 +291,8 @@ TEST_F(CommandRunnerTest, AMissingProgramEndsOnceWithItsErrorAndNoBox) {
         EXPECT_EQ(0u, text.find(L"Error creating Process: \"" + ExeFolder() + L"no_such_program.exe\" -x - ("))
             << testing::PrintToString(text);
     }
-    Sleep(200);
-    test::PumpMessages();
+    // A pause: a second end or a message about it would have arrived by now.
+    test::WaitUntil([&] { return seen.terminated > 1 || !boxes.Texts().empty(); }, 300);
     EXPECT_EQ(1, seen.terminated);
     EXPECT_TRUE(boxes.Texts().empty()) << "telling the user is the caller's business";
 }
@@ -310,7 +311,7 @@ TEST_F(CommandRunnerTest, TheTailOfAFloodReachesASlowHandlerLast) {
         if (type != TOutputType::otEntireLine) return;
         seen.lines.push_back(line);
         if (line == L"LAST") lastAt = Clock::now();
-        if (seen.lines.size() % 500 == 0) Sleep(10);
+        if (seen.lines.size() % 500 == 0) Sleep(10);  // a pause: the handler is slow on purpose
     };
     runner.OnTerminated = [&](TCommandRunner&) {
         endAt = Clock::now();
@@ -381,8 +382,8 @@ TEST_F(CommandRunnerTest, EventsComeThroughTheGivenPosterOnly) {
     const std::size_t delivered = seen.events.size();
     const auto start = Clock::now();
     runner->Stop();
-    Sleep(500);
-    test::PumpMessages();
+    // A pause: what the worker read before it stopped would have arrived by now.
+    test::WaitUntil([&] { return seen.events.size() != delivered; }, 500);
     EXPECT_EQ(delivered, seen.events.size()) << "nothing arrives once the poster refuses";
     runner.reset();
     EXPECT_LT(Seconds(start), 3.0);
@@ -459,8 +460,8 @@ TEST_F(CommandRunnerTest, DestroyingARunningRunnerStopsItAndDropsItsEvents) {
         EXPECT_LT(Seconds(start), double(TCommandRunner::kDestroyWaitMs) / 1000);
     }
     const int seen = calls;
-    Sleep(300);
-    test::PumpMessages();
+    // A pause: a late event of the destroyed runner would have arrived by now.
+    test::WaitUntil([&] { return calls != seen; }, 300);
     EXPECT_EQ(seen, calls) << "events of a destroyed runner must do nothing";
     HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
     if (process) {
@@ -481,8 +482,8 @@ TEST_F(CommandRunnerTest, AHandlerMayFreeTheRunner) {
     runner->CommandLine = HelperCommand(L"flood 2000");
     runner->Execute();
     ASSERT_TRUE(test::WaitUntil([&] { return freed; }));
-    Sleep(300);
-    test::PumpMessages();  // the rest of the batch and the end must not touch it
+    // A pause: the rest of the batch and the end arrive within it, and must not touch the runner.
+    test::WaitUntil([] { return false; }, 300);
 }
 
 std::size_t ThreadCount() {
@@ -534,9 +535,12 @@ TEST_F(CommandRunnerTest, ManyRunsLeaveNoHandlesOrThreadsBehind) {
     std::printf("[ figures  ] %d runs, %d side by side, in %.1f s\n", kRunners * kRounds, kRunners, Seconds(start));
     EXPECT_EQ(0, wrong);
     runners.clear();
-    Sleep(100);
+    // The runners' threads end and close their handles on their own.
     DWORD handlesAfter = 0;
-    GetProcessHandleCount(GetCurrentProcess(), &handlesAfter);
+    test::WaitUntil([&] {
+        GetProcessHandleCount(GetCurrentProcess(), &handlesAfter);
+        return handlesAfter <= handlesBefore + 2 && ThreadCount() <= threadsBefore;
+    }, 5000);
     EXPECT_LE(handlesAfter, handlesBefore + 2) << "before " << handlesBefore;
     EXPECT_LE(ThreadCount(), threadsBefore) << "before " << threadsBefore;
 }

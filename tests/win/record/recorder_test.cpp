@@ -21,6 +21,7 @@
 #include "support/files.h"
 #include "support/pattern_window.h"
 #include "support/wait.h"
+#include "support/wait_for.h"
 #include "ui/application.h"
 
 namespace tovasen {
@@ -60,7 +61,7 @@ public:
                 DWORD_PTR result = 0;
                 SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result);
                 worstMs_ = std::max(worstMs_.load(), static_cast<int>(Seconds(start) * 1000));
-                Sleep(20);
+                Sleep(20);  // a pause: the probe asks every 20 ms
             }
         });
     }
@@ -179,8 +180,11 @@ TEST_F(RecorderTest, ASlowDeviceListingKeepsTheWindowAnswering) {
     stopped.Stop();
     EXPECT_FALSE(stopped.IsRunning());
     EXPECT_TRUE(stopped.Cancelled());
-    Sleep(5500);
-    test::PumpMessages();
+    // The listing runs on; once it has ended, what it found comes back to nobody.
+    ASSERT_TRUE(test::WaitUntil([] { return test::ProcessCount(L"child_helper.exe") > 0; })) << "no listing ran";
+    EXPECT_TRUE(test::WaitUntil([] { return test::ProcessCount(L"child_helper.exe") == 0; }, 20000));
+    // A pause: an encoder wrongly started for the late listing would have started by now.
+    test::WaitUntil([&] { return stopped.Parts() != 0; }, 1000);
     EXPECT_EQ(0, stopped.Parts()) << "no encoder once the listing came back";
 }
 
@@ -312,8 +316,8 @@ TEST_F(RecorderTest, PausedPartsAddUpAndNothingIsPausedTwice) {
     ASSERT_TRUE(test::WaitUntil([&] { return recorder.Phase() == TRecorder::TPhase::Paused; }));
     const double first = RecTimeSeconds(recorder.RecTime());
     EXPECT_GE(first, 2.5);
-    Sleep(300);
-    test::PumpMessages();
+    // A pause: recorded time that wrongly ran on while paused would show by now.
+    test::WaitUntil([&] { return RecTimeSeconds(recorder.RecTime()) != first; }, 300);
     EXPECT_EQ(first, RecTimeSeconds(recorder.RecTime())) << "paused time is not recorded time";
     ASSERT_TRUE(recorder.Resume());
     EXPECT_FALSE(recorder.Resume());

@@ -26,6 +26,7 @@
 #include "support/program.h"
 #include "support/program_test.h"
 #include "support/wait.h"
+#include "support/wait_for.h"
 #include "ui/application.h"
 
 namespace tovasen {
@@ -42,17 +43,18 @@ void MouseAt(int x, int y, DWORD buttons = 0) {
     SendInput(1, &in, sizeof(in));
 }
 
+// A press, moves and a release spaced as a hand makes them: the pauses are the gesture's own
+// timing, each piece going through the X server before the next.
 void Drag(POINT from, POINT to) {
     MouseAt(from.x, from.y);
-    Sleep(100);
+    Sleep(100);  // a pause: the hand comes to rest before it presses
     MouseAt(from.x, from.y, MOUSEEVENTF_LEFTDOWN);
-    Sleep(100);
+    Sleep(100);  // a pause: the press is held before the hand moves
     for (int i = 1; i <= 5; ++i) {
         MouseAt(from.x + (to.x - from.x) * i / 5, from.y + (to.y - from.y) * i / 5);
-        Sleep(40);
+        Sleep(40);  // a pause: the hand moves at a hand's speed
     }
     MouseAt(to.x, to.y, MOUSEEVENTF_LEFTUP);
-    Sleep(100);
 }
 
 HWND VisibleWindowOfClass(const wchar_t* name, DWORD pid = GetCurrentProcessId()) {
@@ -62,12 +64,13 @@ HWND VisibleWindowOfClass(const wchar_t* name, DWORD pid = GetCurrentProcessId()
     return nullptr;
 }
 
+// The overlay on the screen and in its loop, ready for input.
 bool WaitForOverlay(DWORD pid = GetCurrentProcessId()) {
-    for (int i = 0; i < 250; ++i) {
-        if (VisibleWindowOfClass(TFrmDrag::kClassName, pid)) return true;
-        Sleep(20);
-    }
-    return false;
+    return test::WaitForVisibleWindow(pid, TFrmDrag::kClassName) != nullptr;
+}
+
+bool OverlayGone(DWORD pid = GetCurrentProcessId()) {
+    return !VisibleWindowOfClass(TFrmDrag::kClassName, pid);
 }
 
 // Runs the overlay on this thread while input comes from another.
@@ -79,14 +82,18 @@ std::unique_ptr<TBitmap> RunOverlay(RECT& rect, const std::function<void()>& inp
     return result;
 }
 
-// Runs the overlay, reads the screen at look once it shows, then drags from one point to another.
-std::unique_ptr<TBitmap> DragAfterLooking(RECT& rect, POINT look, COLORREF& seen, POINT from, POINT to) {
+// Runs the overlay, reads the screen at look until it shows want (or for a while), then drags
+// from one point to another.
+std::unique_ptr<TBitmap> DragAfterLooking(RECT& rect, POINT look, COLORREF want, COLORREF& seen, POINT from, POINT to) {
     seen = CLR_INVALID;
     return RunOverlay(rect, [&] {
         if (!WaitForOverlay()) return;
-        Sleep(300);
-        WindowDC screen(nullptr);
-        seen = GetPixel(screen.Get(), look.x, look.y);
+        // The X server draws what the overlay painted.
+        test::WaitUntil([&] {
+            WindowDC screen(nullptr);
+            seen = GetPixel(screen.Get(), look.x, look.y);
+            return seen == want;
+        }, 5000);
         Drag(from, to);
     });
 }
@@ -122,8 +129,9 @@ TEST_F(DragOverlay, ShowsThePatternDimmedAndReturnsTheSelectionUndimmedInEitherD
         COLORREF seen = CLR_INVALID;
         RECT rect{};
         const POINT a{250, 200}, b{350, 300};
-        auto bitmap = DragAfterLooking(rect, {210, 160}, seen, backwards ? b : a, backwards ? a : b);
-        EXPECT_EQ(Dimmed(test::PatternAt(10, 10)), seen)
+        const COLORREF dimmed = Dimmed(test::PatternAt(10, 10));
+        auto bitmap = DragAfterLooking(rect, {210, 160}, dimmed, seen, backwards ? b : a, backwards ? a : b);
+        EXPECT_EQ(dimmed, seen)
             << "outside the selection the frozen screen shows at 0.6";
         ASSERT_NE(nullptr, bitmap) << (backwards ? "backwards" : "forwards");
         EXPECT_EQ(250, rect.left);
@@ -150,7 +158,7 @@ TEST_F(DragOverlay, ANewOverlayShowsTheScreenAsItIsNow) {
         test::PatternWindow plain(300, 300, 80, 60, color);
         COLORREF seen = CLR_INVALID;
         RECT rect{};
-        auto bitmap = DragAfterLooking(rect, {310, 310}, seen, {320, 320}, {340, 330});
+        auto bitmap = DragAfterLooking(rect, {310, 310}, Dimmed(color), seen, {320, 320}, {340, 330});
         EXPECT_EQ(Dimmed(color), seen);
         ASSERT_NE(nullptr, bitmap);
         EXPECT_EQ(Rgb(color), PixelsOf(*bitmap)[0] & 0xFFFFFF) << "a picture of an earlier screen";
@@ -181,11 +189,11 @@ TEST_F(DragOverlay, AClickKeepsItOpenAndAQuickDragThenSelects) {
     auto bitmap = RunOverlay(rect, [&] {
         if (!WaitForOverlay()) return;
         MouseAt(100, 100);
-        Sleep(100);
+        Sleep(100);  // a pause: the hand comes to rest before it clicks
         MouseAt(100, 100, MOUSEEVENTF_LEFTDOWN);
-        Sleep(50);
+        Sleep(50);  // a pause: a click's press is held that long
         MouseAt(100, 100, MOUSEEVENTF_LEFTUP);
-        Sleep(200);
+        Sleep(200);  // a pause: a click that wrongly closed the overlay would have done so by now
         openAfterClick = VisibleWindowOfClass(TFrmDrag::kClassName) != nullptr;
         MouseAt(120, 110, MOUSEEVENTF_LEFTDOWN);
         MouseAt(130, 125);
@@ -204,17 +212,17 @@ TEST_F(DragOverlay, AQuickSecondPressStartsTheDrag) {
     auto bitmap = RunOverlay(rect, [&] {
         if (!WaitForOverlay()) return;
         MouseAt(100, 100);
-        Sleep(100);
+        Sleep(100);  // a pause: the hand comes to rest before it clicks
         MouseAt(100, 100, MOUSEEVENTF_LEFTDOWN);
         MouseAt(100, 100, MOUSEEVENTF_LEFTUP);
-        Sleep(50);
+        Sleep(50);  // a pause: the second press comes within the double-click time
         MouseAt(100, 100, MOUSEEVENTF_LEFTDOWN);
-        Sleep(50);
+        Sleep(50);  // a pause: the press is held before the hand moves
         MouseAt(120, 115);
-        Sleep(50);
+        Sleep(50);  // a pause: the hand moves at a hand's speed
         MouseAt(140, 130, MOUSEEVENTF_LEFTUP);
-        Sleep(300);
         // Without a selection the overlay would still be open: leave it.
+        test::WaitUntil([] { return OverlayGone(); }, 3000);
         if (HWND open = VisibleWindowOfClass(TFrmDrag::kClassName)) PostMessageW(open, WM_KEYDOWN, VK_ESCAPE, 0);
     });
     ASSERT_NE(nullptr, bitmap) << "the second press started nothing";
@@ -236,7 +244,7 @@ TEST_F(DragOverlay, EscAndSwitchingAwayCancelWithoutTouchingTheRectangle) {
         // Another program took the foreground after the overlay had it.
         PostMessageW(overlay, WM_ACTIVATEAPP, TRUE, 0);
         PostMessageW(overlay, WM_ACTIVATEAPP, FALSE, 0);
-        Sleep(100);
+        test::WaitUntil([] { return OverlayGone(); }, 3000);
         Drag({10, 10}, {50, 50});  // too late: nothing is selected any more
     });
     EXPECT_EQ(nullptr, bitmap);
@@ -274,7 +282,7 @@ TEST_F(DragFromCommand, DoesNotCancelItselfAndSavesTheSelection) {
     ASSERT_TRUE(program);
     test::ChildProcess cmd(test::DistFolder() + L"tovasen-cmd.exe", L"capture");
     ASSERT_TRUE(WaitForOverlay(program->Id())) << "no overlay";
-    Sleep(700);
+    Sleep(700);  // a pause: an overlay that cancels itself for want of the foreground has done so by now
     EXPECT_NE(nullptr, VisibleWindowOfClass(TFrmDrag::kClassName, program->Id())) << "the overlay cancelled itself";
     Drag({40, 40}, {104, 88});
     ASSERT_TRUE(cmd.WaitForExit(10000));
@@ -286,7 +294,6 @@ TEST_F(DragFromCommand, DoesNotCancelItselfAndSavesTheSelection) {
     // Esc leaves no file, no message, and the next capture works.
     test::ChildProcess again(test::DistFolder() + L"tovasen-cmd.exe", L"capture");
     ASSERT_TRUE(WaitForOverlay(program->Id()));
-    Sleep(200);
     PostMessageW(VisibleWindowOfClass(TFrmDrag::kClassName, program->Id()), WM_KEYDOWN, VK_ESCAPE, 0);
     ASSERT_TRUE(again.WaitForExit(10000));
     EXPECT_EQ(1u, folder.Files().size());
@@ -372,7 +379,7 @@ TEST_F(Picker, FollowsTheMouseWithoutATimer) {
     std::thread mover([&] {
         for (int x = 150; x <= 450; x += 30) {
             MouseAt(x, 150);
-            Sleep(30);
+            Sleep(30);  // a pause: the mouse moves at a hand's speed
         }
         done = true;
     });
@@ -401,14 +408,13 @@ TEST_F(Picker, NeverTakesTheForegroundAndCapturesExactlyTheOutlinedWindow) {
     // now off the outline, the outline would go round the desktop.
     SetCursorPos(on.x, on.y);
     std::thread clicker([] {
-        Sleep(100);
+        Sleep(100);  // a pause: this thread is in its wait below, handling the hook's reports, before the click
         // Where the cursor is: absolute input coordinates may round to a neighbouring pixel.
         INPUT press[2]{};
         press[0].type = press[1].type = INPUT_MOUSE;
         press[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
         press[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
         SendInput(2, press, sizeof(INPUT));
-        Sleep(200);
     });
     test::WaitUntil([] { return false; }, 500);
     clicker.join();

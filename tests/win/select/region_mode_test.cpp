@@ -20,6 +20,7 @@
 #include "support/pattern_window.h"
 #include "support/process.h"
 #include "support/wait.h"
+#include "support/wait_for.h"
 #include "ui/application.h"
 
 namespace tovasen {
@@ -44,19 +45,19 @@ void Key(WORD vk) {
     SendInput(2, in, sizeof(INPUT));
 }
 
-// A press at `from`, a drag in steps to `to`, a release, as a hand would.
+// A press at `from`, a drag in steps to `to`, a release, as a hand would: the pauses are the
+// gesture's own timing, each piece going through the X server before the next.
 void Drag(POINT from, POINT to) {
     MouseAt(from.x, from.y);
-    Sleep(150);
+    Sleep(150);  // a pause: the hand comes to rest before it presses
     MouseAt(from.x, from.y, MOUSEEVENTF_LEFTDOWN);
-    Sleep(150);
+    Sleep(150);  // a pause: the press is held before the hand moves
     for (int i = 1; i <= 10; ++i) {
         MouseAt(from.x + (to.x - from.x) * i / 10, from.y + (to.y - from.y) * i / 10);
-        Sleep(40);
+        Sleep(40);  // a pause: the hand moves at a hand's speed
     }
-    Sleep(100);
+    Sleep(100);  // a pause: the hand stops before it lets go
     MouseAt(to.x, to.y, MOUSEEVENTF_LEFTUP);
-    Sleep(200);
 }
 
 class RegionMode : public test::MainFormTest {
@@ -81,14 +82,14 @@ protected:
         return r;
     }
     // Runs input on a second thread while this one pumps messages (and any modal loop they
-    // start), until the input is done.
-    static void WithInput(const std::function<void()>& input) {
+    // start), until the input is done and has had its outcome.
+    static void WithInput(const std::function<void()>& input, const std::function<bool()>& outcome = [] { return true; }) {
         std::atomic<bool> done{false};
         std::thread worker([&] {
             input();
             done = true;
         });
-        test::WaitUntil([&] { return done.load(); }, 20000);
+        test::WaitUntil([&] { return done.load() && outcome(); }, 20000);
         worker.join();
         test::PumpMessages();
     }
@@ -185,7 +186,9 @@ TEST_F(RegionMode, HeadDragMovesBorderDragResizesRightClickOpensTheMenuOnly) {
     ASSERT_TRUE(frame->Visible());
     const RECT start = FrameRect();  // (300, 175) 312 x 237
 
-    WithInput([&] { Drag({start.left + 150, start.top + 12}, {start.left + 190, start.top + 42}); });
+    // The move is stored once the button is let go.
+    WithInput([&] { Drag({start.left + 150, start.top + 12}, {start.left + 190, start.top + 42}); },
+              [&] { return Stored(L"top") == start.top + 30; });
     RECT moved = FrameRect();
     EXPECT_EQ(start.left + 40, moved.left) << "a head drag moves";
     EXPECT_EQ(start.top + 30, moved.top);
@@ -193,7 +196,8 @@ TEST_F(RegionMode, HeadDragMovesBorderDragResizesRightClickOpensTheMenuOnly) {
     EXPECT_EQ(moved.left, Stored(L"left")) << "saved at the end of the move";
     EXPECT_EQ(moved.top, Stored(L"top"));
 
-    WithInput([&] { Drag({moved.right - 2, moved.bottom - 2}, {moved.right + 18, moved.bottom + 8}); });
+    WithInput([&] { Drag({moved.right - 2, moved.bottom - 2}, {moved.right + 18, moved.bottom + 8}); },
+              [&] { return Stored(L"width") == 320; });
     RECT sized = FrameRect();
     EXPECT_EQ(moved.left, sized.left);
     EXPECT_EQ(320, frame->GetRect().right - frame->GetRect().left) << "a corner drag resizes";
@@ -203,22 +207,19 @@ TEST_F(RegionMode, HeadDragMovesBorderDragResizesRightClickOpensTheMenuOnly) {
     bool menuSeen = false;
     WithInput([&] {
         MouseAt(sized.left + 150, sized.top + 12);
-        Sleep(150);
+        Sleep(150);  // a pause: the hand comes to rest before it clicks
         MouseAt(sized.left + 150, sized.top + 12, MOUSEEVENTF_RIGHTDOWN);
-        Sleep(100);
+        Sleep(100);  // a pause: a click's press is held that long
         MouseAt(sized.left + 150, sized.top + 12, MOUSEEVENTF_RIGHTUP);
-        for (int i = 0; i < 100 && !menuSeen; ++i) {
-            HWND menu = FindWindowW(L"#32768", nullptr);
-            menuSeen = menu && IsWindowVisible(menu);
-            Sleep(20);
-        }
+        HWND menu = test::WaitForVisibleWindow(GetCurrentProcessId(), L"#32768", 2000);
+        menuSeen = menu != nullptr;
         // Moving the mouse now must not carry the frame along.
         MouseAt(sized.left + 250, sized.top + 120);
-        Sleep(200);
+        Sleep(200);  // a pause: a frame that wrongly followed the mouse would have moved by now
         Key(VK_ESCAPE);
-        Sleep(200);
+        test::WaitUntil([&] { return !IsWindowVisible(menu); }, 5000);
         MouseAt(sized.left + 260, sized.top + 150);
-        Sleep(200);
+        Sleep(200);  // a pause: a frame that wrongly followed the mouse would have moved by now
     });
     EXPECT_TRUE(menuSeen) << "the right button opens the size menu";
     const RECT after = FrameRect();
@@ -238,12 +239,12 @@ TEST_F(RegionMode, AQuickSecondPressOnTheHeadStillMovesTheFrame) {
     const POINT head{start.left + 150, start.top + 12};
     WithInput([&] {
         MouseAt(head.x, head.y);
-        Sleep(150);
+        Sleep(150);  // a pause: the hand comes to rest before it clicks
         MouseAt(head.x, head.y, MOUSEEVENTF_LEFTDOWN);
         MouseAt(head.x, head.y, MOUSEEVENTF_LEFTUP);
-        Sleep(50);
+        Sleep(50);  // a pause: the second press comes within the double-click time
         Drag(head, {head.x + 30, head.y + 20});
-    });
+    }, [&] { return Stored(L"top") == start.top + 20; });
     const RECT moved = FrameRect();
     EXPECT_EQ(start.left + 30, moved.left) << "the second press did not move the frame";
     EXPECT_EQ(start.top + 20, moved.top);

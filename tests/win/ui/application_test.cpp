@@ -63,8 +63,8 @@ TEST_F(ApplicationTest, TimersFireFromTheMessageLoopAndStopWhenFreed) {
     delete timer;  // also leaves the owner's list
     EXPECT_EQ(nullptr, app.FindComponent(L"TmrTest"));
     const int seen = ticks;
-    Sleep(100);
-    test::PumpMessages();
+    // A pause: a freed timer that still ran would have ticked by now.
+    test::WaitUntil([&] { return ticks != seen; }, 200);
     EXPECT_EQ(seen, ticks);
 }
 

@@ -123,18 +123,21 @@ TEST_F(UpdateCheckThread, FreeingTheCheckNeverWaitsAndDropsTheReply) {
     EXPECT_LT(ms, 500);
 
     // During the hand-over: the reply is queued but this thread has not run it yet.
+    // Without handling messages, or the reply would run: wait until the worker has read it and
+    // queued it here.
+    test::PumpMessages();
     auto handing = std::make_unique<TUpdateCheck>(Service("/r/e30"), L"1.0.0.0", L"en",
                                                   [&](const std::wstring&) { called = true; });
     const auto deadline = GetTickCount64() + 10000;
-    while (server.Log().size() < 2 && GetTickCount64() < deadline) Sleep(10);
-    Sleep(300);  // the worker reads the reply and queues it; nothing runs it without messages
+    auto queued = [] { return (HIWORD(GetQueueStatus(QS_POSTMESSAGE)) & QS_POSTMESSAGE) != 0; };
+    while (!(server.Log().size() >= 2 && queued()) && GetTickCount64() < deadline) Sleep(10);  // the poll's interval
+    EXPECT_TRUE(queued()) << "the reply was not handed over";
     start = std::chrono::steady_clock::now();
     handing.reset();
     ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
     EXPECT_LT(ms, 500);
-    test::PumpMessages();
-    Sleep(100);
-    test::PumpMessages();
+    // A pause: a reply that wrongly reached the freed check would have run by now.
+    test::WaitUntil([&] { return called; }, 300);
     EXPECT_FALSE(called) << "a reply reached a freed check";
 }
 
@@ -146,7 +149,7 @@ TEST_F(UpdateCheckExit, TheProgramEndsAtOnceWhileItsCheckWaitsToRetry) {
     auto program = test::StartTovasen(L"/start", false);
     HWND main = test::MainWindowOf(*program);
     ASSERT_NE(nullptr, main);
-    Sleep(300);
+    Sleep(300);  // a pause, as nothing outside shows it: the first attempt fails and the check starts its wait
     const auto start = std::chrono::steady_clock::now();
     PostMessageW(main, WM_USER, 2, 0);
     ASSERT_TRUE(program->WaitForExit(9000)) << "the exit waited for the update check";

@@ -15,6 +15,7 @@
 #include "i18n/translation.h"
 #include "support/main_form.h"
 #include "support/process.h"
+#include "support/wait.h"
 #include "update/update_ui.h"
 #include "update_server.h"
 #include "ui/application.h"
@@ -46,13 +47,15 @@ public:
 private:
     void Run() {
         HWND dialog = nullptr;
-        for (int i = 0; i < 500 && !stop_ && !dialog; ++i) {
+        test::WaitUntil([&] {
             HWND found = FindWindowW(kUpdateDialogClass, nullptr);
             if (found && IsWindowVisible(found)) dialog = found;
-            else Sleep(20);
-        }
+            return dialog || stop_;
+        });
         if (!dialog) return;
-        Sleep(100);
+        // Once it answers, the dialog is in its loop: what is clicked now is handled as a user's click.
+        DWORD_PTR ignored = 0;
+        if (!SendMessageTimeoutW(dialog, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored)) return;
         std::vector<HWND> children;
         EnumChildWindows(dialog, [](HWND child, LPARAM list) {
             reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
@@ -77,7 +80,6 @@ private:
                 if (click != text) continue;
                 if (lstrcmpiW(cls, L"Button") == 0) PostMessageW(child, BM_CLICK, 0, 0);
                 else PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(child), STN_CLICKED), reinterpret_cast<LPARAM>(child));
-                Sleep(100);
             }
         }
     }
@@ -104,7 +106,8 @@ protected:
             created.OnOpenAddress = [this](const std::wstring& address) { opened.push_back(address); };
         });
     }
-    // Handles messages until the check has ended (the tray tip is set); notes a quit request.
+    // Handles messages until the check has ended (the tray tip is set); notes a quit request,
+    // which WaitUntil's pump would take without a trace.
     bool WaitForTheCheck() {
         const auto deadline = GetTickCount64() + 20000;
         while (GetTickCount64() < deadline) {
@@ -115,7 +118,7 @@ protected:
                 DispatchMessageW(&msg);
             }
             if (form->TrayIcon->Hint() != L"Tovasen") return true;
-            Sleep(10);
+            Sleep(10);  // the poll's interval
         }
         return false;
     }
@@ -151,9 +154,9 @@ TEST_F(UpdateReplyTest, HoldAndNoSendOneHoldRequestAndKeepTheProgram) {
     ASSERT_TRUE(clicker.Seen());
     EXPECT_TRUE(opened.empty());
     EXPECT_FALSE(quit);
-    const auto deadline = GetTickCount64() + 10000;
-    while (HoldRequests() == 0 && GetTickCount64() < deadline) Sleep(20);
-    Sleep(300);
+    EXPECT_TRUE(test::WaitUntil([&] { return HoldRequests() > 0; })) << "no hold request";
+    // A pause: a second hold request would have come by now.
+    test::WaitUntil([&] { return HoldRequests() > 1; }, 300);
     EXPECT_EQ(1u, HoldRequests());
     const auto log = server.Log();
     ASSERT_FALSE(log.empty());
@@ -179,6 +182,7 @@ TEST_F(UpdateReplyTest, AHostileUpdateShowsNoDialogAndOpensNothing) {
     Create(R"({"update":"file:\/\/\/C:\/windows\/system32\/calc.exe","notify":"ms-msdt:\/id x"})", L"en");
     DialogClicker clicker({});
     ASSERT_TRUE(WaitForTheCheck());
+    // A pause, not pumping: a wrongly shown dialog would wait here for clicks that never come.
     Sleep(300);
     EXPECT_FALSE(clicker.Seen());
     EXPECT_TRUE(opened.empty());
