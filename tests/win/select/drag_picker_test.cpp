@@ -22,6 +22,7 @@
 #include "support/files.h"
 #include "support/pattern_window.h"
 #include "support/process.h"
+#include "support/input.h"
 #include "support/main_form.h"
 #include "support/program.h"
 #include "support/program_test.h"
@@ -32,30 +33,9 @@
 namespace tovasen {
 namespace {
 
-void MouseAt(int x, int y, DWORD buttons = 0) {
-    INPUT in{};
-    in.type = INPUT_MOUSE;
-    const int vx = GetSystemMetrics(SM_XVIRTUALSCREEN), vy = GetSystemMetrics(SM_YVIRTUALSCREEN);
-    const int vw = GetSystemMetrics(SM_CXVIRTUALSCREEN), vh = GetSystemMetrics(SM_CYVIRTUALSCREEN);
-    in.mi.dx = MulDiv(x - vx, 65535, vw - 1);
-    in.mi.dy = MulDiv(y - vy, 65535, vh - 1);
-    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK | buttons;
-    SendInput(1, &in, sizeof(in));
-}
+using test::MouseAt;
 
-// A press, moves and a release spaced as a hand makes them: the pauses are the gesture's own
-// timing, each piece going through the X server before the next.
-void Drag(POINT from, POINT to) {
-    MouseAt(from.x, from.y);
-    Sleep(100);  // a pause: the hand comes to rest before it presses
-    MouseAt(from.x, from.y, MOUSEEVENTF_LEFTDOWN);
-    Sleep(100);  // a pause: the press is held before the hand moves
-    for (int i = 1; i <= 5; ++i) {
-        MouseAt(from.x + (to.x - from.x) * i / 5, from.y + (to.y - from.y) * i / 5);
-        Sleep(40);  // a pause: the hand moves at a hand's speed
-    }
-    MouseAt(to.x, to.y, MOUSEEVENTF_LEFTUP);
-}
+void Drag(POINT from, POINT to) { test::DragOnScreen(from, to, 5, 100); }
 
 HWND VisibleWindowOfClass(const wchar_t* name, DWORD pid = GetCurrentProcessId()) {
     for (HWND w : test::ProcessWindows(pid, name)) {

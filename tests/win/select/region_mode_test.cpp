@@ -17,6 +17,7 @@
 #include "select/frm_size.h"
 #include "support/files.h"
 #include "support/main_form.h"
+#include "support/input.h"
 #include "support/pattern_window.h"
 #include "support/process.h"
 #include "support/wait.h"
@@ -26,39 +27,9 @@
 namespace tovasen {
 namespace {
 
-void MouseAt(int x, int y, DWORD buttons = 0) {
-    INPUT in{};
-    in.type = INPUT_MOUSE;
-    const int vx = GetSystemMetrics(SM_XVIRTUALSCREEN), vy = GetSystemMetrics(SM_YVIRTUALSCREEN);
-    const int vw = GetSystemMetrics(SM_CXVIRTUALSCREEN), vh = GetSystemMetrics(SM_CYVIRTUALSCREEN);
-    in.mi.dx = MulDiv(x - vx, 65535, vw - 1);
-    in.mi.dy = MulDiv(y - vy, 65535, vh - 1);
-    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK | buttons;
-    SendInput(1, &in, sizeof(in));
-}
+using test::MouseAt;
 
-void Key(WORD vk) {
-    INPUT in[2]{};
-    in[0].type = in[1].type = INPUT_KEYBOARD;
-    in[0].ki.wVk = in[1].ki.wVk = vk;
-    in[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, in, sizeof(INPUT));
-}
-
-// A press at `from`, a drag in steps to `to`, a release, as a hand would: the pauses are the
-// gesture's own timing, each piece going through the X server before the next.
-void Drag(POINT from, POINT to) {
-    MouseAt(from.x, from.y);
-    Sleep(150);  // a pause: the hand comes to rest before it presses
-    MouseAt(from.x, from.y, MOUSEEVENTF_LEFTDOWN);
-    Sleep(150);  // a pause: the press is held before the hand moves
-    for (int i = 1; i <= 10; ++i) {
-        MouseAt(from.x + (to.x - from.x) * i / 10, from.y + (to.y - from.y) * i / 10);
-        Sleep(40);  // a pause: the hand moves at a hand's speed
-    }
-    Sleep(100);  // a pause: the hand stops before it lets go
-    MouseAt(to.x, to.y, MOUSEEVENTF_LEFTUP);
-}
+void Drag(POINT from, POINT to) { test::DragOnScreen(from, to, 10, 150); }
 
 class RegionMode : public test::MainFormTest {
 protected:
@@ -216,7 +187,7 @@ TEST_F(RegionMode, HeadDragMovesBorderDragResizesRightClickOpensTheMenuOnly) {
         // Moving the mouse now must not carry the frame along.
         MouseAt(sized.left + 250, sized.top + 120);
         Sleep(200);  // a pause: a frame that wrongly followed the mouse would have moved by now
-        Key(VK_ESCAPE);
+        test::PressKey(VK_ESCAPE);
         test::WaitUntil([&] { return !IsWindowVisible(menu); }, 5000);
         MouseAt(sized.left + 260, sized.top + 150);
         Sleep(200);  // a pause: a frame that wrongly followed the mouse would have moved by now

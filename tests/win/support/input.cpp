@@ -13,24 +13,38 @@ void SendKey(WORD key, bool up) {
     SendInput(1, &in, sizeof(in));
 }
 
-void MouseAt(POINT screen, DWORD buttons = 0) {
-    INPUT in{};
-    in.type = INPUT_MOUSE;
-    const int vx = GetSystemMetrics(SM_XVIRTUALSCREEN), vy = GetSystemMetrics(SM_YVIRTUALSCREEN);
-    const int vw = GetSystemMetrics(SM_CXVIRTUALSCREEN), vh = GetSystemMetrics(SM_CYVIRTUALSCREEN);
-    in.mi.dx = MulDiv(screen.x - vx, 65535, vw - 1);
-    in.mi.dy = MulDiv(screen.y - vy, 65535, vh - 1);
-    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK | buttons;
-    SendInput(1, &in, sizeof(in));
-}
+void MouseAt(POINT screen, DWORD buttons = 0) { test::MouseAt(screen.x, screen.y, buttons); }
 
 POINT ToScreen(HWND window, POINT p) {
     ClientToScreen(window, &p);
     return p;
 }
 
-// Input goes through the X server: let each piece arrive before the next.
 }  // namespace
+
+void MouseAt(int x, int y, DWORD buttons) {
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    const int vx = GetSystemMetrics(SM_XVIRTUALSCREEN), vy = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    const int vw = GetSystemMetrics(SM_CXVIRTUALSCREEN), vh = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    in.mi.dx = MulDiv(x - vx, 65535, vw - 1);
+    in.mi.dy = MulDiv(y - vy, 65535, vh - 1);
+    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK | buttons;
+    SendInput(1, &in, sizeof(in));
+}
+
+void DragOnScreen(POINT from, POINT to, int steps, DWORD restMs) {
+    MouseAt(from);
+    Sleep(restMs);  // the hand comes to rest before it presses
+    MouseAt(from, MOUSEEVENTF_LEFTDOWN);
+    Sleep(restMs);  // the press is held before the hand moves
+    for (int i = 1; i <= steps; ++i) {
+        MouseAt(POINT{from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps});
+        Sleep(40);  // a hand's speed
+    }
+    Sleep(restMs);  // the hand stops before it lets go
+    MouseAt(to, MOUSEEVENTF_LEFTUP);
+}
 
 void Settle(DWORD ms) { WaitUntil([] { return false; }, ms); }
 

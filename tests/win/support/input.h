@@ -8,6 +8,12 @@
 
 namespace tovasen::test {
 
+// The pointer to a point of the screen, with button transitions (MOUSEEVENTF_LEFTDOWN ...).
+void MouseAt(int x, int y, DWORD buttons = 0);
+// A left-button press at from, moves in steps to to and a release, spaced as a hand makes them:
+// restMs before the press, after it and before the release, 40 ms a step. The pauses do not
+// handle this thread's messages, so a window of this thread sees the gesture only afterwards.
+void DragOnScreen(POINT from, POINT to, int steps, DWORD restMs);
 // Keys as the keyboard gives them (modifiers held around the key).
 void PressKey(WORD key, std::initializer_list<WORD> held = {});
 void TypeText(const std::wstring& text);
