@@ -4,6 +4,7 @@
 
 #include "support/commands.h"
 #include "support/wait.h"
+#include "support/wait_for.h"
 
 namespace tovasen::test {
 
@@ -20,9 +21,7 @@ std::unique_ptr<ChildProcess> StartTovasen(const std::wstring& args, bool visibl
 HWND MainWindowOf(const ChildProcess& program) { return FindProcessWindow(program.Id(), L"TFrmTovasen"); }
 
 HWND WaitForMessageBox(const ChildProcess& program, DWORD timeoutMs) {
-    HWND box = nullptr;
-    WaitUntil([&] { return (box = FindProcessWindow(program.Id(), L"#32770")) && IsWindowVisible(box); }, timeoutMs);
-    return box && IsWindowVisible(box) ? box : nullptr;
+    return WaitForVisibleWindow(program.Id(), L"#32770", timeoutMs);
 }
 
 std::wstring MessageBoxText(HWND box) {
