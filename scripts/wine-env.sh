@@ -27,7 +27,8 @@ if [ -z "${TOVASEN_NETWORK:-}" ]; then
   echo "wine-env.sh: no network namespace here (unshare --net was refused); the loopback proxy alone keeps tests on this machine" >&2
 fi
 
-export WINEPREFIX="$top/build/wineprefix"
+# TOVASEN_WINEPREFIX lets two test runs on one machine keep separate prefixes.
+export WINEPREFIX="${TOVASEN_WINEPREFIX:-$top/build/wineprefix}"
 export WINEDEBUG=-all
 export WINEARCH=win64
 
