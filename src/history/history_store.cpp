@@ -6,8 +6,12 @@
 #include <atomic>
 #include <chrono>
 #include <ctime>
+#include <random>
+#include <set>
 #include <system_error>
+#include <thread>
 
+#include "history/file_eraser.h"
 #include "history/file_path.h"
 #include "history/history_format.h"
 
@@ -34,8 +38,17 @@ CREATE INDEX IF NOT EXISTS entries_by_time ON entries(time_utc_ms, id);
 CREATE TABLE IF NOT EXISTS thumbnails(
     entry_id INTEGER PRIMARY KEY REFERENCES entries(id) ON DELETE CASCADE,
     jpeg BLOB NOT NULL);
+CREATE TABLE IF NOT EXISTS origin(id TEXT NOT NULL);
+CREATE TABLE IF NOT EXISTS merged(origin TEXT PRIMARY KEY);
 PRAGMA user_version = 1;
 )";
+
+// A transient failure (a lock held by another program, a file briefly unreadable) is tried
+// again this many times, a moment apart, before the caller hears of it.
+constexpr int kAttempts = 2;
+constexpr std::chrono::milliseconds kRetryPause{150};
+constexpr wchar_t kAsideSuffix[] = L".aside";
+
 
 #define ENTRY_COLUMNS \
     "id, time_utc_ms, utc_offset_min, mode, target, path, is_copy, width, height, file_bytes, window_title, process_name"
@@ -96,12 +109,49 @@ std::wstring FoldedPath(const fs::path& path) {
     return text;
 }
 
+bool EndsWith(const std::wstring& text, const std::wstring& end) {
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// An overflow database: "history-<stamp>.db".
+bool IsOverflowName(const std::wstring& name) {
+    return name.size() > 11 && name.rfind(L"history-", 0) == 0 && EndsWith(name, L".db");
+}
+
+// A name that identifies one database for good, whatever it is later renamed to.
+std::wstring NewOrigin() {
+    std::random_device random;
+    std::mt19937_64 bits((static_cast<std::uint64_t>(random()) << 32) ^ random() ^
+                         static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+    return std::to_wstring(bits()) + L"-" + std::to_wstring(bits());
+}
+
+// The database file and the files SQLite keeps beside it, each erased.
+void EraseDatabaseFiles(const std::wstring& file) {
+    for (const wchar_t* suffix : {L"", L"-wal", L"-shm", L"-journal"}) EraseFile(file + suffix);
+}
+
+// The copies a database other than the one in use refers to; nothing when it cannot be read.
+std::optional<std::vector<std::wstring>> CopiesNamedIn(const std::wstring& file) {
+    try {
+        std::vector<std::wstring> paths;
+        TSqliteDb db(Utf8Path(file), 0);
+        TStatement query(db, "SELECT path FROM entries WHERE is_copy = 1");
+        while (query.Step()) paths.push_back(query.Text(0));
+        return paths;
+    } catch (const ESqlite&) {
+        return std::nullopt;
+    }
+}
+
 }  // namespace
 
 THistoryStore::THistoryStore(std::wstring folder, int busyTimeoutMs)
     : FFolder(std::move(folder)), FBusyTimeoutMs(busyTimeoutMs), FDatabase(PathIn(FFolder, kDatabaseName)) {}
 
 THistoryStore::~THistoryStore() = default;
+
+std::wstring THistoryStore::EditStoreFolder() const { return PathIn(FFolder, kEditStoreFolderName); }
 
 std::wstring THistoryStore::CopyFolder() const {
     return WidePath(FsPath(PathIn(FFolder, kCopyFolderName)) / fs::path());
@@ -131,15 +181,23 @@ auto THistoryStore::Locked(Body&& body) -> decltype(body()) {
         }
     } afterUnlock{notice};
     std::lock_guard lock(FLock);
-    try {
-        OpenLocked();
-        return body();
-    } catch (const ESqlite& error) {
-        if (!error.Unusable()) throw;
-        SetAsideLocked(error.Message(), notice);
+    bool setAside = false;
+    for (int attempt = 1;; ++attempt) {
+        try {
+            OpenLocked();
+            return body();
+        } catch (const ESqlite& error) {
+            if (error.Damaged() && !setAside) {
+                setAside = true;
+                SetAsideLocked(error.Message(), notice);
+                continue;
+            }
+            if (error.Damaged() || attempt >= kAttempts) throw;
+            // Likely to pass: the next attempt starts with a connection of its own.
+            FDb.Close();
+            std::this_thread::sleep_for(kRetryPause);
+        }
     }
-    OpenLocked();
-    return body();
 }
 
 void THistoryStore::OpenLocked() {
@@ -147,14 +205,16 @@ void THistoryStore::OpenLocked() {
     std::error_code ignored;
     fs::create_directories(FsPath(CopyFolder()), ignored);
     TSqliteDb db(Utf8Path(FDatabase), FBusyTimeoutMs);
-    db.Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;");
+    // Deleted rows are overwritten, not only unlinked from the tree (also in attached files).
+    db.Exec("PRAGMA secure_delete=ON; PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;");
     try {
         // A database of the same name with tables of another shape is not ours to use.
         db.Exec(kSchema);
         TStatement(db, "SELECT " ENTRY_COLUMNS " FROM entries LIMIT 0").Run();
         TStatement(db, "SELECT entry_id, jpeg FROM thumbnails LIMIT 0").Run();
+        TStatement(db, "INSERT INTO origin(id) SELECT ? WHERE NOT EXISTS (SELECT 1 FROM origin)").Bind(1, NewOrigin()).Run();
     } catch (const ESqlite& error) {
-        if (error.Unusable()) throw;
+        if (error.Code() != SQLITE_ERROR) throw;
         throw ESqlite(SQLITE_CORRUPT, L"The history database has tables of another kind. " + error.Message());
     }
     FDb = std::move(db);
@@ -165,7 +225,7 @@ void THistoryStore::SetAsideLocked(const std::wstring& reason, std::function<voi
     FDb.Close();
     const std::wstring file = FDatabase;
     const std::wstring stamp = AsideStamp();
-    std::wstring asideAs = file + L"." + stamp + L".aside";
+    std::wstring asideAs = file + L"." + stamp + kAsideSuffix;
     if (MoveFile(file, asideAs)) {
         // The log holds committed rows that belong with the file; the index is rebuilt.
         if (Exists(file + L"-wal")) MoveFile(file + L"-wal", asideAs + L"-wal");
@@ -184,10 +244,7 @@ void THistoryStore::MergeOverflowLocked() {
     std::vector<std::wstring> overflow;
     std::error_code listing;
     for (fs::directory_iterator it(FsPath(FFolder), listing), end; !listing && it != end; it.increment(listing)) {
-        const std::wstring name = WidePath(it->path().filename());
-        if (name.size() > 11 && name.rfind(L"history-", 0) == 0 && name.substr(name.size() - 3) == L".db") {
-            overflow.push_back(WidePath(it->path()));
-        }
+        if (IsOverflowName(WidePath(it->path().filename()))) overflow.push_back(WidePath(it->path()));
     }
     for (const std::wstring& file : overflow) {
         int failure = SQLITE_OK;
@@ -195,18 +252,32 @@ void THistoryStore::MergeOverflowLocked() {
             TStatement(FDb, "ATTACH DATABASE ? AS overflow").Bind(1, file).Run();
             try {
                 TTransaction transaction(FDb);
-                TStatement last(FDb, "SELECT coalesce(max(id), 0) FROM main.entries");
-                last.Step();
-                const std::int64_t offset = last.Int(0);
-                TStatement(FDb, "INSERT INTO main.entries(" ENTRY_COLUMNS ") SELECT id + ?1, time_utc_ms, "
-                                "utc_offset_min, mode, target, path, is_copy, width, height, file_bytes, "
-                                "window_title, process_name FROM overflow.entries")
-                    .Bind(1, offset)
-                    .Run();
-                TStatement(FDb, "INSERT INTO main.thumbnails(entry_id, jpeg) SELECT entry_id + ?1, jpeg "
-                                "FROM overflow.thumbnails WHERE entry_id IN (SELECT id FROM overflow.entries)")
-                    .Bind(1, offset)
-                    .Run();
+                // A file merged before but not removed then (held open, say) is merged only
+                // once: twice would give two rows one copy, and deleting one would take the
+                // other's file.
+                std::wstring origin = L"file:" + WidePath(FsPath(file).filename());
+                try {
+                    TStatement named(FDb, "SELECT id FROM overflow.origin LIMIT 1");
+                    if (named.Step()) origin = named.Text(0);
+                } catch (const ESqlite& error) {
+                    if (error.Code() != SQLITE_ERROR) throw;  // from before databases were named
+                }
+                TStatement seen(FDb, "SELECT 1 FROM main.merged WHERE origin = ?");
+                if (!seen.Bind(1, origin).Step()) {
+                    TStatement last(FDb, "SELECT coalesce(max(id), 0) FROM main.entries");
+                    last.Step();
+                    const std::int64_t offset = last.Int(0);
+                    TStatement(FDb, "INSERT INTO main.entries(" ENTRY_COLUMNS ") SELECT id + ?1, time_utc_ms, "
+                                    "utc_offset_min, mode, target, path, is_copy, width, height, file_bytes, "
+                                    "window_title, process_name FROM overflow.entries")
+                        .Bind(1, offset)
+                        .Run();
+                    TStatement(FDb, "INSERT INTO main.thumbnails(entry_id, jpeg) SELECT entry_id + ?1, jpeg "
+                                    "FROM overflow.thumbnails WHERE entry_id IN (SELECT id FROM overflow.entries)")
+                        .Bind(1, offset)
+                        .Run();
+                    TStatement(FDb, "INSERT INTO main.merged(origin) VALUES(?)").Bind(1, origin).Run();
+                }
                 transaction.Commit();
             } catch (const ESqlite& error) {
                 failure = error.Code();
@@ -216,14 +287,98 @@ void THistoryStore::MergeOverflowLocked() {
             if (failure == SQLITE_OK) failure = error.Code();
         }
         if (failure == SQLITE_OK) {
-            RemoveFile(file);
-            RemoveFile(file + L"-wal");
-            RemoveFile(file + L"-shm");
+            EraseDatabaseFiles(file);
         } else if (failure == SQLITE_CORRUPT || failure == SQLITE_NOTADB || failure == SQLITE_ERROR) {
             // Unreadable on its own (not merely busy): kept for the user, out of the way.
-            MoveFile(file, file + L"." + AsideStamp() + L".aside");
+            MoveFile(file, file + L"." + AsideStamp() + kAsideSuffix);
         }
     }
+    CheckpointLocked();
+}
+
+void THistoryStore::CheckpointLocked() {
+    // Until a checkpoint, the log still holds the pages as they were before a delete; truncated
+    // afterwards, it holds nothing. A reader in the way (another program) only delays this to
+    // the next change.
+    sqlite3_wal_checkpoint_v2(FDb.Handle(), nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+}
+
+std::vector<std::wstring> THistoryStore::OtherDatabasesLocked() const {
+    std::vector<std::wstring> files;
+    const std::wstring inUse = FoldedPath(FsPath(FDatabase));
+    std::error_code listing;
+    for (fs::directory_iterator it(FsPath(FFolder), listing), end; !listing && it != end; it.increment(listing)) {
+        const std::wstring name = WidePath(it->path().filename());
+        if (!IsOverflowName(name) && !EndsWith(name, kAsideSuffix)) continue;
+        if (FoldedPath(it->path()) != inUse) files.push_back(WidePath(it->path()));
+    }
+    return files;
+}
+
+std::set<std::wstring> THistoryStore::CopiesInUseLocked() {
+    std::set<std::wstring> paths;
+    TStatement query(FDb, "SELECT path FROM entries WHERE is_copy = 1");
+    while (query.Step()) paths.insert(FoldedPath(FsPath(query.Text(0))));
+    return paths;
+}
+
+void THistoryStore::EraseDatabaseLocked(const std::wstring& file, const std::set<std::wstring>& inUse) {
+    if (const auto copies = CopiesNamedIn(file)) {
+        for (const std::wstring& copy : *copies) {
+            if (IsOwnCopy(copy) && !inUse.contains(FoldedPath(FsPath(copy)))) EraseFile(copy);
+        }
+    }
+    EraseDatabaseFiles(file);
+}
+
+void THistoryStore::PruneOtherDatabasesLocked(const THistoryLimits& limits) {
+    const std::vector<std::wstring> others = OtherDatabasesLocked();
+    if (others.empty()) return;
+    // Whatever such a database holds is older than every row here, so it is the first to go
+    // once the rows here fill either limit on their own. Each goes as a whole, with its copies.
+    TStatement kept(FDb, "SELECT count(*), coalesce(sum(CASE WHEN is_copy = 1 THEN file_bytes END), 0) FROM entries");
+    kept.Step();
+    const bool countFull = static_cast<std::uint64_t>(kept.Int(0)) >= limits.MaxEntries;
+    std::int64_t bytes = kept.Int(1);
+    const std::set<std::wstring> inUse = CopiesInUseLocked();
+    for (const std::wstring& file : others) {
+        std::error_code error;
+        bytes += static_cast<std::int64_t>(fs::file_size(FsPath(file), error));
+        if (const auto copies = CopiesNamedIn(file)) {
+            for (const std::wstring& copy : *copies) {
+                const auto size = fs::file_size(FsPath(copy), error);
+                if (!error) bytes += static_cast<std::int64_t>(size);
+            }
+        }
+        if (countFull || bytes > limits.MaxCopyBytes) EraseDatabaseLocked(file, inUse);
+    }
+}
+
+void THistoryStore::SweepCopies() {
+    Locked([&] {
+        std::set<std::wstring> named = CopiesInUseLocked();
+        bool allKnown = true;
+        for (const std::wstring& file : OtherDatabasesLocked()) {
+            const auto copies = CopiesNamedIn(file);
+            if (!copies) {
+                allKnown = false;  // its rows cannot be read: any copy may still be one of them
+                continue;
+            }
+            for (const std::wstring& copy : *copies) named.insert(FoldedPath(FsPath(copy)));
+        }
+        std::error_code listing;
+        for (fs::directory_iterator it(FsPath(CopyFolder()), listing), end; !listing && it != end;
+             it.increment(listing)) {
+            std::error_code kind;
+            if (!it->is_regular_file(kind)) continue;
+            const fs::path& file = it->path();
+            // Half-written copies, and copies whose rows were never stored or are gone.
+            const bool unfinished = file.extension() == ".tmp";
+            const bool orphan = allKnown && file.extension() == ".png" && !named.contains(FoldedPath(file));
+            if (unfinished || orphan) EraseFile(WidePath(file));
+        }
+        return 0;
+    });
 }
 
 bool THistoryStore::Open() {
@@ -249,7 +404,7 @@ std::int64_t THistoryStore::Add(const THistoryEntry& entry, const std::vector<st
             .Bind(7, std::int64_t{entry.Width})
             .Bind(8, std::int64_t{entry.Height})
             .Bind(9, entry.FileBytes)
-            .Bind(10, entry.WindowTitle)
+            .Bind(10, entry.WindowTitle.substr(0, kMaxStoredTitle))
             .Bind(11, entry.ProcessName)
             .Run();
         const std::int64_t id = FDb.LastInsertId();
@@ -317,6 +472,7 @@ std::vector<THistoryEntry> THistoryStore::RemoveLocked(const std::vector<std::in
         drop.Reset();
     }
     transaction.Commit();
+    CheckpointLocked();
     return removed;
 }
 
@@ -328,39 +484,99 @@ std::optional<THistoryEntry> THistoryStore::Remove(std::int64_t id) {
     });
 }
 
+std::vector<std::int64_t> THistoryStore::BeyondLimitsLocked(const THistoryLimits& limits) {
+    std::vector<std::int64_t> ids;
+    TStatement beyond(FDb, "SELECT id, is_copy, file_bytes FROM entries" NEWEST_FIRST " LIMIT -1 OFFSET ?");
+    beyond.Bind(1, static_cast<std::int64_t>(std::min<std::size_t>(limits.MaxEntries, INT64_MAX)));
+    std::int64_t freed = 0;
+    while (beyond.Step()) {
+        ids.push_back(beyond.Int(0));
+        if (beyond.Int(1)) freed += beyond.Int(2);
+    }
+    TStatement total(FDb, "SELECT coalesce(sum(file_bytes), 0) FROM entries WHERE is_copy = 1");
+    total.Step();
+    std::int64_t bytes = total.Int(0) - freed;
+    if (bytes > limits.MaxCopyBytes) {
+        TStatement oldest(FDb, "SELECT id, file_bytes FROM entries WHERE is_copy = 1"
+                               " ORDER BY time_utc_ms ASC, id ASC LIMIT -1 OFFSET 0");
+        const std::size_t counted = ids.size();
+        while (bytes > limits.MaxCopyBytes && oldest.Step()) {
+            const std::int64_t id = oldest.Int(0);
+            if (std::find(ids.begin(), ids.begin() + static_cast<std::ptrdiff_t>(counted), id) !=
+                ids.begin() + static_cast<std::ptrdiff_t>(counted)) {
+                continue;  // already beyond the count
+            }
+            ids.push_back(id);
+            bytes -= oldest.Int(1);
+        }
+    }
+    return ids;
+}
+
 std::vector<THistoryEntry> THistoryStore::Prune(const THistoryLimits& limits) {
     return Locked([&] {
-        std::vector<std::int64_t> ids;
-        TStatement beyond(FDb, "SELECT id, is_copy, file_bytes FROM entries" NEWEST_FIRST " LIMIT -1 OFFSET ?");
-        beyond.Bind(1, static_cast<std::int64_t>(std::min<std::size_t>(limits.MaxEntries, INT64_MAX)));
-        std::int64_t freed = 0;
-        while (beyond.Step()) {
-            ids.push_back(beyond.Int(0));
-            if (beyond.Int(1)) freed += beyond.Int(2);
-        }
-        TStatement total(FDb, "SELECT coalesce(sum(file_bytes), 0) FROM entries WHERE is_copy = 1");
-        total.Step();
-        std::int64_t bytes = total.Int(0) - freed;
-        if (bytes > limits.MaxCopyBytes) {
-            TStatement oldest(FDb, "SELECT id, file_bytes FROM entries WHERE is_copy = 1"
-                                   " ORDER BY time_utc_ms ASC, id ASC LIMIT -1 OFFSET 0");
-            const std::size_t counted = ids.size();
-            while (bytes > limits.MaxCopyBytes && oldest.Step()) {
-                const std::int64_t id = oldest.Int(0);
-                if (std::find(ids.begin(), ids.begin() + static_cast<std::ptrdiff_t>(counted), id) !=
-                    ids.begin() + static_cast<std::ptrdiff_t>(counted)) {
-                    continue;  // already beyond the count
-                }
-                ids.push_back(id);
-                bytes -= oldest.Int(1);
-            }
-        }
-        return RemoveLocked(ids);
+        // Read first, its queries ended, so that the checkpoint after the removal finds no reader.
+        std::vector<THistoryEntry> removed = RemoveLocked(BeyondLimitsLocked(limits));
+        PruneOtherDatabasesLocked(limits);
+        return removed;
     });
 }
 
 std::vector<THistoryEntry> THistoryStore::Clear() {
-    return Prune(THistoryLimits{0, 0});
+    return Locked([&] {
+        std::vector<std::int64_t> ids;
+        {
+            TStatement all(FDb, "SELECT id FROM entries");
+            while (all.Step()) ids.push_back(all.Int(0));
+        }
+        std::vector<THistoryEntry> removed = RemoveLocked(ids);
+        DeleteCopies(removed);
+        // Rebuilt, so that no page of the file is left as it was; the log truncated after it.
+        FDb.Exec("VACUUM");
+        CheckpointLocked();
+        for (const std::wstring& file : OtherDatabasesLocked()) EraseDatabaseLocked(file, {});
+        EraseFilesIn(CopyFolder());
+        // The pictures under saved marks: what was taken away in the editor stays away.
+        EraseFilesIn(EditStoreFolder());
+        return removed;
+    });
+}
+
+std::vector<std::int64_t> THistoryStore::FindByPath(const std::wstring& path) {
+    return Locked([&] {
+        std::vector<std::int64_t> ids;
+        const std::wstring wanted = FoldedPath(FsPath(path));
+        // Compared as the file system compares names; the rows are few enough to read.
+        TStatement query(FDb, "SELECT id, path FROM entries WHERE path <> ''");
+        while (query.Step()) {
+            if (FoldedPath(FsPath(query.Text(1))) == wanted) ids.push_back(query.Int(0));
+        }
+        return ids;
+    });
+}
+
+void THistoryStore::UpdatePicture(std::int64_t id, const std::vector<std::uint8_t>& thumbnail, int width, int height,
+                                  std::int64_t fileBytes) {
+    Locked([&] {
+        TTransaction transaction(FDb);
+        TStatement(FDb, "UPDATE entries SET width = ?, height = ?, file_bytes = ? WHERE id = ?")
+            .Bind(1, std::int64_t{width})
+            .Bind(2, std::int64_t{height})
+            .Bind(3, fileBytes)
+            .Bind(4, id)
+            .Run();
+        // Deleted first, so the old picture's pages are freed (and zeroed) rather than reused in part.
+        TStatement(FDb, "DELETE FROM thumbnails WHERE entry_id = ?").Bind(1, id).Run();
+        if (!thumbnail.empty()) {
+            TStatement(FDb, "INSERT INTO thumbnails(entry_id, jpeg) SELECT id, ? FROM entries WHERE id = ?")
+                .Bind(1, thumbnail)
+                .Bind(2, id)
+                .Run();
+        }
+        transaction.Commit();
+        CheckpointLocked();
+        return 0;
+    });
 }
 
 std::size_t THistoryStore::Count() {
@@ -387,7 +603,7 @@ bool THistoryStore::IsOwnCopy(const std::wstring& path) const {
 
 void THistoryStore::DeleteCopies(const std::vector<THistoryEntry>& entries) const {
     for (const THistoryEntry& entry : entries) {
-        if (entry.IsCopy && IsOwnCopy(entry.Path)) RemoveFile(entry.Path);
+        if (entry.IsCopy && IsOwnCopy(entry.Path)) EraseFile(entry.Path);
     }
 }
 

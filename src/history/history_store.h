@@ -1,14 +1,17 @@
 #pragma once
 // The capture history on disk: one SQLite database (WAL) in the history folder, one row per
 // capture, its thumbnail beside it, and a "History" folder below with the copies of captures
-// that wrote no file of their own. Every call is safe from any thread. A database that cannot
-// be used (damaged, not a database, held by another program) is set aside under a new name and
-// started afresh, once per failure; the calls never hang on it for long.
+// that wrote no file of their own. Every call is safe from any thread. A database that is
+// damaged or no database is set aside under a new name and started afresh, once per failure;
+// a lock or a read or write failure is tried again a moment later and then raised, never
+// taken for damage. What is taken out is erased: rows overwritten in the file and its log,
+// copies overwritten before they are removed.
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -26,6 +29,12 @@ class THistoryStore {
 public:
     static constexpr wchar_t kDatabaseName[] = L"history.db";
     static constexpr wchar_t kCopyFolderName[] = L"History";
+    // The editor's private store beside the history (the pictures under saved marks).
+    static constexpr wchar_t kEditStoreFolderName[] = L"edit-store";
+    // A window title is kept to this many characters: enough for any title a person reads,
+    // while one runaway title (tens of thousands of characters) would otherwise swell every
+    // listing and reply that carries it, beyond what a script's reply can hold.
+    static constexpr std::size_t kMaxStoredTitle = 1024;
 
     // folder holds the database; nothing is opened before the first call that needs it.
     explicit THistoryStore(std::wstring folder, int busyTimeoutMs = 1000);
@@ -63,8 +72,18 @@ public:
     // Takes out the oldest entries beyond limits.MaxEntries, then the oldest entries with
     // copies until the copies come to at most limits.MaxCopyBytes. Returns what was taken out.
     std::vector<THistoryEntry> Prune(const THistoryLimits& limits);
-    // Takes out every entry; returns them.
+    // Takes out every entry and erases every picture the history holds: the copies, the
+    // databases set aside or left unmerged, and the editor's private store. Returns the entries.
     std::vector<THistoryEntry> Clear();
+    // The entries whose file is path (as the file system compares names).
+    std::vector<std::int64_t> FindByPath(const std::wstring& path);
+    // An entry's picture changed (edited): its size, thumbnail (JPEG; may be empty) and bytes.
+    void UpdatePicture(std::int64_t id, const std::vector<std::uint8_t>& thumbnail, int width, int height,
+                       std::int64_t fileBytes);
+    // Erases what the copy folder holds that no database names: half-written copies, copies
+    // whose rows were never stored or are gone. Copies any database may still name stay.
+    void SweepCopies();
+    std::wstring EditStoreFolder() const;
     std::size_t Count();
     std::int64_t CopyBytes();
 
@@ -80,7 +99,14 @@ private:
     void OpenLocked();
     void SetAsideLocked(const std::wstring& reason, std::function<void()>& notice);
     void MergeOverflowLocked();
+    void CheckpointLocked();
     std::vector<THistoryEntry> RemoveLocked(const std::vector<std::int64_t>& ids);
+    std::vector<std::int64_t> BeyondLimitsLocked(const THistoryLimits& limits);
+    // Databases in the folder other than the one in use: set aside, or left unmerged.
+    std::vector<std::wstring> OtherDatabasesLocked() const;
+    std::set<std::wstring> CopiesInUseLocked();
+    void EraseDatabaseLocked(const std::wstring& file, const std::set<std::wstring>& inUse);
+    void PruneOtherDatabasesLocked(const THistoryLimits& limits);
 
     std::wstring FFolder;
     int FBusyTimeoutMs;

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "base/exception_text.h"
+#include "history/file_eraser.h"
 #include "history/file_path.h"
 #include "history/history_format.h"
 #include "output/png_encoder.h"
@@ -15,27 +16,42 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Writes bytes under a temporary name and moves them into place, so a copy is whole or absent.
-void WriteWhole(const std::wstring& path, const std::vector<std::uint8_t>& bytes) {
-    const fs::path target = FsPath(path);
-    fs::path temporary = target;
-    temporary += ".tmp";
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        file.close();
-        if (!file) {
-            std::error_code ignored;
-            fs::remove(temporary, ignored);
-            throw Exception(L"The history copy could not be written: " + path);
-        }
-    }
-    std::error_code error;
-    fs::rename(temporary, target, error);
-    if (error) {
-        fs::remove(temporary, error);
+// Writes bytes under a temporary name beside path (".tmp": erased at the next start if left).
+std::wstring WriteTemporary(const std::wstring& path, const std::vector<std::uint8_t>& bytes) {
+    const std::wstring temporary = path + L".tmp";
+    std::ofstream file(FsPath(temporary), std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    file.close();
+    if (!file) {
+        EraseFile(temporary);
         throw Exception(L"The history copy could not be written: " + path);
     }
+    return temporary;
+}
+
+void MoveInto(const std::wstring& temporary, const std::wstring& path) {
+    std::error_code error;
+    fs::rename(FsPath(temporary), FsPath(path), error);
+    if (error) {
+        EraseFile(temporary);
+        throw Exception(L"The history copy could not be written: " + path);
+    }
+}
+
+// Writes bytes under a temporary name and moves them into place, so a copy is whole or absent.
+void WriteWhole(const std::wstring& path, const std::vector<std::uint8_t>& bytes) {
+    MoveInto(WriteTemporary(path, bytes), path);
+}
+
+// The copy at path becomes bytes; what it held before is erased, not only replaced (a rename
+// over it would leave the old bytes in the free space of the disk).
+void ReplaceCopy(const std::wstring& path, const std::vector<std::uint8_t>& bytes) {
+    const std::wstring temporary = WriteTemporary(path, bytes);
+    if (!EraseFile(path)) {
+        EraseFile(temporary);
+        throw Exception(L"The history copy could not be replaced: " + path);
+    }
+    MoveInto(temporary, path);
 }
 
 // A path in folder that names no file yet.
@@ -48,13 +64,6 @@ std::wstring FreePath(const std::wstring& folder, const std::wstring& name) {
     return path;
 }
 
-void RemoveStaleTemporaries(const std::wstring& folder) {
-    std::error_code error;
-    for (fs::directory_iterator it(FsPath(folder), error), end; !error && it != end; it.increment(error)) {
-        std::error_code ignored;
-        if (it->path().extension() == ".tmp") fs::remove(it->path(), ignored);
-    }
-}
 
 }  // namespace
 
@@ -93,8 +102,7 @@ THistoryWriter::THistoryWriter(std::shared_ptr<THistoryStore> store, THistoryLim
     FState->Events = std::move(events);
     // The first task opens the database, so a damaged one is set aside before any capture.
     FState->Tasks.push_back([](TState& state) {
-        state.Store->Open();
-        RemoveStaleTemporaries(state.Store->CopyFolder());
+        if (state.Store->Open()) state.Store->SweepCopies();
     });
     FThread = std::thread(Run, FState);
 }
@@ -110,16 +118,22 @@ void THistoryWriter::Push(std::function<void(TState&)> task) {
     FState->Changed.notify_all();
 }
 
-void THistoryWriter::Submit(THistoryRecord record) {
+void THistoryWriter::Submit(THistoryRecord record, std::shared_ptr<std::int64_t> storedId) {
     auto shared = std::make_shared<THistoryRecord>(std::move(record));
-    Push([shared](TState& state) { Store(state, *shared); });
+    Push([shared, storedId](TState& state) { Store(state, *shared, storedId.get()); });
 }
 
-void THistoryWriter::ClearAll() {
-    Push([](TState& state) {
-        state.Store->DeleteCopies(state.Store->Clear());
+void THistoryWriter::ClearAll(std::function<void(std::size_t cleared)> done) {
+    Push([done = std::move(done)](TState& state) {
+        const std::size_t cleared = state.Store->Clear().size();
+        if (done) done(cleared);
         state.Call(&THistoryWriterEvents::OnCleared);
     });
+}
+
+void THistoryWriter::Edited(THistoryEdit edit) {
+    auto shared = std::make_shared<THistoryEdit>(std::move(edit));
+    Push([shared](TState& state) { ApplyEdit(state, *shared); });
 }
 
 void THistoryWriter::SetLimits(const THistoryLimits& limits) {
@@ -189,7 +203,7 @@ std::wstring THistoryWriter::CopyFileName(const THistoryEntry& entry) {
     return stamp + L"-" + ms + L"-" + entry.Target + L".png";
 }
 
-void THistoryWriter::Store(TState& state, THistoryRecord& record) {
+void THistoryWriter::Store(TState& state, THistoryRecord& record, std::int64_t* storedId) {
     THistoryEntry& entry = record.Entry;
     std::vector<std::uint8_t> thumbnail;
     if (!record.Picture.Empty()) {
@@ -223,7 +237,14 @@ void THistoryWriter::Store(TState& state, THistoryRecord& record) {
         const auto size = fs::file_size(FsPath(entry.Path), error);
         if (!error) entry.FileBytes = static_cast<std::int64_t>(size);
     }
-    entry.Id = state.Store->Add(entry, thumbnail);
+    try {
+        entry.Id = state.Store->Add(entry, thumbnail);
+    } catch (...) {
+        // A copy no row names would outlive every Clear: it goes with the failed entry.
+        if (entry.IsCopy) EraseFile(entry.Path);
+        throw;
+    }
+    if (storedId) *storedId = entry.Id;
     THistoryLimits limits;
     {
         std::lock_guard guard(state.Lock);
@@ -231,6 +252,45 @@ void THistoryWriter::Store(TState& state, THistoryRecord& record) {
     }
     state.Store->DeleteCopies(state.Store->Prune(limits));
     state.Call(&THistoryWriterEvents::OnStored, entry);
+}
+
+void THistoryWriter::ApplyEdit(TState& state, THistoryEdit& edit) {
+    // The picture as it was goes whatever happens below: the user took something out of it.
+    struct TEraseAfter {
+        const std::wstring& Path;
+        ~TEraseAfter() {
+            if (!Path.empty()) EraseFile(Path);
+        }
+    } eraseAfter{edit.Superseded};
+    std::vector<std::int64_t> ids;
+    if (edit.Entry) {
+        if (*edit.Entry != 0) ids.push_back(*edit.Entry);
+    } else {
+        ids = state.Store->FindByPath(edit.File);
+        // A copy whose entry went meanwhile (cleared while the editor was open) is no one's.
+        if (ids.empty() && state.Store->IsOwnCopy(edit.File)) EraseFile(edit.File);
+    }
+    if (ids.empty() || edit.Picture.Empty()) return;
+    const PixelView view = edit.Picture.View();
+    const std::vector<std::uint8_t> thumbnail = EncodeThumbnail(view);
+    for (const std::int64_t id : ids) {
+        const std::optional<THistoryEntry> entry = state.Store->Find(id);
+        if (!entry) continue;
+        std::int64_t bytes = entry->FileBytes;
+        if (edit.Entry && entry->IsCopy && state.Store->IsOwnCopy(entry->Path)) {
+            PngOptions options;
+            options.threads = 1;
+            const std::vector<std::uint8_t> png = EncodePng(view, options);
+            ReplaceCopy(entry->Path, png);
+            bytes = static_cast<std::int64_t>(png.size());
+        } else if (!edit.File.empty()) {
+            std::error_code error;
+            const auto size = fs::file_size(FsPath(entry->Path), error);
+            if (!error) bytes = static_cast<std::int64_t>(size);
+        }
+        state.Store->UpdatePicture(id, thumbnail, edit.Picture.Width, edit.Picture.Height, bytes);
+    }
+    if (state.Pool) state.Pool->Give(std::move(edit.Picture.Bytes));
 }
 
 }  // namespace tovasen

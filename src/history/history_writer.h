@@ -26,6 +26,19 @@ struct THistoryRecord {
     bool KeepCopy = false;  // the target wrote no file: keep the picture as a PNG copy
 };
 
+// A kept picture that was edited since: its entries follow it, and the picture as it was is
+// erased from the history.
+struct THistoryEdit {
+    // Whose picture: the entry a record became (a floating window's; its copy is written again
+    // from Picture), or else every entry of File (which the editor has written already).
+    std::shared_ptr<const std::int64_t> Entry;
+    std::wstring File;
+    TPixels Picture;  // as it is now
+    // A name that still holds File's bytes as they were before the edit, and nothing else's:
+    // erased once the entries follow.
+    std::wstring Superseded;
+};
+
 // What the writer tells its owner. Each runs on the worker thread, never after Stop has
 // returned: an entry stored (with its id and, for a copy, its path); the text of a record that
 // could not be (fully) kept; the end of a ClearAll.
@@ -48,9 +61,15 @@ public:
     static constexpr int kExitWaitMs = 2000;
 
     // Queues a record; costs the caller a lock and a move, never an encode or a statement.
-    void Submit(THistoryRecord record);
-    // Queued behind what was submitted before: every entry and copy goes.
-    void ClearAll();
+    // storedId, when given, is set to the entry's id once stored (read it only from tasks
+    // queued later, such as Edited).
+    void Submit(THistoryRecord record, std::shared_ptr<std::int64_t> storedId = nullptr);
+    // Queued behind what was submitted before: every entry and copy goes; done hears how many
+    // entries went (on the worker thread, before OnCleared).
+    void ClearAll(std::function<void(std::size_t cleared)> done = {});
+    // Queued behind what was submitted before, so an edit of a capture still being stored
+    // finds its entry.
+    void Edited(THistoryEdit edit);
     void SetLimits(const THistoryLimits& limits);
 
     // True once nothing is queued or running, within timeoutMs.
@@ -65,7 +84,8 @@ public:
 private:
     struct TState;
     static void Run(std::shared_ptr<TState> state);
-    static void Store(TState& state, THistoryRecord& record);
+    static void Store(TState& state, THistoryRecord& record, std::int64_t* storedId);
+    static void ApplyEdit(TState& state, THistoryEdit& edit);
     void Push(std::function<void(TState&)> task);
 
     std::shared_ptr<TState> FState;

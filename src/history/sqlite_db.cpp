@@ -8,21 +8,7 @@
 
 namespace tovasen {
 
-bool ESqlite::Unusable() const noexcept {
-    switch (FCode) {
-    case SQLITE_CORRUPT:
-    case SQLITE_NOTADB:
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-    case SQLITE_CANTOPEN:
-    case SQLITE_IOERR:
-    case SQLITE_READONLY:
-    case SQLITE_PERM:
-        return true;
-    default:
-        return false;
-    }
-}
+bool ESqlite::Damaged() const noexcept { return FCode == SQLITE_CORRUPT || FCode == SQLITE_NOTADB; }
 
 TSqliteDb::TSqliteDb(const std::string& path, int busyTimeoutMs) {
     const int code = sqlite3_open_v2(path.c_str(), &FDb, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);

@@ -17,9 +17,9 @@ class ESqlite : public Exception {
 public:
     ESqlite(int code, const std::wstring& message) : Exception(message), FCode(code) {}
     int Code() const noexcept { return FCode; }  // the primary result code (SQLITE_BUSY, ...)
-    // The database file cannot be used as it is: damaged, not a database, held by another
-    // program, or not readable or writable.
-    bool Unusable() const noexcept;
+    // The file itself is beyond use: damaged, or no database at all. Only such a file is set
+    // aside; a lock, a read or write failure or a refused open may pass and is retried.
+    bool Damaged() const noexcept;
 
 private:
     int FCode;
