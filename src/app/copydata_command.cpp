@@ -92,6 +92,7 @@ RemoteCommand CommandOf(const FlatObject& object) {
     if (*name == "history") return RemoteCommand::History;
     if (*name == "record_pause") return RemoteCommand::RecordPause;
     if (*name == "record_resume") return RemoteCommand::RecordResume;
+    if (*name == "history_clear") return RemoteCommand::HistoryClear;
     return RemoteCommand::None;
 }
 
@@ -165,7 +166,8 @@ std::wstring RemoteCommandJson(std::wstring_view command, std::optional<std::uin
 }
 
 std::wstring RemoteRequestJson(const RemoteRequest& request) {
-    static constexpr const char* kNames[] = {"", "about", "capture", "edit", "history", "record_pause", "record_resume"};
+    static constexpr const char* kNames[] = {"",           "about",        "capture",        "edit",
+                                             "history",    "record_pause", "record_resume",  "history_clear"};
     nlohmann::json object{{"command", kNames[static_cast<int>(request.command)]}};
     if (request.replyTo) object["reply_to"] = *request.replyTo;
     if (!request.token.empty()) object["token"] = WideToUtf8(request.token);

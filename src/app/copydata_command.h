@@ -7,7 +7,7 @@
 
 namespace tovasen {
 
-enum class RemoteCommand { None, About, Capture, Edit, History, RecordPause, RecordResume };
+enum class RemoteCommand { None, About, Capture, Edit, History, RecordPause, RecordResume, HistoryClear };
 
 // What the command boundary takes at most: a WM_COPYDATA above kMaxCommandBytes is refused
 // before anything is read from it, and a JSON text nested deeper than kMaxCommandDepth is no
@@ -15,8 +15,8 @@ enum class RemoteCommand { None, About, Capture, Edit, History, RecordPause, Rec
 inline constexpr std::size_t kMaxCommandBytes = 64 * 1024;
 inline constexpr int kMaxCommandDepth = 64;
 
-// The "command" member of a JSON object: "about", "capture", "edit", "history", "record_pause"
-// or "record_resume", compared exactly. Anything else
+// The "command" member of a JSON object: "about", "capture", "edit", "history", "record_pause",
+// "record_resume" or "history_clear", compared exactly. Anything else
 // (other names, no member, valid JSON that is not an object, broken or too deeply nested JSON)
 // is None.
 RemoteCommand ParseRemoteCommand(std::wstring_view json);

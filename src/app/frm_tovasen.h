@@ -27,6 +27,7 @@ namespace tovasen {
 class TFloatList;
 class THistory;
 struct RemoteRequest;
+class TFrmEditor;
 class TFrmFloating;
 struct TFloatingSaveOptions;
 class TFrmArea;
@@ -208,6 +209,10 @@ private:
     void CreateHistory();
     void RecordInHistory(const TFinishedCapture& capture);
     void RefreshHistoryItems();
+    // A file opened in the editor: a saved edit reaches the history's entries of that file.
+    void FollowEditInHistory(TFrmEditor& editor);
+    // "history_clear": erases the whole history without asking; the script hears how many went.
+    void ClearHistoryForScript(const std::shared_ptr<TOutcomeReporter>& reporter);
     // Deletes that floating window, or all of them when form is null.
     void FloatDelete(TFrmFloating* form = nullptr);
     TFloatingSaveOptions FloatingSaveOptions() const;

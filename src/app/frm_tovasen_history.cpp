@@ -17,7 +17,16 @@ constexpr std::size_t kRecentCount = 10;
 }  // namespace
 
 void TFrmTovasen::CreateHistory() {
-    FloatList->OnEdit = [](TFrmFloating& floating) { EditFloating(floating); };
+    FloatList->OnEdit = [this](TFrmFloating& floating) {
+        TFrmEditor& editor = EditFloating(floating);
+        const THistory::TEntryRef entry = History ? History->EntryOfWindow(&floating) : nullptr;
+        if (!entry) return;
+        // What the window shows now is what its entry keeps: thumbnail and copy follow.
+        editor.OnDone = [this, entry, putBack = std::move(editor.OnDone)](TEditedPicture& picture) {
+            if (putBack) putBack(picture);
+            if (History) History->PictureEdited(entry, picture.Flat());
+        };
+    };
     try {
         History = std::make_unique<THistory>();
     } catch (...) {
@@ -28,7 +37,7 @@ void TFrmTovasen::CreateHistory() {
     History->FloatList = FloatList.get();
     History->OnEdit = [this](const std::wstring& path) {
         try {
-            EditFile(path, [](bool) {}, this);
+            FollowEditInHistory(EditFile(path, [](bool) {}, this));
         } catch (...) {
             ShowMessage(ExceptionText(std::current_exception()), kErrorFlags);
         }
@@ -52,7 +61,33 @@ void TFrmTovasen::RecordInHistory(const TFinishedCapture& capture) {
     if (wroteFile) entry.File = outcome.Path;
     // A picture target writes its file from the picture, which the history then needs only for
     // the thumbnail; without a file, the history keeps a copy of it.
-    History->Record(entry, capture.Picture);
+    THistory::TEntryRef stored = History->Record(entry, capture.Picture);
+    // The floating window just made shows this capture; an edit there reaches its entry.
+    if (capture.Target == stFloating && FloatList && FloatList->Count() > 0) {
+        History->LinkWindow((*FloatList)[FloatList->Count() - 1], std::move(stored));
+    }
+}
+
+void TFrmTovasen::FollowEditInHistory(TFrmEditor& editor) {
+    if (!History) return;
+    std::function<void(bool)> follow = History->FollowFileEdit(editor.FilePath);
+    // The history hears first, so that a script told "saved" finds the entry's work queued.
+    editor.OnClosed = [follow = std::move(follow), told = std::move(editor.OnClosed)](bool saved) {
+        follow(saved);
+        if (told) told(saved);
+    };
+}
+
+void TFrmTovasen::ClearHistoryForScript(const std::shared_ptr<TOutcomeReporter>& reporter) {
+    if (!History) {
+        reporter->Report(TCaptureOutcome::Failure(L"The capture history is not available."));
+        return;
+    }
+    History->Clear([reporter](std::size_t cleared, const std::wstring& error) {
+        reporter->Report(error.empty()
+                             ? TCaptureOutcome::Written(TCaptureOutcome::TKind::NothingToWrite, std::to_wstring(cleared))
+                             : TCaptureOutcome::Failure(error));
+    });
 }
 
 void TFrmTovasen::RefreshHistoryItems() {

@@ -50,14 +50,14 @@ void TFrmTovasen::RunCommand(const RemoteRequest& request, const std::shared_ptr
         // Editing a file holds nothing of the controller: captures go on meanwhile.
         try {
             const std::wstring file = request.file;
-            EditFile(
+            FollowEditInHistory(EditFile(
                 file,
                 [reporter, file](bool saved) {
                     // Closed without saving: the script hears "cancelled", as for a cancelled capture.
                     reporter->Report(saved ? TCaptureOutcome::Written(TCaptureOutcome::TKind::FileWritten, file)
                                            : TCaptureOutcome{TCaptureOutcome::TKind::Cancelled, {}, {}, false});
                 },
-                this);
+                this));
         } catch (...) {
             reporter->Report(TCaptureOutcome::Failure(ExceptionText(std::current_exception())));
         }
@@ -81,6 +81,9 @@ void TFrmTovasen::RunCommand(const RemoteRequest& request, const std::shared_ptr
         reporter->Report(TCaptureOutcome::Written(TCaptureOutcome::TKind::NothingToWrite, lines));
         break;
     }
+    case RemoteCommand::HistoryClear:
+        ClearHistoryForScript(reporter);
+        break;
     default:
         break;
     }

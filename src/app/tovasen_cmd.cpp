@@ -237,6 +237,8 @@ int wmain(int argc, wchar_t** argv) {
             request.limit = NumberArgument(value, 1, 100000);
             if (!request.limit) return Usage();
             ++i;
+        } else if (arg == L"--clear" && command == L"history" && !request.limit) {
+            request.command = tovasen::RemoteCommand::HistoryClear;
         } else if (command == L"record" && request.command == tovasen::RemoteCommand::None &&
                    (arg == L"pause" || arg == L"resume")) {
             request.command = arg == L"pause" ? tovasen::RemoteCommand::RecordPause : tovasen::RemoteCommand::RecordResume;
@@ -250,7 +252,10 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (command == L"capture") request.command = tovasen::RemoteCommand::Capture;
     else if (command == L"edit" && !request.file.empty()) request.command = tovasen::RemoteCommand::Edit;
-    else if (command == L"history") request.command = tovasen::RemoteCommand::History;
+    else if (command == L"history") {
+        if (request.command == tovasen::RemoteCommand::HistoryClear && request.limit) return Usage();
+        if (request.command != tovasen::RemoteCommand::HistoryClear) request.command = tovasen::RemoteCommand::History;
+    }
     else if (command != L"about" && !(command == L"record" && request.command != tovasen::RemoteCommand::None)) {
         return Usage();
     }

@@ -49,7 +49,9 @@ void RecycleFile(const std::wstring& path) {
     SHFILEOPSTRUCTW operation{};
     operation.wFunc = FO_DELETE;
     operation.pFrom = from.c_str();
-    operation.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
+    // Where there is no recycle bin (a network drive), the user is asked before the file is
+    // destroyed for good instead of losing it without a word.
+    operation.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_WANTNUKEWARNING | FOF_SILENT | FOF_NOERRORUI;
     if (SHFileOperationW(&operation) != 0 || operation.fAnyOperationsAborted || FileExists(path)) {
         throw Exception(L"The file could not be deleted: " + path);
     }

@@ -8,14 +8,28 @@
 #include "base/config.h"
 #include "base/errors.h"
 #include "base/handles.h"
+#include "history/file_eraser.h"
 #include "history/frm_history.h"
+#include "history/picture_file.h"
 #include "i18n/translation.h"
+#include "output/float_list.h"
 #include "ui/application.h"
 
 namespace tovasen {
 namespace {
 
 constexpr int kColorPick = 6;
+constexpr wchar_t kBeforeEditSuffix[] = L".before-edit";
+
+// How many names the file has; 0 when it cannot be read.
+DWORD LinkCount(const std::wstring& path) {
+    UniqueFile file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        0, nullptr));
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!file || !GetFileInformationByHandle(file.Get(), &information)) return 0;
+    return information.nNumberOfLinks;
+}
 
 // The pixels of a capture as the history keeps them: one copy, whatever the bitmap's format,
 // into a buffer from pool.
@@ -164,6 +178,7 @@ THistory::THistory(std::wstring folder, THistorySettings settings)
             if (history.FWindow) history.FWindow->Reload();
         });
     };
+    ReleaseEditLinks(FStore->CopyFolder());
     FWriter = std::make_unique<THistoryWriter>(FStore, FSettings.Limits, std::move(events), FPool);
 }
 
@@ -177,10 +192,10 @@ THistory::~THistory() {
     FWriter->Stop(THistoryWriter::kExitWaitMs);
 }
 
-void THistory::Record(const THistoryOutcome& outcome, TBitmap* picture) {
-    if (!FSettings.Keep || outcome.Mode == kColorPick) return;
+THistory::TEntryRef THistory::Record(const THistoryOutcome& outcome, TBitmap* picture) {
+    if (!FSettings.Keep || outcome.Mode == kColorPick) return nullptr;
     const bool hasPicture = picture && !picture->Empty();
-    if (!hasPicture && outcome.File.empty()) return;
+    if (!hasPicture && outcome.File.empty()) return nullptr;
     THistoryRecord record;
     THistoryEntry& entry = record.Entry;
     Now(entry.TimeUtcMs, entry.UtcOffsetMinutes);
@@ -195,7 +210,86 @@ void THistory::Record(const THistoryOutcome& outcome, TBitmap* picture) {
         record.Picture = CopyOfPicture(*picture, *FPool);
         record.KeepCopy = outcome.File.empty();
     }
-    FWriter->Submit(std::move(record));
+    auto id = std::make_shared<std::int64_t>(0);
+    FWriter->Submit(std::move(record), id);
+    return id;
+}
+
+void THistory::PictureEdited(const TEntryRef& entry, TBitmap& picture) {
+    if (!entry) return;
+    THistoryEdit edit;
+    edit.Entry = entry;
+    edit.Picture = CopyOfPicture(picture, *FPool);
+    FWriter->Edited(std::move(edit));
+}
+
+void THistory::LinkWindow(const TFrmFloating* window, TEntryRef entry) {
+    std::erase_if(FWindowEntries, [this](const auto& link) {
+        if (!FloatList) return true;
+        for (std::size_t i = 0; i < FloatList->Count(); ++i) {
+            if ((*FloatList)[i] == link.first) return false;
+        }
+        return true;
+    });
+    if (entry) FWindowEntries[window] = std::move(entry);
+    else FWindowEntries.erase(window);
+}
+
+THistory::TEntryRef THistory::EntryOfWindow(const TFrmFloating* window) const {
+    const auto found = FWindowEntries.find(window);
+    return found == FWindowEntries.end() ? nullptr : found->second;
+}
+
+std::function<void(bool saved)> THistory::FollowFileEdit(const std::wstring& path) {
+    // The editor writes a file under a new name and moves it over the old one, which leaves the
+    // old bytes in the free space of the disk. A second name for a copy keeps them reachable,
+    // so that they can be overwritten once the edit is through.
+    std::wstring before;
+    if (FStore->IsOwnCopy(path)) {
+        before = path + kBeforeEditSuffix;
+        DeleteFileW(before.c_str());
+        if (!CreateHardLinkW(before.c_str(), path.c_str(), nullptr)) before.clear();
+    }
+    const std::weak_ptr<TShared> weak = FShared;
+    return [weak, path, before](bool saved) {
+        std::wstring superseded;
+        if (!before.empty()) {
+            // Still one file with the copy (nothing saved, or written in place): only the name goes.
+            if (LinkCount(before) > 1) DeleteFileW(before.c_str());
+            else superseded = before;
+        }
+        const auto shared = weak.lock();
+        if (!shared) {
+            if (!superseded.empty()) EraseFile(superseded);
+            return;
+        }
+        THistory& history = *shared->Owner;
+        THistoryEdit edit;
+        edit.File = path;
+        edit.Superseded = superseded;
+        if (saved) {
+            try {
+                const std::unique_ptr<TBitmap> picture = LoadPictureFile(path);
+                edit.Picture = CopyOfPicture(*picture, *history.FPool);
+            } catch (const std::exception&) {
+                // Unreadable now: the old thumbnail stays; the old bytes still go.
+            }
+        }
+        if (saved || !superseded.empty()) history.FWriter->Edited(std::move(edit));
+    };
+}
+
+void THistory::ReleaseEditLinks(const std::wstring& copyFolder) {
+    // Left by an edit that never closed (the program ended first).
+    WIN32_FIND_DATAW found{};
+    const std::wstring pattern = copyFolder + L"*" + kBeforeEditSuffix;
+    const UniqueFind search(FindFirstFileW(pattern.c_str(), &found));
+    if (!search) return;
+    do {
+        const std::wstring file = copyFolder + found.cFileName;
+        if (LinkCount(file) > 1) DeleteFileW(file.c_str());
+        else EraseFile(file);
+    } while (FindNextFileW(search.Get(), &found));
 }
 
 std::vector<THistoryEntry> THistory::Recent(std::size_t count) {
@@ -226,15 +320,28 @@ void THistory::SetKeep(bool keep) {
 }
 
 bool THistory::ConfirmAndClear() {
-    const int answer = MessageBoxW(Application ? Application->Handle() : nullptr,
-                                   Translate(L"캡쳐 기록을 모두 지우시겠습니까?").c_str(), Translate(L"Tovasen").c_str(),
+    const std::wstring question = Translate(L"캡쳐 기록을 모두 지우시겠습니까?") + L"\r\r" +
+                                  Translate(L"편집기에서 저장한 표시를 더 이상 지울 수 없게 됩니다.");
+    const int answer = MessageBoxW(Application ? Application->Handle() : nullptr, question.c_str(), Translate(L"Tovasen").c_str(),
                                    MB_YESNO | MB_ICONQUESTION | MB_TOPMOST | MB_SETFOREGROUND);
     if (answer != IDYES) return false;
     Clear();
     return true;
 }
 
-void THistory::Clear() { FWriter->ClearAll(); }
+void THistory::Clear(THistoryWriter::TClearDone done) {
+    if (!done) {
+        FWriter->ClearAll();
+        return;
+    }
+    const std::weak_ptr<TShared> weak = FShared;
+    FWriter->ClearAll([weak, done = std::move(done)](std::size_t cleared, const std::wstring& error) {
+        if (!Application) return;
+        Application->Queue([weak, done, cleared, error] {
+            if (weak.lock()) done(cleared, error);
+        });
+    });
+}
 
 void THistory::Notice(const std::wstring& text) {
     if (OnNotice) {

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@
 namespace tovasen {
 
 class TFloatList;
+class TFrmFloating;
 class TFrmHistory;
 
 // What the capture controller knows of one finished capture.
@@ -55,8 +57,21 @@ public:
 
     // Records one finished capture; picture is what was captured (null for a recording or when
     // there is none). Nothing is recorded while the history is off, nor for a capture with
-    // neither a picture nor a file (a colour pick).
-    void Record(const THistoryOutcome& outcome, TBitmap* picture);
+    // neither a picture nor a file (a colour pick). Returns what names the entry once it is
+    // stored (see PictureEdited); null when nothing is recorded.
+    using TEntryRef = std::shared_ptr<const std::int64_t>;
+    TEntryRef Record(const THistoryOutcome& outcome, TBitmap* picture);
+    // The picture of a recorded capture was edited (a floating window's): its entry's thumbnail
+    // and copy follow, and the picture as it was is erased from the history.
+    void PictureEdited(const TEntryRef& entry, TBitmap& picture);
+    // Called before the editor may write path: returns what the editor's close must call. A
+    // saved edit becomes the thumbnail of every entry of the file; when the file is one of the
+    // history's copies, its bytes before the edit are erased rather than left behind.
+    std::function<void(bool saved)> FollowFileEdit(const std::wstring& path);
+    // The entry a floating window was made for (its capture's), so that an edit in the window
+    // reaches it; windows of FloatList that are gone are forgotten here.
+    void LinkWindow(const TFrmFloating* window, TEntryRef entry);
+    TEntryRef EntryOfWindow(const TFrmFloating* window) const;
     // The newest entries first, at most count of them; empty when the history cannot be read.
     std::vector<THistoryEntry> Recent(std::size_t count);
     // Opens the entry's file as the history window's "open" does.
@@ -71,8 +86,9 @@ public:
     void SetKeep(bool keep);
     // "Clear history": asks first; true when the user agreed.
     bool ConfirmAndClear();
-    // Clears without asking, after what is already queued.
-    void Clear();
+    // Clears without asking, after what is already queued; done (if any) hears on the
+    // user-interface thread how many entries went, or why not (error not empty).
+    void Clear(THistoryWriter::TClearDone done = {});
 
     // "Edit" in the history window; the entry is hidden while this is empty.
     std::function<void(const std::wstring& path)> OnEdit;
@@ -91,6 +107,7 @@ public:
 private:
     struct TShared;
     void Notice(const std::wstring& text);
+    static void ReleaseEditLinks(const std::wstring& copyFolder);
     void EntryStored(const THistoryEntry& entry);
 
     THistorySettings FSettings;
@@ -99,6 +116,7 @@ private:
     std::shared_ptr<TShared> FShared;  // what the writer's thread may still reach once this is gone
     std::unique_ptr<THistoryWriter> FWriter;
     TFrmHistory* FWindow = nullptr;
+    std::map<const TFrmFloating*, TEntryRef> FWindowEntries;
     bool FSetAsideNoticed = false;
     bool FFailureNoticed = false;
 };

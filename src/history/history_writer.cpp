@@ -123,10 +123,17 @@ void THistoryWriter::Submit(THistoryRecord record, std::shared_ptr<std::int64_t>
     Push([shared, storedId](TState& state) { Store(state, *shared, storedId.get()); });
 }
 
-void THistoryWriter::ClearAll(std::function<void(std::size_t cleared)> done) {
+void THistoryWriter::ClearAll(TClearDone done) {
     Push([done = std::move(done)](TState& state) {
-        const std::size_t cleared = state.Store->Clear().size();
-        if (done) done(cleared);
+        std::size_t cleared = 0;
+        try {
+            cleared = state.Store->Clear().size();
+        } catch (...) {
+            if (!done) throw;  // to the user, through OnFailed
+            done(0, ExceptionText(std::current_exception()));  // to whoever asked instead, never both
+            return;
+        }
+        if (done) done(cleared, {});
         state.Call(&THistoryWriterEvents::OnCleared);
     });
 }
@@ -270,14 +277,16 @@ void THistoryWriter::ApplyEdit(TState& state, THistoryEdit& edit) {
         // A copy whose entry went meanwhile (cleared while the editor was open) is no one's.
         if (ids.empty() && state.Store->IsOwnCopy(edit.File)) EraseFile(edit.File);
     }
-    if (ids.empty() || edit.Picture.Empty()) return;
+    // Without the picture as it is now (unreadable), an entry keeps no thumbnail rather than the
+    // picture as it was.
+    const bool known = !edit.Picture.Empty();
     const PixelView view = edit.Picture.View();
-    const std::vector<std::uint8_t> thumbnail = EncodeThumbnail(view);
+    const std::vector<std::uint8_t> thumbnail = known && !ids.empty() ? EncodeThumbnail(view) : std::vector<std::uint8_t>();
     for (const std::int64_t id : ids) {
         const std::optional<THistoryEntry> entry = state.Store->Find(id);
         if (!entry) continue;
         std::int64_t bytes = entry->FileBytes;
-        if (edit.Entry && entry->IsCopy && state.Store->IsOwnCopy(entry->Path)) {
+        if (known && edit.Entry && entry->IsCopy && state.Store->IsOwnCopy(entry->Path)) {
             PngOptions options;
             options.threads = 1;
             const std::vector<std::uint8_t> png = EncodePng(view, options);
@@ -288,9 +297,10 @@ void THistoryWriter::ApplyEdit(TState& state, THistoryEdit& edit) {
             const auto size = fs::file_size(FsPath(entry->Path), error);
             if (!error) bytes = static_cast<std::int64_t>(size);
         }
-        state.Store->UpdatePicture(id, thumbnail, edit.Picture.Width, edit.Picture.Height, bytes);
+        state.Store->UpdatePicture(id, thumbnail, known ? edit.Picture.Width : entry->Width,
+                                   known ? edit.Picture.Height : entry->Height, bytes);
     }
-    if (state.Pool) state.Pool->Give(std::move(edit.Picture.Bytes));
+    if (state.Pool && known) state.Pool->Give(std::move(edit.Picture.Bytes));
 }
 
 }  // namespace tovasen

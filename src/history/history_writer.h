@@ -64,9 +64,10 @@ public:
     // storedId, when given, is set to the entry's id once stored (read it only from tasks
     // queued later, such as Edited).
     void Submit(THistoryRecord record, std::shared_ptr<std::int64_t> storedId = nullptr);
-    // Queued behind what was submitted before: every entry and copy goes; done hears how many
-    // entries went (on the worker thread, before OnCleared).
-    void ClearAll(std::function<void(std::size_t cleared)> done = {});
+    // Queued behind what was submitted before: every entry and copy goes. done hears how many
+    // entries went, or why not (error not empty), on the worker thread before OnCleared.
+    using TClearDone = std::function<void(std::size_t cleared, const std::wstring& error)>;
+    void ClearAll(TClearDone done = {});
     // Queued behind what was submitted before, so an edit of a capture still being stored
     // finds its entry.
     void Edited(THistoryEdit edit);
