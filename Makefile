@@ -4,7 +4,8 @@
 #            program, the portable zip, SHA256SUMS, the record of the shipped ffmpeg.exe and the
 #            winget and Scoop manifests; signed when TOVASEN_SIGN_PFX names a certificate.
 # make screenshots: build, then take the README's pictures under Wine into docs/.
-.PHONY: all setup build test run dist screenshots clean
+# make fuzz: build, then run every fuzz target over its seeds (FUZZ_SECONDS each, default 60).
+.PHONY: all setup build test run dist screenshots fuzz clean
 
 all: build
 
@@ -29,6 +30,9 @@ dist: setup
 
 screenshots: build
 	@bash scripts/wine-env.sh scripts/screenshots.sh docs
+
+fuzz: build
+	@bash scripts/fuzz.sh $(or $(FUZZ_SECONDS),60)
 
 clean:
 	rm -rf build

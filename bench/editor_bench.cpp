@@ -189,7 +189,7 @@ void BM_SaveEditablePng(benchmark::State& state) {
     TEditorScene scene(Picture(), TDocument::ForPicture(kW, kH), PaintBoxes);
     AddObjects(scene.Model(), 50);
     std::size_t size = 0;
-    for (auto _ : state) size = EncodeEditablePng(scene.Flatten()).size();
+    for (auto _ : state) size = EncodeEditablePng(scene.Flatten()).Png.size();
     state.counters["file_KB"] = static_cast<double>(size) / 1024;
 }
 BENCHMARK(BM_SaveEditablePng)->Unit(benchmark::kMillisecond);

@@ -1,86 +1,43 @@
 #include "app/copydata_command.h"
 
-#include <map>
-#include <variant>
-
 #include <nlohmann/json.hpp>
 
+#include "base/untrusted_json.h"
 #include "base/utf_convert.h"
 
 namespace tovasen {
 
 namespace {
 
-// The scalar members of a JSON object's top level; nested values are stepped over unread.
-using Scalar = std::variant<std::monostate, bool, std::int64_t, std::uint64_t, double, std::string>;
-using FlatObject = std::map<std::string, Scalar>;
+// A command is a flat object of a few scalars; anything bigger is not one of ours. The byte
+// limit is the UTF-8 of the largest message the boundary takes (kMaxCommandBytes of UTF-16,
+// each unit at most three bytes).
+const TJsonLimits kCommandLimits{kMaxCommandBytes / 2 * 3, kMaxCommandDepth, 4096, kMaxCommandBytes};
+// A reply is as flat, and only as long as the largest one tovasen-cmd takes.
+const TJsonLimits kReplyLimits{kMaxReplyBytes / 2 * 3, kMaxCommandDepth, 4096, kMaxReplyBytes / 2 * 3};
 
-// Reads a JSON text as events instead of building a tree: a tree of depth n costs n frames of
-// stack to copy or compare, and the message comes from anyone. Stops at the first value nested
-// deeper than kMaxCommandDepth.
-class FlatObjectReader : public nlohmann::json_sax<nlohmann::json> {
-public:
-    FlatObject members;
-    bool isObject = false;
+using FlatObject = nlohmann::json;
 
-    bool null() override { return Keep(std::monostate{}); }
-    bool boolean(bool value) override { return Keep(value); }
-    bool number_integer(number_integer_t value) override { return Keep(std::int64_t{value}); }
-    bool number_unsigned(number_unsigned_t value) override { return Keep(std::uint64_t{value}); }
-    bool number_float(number_float_t value, const string_t&) override { return Keep(double{value}); }
-    bool string(string_t& value) override { return Keep(std::move(value)); }
-    bool binary(binary_t&) override { return false; }
-    bool start_object(std::size_t) override {
-        if (depth_ == 0) isObject = true;
-        return Enter();
+// The object, or nothing when the text is not a JSON object within the command limits.
+std::optional<FlatObject> ParseFlatObject(std::wstring_view json, const TJsonLimits& limits = kCommandLimits) {
+    try {
+        FlatObject object = ReadUntrustedJson(WideToUtf8(json), limits);
+        if (!object.is_object()) return std::nullopt;
+        return object;
+    } catch (const EUntrustedJson&) {
+        return std::nullopt;
     }
-    bool key(string_t& name) override {
-        if (depth_ == 1) key_ = std::move(name);
-        return true;
-    }
-    bool end_object() override { return Leave(); }
-    bool start_array(std::size_t) override { return Enter(); }
-    bool end_array() override { return Leave(); }
-    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override { return false; }
-
-private:
-    template <class T>
-    bool Keep(T value) {
-        if (depth_ == 1) members[key_] = std::move(value);
-        return true;
-    }
-    bool Enter() {
-        // A member whose value is an object or an array has no scalar value, even if an earlier
-        // member of the same name had one: the last one counts.
-        if (depth_ == 1) members.erase(key_);
-        return ++depth_ <= kMaxCommandDepth;
-    }
-    bool Leave() {
-        --depth_;
-        return true;
-    }
-
-    int depth_ = 0;
-    std::string key_;
-};
-
-std::optional<FlatObject> ParseFlatObject(std::wstring_view json) {
-    const std::string text = WideToUtf8(json);
-    FlatObjectReader reader;
-    if (!nlohmann::json::sax_parse(text, &reader) || !reader.isObject) return std::nullopt;
-    return std::move(reader.members);
 }
 
 const std::string* StringMember(const FlatObject& object, const char* name) {
     const auto found = object.find(name);
-    return found == object.end() ? nullptr : std::get_if<std::string>(&found->second);
+    return found == object.end() || !found->is_string() ? nullptr : &found->get_ref<const std::string&>();
 }
 
 std::optional<std::uint64_t> CountMember(const FlatObject& object, const char* name) {
     const auto found = object.find(name);
-    if (found == object.end()) return std::nullopt;
-    if (const auto* count = std::get_if<std::uint64_t>(&found->second)) return *count;
-    return std::nullopt;
+    if (found == object.end() || !found->is_number_unsigned()) return std::nullopt;
+    return found->get<std::uint64_t>();
 }
 
 RemoteCommand CommandOf(const FlatObject& object) {
@@ -123,7 +80,7 @@ std::wstring RemoteReplyJson(const RemoteReply& reply) {
 }
 
 std::optional<RemoteReply> ParseRemoteReply(std::wstring_view json) {
-    const std::optional<FlatObject> object = ParseFlatObject(json);
+    const std::optional<FlatObject> object = ParseFlatObject(json, kReplyLimits);
     if (!object) return std::nullopt;
     const std::string* result = StringMember(*object, "result");
     if (!result) return std::nullopt;

@@ -14,6 +14,9 @@ enum class RemoteCommand { None, About, Capture, Edit, History, RecordPause, Rec
 // command at all (the parser never holds a tree, so depth costs nothing but this count).
 inline constexpr std::size_t kMaxCommandBytes = 64 * 1024;
 inline constexpr int kMaxCommandDepth = 64;
+// The largest reply tovasen-cmd takes from Tovasen (its token proves where it came from): a
+// history of 100,000 entries with long titles and paths fits.
+inline constexpr std::size_t kMaxReplyBytes = 16u << 20;
 
 // The "command" member of a JSON object: "about", "capture", "edit", "history", "record_pause",
 // "record_resume" or "history_clear", compared exactly. Anything else

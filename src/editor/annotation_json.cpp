@@ -5,18 +5,13 @@
 #include <set>
 #include <string>
 
+#include "base/untrusted_json.h"
 #include "base/utf_convert.h"
 
 namespace tovasen {
 namespace {
 
 using nlohmann::json;
-
-// Generous for any real picture, small enough that a hostile file cannot exhaust memory.
-constexpr std::size_t kMaxObjects = 20000;
-constexpr std::size_t kMaxPoints = 2000000;  // over all objects
-constexpr std::size_t kMaxTextBytes = 65536;
-constexpr long long kMaxCoordinate = 1000000;
 
 constexpr std::array<const char*, 10> kKindNames = {"rectangle", "ellipse", "arrow", "line", "pen",
                                                     "highlighter", "text", "step", "pixelate", "blackout"};
@@ -30,8 +25,7 @@ std::string ColorText(std::uint32_t color) {
 }
 
 std::uint32_t ParseColor(const json& value) {
-    if (!value.is_string()) Fail("a colour is not a string");
-    const std::string text = value.get<std::string>();
+    const std::string& text = StringOf(value, "a colour");
     if (text.size() != 7 || text[0] != '#') Fail("a colour is not #RRGGBB");
     std::uint32_t color = 0;
     for (std::size_t i = 1; i < 7; ++i) {
@@ -46,17 +40,8 @@ std::uint32_t ParseColor(const json& value) {
     return color;
 }
 
-long long Integer(const json& object, const char* key, long long low, long long high) {
-    const auto it = object.find(key);
-    if (it == object.end() || !it->is_number_integer()) Fail(std::string("\"") + key + "\" is missing or not a whole number");
-    const long long v = it->get<long long>();
-    if (v < low || v > high) Fail(std::string("\"") + key + "\" is out of range");
-    return v;
-}
-
 TShapeKind ParseKind(const json& value) {
-    if (!value.is_string()) Fail("a kind is not a string");
-    const std::string name = value.get<std::string>();
+    const std::string& name = StringOf(value, "a kind");
     for (std::size_t i = 0; i < kKindNames.size(); ++i) {
         if (name == kKindNames[i]) return static_cast<TShapeKind>(i);
     }
@@ -88,51 +73,58 @@ json ObjectsToJson(const std::vector<TAnnotation>& objects) {
     return list;
 }
 
-std::vector<TAnnotation> ObjectsFromJson(const json& list) {
-    if (!list.is_array()) Fail("the object list is not a list");
-    if (list.size() > kMaxObjects) Fail("too many objects");
+namespace {
+
+std::vector<TAnnotation> ReadObjects(const json& list) {
+    const json::array_t& items = ArrayOf(list, "the object list");
+    if (items.size() > kMaxObjects) Fail("too many objects");
     std::vector<TAnnotation> objects;
-    objects.reserve(list.size());
+    objects.reserve(items.size());
     std::set<std::uint32_t> ids, serials;
-    std::size_t totalPoints = 0;
-    for (const json& item : list) {
+    std::size_t totalPoints = 0, totalText = 0;
+    for (const json& item : items) {
         if (!item.is_object()) Fail("an object is not a JSON object");
         TAnnotation a;
-        a.Id = static_cast<std::uint32_t>(Integer(item, "id", 1, 0xFFFFFFF0LL));
+        a.Id = static_cast<std::uint32_t>(IntegerIn(Member(item, "id"), "\"id\"", 1, 0xFFFFFFF0LL));
         if (!ids.insert(a.Id).second) Fail("two objects share an id");
-        a.Kind = ParseKind(item.value("kind", json()));
-        a.Color = ParseColor(item.value("color", json()));
-        a.Size = ClampSize(a.Kind, static_cast<int>(Integer(item, "size", -1000000, 1000000)));
-        const auto points = item.find("points");
-        if (points == item.end() || !points->is_array()) Fail("\"points\" is missing or not a list");
-        totalPoints += points->size();
+        a.Kind = ParseKind(Member(item, "kind"));
+        a.Color = ParseColor(Member(item, "color"));
+        a.Size = ClampSize(a.Kind, static_cast<int>(IntegerIn(Member(item, "size"), "\"size\"", -1000000, 1000000)));
+        const json::array_t& points = ArrayOf(Member(item, "points"), "\"points\"");
+        totalPoints += points.size();
         if (totalPoints > kMaxPoints) Fail("too many points");
-        CheckPointCount(a.Kind, points->size());
-        a.Points.reserve(points->size());
-        for (const json& p : *points) {
-            if (!p.is_array() || p.size() != 2 || !p[0].is_number_integer() || !p[1].is_number_integer()) {
-                Fail("a point is not [x, y]");
-            }
-            const long long x = p[0].get<long long>(), y = p[1].get<long long>();
-            if (x < -kMaxCoordinate || x > kMaxCoordinate || y < -kMaxCoordinate || y > kMaxCoordinate) {
-                Fail("a point is out of range");
-            }
-            a.Points.push_back({static_cast<int>(x), static_cast<int>(y)});
+        CheckPointCount(a.Kind, points.size());
+        a.Points.reserve(points.size());
+        for (const json& p : points) {
+            const json::array_t& xy = ArrayOf(p, "a point");
+            if (xy.size() != 2) Fail("a point is not [x, y]");
+            a.Points.push_back({static_cast<int>(IntegerIn(xy[0], "a point", -kMaxCoordinate, kMaxCoordinate)),
+                                static_cast<int>(IntegerIn(xy[1], "a point", -kMaxCoordinate, kMaxCoordinate))});
         }
         if (a.Kind == TShapeKind::Text) {
-            const auto text = item.find("text");
-            if (text == item.end() || !text->is_string()) Fail("a text object has no text");
-            const std::string utf8 = text->get<std::string>();
-            if (utf8.size() > kMaxTextBytes) Fail("a text is too long");
-            a.Text = Utf8ToWide(utf8);
+            const json* text = OptionalMember(item, "text");
+            if (!text) Fail("a text object has no text");
+            a.Text = Utf8ToWide(StringOf(*text, "a text"));
+            totalText += a.Text.size();
+            if (a.Text.size() > kMaxTextUnits || totalText > kMaxTextUnitsTotal) Fail("a text is too long");
         }
         if (a.Kind == TShapeKind::Step) {
-            a.Serial = static_cast<std::uint32_t>(Integer(item, "serial", 1, 0xFFFFFFF0LL));
+            a.Serial = static_cast<std::uint32_t>(IntegerIn(Member(item, "serial"), "\"serial\"", 1, 0xFFFFFFF0LL));
             if (!serials.insert(a.Serial).second) Fail("two steps share a serial");
         }
         objects.push_back(std::move(a));
     }
     return objects;
+}
+
+}  // namespace
+
+std::vector<TAnnotation> ObjectsFromJson(const json& list) {
+    try {
+        return ReadObjects(list);
+    } catch (const EUntrustedJson& e) {
+        Fail(WideToUtf8(e.Message()));
+    }
 }
 
 }  // namespace tovasen

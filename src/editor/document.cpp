@@ -1,5 +1,7 @@
 #include "editor/document.h"
 
+#include <algorithm>
+
 namespace tovasen {
 
 TDocument TDocument::ForPicture(int width, int height) {
@@ -25,6 +27,34 @@ const TAnnotation* TDocument::Find(std::uint32_t id) const noexcept {
 void TDocument::Register(TAnnotation& a) {
     a.Id = NextId++;
     if (a.Kind == TShapeKind::Step) a.Serial = NextSerial++;
+}
+
+TDocumentUse UseOf(const TDocument& doc) noexcept {
+    TDocumentUse use;
+    use.Objects = doc.Objects.size();
+    for (const TAnnotation& a : doc.Objects) {
+        use.Points += a.Points.size();
+        use.TextUnits += a.Text.size();
+    }
+    return use;
+}
+
+void FitToLimits(const TDocument& doc, TAnnotation& a) {
+    for (TPointI& p : a.Points) {
+        p.x = std::clamp(p.x, -kMaxCoordinate, kMaxCoordinate);
+        p.y = std::clamp(p.y, -kMaxCoordinate, kMaxCoordinate);
+    }
+    std::size_t others = 0;
+    for (const TAnnotation& other : doc.Objects) {
+        if (other.Id != a.Id) others += other.Text.size();
+    }
+    const std::size_t room = std::min(kMaxTextUnits, kMaxTextUnitsTotal - std::min(others, kMaxTextUnitsTotal));
+    if (a.Text.size() > room) {
+        std::size_t keep = room;
+        // Never half a surrogate pair.
+        if (keep > 0 && a.Text[keep - 1] >= 0xD800 && a.Text[keep - 1] <= 0xDBFF) --keep;
+        a.Text.resize(keep);
+    }
 }
 
 int StepNumber(const TDocument& doc, const TAnnotation& step) noexcept {

@@ -342,6 +342,8 @@ void TEditorCanvas::BeginText(TPointI at, std::uint32_t existing) {
                                         ES_WANTRETURN,
                                     0, 0, 1, 1, Handle(), nullptr, GetModuleHandleW(nullptr), nullptr));
     if (!FTextEdit) RaiseLastOSError(L"CreateWindowExW(EDIT)");
+    // What a saved picture may carry; the model holds the total over all texts.
+    SendMessageW(FTextEdit.Get(), EM_SETLIMITTEXT, kMaxTextUnits, 0);
     SendMessageW(FTextEdit.Get(), WM_SETFONT, reinterpret_cast<WPARAM>(FTextFont.Get()), FALSE);
     SetWindowSubclass(FTextEdit.Get(), TextEditProc, 1, reinterpret_cast<DWORD_PTR>(this));
     PlaceTextEdit();

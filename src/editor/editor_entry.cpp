@@ -31,10 +31,13 @@ TFrmEditor& EditFile(const std::wstring& path, std::function<void(bool saved)> o
     std::wstring notice;
     if (file.Format == TPictureFormat::Png) {
         try {
-            if (std::optional<TEditablePicture> editable = DecodeEditablePng(file.Bytes, file.Pixels)) {
+            const TEditStore store = LocalEditStore();
+            if (std::optional<TEditablePicture> editable = DecodeEditablePng(file.Bytes, file.Pixels, &store)) {
                 file.Pixels = std::move(editable->Base);
                 doc = std::move(editable->Document);
             }
+        } catch (const TMarksNotHereError&) {
+            notice = Translate(L"이 그림의 개체는 저장한 컴퓨터에서만 지울 수 있어 그림만 엽니다.");
         } catch (const TAnnotationFormatError&) {
             notice = Translate(L"그림 위의 개체를 읽을 수 없어 그림만 엽니다.");
         } catch (const TPngFormatError&) {

@@ -62,7 +62,12 @@ TBox TEditorModel::Commit(TStepRecorder& recorder, std::uint64_t mergeKey) {
     return area;
 }
 
-TBox TEditorModel::Add(TAnnotation a) { return InsertNew(std::move(a), 0); }
+TBox TEditorModel::Add(TAnnotation a) {
+    if (Full()) return {};
+    return InsertNew(std::move(a), 0);
+}
+
+bool TEditorModel::Full() const noexcept { return FDoc.Objects.size() >= kMaxObjects; }
 
 TBox TEditorModel::InsertNew(TAnnotation a, std::uint64_t mergeKey) {
     FDoc.Register(a);
@@ -195,6 +200,8 @@ TBox TEditorModel::PointerDown(TPointI p, TTool tool, const TToolStyle& style, d
     default:
         break;
     }
+    // A picture at the object limit takes no new object; what is there can still be changed.
+    if (Full()) return {};
     TAnnotation a;
     a.Kind = *info.Shape;
     a.Color = a.Kind == TShapeKind::Blackout ? 0x000000u : style.Color;
@@ -240,6 +247,8 @@ TBox TEditorModel::PointerMove(TPointI p) {
         return Commit(recorder, GestureKey());
     }
     case TMode::Stroke: {
+        // At the point limit the stroke ends where it is, and stays what it was drawn so far.
+        if (UseOf(FDoc).Points >= kMaxPoints) return {};
         TAnnotation changed = *FDoc.Find(FOriginals.front().Id);
         changed.Points.push_back(p);
         TStepRecorder recorder(FDoc);

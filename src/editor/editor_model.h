@@ -32,7 +32,8 @@ public:
     TBox SelectionBounds() const;
 
     // One undoable step each.
-    TBox Add(TAnnotation a);  // gets a new id, becomes the selection
+    TBox Add(TAnnotation a);  // gets a new id, becomes the selection; nothing at kMaxObjects
+    bool Full() const noexcept;
     TBox DeleteSelection();
     // Moves the selection; a run of nudges with nothing else between is one step.
     TBox Nudge(int dx, int dy);

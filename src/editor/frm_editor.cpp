@@ -43,7 +43,7 @@ TBitmap& TEditedPicture::Flat() {
     return *FBitmap;
 }
 
-void TEditedPicture::SaveEditablePng(const std::wstring& path) const { ReplaceFileWith(path, EncodeEditablePng(FFlattened)); }
+void TEditedPicture::SaveEditablePng(const std::wstring& path) const { WriteEditablePng(path, FFlattened); }
 
 TFrmEditor::TFrmEditor(TComponent* owner, TPixelBuffer base, TDocument doc, bool withDone)
     : TForm(owner, L"FrmEditor"),

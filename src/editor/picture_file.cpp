@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <shlobj.h>
 #include <wincodec.h>
 
 #include <cstring>
@@ -141,9 +142,30 @@ TPictureFile ReadPictureFile(const std::wstring& path) {
     return file;
 }
 
+TEditStore LocalEditStore() {
+    PWSTR local = nullptr;
+    std::wstring folder;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_CREATE, nullptr, &local))) folder = local;
+    CoTaskMemFree(local);
+    if (folder.empty()) throw Exception(L"The local application data folder cannot be found.");
+    return TEditStore(folder + L"\\Tovasen\\" + kEditStoreFolderName);
+}
+
+void WriteEditablePng(const std::wstring& path, const TFlattened& picture) {
+    const TEditableFile file = EncodeEditablePng(picture);
+    ReplaceFileWith(path, file.Png);
+    if (file.Covered.empty()) return;
+    try {
+        LocalEditStore().Put(EditStoreKey(file.Png), file.Covered);
+    } catch (const Exception&) {
+        // The picture the user asked for is written; only taking its marks away later is lost,
+        // and opening it says so.
+    }
+}
+
 void WritePictureFile(const std::wstring& path, TPictureFormat format, const TFlattened& picture) {
     if (format == TPictureFormat::Png) {
-        ReplaceFileWith(path, EncodeEditablePng(picture));
+        WriteEditablePng(path, picture);
         return;
     }
     const std::unique_ptr<TBitmap> flat = BitmapOfPixels(picture.Flat);

@@ -20,6 +20,14 @@ struct TPictureFile {
 // whose message is for the user.
 TPictureFile ReadPictureFile(const std::wstring& path);
 
+// This user's edit store, in the program's local data folder.
+TEditStore LocalEditStore();
+
+// Writes a PNG with its objects over path in one step, and the pixels under them into this
+// user's edit store. When the store cannot take them the file is still written; it then opens
+// flat on this machine too.
+void WriteEditablePng(const std::wstring& path, const TFlattened& picture);
+
 // Writes the edited picture over path in format, in one step: a PNG keeps its objects, other
 // formats are written flat (JPG and WebP at the quality chosen in the main window).
 void WritePictureFile(const std::wstring& path, TPictureFormat format, const TFlattened& picture);

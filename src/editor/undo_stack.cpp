@@ -46,8 +46,11 @@ TBox TUndoStep::Area() const {
     return area;
 }
 
+// Every object the editor makes or changes passes here, so this is where it is held within what
+// a saved file may carry.
 void TStepRecorder::Insert(std::size_t index, TAnnotation a) {
     if (index > FDoc.Objects.size()) index = FDoc.Objects.size();
+    FitToLimits(FDoc, a);
     InsertAt(FDoc, index, a);
     FStep.Changes.push_back({TKind::Insert, index, {}, std::move(a)});
 }
@@ -60,9 +63,11 @@ bool TStepRecorder::Remove(std::uint32_t id) {
     return true;
 }
 
-bool TStepRecorder::Modify(const TAnnotation& updated) {
-    const std::size_t index = FDoc.IndexOf(updated.Id);
+bool TStepRecorder::Modify(const TAnnotation& wanted) {
+    const std::size_t index = FDoc.IndexOf(wanted.Id);
     if (index == TDocument::npos) return false;
+    TAnnotation updated = wanted;
+    FitToLimits(FDoc, updated);
     if (FDoc.Objects[index] == updated) return true;
     FStep.Changes.push_back({TKind::Modify, index, FDoc.Objects[index], updated});
     FDoc.Objects[index] = updated;

@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdio>
+#include <filesystem>
 #include <functional>
 
 #include "decoders.h"
@@ -136,16 +140,28 @@ TEST(PngChunks, InsertedChunksReadBackAndDamageIsRefused) {
     EXPECT_THROW(ReadPngChunks(huge), TPngFormatError);
 }
 
+// Writes as the editor does (the file, and its covered pixels into a store of the test's own),
+// then reads as the editor would: the picture through another decoder.
 class EditablePng : public ::testing::Test {
 protected:
     const TPixelBuffer base = FromOwned(test::ScreenshotLike(200, 150));
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("edit-store-test-" + std::to_string(getpid()));
+    const TEditStore store{folder.wstring()};
 
-    // Writes, then reads as an editor would: the picture through another decoder.
+    ~EditablePng() override { std::filesystem::remove_all(folder); }
+
+    std::vector<std::uint8_t> Save(const TFlattened& flat) {
+        const TEditableFile file = EncodeEditablePng(flat);
+        if (!file.Covered.empty()) store.Put(EditStoreKey(file.Png), file.Covered);
+        return file.Png;
+    }
+
     std::pair<std::vector<std::uint8_t>, std::optional<TEditablePicture>> RoundTrip(const TFlattened& flat) {
-        std::vector<std::uint8_t> file = EncodeEditablePng(flat);
+        std::vector<std::uint8_t> file = Save(flat);
         const TPixelBuffer decoded = FromRgb(test::DecodePngWithLibpng(file));
         EXPECT_EQ(flat.Flat, decoded);
-        return {file, DecodeEditablePng(file, decoded)};
+        return {file, DecodeEditablePng(file, decoded, &store)};
     }
 };
 
@@ -163,7 +179,7 @@ TEST_F(EditablePng, OpeningGivesBackEveryObjectAndThePictureUnderThem) {
     emptied.Objects.clear();
     const TFlattened plain = Flatten(opened->Base, emptied, PaintBoxes);
     EXPECT_EQ(base, plain.Flat);
-    EXPECT_EQ(EncodePng(base.View()), EncodeEditablePng(plain)) << "without objects, a plain PNG";
+    EXPECT_EQ(EncodePng(base.View()), EncodeEditablePng(plain).Png) << "without objects, a plain PNG";
     EXPECT_EQ(doc.NextSerial, opened->Document.NextSerial) << "a new step continues the numbering";
 }
 
@@ -179,47 +195,96 @@ TEST_F(EditablePng, CropMovesObjectsAndDropsThoseCutAway) {
     EXPECT_EQ(base.Cropped({40, 30, 160, 120}), opened->Base);
 }
 
+// What the first version wrote: the same objects, and the pixels under them in a tvBA chunk.
+std::vector<std::uint8_t> FirstVersionFile(const TFlattened& flat, const std::vector<std::size_t>& tiles) {
+    std::vector<std::uint8_t> rgb;
+    for (std::size_t t : tiles) {
+        const int x0 = static_cast<int>(t % 7) * 32, y0 = static_cast<int>(t / 7) * 32;
+        for (int y = y0; y < std::min(y0 + 32, flat.Burned.Height()); ++y) {
+            for (int x = x0; x < std::min(x0 + 32, flat.Burned.Width()); ++x) {
+                const std::uint32_t p = flat.Burned.At(x, y);
+                rgb.insert(rgb.end(), {std::uint8_t(p >> 16), std::uint8_t(p >> 8), std::uint8_t(p)});
+            }
+        }
+    }
+    const nlohmann::json meta = {{"format", "tovasen-annotations"}, {"version", 1}, {"width", flat.Flat.Width()},
+                                 {"height", flat.Flat.Height()},   {"picture_crc", PictureCrc(flat.Flat)},
+                                 {"objects", ObjectsToJson(flat.Document.Objects)},
+                                 {"restore", {{"tile", 32}, {"tiles", tiles}}}};
+    return InsertPngChunks(EncodePng(flat.Flat.View()),
+                           {MakeITxt(kAnnotationKeyword, meta.dump()), TPngChunk{kRestoreChunkType, ZlibCompress(rgb)}});
+}
+
+TEST_F(EditablePng, FilesOfTheFirstVersionStillOpenAndLoseTheirPixelsAtTheNextSave) {
+    const TDocument doc = Annotated(200, 150, {Make(TShapeKind::Rectangle, {{5, 5}, {50, 50}})});
+    const TFlattened flat = Flatten(base, doc, PaintBoxes);
+    const std::vector<std::uint8_t> old = FirstVersionFile(flat, {0, 1, 7, 8});
+    const auto opened = DecodeEditablePng(old, flat.Flat, nullptr);
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(base, opened->Base);
+    const std::vector<std::uint8_t> saved = Save(Flatten(opened->Base, opened->Document, PaintBoxes));
+    for (const TPngChunk& chunk : ReadPngChunks(saved)) EXPECT_NE(kRestoreChunkType, chunk.Type);
+
+    // Stored values of the wrong type or out of order, as a hostile file would hold them.
+    const std::vector<std::vector<std::size_t>> badTiles = {{3, 3, 3}, {5, 4}, {1000}};
+    for (const auto& tiles : badTiles) {
+        EXPECT_THROW(DecodeEditablePng(FirstVersionFile(flat, tiles), flat.Flat, nullptr), TAnnotationFormatError)
+            << tiles.size() << " tiles from " << tiles[0];
+    }
+}
+
 TEST_F(EditablePng, APictureChangedElsewhereOrDamagedDataIsNotRestored) {
     const TFlattened flat = Flatten(base, Annotated(200, 150, {Make(TShapeKind::Rectangle, {{5, 5}, {50, 50}})}), PaintBoxes);
-    const std::vector<std::uint8_t> file = EncodeEditablePng(flat);
+    const std::vector<std::uint8_t> file = Save(flat);
     TPixelBuffer touched = flat.Flat;
     touched.At(199, 149) ^= 1;
-    EXPECT_THROW(DecodeEditablePng(file, touched), TAnnotationFormatError) << "another program changed a pixel";
-    EXPECT_THROW(DecodeEditablePng(file, flat.Flat.Cropped({0, 0, 100, 100})), TAnnotationFormatError);
+    EXPECT_THROW(DecodeEditablePng(file, touched, &store), TAnnotationFormatError) << "another program changed a pixel";
+    EXPECT_THROW(DecodeEditablePng(file, flat.Flat.Cropped({0, 0, 100, 100}), &store), TAnnotationFormatError);
+
+    // Another machine, or the store emptied: the marks are there but cannot be taken away.
+    EXPECT_THROW(DecodeEditablePng(file, flat.Flat, nullptr), TMarksNotHereError);
+    const TEditStore elsewhere{(folder / "elsewhere").wstring()};
+    EXPECT_THROW(DecodeEditablePng(file, flat.Flat, &elsewhere), TMarksNotHereError);
 
     std::vector<TPngChunk> chunks = ReadPngChunks(file);
     auto rebuild = [&](const std::vector<TPngChunk>& replaced) {
         std::vector<std::uint8_t> plain = EncodePng(flat.Flat.View());
         return InsertPngChunks(plain, replaced);
     };
-    const TPngChunk meta = chunks[chunks.size() - 3], restore = chunks[chunks.size() - 2];
-    EXPECT_THROW(DecodeEditablePng(rebuild({meta}), flat.Flat), TAnnotationFormatError) << "no restore chunk";
-    TPngChunk shortRestore{"tvBA", ZlibCompress(std::vector<std::uint8_t>(10, 0))};
-    EXPECT_THROW(DecodeEditablePng(rebuild({meta, shortRestore}), flat.Flat), TAnnotationFormatError);
-    EXPECT_THROW(DecodeEditablePng(rebuild({MakeITxt(kAnnotationKeyword, "{not json"), restore}), flat.Flat),
+    const TPngChunk meta = chunks[chunks.size() - 2];
+    EXPECT_THROW(DecodeEditablePng(rebuild({MakeITxt(kAnnotationKeyword, "{not json")}), flat.Flat, &store),
                  TAnnotationFormatError);
-    EXPECT_FALSE(DecodeEditablePng(EncodePng(flat.Flat.View()), flat.Flat)) << "a plain PNG has nothing to restore";
+    EXPECT_FALSE(DecodeEditablePng(EncodePng(flat.Flat.View()), flat.Flat, &store)) << "a plain PNG has nothing to restore";
 
-    // Stored values of the wrong type or out of order, as a hostile file would hold them.
+    // Stored values of the wrong type, as a hostile file would hold them; a store entry that is
+    // not what was written. Each file is written to the store as it is, so only the damage
+    // itself can refuse it.
     nlohmann::json good = nlohmann::json::parse(*ITxtText(meta, kAnnotationKeyword, 1u << 20));
     const std::vector<std::function<void(nlohmann::json&)>> spoil = {
         [](nlohmann::json& j) { j["width"] = "200"; },
         [](nlohmann::json& j) { j["picture_crc"] = "x"; },
-        [](nlohmann::json& j) { j["restore"]["tiles"] = {3, 3, 3}; },
-        [](nlohmann::json& j) { j["restore"]["tiles"] = {5, 4}; },
-        [](nlohmann::json& j) { j["restore"]["tiles"] = {-1}; },
-        [](nlohmann::json& j) { j["restore"] = "none"; },
         [](nlohmann::json& j) { j["objects"] = {{{"id", "one"}}}; },
-        [](nlohmann::json& j) { j["version"] = 2; },
+        [](nlohmann::json& j) { j["version"] = 3; },
+        [](nlohmann::json& j) { j = nlohmann::json::array(); },
     };
+    const std::vector<std::uint8_t> covered = EncodeEditablePng(flat).Covered;
     for (std::size_t i = 0; i < spoil.size(); ++i) {
         nlohmann::json bad = good;
         spoil[i](bad);
-        EXPECT_THROW(DecodeEditablePng(rebuild({MakeITxt(kAnnotationKeyword, bad.dump()), restore}), flat.Flat),
-                     TAnnotationFormatError)
-            << "case " << i;
+        const std::vector<std::uint8_t> spoiled = rebuild({MakeITxt(kAnnotationKeyword, bad.dump())});
+        store.Put(EditStoreKey(spoiled), covered);
+        EXPECT_THROW(DecodeEditablePng(spoiled, flat.Flat, &store), TAnnotationFormatError) << "case " << i;
     }
-    EXPECT_TRUE(DecodeEditablePng(rebuild({MakeITxt(kAnnotationKeyword, good.dump()), restore}), flat.Flat));
+    const std::vector<std::uint8_t> whole = rebuild({MakeITxt(kAnnotationKeyword, good.dump())});
+    const std::vector<std::vector<std::uint8_t>> badEntries = {
+        {}, {'T', 'V', 'E', 'S'}, std::vector<std::uint8_t>(covered.begin(), covered.end() - 3),
+        std::vector<std::uint8_t>(covered.begin(), covered.begin() + 20)};
+    for (const auto& entry : badEntries) {
+        store.Put(EditStoreKey(whole), entry);
+        EXPECT_THROW(DecodeEditablePng(whole, flat.Flat, &store), TAnnotationFormatError) << entry.size() << " bytes";
+    }
+    store.Put(EditStoreKey(whole), covered);
+    EXPECT_TRUE(DecodeEditablePng(whole, flat.Flat, &store));
 }
 
 // A redacted secret: noise no other part of the picture holds.
@@ -247,10 +312,11 @@ std::vector<std::uint8_t> RgbBytes(const TPixelBuffer& picture) {
     return rgb;
 }
 
-// Whether any run of four secret pixels (as R, G, B or B, G, R bytes) occurs in haystack.
-bool HoldsSecret(const std::vector<std::uint8_t>& haystack, const TPixelBuffer& picture, const TBox& secret) {
+// How many runs of four secret pixels (as R, G, B or B, G, R bytes) occur in haystack.
+int SecretRuns(const std::vector<std::uint8_t>& haystack, const TPixelBuffer& picture, const TBox& secret) {
+    int runs = 0;
     for (int y = secret.top; y < secret.bottom; ++y) {
-        for (int x = secret.left; x + 4 <= secret.right; x += 2) {
+        for (int x = secret.left; x + 4 <= secret.right; x += 4) {
             std::vector<std::uint8_t> rgb, bgr;
             for (int i = 0; i < 4; ++i) {
                 const std::uint32_t p = picture.At(x + i, y);
@@ -258,11 +324,61 @@ bool HoldsSecret(const std::vector<std::uint8_t>& haystack, const TPixelBuffer& 
                 bgr.insert(bgr.end(), {std::uint8_t(p), std::uint8_t(p >> 8), std::uint8_t(p >> 16)});
             }
             for (const auto& needle : {rgb, bgr}) {
-                if (std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end()) != haystack.end()) return true;
+                if (std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end()) != haystack.end()) ++runs;
             }
         }
     }
-    return false;
+    return runs;
+}
+
+bool HoldsSecret(const std::vector<std::uint8_t>& haystack, const TPixelBuffer& picture, const TBox& secret) {
+    return SecretRuns(haystack, picture, secret) > 0;
+}
+
+// Every byte sequence in which a file could carry pixels: the file itself, each chunk's data,
+// each zlib stream inflated (the image data as one stream) and the text of our own chunk.
+std::vector<std::vector<std::uint8_t>> Readable(const std::vector<std::uint8_t>& file) {
+    std::vector<std::vector<std::uint8_t>> out = {file};
+    std::vector<std::uint8_t> idat;
+    for (const TPngChunk& chunk : ReadPngChunks(file)) {
+        out.push_back(chunk.Data);
+        if (chunk.Type == "IDAT") idat.insert(idat.end(), chunk.Data.begin(), chunk.Data.end());
+        if (chunk.Type == kRestoreChunkType) out.push_back(ZlibInflate(chunk.Data, 1u << 26));
+        if (chunk.Type == "iTXt") {
+            const std::string json = *ITxtText(chunk, kAnnotationKeyword, 1u << 26);
+            out.emplace_back(json.begin(), json.end());
+        }
+    }
+    out.push_back(ZlibInflate(idat, 1u << 26));
+    return out;
+}
+
+// On noise, no pixel under any kind of mark is left in any part of the file, where the first
+// version kept every one of them; the store alone brings them back.
+TEST_F(EditablePng, NoPixelUnderAMarkIsInTheFile) {
+    const TPixelBuffer noise = WithSecret(base, base.Bounds());
+    const TDocument doc = Annotated(200, 150, OneOfEach());
+    const TFlattened flat = Flatten(noise, doc, PaintBoxes);
+    int before = 0, after = 0;
+    const std::vector<std::uint8_t> file = Save(flat);
+    std::vector<std::size_t> allTiles(7 * 5);
+    for (std::size_t i = 0; i < allTiles.size(); ++i) allTiles[i] = i;
+    const auto oldParts = Readable(FirstVersionFile(flat, allTiles));
+    const auto newParts = Readable(file);
+    for (const TAnnotation& a : doc.Objects) {
+        const TBox covered = Intersection(PointsBox(a), noise.Bounds());
+        for (const auto& part : oldParts) before += SecretRuns(part, noise, covered);
+        for (const auto& part : newParts) after += SecretRuns(part, noise, covered);
+    }
+    std::printf("covered four-pixel runs found: first version %d, now %d\n", before, after);
+    EXPECT_GT(before, 0) << "the search finds covered pixels where a file holds them";
+    EXPECT_EQ(0, after);
+
+    const auto opened = DecodeEditablePng(file, flat.Flat, &store);
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(noise, opened->Base) << "the store restores the picture exactly";
+    std::filesystem::remove_all(folder);
+    EXPECT_THROW(DecodeEditablePng(file, flat.Flat, &store), TMarksNotHereError) << "without its entry it opens flat";
 }
 
 TEST_F(EditablePng, RedactedPixelsAppearNowhereInTheSavedFile) {
