@@ -24,6 +24,10 @@ struct ScrollCaptureOptions {
     DWORD settleMs = 1500;
     // How long a step that did not join watches the view for parts that change by themselves.
     DWORD watchMs = 1200;
+    // How long the way to the top may take (a window may load ever older content there) before
+    // the capture starts where it got to, and how long the way back may take.
+    DWORD toTopMs = 15000;
+    DWORD restoreMs = 15000;
     // Called after every view taken.
     std::function<void(const ScrollProgress&)> onStep;
 };
@@ -31,15 +35,16 @@ struct ScrollCaptureOptions {
 struct ScrollCaptureResult {
     std::unique_ptr<TBitmap> Bitmap;  // 32 bits per pixel, top row first
     RECT Rect{};                      // where the view lies on the screen
-    std::wstring Notice;              // why it stopped early at a limit; empty otherwise
-    bool Cancelled = false;           // Esc ended it; Bitmap holds what was taken
+    std::wstring Notice;              // why it did not take all: a limit, a top too far; or empty
+    bool Cancelled = false;           // Esc or the exit ended it; Bitmap holds what Esc left, or null
     ScrollProgress Progress;
 };
 
 // Captures the scrollable window under the pointer (screen coordinates) from the top of its
 // content to the end, as one tall picture, and puts its scroll position back. Runs on the
 // user-interface thread and pumps its messages while the window scrolls; Esc ends it early
-// with what was taken. Raises EScrollCaptureError, with a translated message, when there is
+// with what was taken, the program's exit with nothing (the quit message stays for the main
+// loop). Both take effect between two notches and during every wait. Raises EScrollCaptureError, with a translated message, when there is
 // nothing to capture, the window stops answering or changes size, or two views cannot be
 // joined with certainty: it never guesses.
 ScrollCaptureResult CaptureScrollingWindow(POINT pointer, const ScrollCaptureOptions& options = {});

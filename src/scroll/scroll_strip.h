@@ -23,8 +23,9 @@ public:
     bool CoversView() const noexcept { return FCovers; }
     void Conceal();
     void Reveal();
-    // Esc was pressed since the strip appeared.
+    // Esc was pressed since the strip appeared, or since ForgetEsc.
     bool EscPressed();
+    void ForgetEsc() noexcept { FEsc = false; }
 
 protected:
     LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;

@@ -16,6 +16,7 @@ inline constexpr wchar_t kScrollAmbiguousText[] = L"빈 화면이나 되풀이�
 inline constexpr wchar_t kScrollContradictsText[] = L"스크롤한 뒤의 화면이 이미 캡쳐한 부분과 맞지 않습니다.";
 inline constexpr wchar_t kScrollWindowChangedText[] = L"캡쳐하는 동안 창의 크기나 위치가 바뀌었습니다.";
 inline constexpr wchar_t kScrollNotRespondingText[] = L"창이 응답하지 않습니다.";
+inline constexpr wchar_t kScrollTopTooLongText[] = L"창의 맨 위까지 가는 데 너무 오래 걸려 멈춘 곳부터 캡쳐했습니다.";
 inline constexpr wchar_t kScrollNoWindowText[] = L"마우스 아래에 캡쳐할 창이 없습니다.";
 
 // format with each "%s" replaced, in order, by the next value; missing values leave the rest.

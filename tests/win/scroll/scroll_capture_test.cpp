@@ -6,11 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "scroll/scroll_test_support.h"
 #include "scroll/scroll_test_window.h"
+#include "i18n/translation.h"
 #include "scroll/scroll_texts.h"
 
 namespace tovasen {
@@ -37,6 +41,14 @@ std::string Compare(const TBitmap& picture, const std::vector<std::uint32_t>& re
 }
 
 ScrollCaptureResult Capture(POINT at, const ScrollCaptureOptions& options = {}) { return test::CaptureOrFail(at, options); }
+
+void PressEsc() {
+    INPUT keys[2]{};
+    keys[0].type = keys[1].type = INPUT_KEYBOARD;
+    keys[0].ki.wVk = keys[1].ki.wVk = VK_ESCAPE;
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, keys, sizeof(INPUT));
+}
 
 TEST_F(ScrollCapture, OwnWindowComesOutAsItsReferenceEveryTimeAndGoesBackWhereItWas) {
     struct Case {
@@ -156,12 +168,7 @@ TEST_F(ScrollCapture, EscEndsItEarlyAndKeepsWhatWasTaken) {
     ScrollTestWindow window(tall);
     ScrollCaptureOptions options;
     options.onStep = [](const ScrollProgress& progress) {
-        if (progress.steps != 3) return;
-        INPUT keys[2]{};
-        keys[0].type = keys[1].type = INPUT_KEYBOARD;
-        keys[0].ki.wVk = keys[1].ki.wVk = VK_ESCAPE;
-        keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
-        SendInput(2, keys, sizeof(INPUT));
+        if (progress.steps == 3) PressEsc();
     };
     const ScrollCaptureResult result = Capture(window.Centre(), options);
     ASSERT_NE(nullptr, result.Bitmap);
@@ -173,6 +180,70 @@ TEST_F(ScrollCapture, EscEndsItEarlyAndKeepsWhatWasTaken) {
     EXPECT_EQ("", Compare(*result.Bitmap, reference, 360, 0, height - tall.footer));
     EXPECT_EQ("", Compare(*result.Bitmap, reference, 360, height - tall.footer, tall.footer, tall.header + tall.docHeight));
     EXPECT_EQ(0, window.Position()) << "back where it was";
+}
+
+TEST_F(ScrollCapture, EscOrTheExitEndItWithinASecondWhereverItIsAndTheViewComesBack) {
+    struct Case {
+        const char* label;
+        bool growsAtTop;  // the way up never ends; else 0.8 s in the capture steps down
+        bool exiting;
+    };
+    const Case cases[] = {{"Esc on the way up a window that keeps growing", true, false},
+                          {"the exit on the way up a window that keeps growing", true, true},
+                          {"Esc while stepping down", false, false},
+                          {"the exit while stepping down", false, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        ScrollTestWindow::Options options;
+        options.growsAtTop = c.growsAtTop;
+        options.docHeight = 6000;
+        ScrollTestWindow window(options);
+        for (int i = 0; i < 300; ++i) SendMessageW(window.Handle(), WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), 0);
+        const int topRow = window.TopRow();
+        const DWORD ui = GetCurrentThreadId();
+        std::atomic<ULONGLONG> askedAt{0};
+        std::thread asker([&] {
+            Sleep(800);
+            askedAt = GetTickCount64();
+            if (c.exiting) PostThreadMessageW(ui, WM_QUIT, 7, 0);
+            else PressEsc();
+        });
+        const ScrollCaptureResult result = Capture(window.Centre());
+        const ULONGLONG ended = GetTickCount64();
+        asker.join();
+        std::printf("%s: ended %llu ms after it was asked\n", c.label, ended - askedAt.load());
+        if (c.growsAtTop) {
+            EXPECT_GT(window.Prepended(), 0) << "the window never loaded older rows";
+        }
+        EXPECT_TRUE(result.Cancelled);
+        // Esc keeps what was taken; the exit and a stop before the first view leave nothing.
+        EXPECT_EQ(!c.exiting && !c.growsAtTop, result.Bitmap != nullptr);
+        EXPECT_LE(ended - askedAt.load(), 1000u);
+        EXPECT_EQ(topRow, window.TopRow()) << "the rows the user saw are not back in view";
+        MSG quit{};
+        EXPECT_EQ(c.exiting, PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE)
+            << "the quit message is not left for the main loop";
+        if (c.exiting) {
+            EXPECT_EQ(7u, quit.wParam);
+        }
+        EXPECT_FALSE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the quit message was posted twice";
+    }
+}
+
+TEST_F(ScrollCapture, AWayUpThatTakesTooLongStartsWhereItGotToAndSaysSo) {
+    ScrollTestWindow::Options chat;
+    chat.growsAtTop = true;
+    chat.docHeight = 1500;
+    ScrollTestWindow window(chat);
+    window.SetPosition(900);
+    ScrollCaptureOptions options;
+    options.toTopMs = 1000;
+    const ScrollCaptureResult result = Capture(window.Centre(), options);
+    ASSERT_NE(nullptr, result.Bitmap);
+    EXPECT_GT(window.Prepended(), 0);
+    EXPECT_EQ(Translate(kScrollTopTooLongText), result.Notice);
+    EXPECT_GT(result.Bitmap->Height(), window.ViewHeight());
+    EXPECT_EQ(900, window.TopRow()) << "the rows the user saw are not back in view";
 }
 
 TEST_F(ScrollCapture, ContentThatRepeatsIsReportedInsteadOfGuessed) {

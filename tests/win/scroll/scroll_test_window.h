@@ -27,6 +27,7 @@ public:
         bool wheel = true;       // false: only the scroll bar's lines and pages move it
         bool scrolls = true;     // false: a window that cannot scroll at all
         bool endless = false;    // content is appended on every scroll
+        bool growsAtTop = false; // reaching the top loads older rows above, as a chat's history
         bool animated = false;   // a spinner in the document and a clock in the header
         int period = 0;          // the document repeats every so many rows (0: never)
     };
@@ -63,6 +64,9 @@ public:
     int DocHeight() const { return docHeight_; }
     int MaxPosition() const { return std::max(0, docHeight_ - o_.band); }
     int WheelMessages() const { return wheelMessages_; }
+    // Rows loaded above the first document row so far, and the row at the top of the band.
+    int Prepended() const { return prepended_; }
+    int TopRow() const { return position_ - prepended_; }
     void SetPosition(int position) {
         position_ = std::clamp(position, 0, MaxPosition());
         UpdateBar();
@@ -95,10 +99,11 @@ public:
     std::uint32_t ViewPixel(int x, int y, int position) const {
         if (y < o_.header) return HeaderPixel(x, y, position);
         if (y >= o_.header + o_.band) return FooterPixel(x, y - o_.header - o_.band);
-        const int row = position + y - o_.header;
+        const int row = position + y - o_.header - prepended_;
         if (o_.animated && x >= kSpinner.left && x < kSpinner.right && row >= kSpinner.top && row < kSpinner.bottom) {
             return 0x101010u * static_cast<std::uint32_t>((ticks_ + x + row) % 16);
         }
+        if (row < 0) return DocPixel(x, row + 1000000);  // older rows: like no others on screen
         return DocPixel(x, o_.period > 0 ? row % o_.period : row);
     }
 
@@ -146,7 +151,7 @@ private:
         case WM_VSCROLL:
             if (!self->o_.scrolls || !self->o_.scrollBar) break;
             switch (LOWORD(wp)) {
-            case SB_TOP: self->SetPosition(0); break;
+            case SB_TOP: self->Move(-self->position_); break;
             case SB_BOTTOM: self->SetPosition(self->MaxPosition()); break;
             case SB_LINEDOWN: self->Move(16); break;
             case SB_LINEUP: self->Move(-16); break;
@@ -166,6 +171,13 @@ private:
     void Move(int pixels) {
         // An endless feed: coming near the end loads more.
         if (o_.endless && pixels > 0 && position_ + pixels >= MaxPosition()) docHeight_ += 2 * o_.band;
+        // Older rows come in above, and the view stays on what it showed.
+        if (o_.growsAtTop && pixels < 0 && position_ + pixels <= 0) {
+            const int older = 2 * o_.band;
+            docHeight_ += older;
+            prepended_ += older;
+            position_ += older;
+        }
         SetPosition(position_ + pixels);
     }
 
@@ -207,6 +219,7 @@ private:
     std::size_t nextStep_ = 0;
     int wheelMessages_ = 0;
     int ticks_ = 0;
+    int prepended_ = 0;
 };
 
 }  // namespace tovasen::test
