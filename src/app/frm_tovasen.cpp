@@ -209,7 +209,7 @@ LRESULT TFrmTovasen::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         WMQueryEndSession();
         return 1;
     case WM_COPYDATA:
-        return lParam ? WMCopyData(*reinterpret_cast<const COPYDATASTRUCT*>(lParam)) : 0;
+        return lParam ? WMCopyData(reinterpret_cast<HWND>(wParam), *reinterpret_cast<const COPYDATASTRUCT*>(lParam)) : 0;
     default:
         return TForm::WndProc(msg, wParam, lParam);
     }

@@ -130,8 +130,8 @@ public:
     std::wstring Language;                // interface language code
     std::wstring SavePath;                // output folder
 
-    // The image-hosting service; tests point it at a local server.
-    UploadEndpoint UploadService{kUploadHost, 80};
+    // The image-hosting service, over HTTPS; tests point it at a local TLS server.
+    UploadEndpoint UploadService{kUploadHost, 443};
     // Opens an address a server sent, once it passed the web-address gate: the shell unless
     // set (tests record the address instead of starting a browser).
     std::function<void(const std::wstring& address)> OnOpenAddress;
@@ -163,7 +163,8 @@ private:
     void FormDestroy();
     void WMUser(WPARAM wParam);
     void WMQueryEndSession();
-    LRESULT WMCopyData(const COPYDATASTRUCT& data);
+    // sender: the window the sending program names as its own (wParam).
+    LRESULT WMCopyData(HWND sender, const COPYDATASTRUCT& data);
     void RunCommand(const RemoteRequest& request, const std::shared_ptr<TOutcomeReporter>& reporter);
     void RequestExit();
     int ShowMessage(const std::wstring& text, UINT flags);
@@ -232,6 +233,7 @@ private:
     std::unique_ptr<TFloatList> FloatList;
     std::unique_ptr<THistory> History;  // null where the history could not be opened
     std::shared_ptr<TReplySender> FReplies = std::make_shared<TReplySender>();
+    std::shared_ptr<TCommandBoxGate> FCommandBoxes = std::make_shared<TCommandBoxGate>();
     // Calls queued for later find out through this whether the window still exists.
     std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
     bool FCanClose = false;

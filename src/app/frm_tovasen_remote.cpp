@@ -3,8 +3,12 @@
 // so no sender waits on a capture and no reply can start a capture inside another.
 #include <windows.h>
 
+#include <algorithm>
+
+#include "app/command_trust.h"
 #include "app/copydata_command.h"
 #include "app/frm_tovasen.h"
+#include "app/integrity_level.h"
 #include "base/exception_text.h"
 #include "editor/editor_entry.h"
 #include "history/history.h"
@@ -16,22 +20,43 @@ namespace {
 
 constexpr std::uint64_t kDefaultHistoryLimit = 20;
 
+// A file that a script may have opened: a local path (see IsLocalFilePath) on a drive that is
+// not a network drive.
+bool MayOpenForScript(const std::wstring& file) {
+    if (!IsLocalFilePath(file)) return false;
+    const std::wstring path = file.compare(0, 4, L"\\\\?\\") == 0 ? file.substr(4) : file;
+    const std::wstring root = path.substr(0, 3);
+    return GetDriveTypeW(root.c_str()) != DRIVE_REMOTE;
+}
+
 }  // namespace
 
-LRESULT TFrmTovasen::WMCopyData(const COPYDATASTRUCT& data) {
+LRESULT TFrmTovasen::WMCopyData(HWND sender, const COPYDATASTRUCT& data) {
     const std::optional<RemoteRequest> accepted = AcceptCommand(data.dwData, data.lpData, data.cbData);
     if (!accepted) return 0;
+    const HWND replyTo =
+        accepted->replyTo ? reinterpret_cast<HWND>(static_cast<std::uintptr_t>(*accepted->replyTo)) : nullptr;
+    // The sender is known only by the window it names as its own, so the reply window counts
+    // too: a program below our level reads nothing through a window it names that is not its
+    // own, and runs only what such programs may.
+    const std::uint32_t ownLevel = OwnIntegrityLevel();
+    const std::uint32_t replyLevel = replyTo ? WindowIntegrityLevel(replyTo) : ownLevel;
+    if (!SenderMayRun(accepted->command, std::min(WindowIntegrityLevel(sender), replyLevel), ownLevel)) return 0;
+    // Only one box for commands at a time: one that would tell its end in another is refused.
+    if (!replyTo && FCommandBoxes->IsOpen()) return 0;
     ReplyMessage(1);
 
     std::shared_ptr<TOutcomeReporter> reporter;
-    if (accepted->replyTo) {
-        const HWND replyTo = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(*accepted->replyTo));
-        reporter = std::make_shared<TScriptReporter>(FReplies, replyTo, Handle(), accepted->token);
+    if (replyTo) {
+        reporter = std::make_shared<TScriptReporter>(FReplies, replyTo, Handle(), accepted->token,
+                                                     WindowMayReadReplies(replyLevel, ownLevel));
     } else {
-        reporter = std::make_shared<TUserReporter>();  // as before scripts could be answered
+        reporter = std::make_shared<TUserReporter>(FCommandBoxes);  // as before scripts could be answered
     }
     std::weak_ptr<bool> alive = FAlive;
-    Application->Queue([this, alive, request = *accepted, reporter] {
+    Application->Queue([this, alive, request = *accepted, reporter, toUser = !replyTo, boxes = FCommandBoxes] {
+        // Queued before a command's box opened and run inside its modal loop: refused as well.
+        if (toUser && boxes->IsOpen()) return;
         if (alive.lock()) RunCommand(request, reporter);
     });
     return 1;
@@ -50,6 +75,10 @@ void TFrmTovasen::RunCommand(const RemoteRequest& request, const std::shared_ptr
         // Editing a file holds nothing of the controller: captures go on meanwhile.
         try {
             const std::wstring file = request.file;
+            if (!MayOpenForScript(file)) {
+                reporter->Report(TCaptureOutcome::Failure(L"Only a file on a local drive can be edited from a script."));
+                break;
+            }
             FollowEditInHistory(EditFile(
                 file,
                 [reporter, file](bool saved) {

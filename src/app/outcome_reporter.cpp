@@ -1,5 +1,6 @@
 #include "app/outcome_reporter.h"
 
+#include "app/reply_parts.h"
 #include "app/reply_sender.h"
 #include "i18n/translation.h"
 #include "ui/application.h"
@@ -10,22 +11,39 @@ void TUserReporter::Report(const TCaptureOutcome& outcome) {
     const bool tell = outcome.Succeeded() || outcome.Kind == TCaptureOutcome::TKind::Failed ||
                       outcome.Kind == TCaptureOutcome::TKind::Refused;
     if (!tell || outcome.Message.empty()) return;
+    if (FGate && FGate->IsOpen()) return;
+    struct THold {
+        TCommandBoxGate* Gate;
+        explicit THold(TCommandBoxGate* gate) : Gate(gate) {
+            if (Gate) Gate->FOpen = true;
+        }
+        ~THold() {
+            if (Gate) Gate->FOpen = false;
+        }
+    } hold(FGate.get());
     const UINT icon = outcome.Notice || outcome.Succeeded() ? MB_ICONINFORMATION : MB_ICONERROR;
     const std::wstring title = Translate(Application ? Application->Title() : std::wstring());
     MessageBoxW(Application ? Application->Handle() : nullptr, outcome.Message.c_str(), title.c_str(),
                 MB_TOPMOST | MB_SETFOREGROUND | icon);
 }
 
-TScriptReporter::TScriptReporter(std::shared_ptr<TReplySender> sender, HWND replyTo, HWND from, std::wstring token)
-    : FSender(std::move(sender)), FReplyTo(replyTo), FFrom(from), FToken(std::move(token)) {}
+TScriptReporter::TScriptReporter(std::shared_ptr<TReplySender> sender, HWND replyTo, HWND from, std::wstring token,
+                                 bool mayReadData)
+    : FSender(std::move(sender)), FReplyTo(replyTo), FFrom(from), FToken(std::move(token)), FMayReadData(mayReadData) {}
 
 void TScriptReporter::Report(const TCaptureOutcome& outcome) {
     RemoteReply reply;
     reply.ok = outcome.Succeeded();
-    reply.text = reply.ok ? outcome.Path : ScriptText(outcome);
-    if (reply.ok) reply.notice = outcome.Message;
+    if (FMayReadData) {
+        reply.text = reply.ok ? outcome.Path : ScriptText(outcome);
+        if (reply.ok) reply.notice = outcome.Message;
+    } else if (!reply.ok) {
+        TCaptureOutcome bare = outcome;
+        bare.Message.clear();
+        reply.text = ScriptText(bare);
+    }
     reply.token = FToken;
-    FSender->Send(FReplyTo, FFrom, std::move(reply));
+    FSender->Send(FReplyTo, FFrom, ReplyParts(reply));
 }
 
 std::wstring ScriptText(const TCaptureOutcome& outcome) {

@@ -3,71 +3,125 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 namespace tovasen {
 
 struct TReplySender::TState {
     struct TItem {
-        HWND To;
         HWND From;
         std::wstring Json;
     };
+    struct TWindowQueue {
+        std::deque<TItem> Items;
+        std::size_t Bytes = 0;
+    };
+    // A window that let a reply time out, told apart from a later window that gets its handle
+    // by the thread that made it.
+    using TWindowId = std::pair<HWND, DWORD>;
+    static constexpr std::size_t kMaxGivenUp = 64;
+
     std::mutex Lock;
     std::condition_variable Changed;
-    std::deque<TItem> Items;
+    std::map<HWND, TWindowQueue> Queues;  // each with a thread sending it, while not empty
+    std::deque<TWindowId> GivenUp;
+    std::size_t Bytes = 0;  // of every queue
     bool Stopping = false;
-    bool Idle = true;
 };
 
 namespace {
 
-void SendOne(const TReplySender::TState::TItem& item) {
-    if (!IsWindow(item.To)) return;
+using TState = TReplySender::TState;
+
+TState::TWindowId IdOf(HWND window) { return {window, GetWindowThreadProcessId(window, nullptr)}; }
+
+bool IsGivenUp(const TState& state, HWND window) {
+    const TState::TWindowId id = IdOf(window);
+    for (const TState::TWindowId& given : state.GivenUp) {
+        if (given == id) return true;
+    }
+    return false;
+}
+
+// False when the window took too long: it is not sent anything more.
+bool SendOne(HWND to, const TState::TItem& item) {
+    if (!IsWindow(to)) return true;
     COPYDATASTRUCT data{};
     data.dwData = kReplyData;
     data.cbData = static_cast<DWORD>((item.Json.size() + 1) * sizeof(wchar_t));
     data.lpData = const_cast<wchar_t*>(item.Json.c_str());
     DWORD_PTR ignored = 0;
-    SendMessageTimeoutW(item.To, WM_COPYDATA, reinterpret_cast<WPARAM>(item.From), reinterpret_cast<LPARAM>(&data),
-                        SMTO_BLOCK | SMTO_ABORTIFHUNG, TReplySender::kReplyTimeoutMs, &ignored);
+    SetLastError(ERROR_SUCCESS);
+    if (SendMessageTimeoutW(to, WM_COPYDATA, reinterpret_cast<WPARAM>(item.From), reinterpret_cast<LPARAM>(&data),
+                            SMTO_BLOCK | SMTO_ABORTIFHUNG, TReplySender::kReplyTimeoutMs, &ignored)) {
+        return true;
+    }
+    return !IsWindow(to);  // gone meanwhile: nothing to give up on
 }
 
-void Run(const std::shared_ptr<TReplySender::TState>& state) {
+void Serve(const std::shared_ptr<TState>& state, HWND to) {
     std::unique_lock<std::mutex> lock(state->Lock);
     for (;;) {
-        state->Changed.wait(lock, [&] { return state->Stopping || !state->Items.empty(); });
-        if (state->Items.empty()) return;  // stopping, and all sent
-        const TReplySender::TState::TItem item = std::move(state->Items.front());
-        state->Items.pop_front();
-        state->Idle = false;
+        auto queue = state->Queues.find(to);
+        if (queue->second.Items.empty()) {
+            state->Queues.erase(queue);
+            state->Changed.notify_all();
+            return;
+        }
+        TState::TItem item = std::move(queue->second.Items.front());
+        queue->second.Items.pop_front();
+        queue->second.Bytes -= item.Json.size() * sizeof(wchar_t);
+        state->Bytes -= item.Json.size() * sizeof(wchar_t);
         lock.unlock();
-        SendOne(item);
+        const bool answered = SendOne(to, item);
         lock.lock();
-        state->Idle = true;
-        state->Changed.notify_all();
+        if (!answered) {
+            queue = state->Queues.find(to);
+            queue->second.Items.clear();
+            state->Bytes -= queue->second.Bytes;
+            queue->second.Bytes = 0;
+            state->GivenUp.push_back(IdOf(to));
+            if (state->GivenUp.size() > TState::kMaxGivenUp) state->GivenUp.pop_front();
+        }
     }
 }
 
 }  // namespace
 
-TReplySender::TReplySender() : FState(std::make_shared<TState>()) {
-    std::thread([state = FState] { Run(state); }).detach();
-}
+TReplySender::TReplySender() : FState(std::make_shared<TState>()) {}
 
 TReplySender::~TReplySender() {
     std::unique_lock<std::mutex> lock(FState->Lock);
     FState->Stopping = true;
-    FState->Changed.notify_all();
-    FState->Changed.wait_for(lock, std::chrono::milliseconds(kReplyTimeoutMs),
-                             [&] { return FState->Items.empty() && FState->Idle; });
+    FState->Changed.wait_for(lock, std::chrono::milliseconds(kReplyTimeoutMs), [&] { return FState->Queues.empty(); });
 }
 
-void TReplySender::Send(HWND to, HWND from, RemoteReply reply) {
+bool TReplySender::Send(HWND to, HWND from, RemoteReply reply) { return Send(to, from, std::vector{std::move(reply)}); }
+
+bool TReplySender::Send(HWND to, HWND from, const std::vector<RemoteReply>& parts) {
+    std::vector<TState::TItem> items;
+    std::size_t bytes = 0;
+    for (const RemoteReply& part : parts) {
+        items.push_back({from, RemoteReplyJson(part)});
+        bytes += items.back().Json.size() * sizeof(wchar_t);
+    }
     std::lock_guard<std::mutex> lock(FState->Lock);
-    FState->Items.push_back({to, from, RemoteReplyJson(reply)});
-    FState->Changed.notify_all();
+    if (FState->Stopping || IsGivenUp(*FState, to)) return false;
+    const bool serving = FState->Queues.count(to) != 0;
+    if (!serving && FState->Queues.size() >= kMaxWindows) return false;
+    TState::TWindowQueue& queue = FState->Queues[to];
+    if (queue.Items.size() + items.size() > kMaxRepliesPerWindow || FState->Bytes + bytes > kMaxBytes) {
+        if (!serving) FState->Queues.erase(to);
+        return false;
+    }
+    for (TState::TItem& item : items) queue.Items.push_back(std::move(item));
+    queue.Bytes += bytes;
+    FState->Bytes += bytes;
+    if (!serving) std::thread([state = FState, to] { Serve(state, to); }).detach();
+    return true;
 }
 
 }  // namespace tovasen

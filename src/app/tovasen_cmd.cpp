@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/copydata_command.h"
+#include "app/reply_parts.h"
 #include "app/tovasen_cmd_help.h"
 #include "base/utf_convert.h"
 #include "service_addresses.h"
@@ -57,10 +58,15 @@ int Usage() {
     return kUsage;
 }
 
+// Tovasen's own reply (its token proves it) may come in parts up to this size: a history of
+// 100,000 entries with long titles and paths.
+constexpr std::size_t kMaxReplyTextBytes = 128u << 20;
+
 // The hidden window the reply comes to, and what came.
 struct ReplyBox {
     HWND from = nullptr;
     std::wstring token;
+    tovasen::TReplyAssembler parts{kMaxReplyTextBytes};
     std::optional<tovasen::RemoteReply> reply;
 };
 
@@ -82,13 +88,14 @@ LRESULT CALLBACK ReplyProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_COPYDATA && lParam) {
         auto* box = reinterpret_cast<ReplyBox*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
         const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-        if (!box || box->reply || data->dwData != tovasen::kReplyData ||
-            reinterpret_cast<HWND>(wParam) != box->from || data->cbData > tovasen::kMaxCommandBytes) {
+        if (!box || box->reply || reinterpret_cast<HWND>(wParam) != box->from ||
+            data->cbData > tovasen::kMaxCommandBytes) {
             return 0;
         }
         auto reply = tovasen::ParseRemoteReply(tovasen::CopyDataText(data->lpData, data->cbData));
         if (!reply || reply->token != box->token) return 0;  // not the answer to our command
-        box->reply = std::move(reply);
+        if (!box->parts.Take(data->dwData, std::move(*reply))) return 0;
+        box->reply = box->parts.Whole();
         return 1;
     }
     return DefWindowProcW(hwnd, msg, wParam, lParam);

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <bcrypt.h>
+#include <wincrypt.h>
 #include <wininet.h>
 
 #include <algorithm>
@@ -105,6 +106,34 @@ struct TInternetHandles {
     UniqueInternet root, connection, request;
 };
 
+// Whether the connection is TLS to a server whose certificate chain ends in a root this user
+// trusts and names host. WinInet checks this itself on Windows; Wine's reports a certificate
+// error only once the body has gone, so the picture waits for this check.
+bool ServerIsTrusted(HINTERNET request, const std::wstring& host) {
+    DWORD security = 0;
+    DWORD length = sizeof security;
+    if (!InternetQueryOptionW(request, INTERNET_OPTION_SECURITY_FLAGS, &security, &length) ||
+        !(security & SECURITY_FLAG_SECURE)) {
+        return false;
+    }
+    PCCERT_CHAIN_CONTEXT chain = nullptr;
+    length = sizeof chain;
+    if (!InternetQueryOptionW(request, INTERNET_OPTION_SERVER_CERT_CHAIN_CONTEXT, &chain, &length) || !chain) return false;
+    SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl{};
+    ssl.cbSize = sizeof ssl;
+    ssl.dwAuthType = AUTHTYPE_SERVER;
+    ssl.pwszServerName = const_cast<wchar_t*>(host.c_str());
+    CERT_CHAIN_POLICY_PARA policy{};
+    policy.cbSize = sizeof policy;
+    policy.pvExtraPolicyPara = &ssl;
+    CERT_CHAIN_POLICY_STATUS status{};
+    status.cbSize = sizeof status;
+    const bool trusted = CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy, &status) &&
+                         status.dwError == 0;
+    CertFreeCertificateChain(chain);
+    return trusted;
+}
+
 // The reply body, or nothing when it cannot be read whole, is longer than any real answer or
 // is still coming at the deadline.
 bool ReadReply(HINTERNET request, const TExchangeState& state, std::string& reply) {
@@ -128,9 +157,12 @@ std::wstring Exchange(TExchangeState& state, TInternetHandles& handles, const st
     handles.connection.Reset(InternetConnectW(handles.root.Get(), endpoint.host.c_str(), endpoint.port, nullptr,
                                               nullptr, INTERNET_SERVICE_HTTP, 0, 1));
     if (!handles.connection) return {};
-    // Never a dialog from a worker thread, and no cookie store for an anonymous upload.
-    constexpr DWORD kFlags = INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_COOKIES |
-                             INTERNET_FLAG_NO_CACHE_WRITE;
+    // TLS with the system's certificate checks (no INTERNET_FLAG_IGNORE_CERT_*: a certificate
+    // error fails the upload). No redirect is followed: a 3xx is not 200 and so a failure, and
+    // the picture never goes to another host or scheme. Never a dialog from a worker thread, and
+    // no cookie store for an anonymous upload.
+    constexpr DWORD kFlags = INTERNET_FLAG_SECURE | INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_KEEP_CONNECTION |
+                             INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_CACHE_WRITE;
     handles.request.Reset(
         HttpOpenRequestW(handles.connection.Get(), L"POST", L"/image", L"HTTP/1.0", nullptr, nullptr, kFlags, 1));
     const HINTERNET request = handles.request.Get();
@@ -143,6 +175,7 @@ std::wstring Exchange(TExchangeState& state, TInternetHandles& handles, const st
     buffers.dwHeadersLength = static_cast<DWORD>(headers.size());
     buffers.dwBufferTotal = static_cast<DWORD>(body.size());
     if (!HttpSendRequestExW(request, &buffers, nullptr, 0, 0)) return {};
+    if (!ServerIsTrusted(request, endpoint.host)) return {};
 
     const auto report = [&state](std::uint32_t position, std::uint32_t size) { state.Report(position, size); };
     const bool sent = SendInChunks(body, report, [&](const std::uint8_t* data, std::size_t size) -> std::size_t {

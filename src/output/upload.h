@@ -8,10 +8,12 @@
 
 namespace tovasen {
 
-// Where captures are uploaded: the image-hosting service in production, a local server in tests.
+// Where captures are uploaded: the image-hosting service in production, a local TLS server in
+// tests. Always HTTPS: the screenshot and the address that comes back are nobody else's to read
+// or change on the way.
 struct UploadEndpoint {
     std::wstring host;
-    unsigned short port = 80;
+    unsigned short port = 443;
     // Connect, send and receive each; a server that accepts and never answers must not hold
     // the upload for minutes.
     unsigned long timeoutMs = 30000;
@@ -27,7 +29,8 @@ using UploadProgress = std::function<void(std::uint32_t position, std::uint32_t 
 std::vector<std::uint8_t> EncodeUploadPng(TBitmap& bitmap);
 
 // Posts png to the endpoint's "/image" and answers the address the service published it
-// under, or empty when anything failed (no connection, a short write, a status other than 200,
+// under, or empty when anything failed (no connection, a certificate the system does not trust
+// for the host, a redirect (never followed), a short write, a status other than 200,
 // a reply without success, an address that is not a plain web address, the deadline passed).
 // Returns by the deadline whatever the server does: the exchange runs on a thread of its own,
 // which is left to end (and to close its connection) by itself. Progress is called on that

@@ -2,7 +2,7 @@
 # End to end: the shipped program, carrying the maker's real addresses, stays on this machine
 # in the test environment. A listener on the environment's proxy port (TOVASEN_TEST_PROXY_PORT,
 # see scripts/wine-env.sh) receives the update request (WinHTTP) at start and the image upload
-# (WinInet) of a scripted capture, each for the maker's host; strace shows that no process of
+# (WinInet, a tunnel for HTTPS) of a scripted capture, each for the maker's host; strace shows that no process of
 # Wine connected anywhere else. Runs inside scripts/wine-env.sh.
 #   update_via_proxy.sh BIN_DIR UPDATE_URL UPLOAD_HOST
 set -uo pipefail
@@ -83,10 +83,10 @@ echo "ok: the update check asked the proxy for $update_host:443"
 
 # The capture's outcome is the controller's business; here only where the upload goes counts.
 wine "$bin/tovasen-cmd.exe" --timeout 30 capture >/dev/null 2>&1 &
-await_request "^POST "
-grep -qxE "POST http://$upload_host(:80)?/image HTTP/1.0	Tovasen Uploader" "$work/requests" \
-  || fail "the upload is not a POST of http://$upload_host/image through the proxy"
-echo "ok: the upload went to the proxy for $upload_host"
+await_request "^CONNECT $upload_host:"
+grep -qxE "CONNECT $upload_host:443 HTTP/1\.[01]	Tovasen Uploader" "$work/requests" \
+  || fail "the upload is not a tunnel to $upload_host:443 (HTTPS) through the proxy"
+echo "ok: the upload asked the proxy for a tunnel to $upload_host:443"
 
 # A failed upload may leave a message box up: end every process of the prefix, then the trace.
 wineserver -k >/dev/null 2>&1

@@ -1,11 +1,14 @@
 #include "fake_http_server.h"
 
+#include <wincrypt.h>
 #include <ws2tcpip.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <stdexcept>
+
+#include "support/files.h"
 
 namespace tovasen::test {
 namespace {
@@ -26,6 +29,10 @@ SOCKET ListenOnLoopback(unsigned short& port) {
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     address.sin_port = htons(port);
+    // A fixed port (the TLS front's backend) is taken again by the next test's server while the
+    // last one's connections linger.
+    const BOOL reuse = port != 0;
+    setsockopt(s, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&reuse), sizeof reuse);
     if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) throw std::runtime_error("bind failed");
     int length = sizeof address;
     getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
@@ -113,6 +120,32 @@ unsigned short ClosedPort() {
     SOCKET s = ListenOnLoopback(port);
     closesocket(s);
     return port;
+}
+
+namespace {
+
+unsigned short EnvPort(const wchar_t* name) {
+    wchar_t value[16] = {};
+    const DWORD n = GetEnvironmentVariableW(name, value, 16);
+    return n && n < 16 ? static_cast<unsigned short>(std::wcstoul(value, nullptr, 10)) : 0;
+}
+
+}  // namespace
+
+TlsFront::TlsFront()
+    : port_(EnvPort(L"TOVASEN_TEST_TLS_PORT")), untrusted_(EnvPort(L"TOVASEN_TEST_UNTRUSTED_TLS_PORT")),
+      backend_(EnvPort(L"TOVASEN_TEST_TLS_BACKEND_PORT")) {
+    wchar_t ca[1024] = {};
+    const DWORD n = GetEnvironmentVariableW(L"TOVASEN_TEST_TLS_CA", ca, 1024);
+    if (!n || n >= 1024) return;
+    // The test CA joins this user's root store, as an installed company CA would.
+    const std::vector<std::uint8_t> der = ReadFileBytes(ca);
+    CertAddEncodedCertificateToSystemStoreW(L"Root", der.data(), static_cast<DWORD>(der.size()));
+}
+
+const TlsFront& TlsFront::Get() {
+    static const TlsFront front;
+    return front;
 }
 
 }  // namespace tovasen::test

@@ -51,4 +51,21 @@ private:
 // A port on 127.0.0.1 where nothing listens.
 unsigned short ClosedPort();
 
+// The TLS front that run_with_tls_front.sh puts before this server: https://localhost:Port()
+// (a certificate from a CA this user trusts) and https://localhost:UntrustedPort() (a CA nobody
+// trusts) both end in whatever FakeHttpServer listens on BackendPort(), one at a time.
+class TlsFront {
+public:
+    // Reads the wrapper's ports and adds its CA to this user's root store, once.
+    static const TlsFront& Get();
+    bool Ready() const { return port_ != 0 && backend_ != 0; }
+    unsigned short Port() const { return port_; }
+    unsigned short UntrustedPort() const { return untrusted_; }
+    unsigned short BackendPort() const { return backend_; }
+
+private:
+    TlsFront();
+    unsigned short port_ = 0, untrusted_ = 0, backend_ = 0;
+};
+
 }  // namespace tovasen::test

@@ -1,5 +1,6 @@
-// The upload client against a local server: the exact request WinInet sends, the progress it
-// reports, the replies it accepts and every way the server can let it down.
+// The upload client against a local server behind a TLS front: the exact request WinInet sends,
+// the progress it reports, the replies it accepts, every way the server can let it down, and
+// the transports it refuses (plain HTTP, an untrusted certificate, a redirect).
 #include <winsock2.h>
 #include <windows.h>
 
@@ -24,6 +25,7 @@ namespace tovasen {
 namespace {
 
 using test::FakeHttpServer;
+using test::TlsFront;
 
 const std::string kSuccess = R"({"status":"success","url":"http:\/\/127.0.0.1\/i\/a.png"})";
 
@@ -34,7 +36,20 @@ FakeHttpServer::Handler Answer(int status, std::string body) {
     };
 }
 
-UploadEndpoint Local(unsigned short port, unsigned long timeoutMs = 30000) { return {L"127.0.0.1", port, timeoutMs}; }
+// A scripted server behind the TLS front, and the endpoint that reaches it.
+FakeHttpServer Served(FakeHttpServer::Handler handler) {
+    return FakeHttpServer(std::move(handler), TlsFront::Get().BackendPort());
+}
+UploadEndpoint Secure(unsigned long timeoutMs = 30000, unsigned long deadlineMs = 120000) {
+    return {L"localhost", TlsFront::Get().Port(), timeoutMs, deadlineMs};
+}
+
+class Upload : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(TlsFront::Get().Ready()) << "run through tests/win/output/run_with_tls_front.sh";
+    }
+};
 
 std::unique_ptr<TBitmap> TestBitmap(int width, int height) {
     auto bitmap = std::make_unique<TBitmap>();
@@ -53,11 +68,11 @@ std::size_t CountNoCase(const std::string& text, const std::string& what) {
     return count;
 }
 
-TEST(Upload, TheRequestIsTheMultipartFormWithTheWritersPng) {
-    FakeHttpServer server(Answer(200, kSuccess));
+TEST_F(Upload, TheRequestIsTheMultipartFormWithTheWritersPng) {
+    FakeHttpServer server = Served(Answer(200, kSuccess));
     auto bitmap = TestBitmap(40, 30);
     const std::vector<std::uint8_t> png = EncodeUploadPng(*bitmap);
-    const std::wstring address = UploadPng(png, Local(server.Port()), nullptr);
+    const std::wstring address = UploadPng(png, Secure(), nullptr);
     EXPECT_EQ(L"http://127.0.0.1/i/a.png", address);
 
     const auto requests = server.Requests();
@@ -70,7 +85,8 @@ TEST(Upload, TheRequestIsTheMultipartFormWithTheWritersPng) {
 
     EXPECT_EQ(0u, head.find("POST /image HTTP/1.0\r\n")) << head;
     EXPECT_EQ(1u, CountNoCase(head, "\r\nhost:")) << head;
-    EXPECT_NE(std::string::npos, head.find("\r\nHost: 127.0.0.1:" + std::to_string(server.Port()) + "\r\n")) << head;
+    EXPECT_NE(std::string::npos, head.find("\r\nHost: localhost:" + std::to_string(TlsFront::Get().Port()) + "\r\n"))
+        << head;
     EXPECT_NE(std::string::npos, head.find("\r\nUser-Agent: Tovasen Uploader\r\n")) << head;
     EXPECT_EQ(0u, CountNoCase(head, "\r\ncookie:")) << head;
     EXPECT_NE(std::string::npos, head.find("\r\nContent-Length: " + std::to_string(body.size()) + "\r\n")) << head;
@@ -94,13 +110,13 @@ TEST(Upload, TheRequestIsTheMultipartFormWithTheWritersPng) {
     EXPECT_EQ(0xFF000000u | (5u * 7 << 16) | (3u * 2 << 8) | (7u ^ 2), decoded.pixels[2 * 40 + 7]);
 
     // A fresh boundary for every upload.
-    UploadPng(png, Local(server.Port()), nullptr);
+    UploadPng(png, Secure(), nullptr);
     ASSERT_EQ(2u, server.Requests().size());
     EXPECT_EQ(std::string::npos, server.Requests()[1].find(b));
 }
 
-TEST(Upload, ProgressCountsTheBodyInKilobytes) {
-    FakeHttpServer server(Answer(200, kSuccess));
+TEST_F(Upload, ProgressCountsTheBodyInKilobytes) {
+    FakeHttpServer server = Served(Answer(200, kSuccess));
     // The body is the PNG plus the form around it; choose PNG sizes that make 2500 and 2048.
     const std::size_t form = BuildUploadBody({}, UploadBoundary(0, 0)).size();
     for (const auto& [bodySize, expected] :
@@ -108,7 +124,7 @@ TEST(Upload, ProgressCountsTheBodyInKilobytes) {
         const std::vector<std::uint8_t> png(bodySize - form, 0x42);
         std::vector<std::uint32_t> positions;
         bool sizesRight = true;
-        UploadPng(png, Local(server.Port()), [&](std::uint32_t position, std::uint32_t size) {
+        UploadPng(png, Secure(), [&](std::uint32_t position, std::uint32_t size) {
             positions.push_back(position);
             sizesRight = sizesRight && size == bodySize;
         });
@@ -117,11 +133,11 @@ TEST(Upload, ProgressCountsTheBodyInKilobytes) {
     }
 }
 
-TEST(Upload, AFiveMegabyteBodyArrivesWhole) {
+TEST_F(Upload, AFiveMegabyteBodyArrivesWhole) {
     // This server keeps only a count and the body's start, so the memory counted below is the client's.
     std::size_t received = 0;
     std::string start4k;
-    FakeHttpServer server([&](SOCKET client, FakeHttpServer&) {
+    FakeHttpServer server = Served([&](SOCKET client, FakeHttpServer&) {
         std::string head;
         char buffer[65536];
         std::size_t length = 0;
@@ -153,7 +169,7 @@ TEST(Upload, AFiveMegabyteBodyArrivesWhole) {
     GetProcessMemoryInfo(GetCurrentProcess(), &base, sizeof base);
     SIZE_T mostExtra = 0;
     const auto start = std::chrono::steady_clock::now();
-    const std::wstring address = UploadPng(std::move(handed), Local(server.Port()), [&](std::uint32_t, std::uint32_t) {
+    const std::wstring address = UploadPng(std::move(handed), Secure(), [&](std::uint32_t, std::uint32_t) {
         if (++reports % 256 == 0) {
             PROCESS_MEMORY_COUNTERS now{};
             GetProcessMemoryInfo(GetCurrentProcess(), &now, sizeof now);
@@ -161,7 +177,7 @@ TEST(Upload, AFiveMegabyteBodyArrivesWhole) {
         }
     });
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
-    std::printf("5 MB upload to 127.0.0.1: %lld ms, %u progress reports, %.1f MB more memory while sending\n",
+    std::printf("5 MB upload over TLS to localhost: %lld ms, %u progress reports, %.1f MB more memory while sending\n",
                 static_cast<long long>(ms), reports, static_cast<double>(mostExtra) / (1 << 20));
     EXPECT_LE(mostExtra, png.size() + (1u << 20)) << "the PNG itself plus its body copy and 1 MB at most";
     EXPECT_EQ(L"http://127.0.0.1/i/a.png", address);
@@ -170,7 +186,7 @@ TEST(Upload, AFiveMegabyteBodyArrivesWhole) {
     EXPECT_EQ(png.size() / 1024 + 1 + 1, reports);  // one per started kilobyte, one at the end
 }
 
-TEST(Upload, RepliesThatAreNotASuccessGiveNoAddress) {
+TEST_F(Upload, RepliesThatAreNotASuccessGiveNoAddress) {
     const std::pair<int, std::string> replies[] = {
         {500, kSuccess},
         {404, kSuccess},
@@ -184,38 +200,84 @@ TEST(Upload, RepliesThatAreNotASuccessGiveNoAddress) {
         {200, std::string(70000, ' ') + kSuccess},  // beyond the reply cap
     };
     for (const auto& [status, body] : replies) {
-        FakeHttpServer server(Answer(status, body));
-        EXPECT_EQ(L"", UploadPng({1, 2, 3}, Local(server.Port()), nullptr)) << status << " " << body.substr(0, 80);
+        FakeHttpServer server = Served(Answer(status, body));
+        EXPECT_EQ(L"", UploadPng({1, 2, 3}, Secure(), nullptr)) << status << " " << body.substr(0, 80);
     }
-    FakeHttpServer server(Answer(200, R"({"status":"success","URL":"https:\/\/127.0.0.1\/\"x"})"));
-    EXPECT_EQ(L"", UploadPng({1}, Local(server.Port()), nullptr)) << "a quote never reaches the shell";
+    FakeHttpServer server = Served(Answer(200, R"({"status":"success","URL":"https:\/\/127.0.0.1\/\"x"})"));
+    EXPECT_EQ(L"", UploadPng({1}, Secure(), nullptr)) << "a quote never reaches the shell";
 }
 
-TEST(Upload, ServerFailuresEndWithNoAddressAndInTime) {
-    EXPECT_EQ(L"", UploadPng({1, 2, 3}, Local(test::ClosedPort()), nullptr)) << "connection refused";
+TEST_F(Upload, ServerFailuresEndWithNoAddressAndInTime) {
+    EXPECT_EQ(L"", UploadPng({1, 2, 3}, UploadEndpoint{L"localhost", test::ClosedPort()}, nullptr)) << "connection refused";
 
     {
-        FakeHttpServer server([](SOCKET, FakeHttpServer&) {});  // accepts and closes at once
-        EXPECT_EQ(L"", UploadPng({1, 2, 3}, Local(server.Port()), nullptr)) << "closed before any reply";
+        FakeHttpServer server = Served([](SOCKET, FakeHttpServer&) {});  // accepts and closes at once
+        EXPECT_EQ(L"", UploadPng({1, 2, 3}, Secure(), nullptr)) << "closed before any reply";
     }
     {
-        FakeHttpServer server([](SOCKET client, FakeHttpServer& s) {
+        FakeHttpServer server = Served([](SOCKET client, FakeHttpServer& s) {
             s.ReadRequest(client);
             FakeHttpServer::SendAll(client, "HTTP/1.0 200 OK\r\nContent-Length: 500\r\n\r\n{\"status\":\"success\"");
         });
-        EXPECT_EQ(L"", UploadPng({1, 2, 3}, Local(server.Port()), nullptr)) << "closed inside the reply";
+        EXPECT_EQ(L"", UploadPng({1, 2, 3}, Secure(), nullptr)) << "closed inside the reply";
     }
     {
-        FakeHttpServer server([](SOCKET client, FakeHttpServer& s) {
+        FakeHttpServer server = Served([](SOCKET client, FakeHttpServer& s) {
             s.ReadRequest(client);
             WaitForSingleObject(s.StopEvent(), 30000);  // never answers
         });
         const auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(L"", UploadPng({1, 2, 3}, Local(server.Port(), 1500), nullptr)) << "stalled server";
+        EXPECT_EQ(L"", UploadPng({1, 2, 3}, Secure(1500), nullptr)) << "stalled server";
         const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
         std::printf("stalled server with a 1500 ms time-out: failed after %lld ms\n", static_cast<long long>(ms));
         EXPECT_LT(ms, 1500 + 5000) << "the time-out did not apply";
     }
+}
+
+// The picture goes over TLS to a host whose certificate this user trusts, or nowhere: not in
+// clear text to a plain server, not past a certificate from an unknown CA, not after a redirect.
+TEST_F(Upload, OnlyATrustedTlsServerGetsThePicture) {
+    // A plain server keeps the first bytes it is sent and answers as the service would.
+    std::string plainBytes;
+    int plainConnections = 0;
+    FakeHttpServer plain([&](SOCKET client, FakeHttpServer&) {
+        ++plainConnections;
+        DWORD timeout = 5000;
+        setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
+        char buffer[4096];
+        const int got = recv(client, buffer, sizeof buffer, 0);
+        if (got > 0) plainBytes.append(buffer, static_cast<std::size_t>(got));
+        FakeHttpServer::SendAll(client, FakeHttpServer::Reply(200, kSuccess));
+    });
+    const std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    EXPECT_EQ(L"", UploadPng(png, {L"localhost", plain.Port()}, nullptr)) << "a plain-HTTP server";
+    const int plainTried = plainConnections;  // WinInet may try the handshake more than once
+    EXPECT_LE(1, plainTried);
+    ASSERT_FALSE(plainBytes.empty());
+    EXPECT_EQ(0x16, static_cast<unsigned char>(plainBytes[0])) << "what arrived is not a TLS handshake";
+    EXPECT_EQ(std::string::npos, plainBytes.find("POST")) << "the request went out in clear text";
+
+    {
+        FakeHttpServer server = Served(Answer(200, kSuccess));
+        EXPECT_EQ(L"", UploadPng(png, {L"localhost", TlsFront::Get().UntrustedPort()}, nullptr)) << "an unknown CA";
+        for (const std::string& request : server.Requests()) {
+            EXPECT_EQ(std::string::npos, request.find("\x89PNG")) << "the picture went past a certificate nobody trusts";
+        }
+    }
+    const std::string redirects[] = {
+        "HTTP/1.0 302 Found\r\nLocation: http://127.0.0.1:" + std::to_string(plain.Port()) + "/image\r\n",
+        "HTTP/1.0 307 Temporary Redirect\r\nLocation: http://localhost:" + std::to_string(plain.Port()) + "/image\r\n",
+        "HTTP/1.0 301 Moved\r\nLocation: https://localhost:" + std::to_string(TlsFront::Get().Port()) + "/other\r\n",
+    };
+    for (const std::string& redirect : redirects) {
+        FakeHttpServer server = Served([&](SOCKET client, FakeHttpServer& s) {
+            s.ReadRequest(client);
+            FakeHttpServer::SendAll(client, redirect + "Content-Length: 0\r\n\r\n");
+        });
+        EXPECT_EQ(L"", UploadPng(png, Secure(), nullptr)) << redirect;
+        EXPECT_EQ(1u, server.Requests().size()) << "the redirect was followed: " << redirect;
+    }
+    EXPECT_EQ(plainTried, plainConnections) << "a redirect reached the plain server";
 }
 
 // Servers that keep every step of the exchange alive and so never trip a step's time-out; each
@@ -227,7 +289,7 @@ void Drip(SOCKET client, FakeHttpServer& s, const std::string& start) {
     }
 }
 
-TEST(Upload, AServerThatKeepsItAliveStillEndsItByTheDeadline) {
+TEST_F(Upload, AServerThatKeepsItAliveStillEndsItByTheDeadline) {
     const std::string endless = "HTTP/1.0 500 X\r\nContent-Length: 1000000000\r\n\r\n";
     struct Case {
         const char* what;
@@ -261,11 +323,11 @@ TEST(Upload, AServerThatKeepsItAliveStillEndsItByTheDeadline) {
     };
     constexpr unsigned long kDeadlineMs = 3000;
     for (const Case& c : cases) {
-        FakeHttpServer server(c.handler);
+        FakeHttpServer server = Served(c.handler);
         std::atomic<int> reports{0};
         const auto start = std::chrono::steady_clock::now();
         const std::wstring address = UploadPng(std::vector<std::uint8_t>(c.pngSize, 0x42),
-                                               {L"127.0.0.1", server.Port(), 30000, kDeadlineMs},
+                                               Secure(30000, kDeadlineMs),
                                                [&](std::uint32_t, std::uint32_t) { ++reports; });
         const auto ms =
             std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
@@ -279,8 +341,8 @@ TEST(Upload, AServerThatKeepsItAliveStillEndsItByTheDeadline) {
     }
 }
 
-TEST(Upload, AHugeReplyIsNotKeptInMemory) {
-    FakeHttpServer server([](SOCKET client, FakeHttpServer& s) {
+TEST_F(Upload, AHugeReplyIsNotKeptInMemory) {
+    FakeHttpServer server = Served([](SOCKET client, FakeHttpServer& s) {
         s.ReadRequest(client);
         const std::string chunk(1 << 20, 'x');
         FakeHttpServer::SendAll(client, "HTTP/1.0 200 OK\r\nContent-Length: 104857600\r\n\r\n{\"status\":\"success\",\"url\":\"http://127.0.0.1/");
@@ -291,7 +353,7 @@ TEST(Upload, AHugeReplyIsNotKeptInMemory) {
     PROCESS_MEMORY_COUNTERS before{};
     GetProcessMemoryInfo(GetCurrentProcess(), &before, sizeof before);
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(L"", UploadPng({1, 2, 3}, Local(server.Port()), nullptr));
+    EXPECT_EQ(L"", UploadPng({1, 2, 3}, Secure(), nullptr));
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
     PROCESS_MEMORY_COUNTERS after{};
     GetProcessMemoryInfo(GetCurrentProcess(), &after, sizeof after);
