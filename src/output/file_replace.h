@@ -5,9 +5,10 @@
 
 namespace tovasen {
 
-// Writes bytes as the file path: first to a new temporary file in the same folder, then moved
-// over path in one step. A failure leaves any earlier file of that name as it was and no
-// partial file behind; the error (with the system's text) is raised as an Exception.
+// Writes bytes as the file path: first to a new temporary file in the same folder, flushed to
+// the disk, then moved over path in one step. A failure (or a crash, or a power cut) leaves any
+// earlier file of that name as it was and no partial file behind; the error (with the system's
+// text) is raised as an Exception. Paths of MAX_PATH characters and more are fine.
 void ReplaceFileWith(const std::wstring& path, const std::vector<std::uint8_t>& bytes);
 
 }  // namespace tovasen
