@@ -3,11 +3,17 @@
 #include <algorithm>
 
 #include "ui/menu.h"
+#include "ui/timer.h"
 
 namespace tovasen {
 
 TTrayIcon::TTrayIcon(TComponent* owner, std::wstring name)
-    : TWindow(owner, std::move(name)), FTaskbarCreated(RegisterWindowMessageW(L"TaskbarCreated")) {
+    : TWindow(owner, std::move(name)),
+      FTaskbarCreated(RegisterWindowMessageW(L"TaskbarCreated")),
+      FRetryAdd(new TTimer(this, L"TmrRetryAdd", kRetryAddMs)) {
+    FRetryAdd->OnTimer = [this] {
+        if (FVisible && !FShown) Add();
+    };
     TCreateParams params;
     params.ClassName = kWindowClass;
     params.Style = WS_POPUP;
@@ -36,9 +42,11 @@ NOTIFYICONDATAW TTrayIcon::Data(UINT flags) const {
 void TTrayIcon::Add() {
     NOTIFYICONDATAW data = Data(NIF_MESSAGE | NIF_ICON | NIF_TIP);
     FShown = Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
+    FRetryAdd->SetEnabled(!FShown);
 }
 
 void TTrayIcon::Remove() {
+    FRetryAdd->SetEnabled(false);
     if (!FShown) return;
     NOTIFYICONDATAW data = Data(0);
     Shell_NotifyIconW(NIM_DELETE, &data);

@@ -11,15 +11,18 @@
 namespace tovasen {
 
 class TPopupMenu;
+class TTimer;
 
 // A notification-area icon. It owns a hidden top-level window for the shell's callbacks (a
 // message-only window would miss the TaskbarCreated broadcast, after which the icon is added
-// again because Explorer restarted).
+// again because Explorer restarted). An add the shell refuses (at log-on the notification area
+// may not be up yet) is tried again every few seconds until it holds.
 class TTrayIcon : public TWindow {
 public:
     static constexpr UINT kCallbackMessage = WM_APP + 1;
     static constexpr UINT kIconId = 1;
     static constexpr wchar_t kWindowClass[] = L"TTrayIconWindow";
+    static constexpr UINT kRetryAddMs = 2000;
 
     TTrayIcon(TComponent* owner, std::wstring name);
     ~TTrayIcon() override;
@@ -49,6 +52,7 @@ private:
     bool FVisible = false;
     bool FShown = false;
     UINT FTaskbarCreated;
+    TTimer* FRetryAdd;
 };
 
 }  // namespace tovasen

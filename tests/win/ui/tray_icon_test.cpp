@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/wait.h"
 #include "ui/application.h"
 #include "ui/menu.h"
 
@@ -37,6 +38,28 @@ TEST(TrayIcon, ShowsHidesAndComesBackWhenTheShellRestarts) {
     EXPECT_TRUE(icon.Shown()) << "not added again after TaskbarCreated";
     EXPECT_TRUE(ShellHolds(icon));
 
+    icon.SetVisible(false);
+    EXPECT_FALSE(ShellHolds(icon));
+}
+
+TEST(TrayIcon, AnAddTheShellRefusedIsTriedAgainUntilItHolds) {
+    TApplication app;
+    app.Initialize();
+    TTrayIcon icon(nullptr, L"TrayIcon");
+    icon.SetHint(L"Tovasen");
+    // The shell refuses a second icon of the same window and id, as it refuses every add while
+    // no notification area runs at log-on.
+    NOTIFYICONDATAW occupant{};
+    occupant.cbSize = sizeof(occupant);
+    occupant.hWnd = icon.Handle();
+    occupant.uID = TTrayIcon::kIconId;
+    occupant.uFlags = NIF_TIP;
+    ASSERT_TRUE(Shell_NotifyIconW(NIM_ADD, &occupant)) << "no notification area";
+    icon.SetVisible(true);
+    ASSERT_FALSE(icon.Shown()) << "the shell took the same icon twice: nothing to retry";
+    ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &occupant));
+    EXPECT_TRUE(test::WaitUntil([&] { return icon.Shown(); }, 3 * TTrayIcon::kRetryAddMs)) << "the add was not tried again";
+    EXPECT_TRUE(ShellHolds(icon));
     icon.SetVisible(false);
     EXPECT_FALSE(ShellHolds(icon));
 }
