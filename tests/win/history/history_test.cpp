@@ -183,35 +183,32 @@ TEST_F(HistoryTest, ACorruptDatabaseIsSetAsideWithOneNotice) {
     EXPECT_EQ(1, aside);
 }
 
-TEST_F(HistoryTest, ALockedDatabaseLeavesCapturesRecordedAndIsMergedLater) {
+TEST_F(HistoryTest, ADatabaseHeldByAnotherProgramIsReportedNotSetAside) {
     auto picture = test::Picture(16, 16);
     Make();
     RecordAndWait({kFullScreen, kClipboard, L"", nullptr}, picture.get());
     history.reset();
     {
-        // Another program holds the file without sharing it at all.
+        // Another program holds the file without sharing it at all: a passing state, not damage.
         UniqueFile holder(CreateFileW((folder + L"\\history.db").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                       OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(holder);
         Make();
         RecordAndWait({kFullScreen, kFloating, L"", nullptr}, picture.get());
         RecordAndWait({kFullScreen, kPrinter, L"", nullptr}, picture.get());
-        const std::vector<THistoryEntry> during = history->Recent(10);
-        ASSERT_EQ(2u, during.size());
-        EXPECT_EQ(L"printer", during[0].Target);
         ASSERT_EQ(1u, notices.size()) << "one notice, however many captures";
-        EXPECT_NE(folder + L"\\history.db", history->Store().DatabasePath())
-            << "a file held open cannot be renamed aside: the history goes on in a file of its own";
+        EXPECT_EQ(0u, notices[0].find(L"캡쳐 기록에 저장하지 못했습니다.")) << WideToUtf8(notices[0]);
+        EXPECT_EQ(folder + L"\\history.db", history->Store().DatabasePath()) << "no file of its own instead";
+        EXPECT_EQ(1u, test::FilesIn(folder + L"\\History\\").size()) << "copies of entries not stored are not left";
         history.reset();
     }
     Make();
     const std::vector<THistoryEntry> after = history->Recent(10);
-    ASSERT_EQ(3u, after.size()) << "the captures of the locked run come back";
-    EXPECT_EQ(L"printer", after[0].Target);
-    EXPECT_EQ(L"floating", after[1].Target);
-    EXPECT_EQ(L"clipboard", after[2].Target);
+    ASSERT_EQ(1u, after.size()) << "the history goes on in its own file, as it was";
+    EXPECT_EQ(L"clipboard", after[0].Target);
     for (const std::wstring& name : test::FilesIn(folder + L"\\")) {
-        EXPECT_NE(0u, name.find(L"history-")) << WideToUtf8(name) << " was merged and removed";
+        EXPECT_EQ(std::wstring::npos, name.find(L".aside")) << WideToUtf8(name);
+        EXPECT_NE(0u, name.find(L"history-")) << WideToUtf8(name);
     }
 }
 

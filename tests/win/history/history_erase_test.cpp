@@ -1,0 +1,201 @@
+// What the history keeps after an edit and after a clear, read the way someone looking for what
+// was taken away would: the bytes of every file in the history folder, and the database through
+// the machine's own sqlite3.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "base/config.h"
+#include "base/utf_convert.h"
+#include "editor/editor_entry.h"
+#include "history_fixture.h"
+#include "linux_sqlite.h"
+#include "support/commands.h"
+#include "support/input.h"
+#include "support/program.h"
+
+namespace tovasen {
+namespace {
+
+using test::HistoryTest;
+
+constexpr int kFullScreen = 0, kClipboard = 7;
+constexpr int kW = 240, kH = 160;  // within a thumbnail's side: the thumbnail has the same pixels
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Every file below folder (sub-folders too), by path.
+std::vector<std::wstring> FilesBelow(const std::wstring& folder) {
+    std::vector<std::wstring> files;
+    WIN32_FIND_DATAW found{};
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return files;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const std::wstring path = folder + L"\\" + name;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            for (const std::wstring& inner : FilesBelow(path)) files.push_back(inner);
+        } else {
+            files.push_back(path);
+        }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return files;
+}
+
+// The files below folder whose bytes hold needle anywhere.
+std::vector<std::string> FilesHolding(const std::wstring& folder, const Bytes& needle) {
+    std::vector<std::string> holding;
+    for (const std::wstring& file : FilesBelow(folder)) {
+        const Bytes bytes = test::ReadFileBytes(file);
+        if (std::search(bytes.begin(), bytes.end(), needle.begin(), needle.end()) != bytes.end()) {
+            holding.push_back(WideToUtf8(file));
+        }
+    }
+    return holding;
+}
+
+// 64 bytes from the middle: compressed picture data, found nowhere by chance.
+Bytes Middle(const Bytes& bytes) {
+    const std::size_t at = bytes.size() / 2;
+    return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(at), bytes.begin() + static_cast<std::ptrdiff_t>(at + 64));
+}
+
+std::string Hex(const Bytes& bytes) {
+    std::string hex;
+    char digits[3];
+    for (const std::uint8_t b : bytes) {
+        std::snprintf(digits, sizeof digits, "%02X", b);
+        hex += digits;
+    }
+    return hex;
+}
+
+DWORD LinkCount(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    BY_HANDLE_FILE_INFORMATION information{};
+    GetFileInformationByHandle(file, &information);
+    CloseHandle(file);
+    return information.nNumberOfLinks;
+}
+
+bool Dark(std::uint32_t pixel) {
+    return ((pixel >> 16) & 0xFF) < 0x30 && ((pixel >> 8) & 0xFF) < 0x30 && (pixel & 0xFF) < 0x30;
+}
+
+bool Near(std::uint32_t pixel, std::uint32_t want) {
+    for (int shift : {0, 8, 16}) {
+        if (std::abs(static_cast<int>((pixel >> shift) & 0xFF) - static_cast<int>((want >> shift) & 0xFF)) > 40) return false;
+    }
+    return true;
+}
+
+TEST_F(HistoryTest, AnEditFromTheHistoryIsWhatItKeepsAndThePictureAsItWasIsErased) {
+    Make();
+    auto picture = test::Picture(kW, kH);
+    RecordAndWait({kFullScreen, kClipboard, L"", nullptr}, picture.get());
+    const THistoryEntry entry = history->Recent(1).at(0);
+    ASSERT_TRUE(entry.IsCopy);
+    const Bytes oldThumbnail = Middle(history->Store().Thumbnail(entry.Id));
+    const Bytes oldCopy = Middle(test::ReadFileBytes(entry.Path));
+    ASSERT_FALSE(FilesHolding(folder, oldThumbnail).empty()) << "the scan finds the thumbnail as it is kept";
+    ASSERT_FALSE(FilesHolding(folder, oldCopy).empty()) << "the scan finds the copy";
+
+    // As the history window's "edit" opens it: a blackout over the middle, saved, closed.
+    std::vector<bool> closed;
+    const std::function<void(bool)> follow = history->FollowFileEdit(entry.Path);
+    TFrmEditor& editor = EditFile(entry.Path, [&](bool saved) {
+        follow(saved);
+        closed.push_back(saved);
+    });
+    const std::wstring before = entry.Path + L".before-edit";
+    EXPECT_EQ(2u, LinkCount(before)) << "the copy as it was keeps a second name while the editor is open";
+    const HWND window = editor.Handle();
+    SetForegroundWindow(window);
+    SetFocus(editor.Canvas().Handle());
+    test::Settle(300);
+    test::PressKey('B');
+    test::DragInWindow(editor.Canvas().Handle(), {40, 30}, {200, 130});
+    test::PressKey('S', {VK_CONTROL});
+    editor.Close();
+    ASSERT_TRUE(test::WaitUntil([&] { return !IsWindow(window); }));
+    ASSERT_EQ(std::vector<bool>{true}, closed);
+    ASSERT_TRUE(history->WaitIdle(30000));
+    EXPECT_FALSE(test::FileExists(before)) << "erased once the entry followed";
+
+    const test::DecodedImage copy = test::DecodeWithGdiplus(entry.Path);
+    ASSERT_EQ(kW, copy.width);
+    EXPECT_TRUE(Dark(copy.pixels[80 * kW + 120])) << "the copy is the edited picture";
+    history.reset();  // the database closed, its log folded in: another program reads it whole
+
+    const std::wstring thumbnailFile = files.Path() + L"thumbnail.jpg";
+    const std::string unixThumbnail = test::UnixPathOf(thumbnailFile);
+    ASSERT_FALSE(unixThumbnail.empty()) << "not under Wine";
+    const test::SqliteOutput read = test::LinuxSqlite(
+        folder + L"\\history.db", "SELECT count(*) FROM thumbnails WHERE instr(jpeg, x'" + Hex(oldThumbnail) +
+                                      "') > 0; SELECT writefile('" + unixThumbnail + "', jpeg) > 0 FROM thumbnails "
+                                      "WHERE entry_id = " + std::to_string(entry.Id) + ";");
+    ASSERT_TRUE(read.ok) << "/usr/bin/sqlite3 did not start";
+    EXPECT_EQ("0\n1\n", read.text) << "no blob holds the thumbnail as it was; the entry has one";
+    const test::DecodedImage thumbnail = test::DecodeWithGdiplus(thumbnailFile);
+    ASSERT_EQ(kW, thumbnail.width);
+    ASSERT_EQ(kH, thumbnail.height);
+    EXPECT_TRUE(Dark(thumbnail.pixels[80 * kW + 120])) << "the thumbnail is the edited picture";
+    EXPECT_TRUE(Near(thumbnail.pixels[10 * kW + 10], test::PictureColor(10, 10))) << "outside the blackout, the picture";
+
+    EXPECT_EQ(std::vector<std::string>{}, FilesHolding(folder, oldThumbnail)) << "database, log or any other file";
+    EXPECT_EQ(std::vector<std::string>{}, FilesHolding(folder, oldCopy));
+}
+
+class HistoryClearProgram : public test::ProgramTest {};
+
+// Whether any file below folder starts a PNG or a JPEG anywhere in its bytes.
+std::vector<std::string> FilesWithPictures(const std::wstring& folder) {
+    std::vector<std::string> found;
+    for (const Bytes& signature : {Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}, Bytes{0xFF, 0xD8, 0xFF}}) {
+        for (const std::string& file : FilesHolding(folder, signature)) found.push_back(file);
+    }
+    return found;
+}
+
+TEST_F(HistoryClearProgram, AScriptsClearLeavesNoPictureInTheHistoryFolder) {
+    const std::wstring history = THistory::DefaultHistoryFolder();
+    test::RemoveTree(history);
+    TConfig config;
+    config.WriteInteger(L"area", 0);
+    config.WriteInteger(L"saveto", 7);  // clipboard: the history keeps a copy and a thumbnail
+    auto program = test::StartTovasen(L"/start", false);
+    for (int i = 0; i < 2; ++i) ASSERT_EQ(0u, test::RunCmd(L"capture").exitCode);
+    ASSERT_TRUE(test::WaitUntil([&] {
+        const test::CmdResult listed = test::RunCmd(L"history");
+        return std::count(listed.out.begin(), listed.out.end(), L'\n') == 1;  // two lines, the last one's end removed
+    }, 30000));
+    // A database set aside earlier, with its log, and a picture of the editor's private store.
+    const Bytes pictures = {'S', 'Q', 'L', 'i', 't', 'e', 0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0xFF, 0xD8, 0xFF, 0xE0};
+    test::WriteFileBytes(history + L"\\history.db.20240101-000000-1.aside", pictures);
+    test::WriteFileBytes(history + L"\\history.db.20240101-000000-1.aside-wal", pictures);
+    CreateDirectoryW((history + L"\\edit-store").c_str(), nullptr);
+    test::WriteFileBytes(history + L"\\edit-store\\base-1.png", pictures);
+    ASSERT_LE(5u, FilesWithPictures(history).size()) << "the scan finds the copies and the planted files";
+
+    const test::CmdResult cleared = test::RunCmd(L"history --clear");
+    EXPECT_EQ(0u, cleared.exitCode) << WideToUtf8(cleared.err);
+    EXPECT_EQ(L"2", cleared.out) << "how many entries went";
+    EXPECT_EQ(std::vector<std::string>{}, FilesWithPictures(history)) << "no picture in any file, database or log";
+    EXPECT_FALSE(test::FileExists(history + L"\\history.db.20240101-000000-1.aside"));
+    const test::CmdResult after = test::RunCmd(L"history");
+    EXPECT_EQ(0u, after.exitCode);
+    EXPECT_TRUE(after.out.empty()) << WideToUtf8(after.out);
+    EXPECT_EQ(64u, test::RunCmd(L"history --clear --limit 3").exitCode);
+
+    PostMessageW(test::MainWindowOf(*program), WM_USER, 2, 0);
+    ASSERT_TRUE(program->WaitForExit(10000));
+    test::RemoveTree(history);
+}
+
+}  // namespace
+}  // namespace tovasen
