@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
+#include <vector>
 
 #include "base/config.h"
 #include "base/registry.h"
@@ -38,6 +40,26 @@ std::vector<HWND> MainWindows() {
         reinterpret_cast<LPARAM>(&found));
     return found;
 }
+
+// Stops the thread of a running instance's main window, as a hung program stops answering,
+// until the object goes.
+class StoppedThread {
+public:
+    explicit StoppedThread(HWND window)
+        : thread_(OpenThread(THREAD_SUSPEND_RESUME, FALSE, GetWindowThreadProcessId(window, nullptr))),
+          stopped_(thread_ && SuspendThread(thread_) != static_cast<DWORD>(-1)) {}
+    ~StoppedThread() {
+        if (stopped_) ResumeThread(thread_);
+        if (thread_) CloseHandle(thread_);
+    }
+    StoppedThread(const StoppedThread&) = delete;
+    StoppedThread& operator=(const StoppedThread&) = delete;
+    bool Stopped() const { return stopped_; }
+
+private:
+    HANDLE thread_;
+    bool stopped_;
+};
 
 class Startup : public test::ProgramTest {
 protected:
@@ -75,6 +97,41 @@ TEST_F(Startup, AStartWhileTheOldInstanceIsStillEndingWaitsForIt) {
     EXPECT_TRUE(old->WaitForExit(5000));
     PostMessageW(test::FindProcessWindow(next.Id(), L"TFrmTovasen"), WM_USER, 2, 0);
     EXPECT_TRUE(next.WaitForExit(5000));
+}
+
+TEST_F(Startup, AnInstanceThatStoppedAnsweringIsNamedToASecondStartAndEndedByUninstall) {
+    auto old = test::StartTovasen(L"", true);
+    StoppedThread stopped(test::MainWindowOf(*old));
+    ASSERT_TRUE(stopped.Stopped());
+    {
+        test::ChildProcess second(test::TovasenExe(), L"");
+        test::AnswerMessageBox(second, L"Tovasen이 실행 중이지만 응답하지 않습니다.", IDOK);
+        EXPECT_TRUE(second.WaitForExit(5000));
+        EXPECT_EQ(1, static_cast<int>(MainWindows().size())) << "the second start became an instance";
+    }
+    const ULONGLONG started = GetTickCount64();
+    test::ChildProcess uninstaller(test::TovasenExe(), L"/uninst");
+    ASSERT_TRUE(uninstaller.WaitForExit(15000)) << "/uninst waits for ever on a hung instance";
+    std::printf("/uninst against a stopped instance returned after %llu ms\n", GetTickCount64() - started);
+    EXPECT_EQ(2u, uninstaller.ExitCode()) << "/uninst does not say that it ended a hung instance";
+    ASSERT_TRUE(old->WaitForExit(0)) << "the hung instance still runs";
+    EXPECT_EQ(0xE0DEu, old->ExitCode()) << "the instance did not end by /uninst's hand";
+}
+
+TEST_F(Startup, StartsAtTheSameMomentLeaveExactlyOneInstance) {
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(testing::Message() << "round " << round);
+        std::vector<std::unique_ptr<test::ChildProcess>> starts;
+        for (int i = 0; i < 4; ++i) starts.push_back(std::make_unique<test::ChildProcess>(test::TovasenExe(), L"/start"));
+        int ended = 0;
+        ASSERT_TRUE(test::WaitUntil([&] {
+            ended = 0;
+            for (auto& start : starts) ended += start->WaitForExit(0);
+            return ended == 3 && MainWindows().size() == 1;
+        }, 20000)) << ended << " of 4 starts ended, " << MainWindows().size() << " main windows";
+        PostMessageW(MainWindows()[0], WM_USER, 2, 0);
+        for (auto& start : starts) EXPECT_TRUE(start->WaitForExit(5000));
+    }
 }
 
 TEST_F(Startup, AHotKeyHeldElsewhereIsAskedForOnceTheWindowsExistAndTheTrayMenuStillWorks) {
