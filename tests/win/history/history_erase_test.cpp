@@ -20,7 +20,7 @@ namespace {
 
 using test::HistoryTest;
 
-constexpr int kFullScreen = 0, kClipboard = 7;
+constexpr int kFullScreen = 0, kClipboard = 7, kFloating = 10;
 constexpr int kW = 240, kH = 160;  // within a thumbnail's side: the thumbnail has the same pixels
 
 using Bytes = std::vector<std::uint8_t>;
@@ -149,6 +149,41 @@ TEST_F(HistoryTest, AnEditFromTheHistoryIsWhatItKeepsAndThePictureAsItWasIsErase
 
     EXPECT_EQ(std::vector<std::string>{}, FilesHolding(folder, oldThumbnail)) << "database, log or any other file";
     EXPECT_EQ(std::vector<std::string>{}, FilesHolding(folder, oldCopy));
+}
+
+TEST_F(HistoryTest, AFloatingWindowsEditReachesItsEntryStoredOrNot) {
+    Make();
+    for (const bool storedFirst : {true, false}) {
+        SCOPED_TRACE(storedFirst ? "edited once stored" : "edited while still being stored");
+        auto picture = test::Picture(kW, kH);
+        const THistory::TEntryRef entry = history->Record({kFullScreen, kFloating, L"", nullptr}, picture.get());
+        ASSERT_TRUE(entry);
+        Bytes oldThumbnail, oldCopy;
+        if (storedFirst) {
+            ASSERT_TRUE(history->WaitIdle(30000));
+            oldThumbnail = Middle(history->Store().Thumbnail(*entry));
+            oldCopy = Middle(test::ReadFileBytes(history->Store().Find(*entry)->Path));
+        }
+        // Cropped and blacked out in the window's editor.
+        auto edited = test::Picture(100, 50, TPixelFormat::pf32bit, 0x000000);
+        history->PictureEdited(entry, *edited);
+        ASSERT_TRUE(history->WaitIdle(30000));
+        const std::optional<THistoryEntry> kept = history->Store().Find(*entry);
+        ASSERT_TRUE(kept);
+        EXPECT_EQ(100, kept->Width);
+        EXPECT_EQ(50, kept->Height);
+        const test::DecodedImage copy = test::DecodeWithGdiplus(kept->Path);
+        ASSERT_EQ(100, copy.width);
+        EXPECT_TRUE(Dark(copy.pixels[25 * 100 + 50])) << "the copy is what the window shows";
+        EXPECT_EQ(static_cast<std::int64_t>(test::ReadFileBytes(kept->Path).size()), kept->FileBytes);
+        const TPixels thumbnail = DecodeThumbnail(history->Store().Thumbnail(*entry));
+        ASSERT_EQ(100, thumbnail.Width);
+        EXPECT_LT(thumbnail.Bytes[(25 * 100 + 50) * 4], 0x30);
+        if (storedFirst) {
+            EXPECT_EQ(std::vector<std::string>{}, FilesHolding(folder, oldThumbnail));
+            EXPECT_EQ(std::vector<std::string>{}, FilesHolding(folder, oldCopy));
+        }
+    }
 }
 
 class HistoryClearProgram : public test::ProgramTest {};
