@@ -395,6 +395,8 @@ void TCaptureController::StartRecording(const TCaptureOptions& options) {
         FRecorder->LogFolder = options.Recording.LogFolder;
         FRecorder->LimitSeconds = LimitSecondsForMinutes(options.Recording.LimitMinutes);
         FRecorder->GuardProgram = FHost.GuardProgram();
+        FRecorder->OnEvent = [this](TRecorder::TEvent event) { RecorderEvent(event); };
+        ++FRecordingNumber;
         FRecorder->Output = FHost.NewFilename(L"mp4");
         // Asked for every frame: the recording follows the frame when it is dragged.
         if (TFuncOfRect region = FHost.RecordedRegion(options)) FRecorder->Start(FHost.Grabber(), std::move(region));
@@ -413,7 +415,7 @@ void TCaptureController::StartRecording(const TCaptureOptions& options) {
 
 void TCaptureController::StopRecording(std::shared_ptr<TOutcomeReporter> reporter) {
     if (!FRecorder) {
-        reporter->Report(TCaptureOutcome::Failure(L"There is no recording to stop."));
+        Tell(*reporter, TCaptureOutcome::Failure(L"There is no recording to stop."));
         return;
     }
     FRecordingStoppers.push_back(std::move(reporter));
@@ -424,17 +426,18 @@ bool TCaptureController::CheckPausable(TOutcomeReporter& reporter) {
     const wchar_t* refusal = nullptr;
     if (FClosing) refusal = L"Tovasen is closing.";
     else if (!FRecorder) refusal = L"There is no recording to pause or resume.";
+    else if (!FRecorder->IsRunning()) refusal = L"The recording has ended.";
     if (!refusal) return true;
-    reporter.Report(TCaptureOutcome::Failure(refusal));
+    Tell(reporter, TCaptureOutcome::Failure(refusal));
     return false;
 }
 
 void TCaptureController::PauseRecording(std::shared_ptr<TOutcomeReporter> reporter) {
     if (!CheckPausable(*reporter)) return;
     if (FRecorder->Paused()) {
-        reporter->Report(TCaptureOutcome::Failure(L"The recording is paused already."));
+        Tell(*reporter, TCaptureOutcome::Failure(L"The recording is paused already."));
     } else if (!FRecorder->Pause()) {
-        reporter->Report(TCaptureOutcome::Failure(L"busy: the recording is starting or ending; there is nothing to pause."));
+        Tell(*reporter, TCaptureOutcome::Failure(L"busy: the recording is starting or ending; there is nothing to pause."));
     } else {
         FPausers.push_back(std::move(reporter));
         RecordingTick();  // the label says so at once
@@ -444,7 +447,7 @@ void TCaptureController::PauseRecording(std::shared_ptr<TOutcomeReporter> report
 void TCaptureController::ResumeRecording(std::shared_ptr<TOutcomeReporter> reporter) {
     if (!CheckPausable(*reporter)) return;
     if (!FRecorder->Resume()) {
-        reporter->Report(TCaptureOutcome::Failure(L"The recording is not paused."));
+        Tell(*reporter, TCaptureOutcome::Failure(L"The recording is not paused."));
         return;
     }
     FResumers.push_back(std::move(reporter));
@@ -452,29 +455,9 @@ void TCaptureController::ResumeRecording(std::shared_ptr<TOutcomeReporter> repor
 }
 
 void TCaptureController::RecordingTick() {
-    if (!FRecorder) {
+    if (!FRecorder || !FRecorder->IsRunning()) {
         FRecTimer->SetEnabled(false);
         return;
-    }
-    if (!FRecorder->IsRunning()) {
-        RecordingEnded();
-        return;
-    }
-    const std::wstring path = FRecorder->Output;
-    if (FRecordingStarter && FRecorder->Encoding()) {
-        const std::shared_ptr<TOutcomeReporter> starter = std::move(FRecordingStarter);
-        Tell(*starter, TCaptureOutcome::Written(TCaptureOutcome::TKind::RecordingStarted, path));
-    }
-    // Pause and resume are steps of the recording, not outcomes of a capture: only the asker hears.
-    if (!FPausers.empty() && FRecorder->Phase() == TRecorder::TPhase::Paused) {
-        for (const auto& reporter : std::exchange(FPausers, {})) {
-            reporter->Report(TCaptureOutcome::Written(TCaptureOutcome::TKind::RecordingPaused, path));
-        }
-    }
-    if (!FResumers.empty() && FRecorder->Encoding()) {
-        for (const auto& reporter : std::exchange(FResumers, {})) {
-            reporter->Report(TCaptureOutcome::Written(TCaptureOutcome::TKind::RecordingResumed, path));
-        }
     }
     if (FShownPaused != FRecorder->Paused()) {
         FShownPaused = FRecorder->Paused();
@@ -483,12 +466,47 @@ void TCaptureController::RecordingTick() {
     FHost.RecordingTime(ShownRecTime(FRecorder->RecTime()));
 }
 
+void TCaptureController::RecorderEvent(TRecorder::TEvent event) {
+    const std::wstring path = FRecorder->Output;
+    // Pause and resume are steps of the recording, not outcomes of a capture: only the asker hears.
+    const auto answer = [&](std::vector<std::shared_ptr<TOutcomeReporter>>& waiting, TCaptureOutcome::TKind kind) {
+        for (const auto& reporter : std::exchange(waiting, {})) Tell(*reporter, TCaptureOutcome::Written(kind, path));
+    };
+    switch (event) {
+    case TRecorder::TEvent::Started:
+        if (FRecordingStarter) {
+            const std::shared_ptr<TOutcomeReporter> starter = std::move(FRecordingStarter);
+            Tell(*starter, TCaptureOutcome::Written(TCaptureOutcome::TKind::RecordingStarted, path));
+        }
+        break;
+    case TRecorder::TEvent::Paused:
+        answer(FPausers, TCaptureOutcome::TKind::RecordingPaused);
+        break;
+    case TRecorder::TEvent::Resumed:
+        answer(FResumers, TCaptureOutcome::TKind::RecordingResumed);
+        break;
+    case TRecorder::TEvent::Ended:
+        // The recorder is still inside its own call: it is freed from the queue.
+        ApplicationPoster()([alive = std::weak_ptr<bool>(FAlive), this, number = FRecordingNumber] {
+            if (alive.lock() && number == FRecordingNumber) RecordingEnded();
+        });
+        break;
+    }
+}
+
+void TCaptureController::Tell(TOutcomeReporter& reporter, const TCaptureOutcome& outcome) {
+    if (FSessionEnding && dynamic_cast<TUserReporter*>(&reporter)) return;
+    reporter.Report(outcome);
+}
+
 void TCaptureController::RecordingEnded() {
+    if (!FRecorder) return;
     FRecTimer->SetEnabled(false);
     const std::wstring failure = FRecorder->Failure();
     const std::wstring path = FRecorder->Output;
     const bool cancelled = FRecorder->Cancelled();
     FRecorder.reset();
+    ++FRecordingNumber;
     if (FShownPaused) {
         FShownPaused = false;
         FHost.RecordingPaused(false);
@@ -500,9 +518,12 @@ void TCaptureController::RecordingEnded() {
     std::vector<std::shared_ptr<TOutcomeReporter>> waiting = std::move(FRecordingStoppers);
     FRecordingStoppers.clear();
     if (FRecordingStarter) waiting.insert(waiting.begin(), std::move(FRecordingStarter));
-    // A pause or resume that was still waiting hears how the recording ended instead.
+    // A pause or resume still waiting did not happen: the recording ended under it.
+    const TCaptureOutcome ended = TCaptureOutcome::Failure(
+        cancelled ? L"The recording ended before it started."
+                  : failure.empty() ? L"The recording ended; its file is " + path : L"The recording ended: " + failure);
     for (auto* steps : {&FPausers, &FResumers}) {
-        for (auto& reporter : std::exchange(*steps, {})) waiting.push_back(std::move(reporter));
+        for (const auto& reporter : std::exchange(*steps, {})) Tell(*reporter, ended);
     }
     // A recording that ended on its own with an error is told to the user.
     if (waiting.empty() && !outcome.Succeeded()) waiting.push_back(std::make_shared<TUserReporter>());
@@ -513,6 +534,7 @@ void TCaptureController::RecordingEnded() {
 
 void TCaptureController::EndRecordingForSession(DWORD waitMs) {
     FClosing = true;  // a key pressed meanwhile must not start anything the session's end kills
+    FSessionEnding = true;
     if (!FRecorder) return;
     FRecorder->Stop();
     const DWORD until = GetTickCount() + waitMs;

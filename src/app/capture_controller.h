@@ -184,13 +184,16 @@ private:
     void UploadEnded(std::uint64_t ticket, const std::wstring& address);
     void StartRecording(const TCaptureOptions& options);
     void RecordingTick();
+    // Answers the requests that wait for this event; the end is handled from the queue.
+    void RecorderEvent(TRecorder::TEvent event);
     void RecordingEnded();
     // A pause or resume request that cannot be taken; false when it was refused.
     bool CheckPausable(TOutcomeReporter& reporter);
     // Reports the running request's outcome and returns to idle. The state stays busy while
     // the reporter runs: a message box it shows lets other requests in, and they are refused.
     void Finish(const TCaptureOutcome& outcome);
-    void Tell(TOutcomeReporter& reporter, const TCaptureOutcome& outcome) { reporter.Report(outcome); }
+    // While the session ends nobody is asked to click anything: the user hears nothing then.
+    void Tell(TOutcomeReporter& reporter, const TCaptureOutcome& outcome);
     void Finished(const TCaptureOutcome& outcome, const TJob& job);
     std::unique_ptr<TRtOcr> NewOcr();
 
@@ -216,6 +219,8 @@ private:
     std::vector<std::shared_ptr<TOutcomeReporter>> FPausers;   // until the part is finished
     std::vector<std::shared_ptr<TOutcomeReporter>> FResumers;  // until the encoder records again
     bool FShownPaused = false;
+    std::uint64_t FRecordingNumber = 0;  // the running recording's; an ended one has an older one
+    bool FSessionEnding = false;
 };
 
 }  // namespace tovasen

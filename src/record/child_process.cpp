@@ -63,19 +63,45 @@ bool InSomeJob() {
 }  // namespace
 
 BOOL CreateInheritingProcess(std::wstring commandLine, DWORD flags, bool leaveJob, const std::wstring& environment,
-                             const std::wstring& currentDir, STARTUPINFOW& startup, PROCESS_INFORMATION& info,
-                             DWORD& error) {
+                             const std::wstring& currentDir, const STARTUPINFOW& startup,
+                             const std::vector<HANDLE>& inherited, PROCESS_INFORMATION& info, DWORD& error) {
+    STARTUPINFOEXW extended{};
+    extended.StartupInfo = startup;
+    std::vector<unsigned char> attributes;
+    BOOL inherit = FALSE;
+    if (!inherited.empty()) {
+        SIZE_T size = 0;
+        InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+        attributes.resize(size);
+        auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributes.data());
+        if (!InitializeProcThreadAttributeList(list, 1, 0, &size)) {
+            error = GetLastError();
+            return FALSE;
+        }
+        if (!UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, const_cast<HANDLE*>(inherited.data()),
+                                       inherited.size() * sizeof(HANDLE), nullptr, nullptr)) {
+            error = GetLastError();
+            DeleteProcThreadAttributeList(list);
+            return FALSE;
+        }
+        extended.lpAttributeList = list;
+        extended.StartupInfo.cb = sizeof extended;
+        flags |= EXTENDED_STARTUPINFO_PRESENT;
+        inherit = TRUE;
+    }
     const DWORD leave = leaveJob && InSomeJob() ? CREATE_BREAKAWAY_FROM_JOB : 0;
+    BOOL created = FALSE;
     for (const DWORD extra : {leave, DWORD{0}}) {
         std::wstring line = commandLine;  // CreateProcessW may write into it
-        const BOOL created = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, flags | extra,
-                                            environment.empty() ? nullptr : const_cast<wchar_t*>(environment.data()),
-                                            currentDir.empty() ? nullptr : currentDir.c_str(), &startup, &info);
+        created = CreateProcessW(nullptr, line.data(), nullptr, nullptr, inherit, flags | extra,
+                                 environment.empty() ? nullptr : const_cast<wchar_t*>(environment.data()),
+                                 currentDir.empty() ? nullptr : currentDir.c_str(), &extended.StartupInfo, &info);
         error = GetLastError();
         // A job that forbids leaving it: the process stays in it, as it would without asking.
-        if (created || !extra || error != ERROR_ACCESS_DENIED) return created;
+        if (created || !extra || error != ERROR_ACCESS_DENIED) break;
     }
-    return FALSE;
+    if (extended.lpAttributeList) DeleteProcThreadAttributeList(extended.lpAttributeList);
+    return created;
 }
 
 std::mutex& ProcessCreationLock() {
@@ -255,7 +281,7 @@ TChildProcess::TChildProcess(const TChildOptions& options) {
         CheckPipe(SetHandleInformation(inRead.Get(), HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT));
         CheckPipe(SetHandleInformation(outWrite.Get(), HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT));
         created = CreateInheritingProcess(options.CommandLine, flags, !options.EndWithParent, environment,
-                                          options.CurrentDir, startup, FInfo, error);
+                                          options.CurrentDir, startup, {inRead.Get(), outWrite.Get()}, FInfo, error);
         // Closed before the lock opens: no other child can inherit them from now on.
         inRead.Reset();
         outWrite.Reset();

@@ -26,16 +26,18 @@ public:
     using Exception::Exception;
 };
 
-// Every process the program starts with inherited handles is created under this lock, so that
-// one child never inherits the handles meant for another.
+// The program's handles are made inheritable only under this lock, and only for the moment a
+// process is created: a process started elsewhere without a list of its own finds none.
 std::mutex& ProcessCreationLock();
 
-// CreateProcessW with inherited handles; leaveJob: the process does not join a job this
-// program runs in, where the job allows that. Call it under ProcessCreationLock, with only the
-// handles meant for this process inheritable. False with error set when it failed.
+// CreateProcessW that hands the new process exactly the handles in inherited (each made
+// inheritable by the caller; none twice) and nothing else this program holds: a child that
+// outlives us, such as the encoder, must not keep a launcher's pipe open. leaveJob: the process
+// does not join a job this program runs in, where the job allows that. False with error set
+// when it failed. This is the one place the program creates processes.
 BOOL CreateInheritingProcess(std::wstring commandLine, DWORD flags, bool leaveJob, const std::wstring& environment,
-                             const std::wstring& currentDir, STARTUPINFOW& startup, PROCESS_INFORMATION& info,
-                             DWORD& error);
+                             const std::wstring& currentDir, const STARTUPINFOW& startup,
+                             const std::vector<HANDLE>& inherited, PROCESS_INFORMATION& info, DWORD& error);
 
 // What the child's output bytes are taken to be.
 enum class TOutputEncoding { Ansi, Utf8 };

@@ -18,6 +18,9 @@ std::wstring WithoutMp4(const std::wstring& path) {
 // header first: a file cut off by a crash or a kill plays up to its last whole second.
 constexpr wchar_t kFragmented[] = L"-movflags +frag_keyframe+empty_moov";
 
+// The suffix of a name's attempt-th choice: none for the first, then "-2", "-3", ...
+std::wstring Attempt(int attempt) { return attempt <= 0 ? std::wstring() : L"-" + std::to_wstring(attempt + 1); }
+
 void ReplaceFirst(std::wstring& text, const std::wstring& what, const std::wstring& with) {
     const std::size_t at = text.find(what);
     if (at != std::wstring::npos) text.replace(at, what.size(), with);
@@ -127,12 +130,18 @@ std::wstring FormatRecTime(double seconds) {
     return text;
 }
 
-std::wstring SegmentPath(const std::wstring& output, int number) {
+std::wstring SegmentPath(const std::wstring& output, int number, int attempt) {
     if (number <= 1) return output;
-    return WithoutMp4(output) + L".part" + std::to_wstring(number) + L".mp4";
+    return WithoutMp4(output) + L".part" + std::to_wstring(number) + Attempt(attempt) + L".mp4";
 }
 
-std::wstring JoinedPath(const std::wstring& output) { return WithoutMp4(output) + L".joining.mp4"; }
+std::wstring JoinedPath(const std::wstring& output, int attempt) {
+    return WithoutMp4(output) + L".joining" + Attempt(attempt) + L".mp4";
+}
+
+std::wstring JoinListPath(const std::wstring& output, int attempt) {
+    return WithoutMp4(output) + L".joining" + Attempt(attempt) + L".txt";
+}
 
 std::string ConcatList(const std::vector<std::wstring>& files) {
     std::string list = "ffconcat version 1.0\n";

@@ -52,14 +52,19 @@ std::wstring FormatRecTime(double seconds);
 
 // A recording paused and resumed is recorded in parts, joined at its end without encoding
 // again: the first part is the output itself, the n-th "<output>.part<n>.mp4" beside it (a
-// name the sequential naming never hands out, as "T-001" is taken by then).
-std::wstring SegmentPath(const std::wstring& output, int number);
-// Where the parts are joined before the result takes the output's place.
-std::wstring JoinedPath(const std::wstring& output);
+// name the sequential naming never hands out, as "T-001" is taken by then). A name that is
+// taken already (a part kept from an earlier recording) is never written over: attempt 1, 2,
+// ... give "<output>.part<n>-2.mp4", "-3", ... instead.
+std::wstring SegmentPath(const std::wstring& output, int number, int attempt = 0);
+// Where the parts are joined before the result takes the output's place, and the list of the
+// parts the joining reads; attempts as for the parts.
+std::wstring JoinedPath(const std::wstring& output, int attempt = 0);
+std::wstring JoinListPath(const std::wstring& output, int attempt = 0);
 // The encoder's concat list of those files, in UTF-8.
 std::string ConcatList(const std::vector<std::wstring>& files);
 // The arguments that join the files of a concat list into output, the streams copied as they
-// are: the timestamps run on across the parts.
+// are: the timestamps run on across the parts. Output is written over, so it must be a file
+// the recorder has just made for the join.
 std::wstring JoinArguments(const std::wstring& listFile, const std::wstring& output);
 
 // One finished encoder line as the log stores it: UTF-8, ended by CR LF.

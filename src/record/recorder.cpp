@@ -22,6 +22,13 @@ constexpr DWORD kJoinTimeoutMs = 120000;
 
 bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+// A part's file as its encoder left it: one it never wrote to is still the empty file reserved
+// for it.
+bool HasContent(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    return GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) && (data.nFileSizeLow | data.nFileSizeHigh) != 0;
+}
+
 // Creates folder and every missing folder above it.
 void ForceFolders(const std::wstring& folder) {
     std::wstring path = folder;
@@ -43,7 +50,24 @@ void WriteWholeFile(const std::wstring& path, const std::string& bytes) {
     }
 }
 
-std::wstring JoinListPath(const std::wstring& output) { return JoinedPath(output) + L".txt"; }
+// Creates the first free file among name(0), name(1), ...: from then on the name is ours, so an
+// encoder told to write over it writes over nothing it did not make.
+std::wstring ReserveFreeFile(const std::function<std::wstring(int attempt)>& name) {
+    constexpr int kAttempts = 100;
+    DWORD error = 0;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        const std::wstring path = name(attempt);
+        const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            CloseHandle(file);
+            return path;
+        }
+        error = GetLastError();
+        // Taken by a file, or by a folder (access denied): the next name.
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS && error != ERROR_ACCESS_DENIED) break;
+    }
+    throw EOSError(L"CreateFile " + name(0), error);
+}
 
 }  // namespace
 
@@ -70,27 +94,29 @@ TRecorder::TRecorder(TComponent* owner, std::optional<POINT> mirrorPosition, TPo
 
 TRecorder::~TRecorder() {
     *FAlive = false;
+    OnEvent = nullptr;
     FTimer->SetEnabled(false);
     FStopTimer->SetEnabled(false);
     if (FEncoder && FEncoder->IsRunning()) {
         WaitForEncoder();
-        FParts.push_back({SegmentPath(Output, FPartNumber), FPartSeconds});
+        FParts.push_back({FPartPath, FPartSeconds});
         FEncoder.reset();  // ends an encoder that outlasted the grace
     }
     if (FJoiner && FJoiner->IsRunning()) {
         // The join under way ends with its runner; the parts stay as they are.
         FJoiner.reset();
-        DeleteFileW(JoinedPath(Output).c_str());
-        DeleteFileW(JoinListPath(Output).c_str());
+        DeleteFileW(FJoined.c_str());
+        DeleteFileW(FJoinList.c_str());
         return;
     }
     if (FPhase == TPhase::Idle || FPhase == TPhase::Listing || FPhase == TPhase::Ended) return;
     const std::vector<std::wstring> parts = PartsToJoin();
     if (parts.empty()) return;
     try {
-        WriteWholeFile(JoinListPath(Output), ConcatList(parts));
+        ReserveJoinFiles();
+        WriteWholeFile(FJoinList, ConcatList(parts));
         TChildOptions options;
-        options.CommandLine = QuoteProgram(FFMpeg) + L" " + JoinArguments(JoinListPath(Output), JoinedPath(Output));
+        options.CommandLine = QuoteProgram(FFMpeg) + L" " + JoinArguments(FJoinList, FJoined);
         const TChildResult result = RunChildToEnd(options, kJoinTimeoutMs);
         JoinEnded(!result.TimedOut && result.ExitCode == 0, Utf8ToWide(result.Output));
     } catch (const std::exception&) {
@@ -106,9 +132,22 @@ TPoster TRecorder::Post() {
     return FPost;
 }
 
-std::wstring TRecorder::RecTime() const {
+double TRecorder::RecordedSeconds() const {
     double done = 0;
     for (const TPart& part : FParts) done += part.Seconds;
+    return done;
+}
+
+// Within half a second of the limit there is nothing left worth a part of its own: an encoder
+// that ended there ended at its limit, whatever else was asked of it.
+bool TRecorder::LimitReached() const { return LimitSeconds > 0 && RecordedSeconds() > LimitSeconds - 0.5; }
+
+void TRecorder::Tell(TEvent event) {
+    if (OnEvent) OnEvent(event);
+}
+
+std::wstring TRecorder::RecTime() const {
+    const double done = RecordedSeconds();
     const bool current = FPhase == TPhase::Recording || FPhase == TPhase::Pausing || FPhase == TPhase::Stopping;
     if (done == 0) return current ? FPartTime : L"00:00:00.00";
     return FormatRecTime(done + (current ? FPartSeconds : 0));
@@ -180,12 +219,9 @@ void TRecorder::StartPartOrFail() {
 void TRecorder::StartPart() {
     const int number = FPartNumber + 1;
     TRecordSettings settings = FSettings;
-    settings.Output = SegmentPath(Output, number);
     if (LimitSeconds > 0) {
-        double done = 0;
-        for (const TPart& part : FParts) done += part.Seconds;
-        settings.LimitSeconds = static_cast<int>(std::ceil(LimitSeconds - done));
-        if (settings.LimitSeconds <= 0) {  // the length limit was reached before the pause
+        settings.LimitSeconds = static_cast<int>(std::ceil(LimitSeconds - RecordedSeconds()));
+        if (LimitReached()) {  // the length limit was reached before the pause
             Finish();
             return;
         }
@@ -196,19 +232,24 @@ void TRecorder::StartPart() {
     // It must finish its file whatever happens to us: not in our job, watched by the guard.
     encoder->EndWithParent = false;
     if (!GuardProgram.empty()) {
+        // The encoder, still suspended, records nothing until its guard watches; a guard that
+        // cannot watch ends it, and the recording fails with the reason.
         encoder->OnChildCreated = [guard = GuardProgram](TChildProcess& child) {
-            try {
-                StartRecordingGuard(guard, child.Process(), child.Input());
-            } catch (...) {
-                // Records all the same: only a crash of this program would then go unnoticed.
-                OutputDebugStringW((L"Recording guard: " + ExceptionText(std::current_exception())).c_str());
-            }
+            StartRecordingGuard(guard, child.Process(), child.Input());
         };
     }
     encoder->OnNewLine = [this](TCommandRunner&, const std::wstring& line, TOutputType type) { PartLine(line, type); };
     encoder->OnTerminated = [this](TCommandRunner&) { PartEnded(); };
+    // The first part is the output the user asked for; every later one gets a file of its own.
+    settings.Output = number == 1 ? Output : ReserveFreeFile([&](int attempt) { return SegmentPath(Output, number, attempt); });
     encoder->CommandLine = QuoteProgram(FFMpeg) + L" " + RecordArguments(settings);
-    encoder->Execute();
+    try {
+        encoder->Execute();
+    } catch (...) {
+        if (number > 1) DeleteFileW(settings.Output.c_str());
+        throw;
+    }
+    FPartPath = settings.Output;
     if (number == 1) FCommandLine = encoder->CommandLine;
     FEncoder = std::move(encoder);
     FPartNumber = number;
@@ -225,6 +266,7 @@ void TRecorder::Stop() {
     case TPhase::Listing:
         FCancelled = true;
         FPhase = TPhase::Ended;
+        Tell(TEvent::Ended);
         break;
     case TPhase::Recording:
     case TPhase::Stopping:
@@ -280,6 +322,10 @@ void TRecorder::PartLine(const std::wstring& line, TOutputType type) {
         FPartTime = time;
         const double seconds = RecTimeSeconds(time);
         if (seconds >= 0) FPartSeconds = seconds;
+        if (!FEncoding && FPhase == TPhase::Recording) {
+            FEncoding = true;
+            Tell(FPartNumber == 1 ? TEvent::Started : TEvent::Resumed);
+        }
         FEncoding = true;
     }
     if (type != TOutputType::otEntireLine) return;
@@ -290,7 +336,7 @@ void TRecorder::PartLine(const std::wstring& line, TOutputType type) {
 void TRecorder::PartEnded() {
     FTimer->SetEnabled(false);
     FStopTimer->SetEnabled(false);
-    FParts.push_back({SegmentPath(Output, FPartNumber), FPartSeconds});
+    FParts.push_back({FPartPath, FPartSeconds});
     if (FFailure.empty()) {
         if (FEncoder->Error()) {
             FFailure = ExceptionText(FEncoder->Error());
@@ -302,11 +348,13 @@ void TRecorder::PartEnded() {
             FFailure = L"ffmpeg.exe did not finish the recording in time and was ended.";
         }
     }
-    if (FPhase != TPhase::Pausing || !FFailure.empty()) {
+    if (FPhase != TPhase::Pausing || !FFailure.empty() || LimitReached()) {
         Finish();  // stopped, at its length limit, or failed
         return;
     }
     FPhase = TPhase::Paused;
+    Tell(TEvent::Paused);
+    if (FPhase != TPhase::Paused) return;  // its handler stopped the recording
     // Started from the queue: the runner whose end this is must not be replaced inside its
     // own handler.
     if (FResumeWanted) {
@@ -319,7 +367,7 @@ void TRecorder::PartEnded() {
 std::vector<std::wstring> TRecorder::PartsToJoin() const {
     std::vector<std::wstring> parts;
     for (const TPart& part : FParts) {
-        if (part.Seconds > 0 && FileExists(part.Path)) parts.push_back(part.Path);
+        if (part.Seconds > 0 && HasContent(part.Path)) parts.push_back(part.Path);
     }
     // One part that is the output itself: there is nothing to join.
     if (parts.size() == 1 && parts[0] == Output) parts.clear();
@@ -336,7 +384,8 @@ void TRecorder::Finish() {
     }
     FPhase = TPhase::Joining;
     try {
-        WriteWholeFile(JoinListPath(Output), ConcatList(parts));
+        ReserveJoinFiles();
+        WriteWholeFile(FJoinList, ConcatList(parts));
         FJoiner = std::make_unique<TCommandRunner>(nullptr, L"Joiner", Post());
         FJoiner->SetOutputEncoding(TOutputEncoding::Utf8);
         auto said = std::make_shared<std::wstring>();
@@ -349,7 +398,7 @@ void TRecorder::Finish() {
             JoinEnded(joiner.EndStatus() == TEndStatus::esProcess && joiner.ExitCode() == 0,
                       joiner.Error() ? ExceptionText(joiner.Error()) : *said);
         };
-        FJoiner->CommandLine = QuoteProgram(FFMpeg) + L" " + JoinArguments(JoinListPath(Output), JoinedPath(Output));
+        FJoiner->CommandLine = QuoteProgram(FFMpeg) + L" " + JoinArguments(FJoinList, FJoined);
         FJoiner->Execute();
     } catch (...) {
         JoinEnded(false, ExceptionText(std::current_exception()));
@@ -358,29 +407,32 @@ void TRecorder::Finish() {
 
 void TRecorder::JoinEnded(bool ok, const std::wstring& message) {
     const std::vector<std::wstring> parts = PartsToJoin();
-    const std::wstring joined = JoinedPath(Output);
+    bool joined = false;
     if (!parts.empty()) {
-        if (ok && FileExists(joined) && MoveFileExW(joined.c_str(), Output.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-            for (const TPart& part : FParts) {
-                if (part.Path != Output) DeleteFileW(part.Path.c_str());
-            }
-        } else {
+        joined = ok && FileExists(FJoined) && MoveFileExW(FJoined.c_str(), Output.c_str(), MOVEFILE_REPLACE_EXISTING);
+        if (!joined) {
             // The parts stay as they are: each plays on its own.
-            DeleteFileW(joined.c_str());
+            DeleteFileW(FJoined.c_str());
             std::wstring names;
             for (const std::wstring& part : parts) names += (names.empty() ? L"" : L", ") + part.substr(part.find_last_of(L"\\/") + 1);
             if (FFailure.empty()) {
                 FFailure = L"The parts of the recording could not be joined (" + message + L"); they are kept: " + names;
             }
         }
-        DeleteFileW(JoinListPath(Output).c_str());
-    } else {
-        // Parts that recorded nothing (a pause at once) are not worth keeping.
-        for (const TPart& part : FParts) {
-            if (part.Path != Output && part.Seconds <= 0) DeleteFileW(part.Path.c_str());
-        }
+        DeleteFileW(FJoinList.c_str());
+    }
+    // Every part but the first is a file this recorder made: gone once joined, and those that
+    // recorded nothing (a pause at once) are not worth keeping.
+    for (const TPart& part : FParts) {
+        if (part.Path != Output && (joined || part.Seconds <= 0 || !HasContent(part.Path))) DeleteFileW(part.Path.c_str());
     }
     FPhase = TPhase::Ended;
+    Tell(TEvent::Ended);
+}
+
+void TRecorder::ReserveJoinFiles() {
+    FJoinList = ReserveFreeFile([&](int attempt) { return JoinListPath(Output, attempt); });
+    FJoined = ReserveFreeFile([&](int attempt) { return JoinedPath(Output, attempt); });
 }
 
 void TRecorder::WaitForEncoder() {

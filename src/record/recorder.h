@@ -29,6 +29,9 @@ std::wstring ListFirstAudioDevice(const std::wstring& encoder, DWORD timeoutMs);
 class TRecorder : public TComponent {
 public:
     enum class TPhase { Idle, Listing, Recording, Pausing, Paused, Stopping, Joining, Ended };
+    // What a waiting request hears about: the first part records, a part ended in a pause, a
+    // later part records, the recording is over (its file complete, or failed, or cancelled).
+    enum class TEvent { Started, Paused, Resumed, Ended };
 
     // mirrorPosition: see TMirrorWindow. poster: how worker threads reach this thread.
     explicit TRecorder(TComponent* owner = nullptr, std::optional<POINT> mirrorPosition = std::nullopt,
@@ -50,6 +53,9 @@ public:
     // This program's executable, started as the encoder's guard (see recording_guard.h); empty:
     // no guard.
     std::wstring GuardProgram;
+    // Each event once, on this thread, at the moment it happens. The handler must not free the
+    // recorder (post that); it is not called from the destructor.
+    std::function<void(TEvent event)> OnEvent;
 
     TPhase Phase() const noexcept { return FPhase; }
     // From Start until the last encoder has exited and the parts are joined.
@@ -105,7 +111,11 @@ private:
     std::vector<std::wstring> PartsToJoin() const;
     void JoinEnded(bool ok, const std::wstring& message);
     void WaitForEncoder();
+    void ReserveJoinFiles();
     void WriteLog(const std::wstring& line);
+    void Tell(TEvent event);
+    bool LimitReached() const;
+    double RecordedSeconds() const;
     TPoster Post();
 
     std::optional<POINT> FMirrorPosition;
@@ -124,6 +134,8 @@ private:
     bool FResumeWanted = false;
     bool FCancelled = false;
     int FPartNumber = 0;
+    std::wstring FPartPath;  // the current part's file
+    std::wstring FJoinList, FJoined;  // reserved for the join once it starts
     std::wstring FPartTime = L"00:00:00.00";  // the current part's, as the encoder wrote it
     double FPartSeconds = 0;                  // the same, in seconds, once it was a time
     std::vector<TPart> FParts;                // the parts that have ended

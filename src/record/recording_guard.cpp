@@ -29,37 +29,56 @@ HANDLE HandleArgument(const std::wstring& text) {
 
 }  // namespace
 
-UniqueKernelHandle StartRecordingGuard(const std::wstring& program, HANDLE encoderProcess, HANDLE encoderInput) {
+UniqueKernelHandle StartRecordingGuard(const std::wstring& program, HANDLE encoderProcess, HANDLE encoderInput,
+                                       DWORD readyTimeoutMs) {
+    const UniqueKernelHandle ready(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!ready) RaiseLastOSError(L"CreateEvent");
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
     DWORD error = 0;
     BOOL created;
     {
-        // The copies are inheritable only inside the lock: no other child gets them.
         std::lock_guard<std::mutex> lock(ProcessCreationLock());
-        const UniqueKernelHandle parent = InheritableCopy(GetCurrentProcess(), SYNCHRONIZE, 0);
-        const UniqueKernelHandle encoder = InheritableCopy(encoderProcess, SYNCHRONIZE | PROCESS_TERMINATE, 0);
+        // Each with the access the guard uses: it asks both processes for their ids, waits for
+        // both, may end the encoder, and says through the event that it watches.
+        const UniqueKernelHandle parent = InheritableCopy(GetCurrentProcess(), SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, 0);
+        const UniqueKernelHandle encoder = InheritableCopy(
+            encoderProcess, SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, 0);
         const UniqueKernelHandle input = InheritableCopy(encoderInput, 0, DUPLICATE_SAME_ACCESS);
+        const UniqueKernelHandle watching = InheritableCopy(ready.Get(), EVENT_MODIFY_STATE, 0);
         const std::wstring command = QuoteProgram(program) + L" " + kGuardArgument + L" " + Number(parent.Get()) + L" " +
-                                     Number(encoder.Get()) + L" " + Number(input.Get());
-        created = CreateInheritingProcess(command, CREATE_NO_WINDOW, true, {}, {}, startup, info, error);
+                                     Number(encoder.Get()) + L" " + Number(input.Get()) + L" " + Number(watching.Get());
+        created = CreateInheritingProcess(command, CREATE_NO_WINDOW, true, {}, {}, startup,
+                                          {parent.Get(), encoder.Get(), input.Get(), watching.Get()}, info, error);
     }
     if (!created) throw EOSError(L"CreateProcess " + program, error);
     CloseHandle(info.hThread);
-    return UniqueKernelHandle(info.hProcess);
+    UniqueKernelHandle guard(info.hProcess);
+    const HANDLE waits[] = {ready.Get(), guard.Get()};
+    const DWORD waited = WaitForMultipleObjects(2, waits, FALSE, readyTimeoutMs);
+    if (waited == WAIT_OBJECT_0) return guard;
+    if (waited == WAIT_OBJECT_0 + 1) {
+        DWORD code = 0;
+        GetExitCodeProcess(guard.Get(), &code);
+        throw Exception(L"The recording guard ended at once (exit code " + std::to_wstring(code) + L").");
+    }
+    TerminateProcess(guard.Get(), 1);
+    throw Exception(L"The recording guard did not start within " + std::to_wstring(readyTimeoutMs / 1000) + L" s.");
 }
 
 int RunRecordingGuard(const std::vector<std::wstring>& args) {
-    if (args.size() != 3) return 2;
+    if (args.size() != 4) return 2;
     const HANDLE parent = HandleArgument(args[0]);
     const HANDLE encoder = HandleArgument(args[1]);
     const HANDLE input = HandleArgument(args[2]);
-    // Only what the program itself hands over: two processes and a pipe.
-    if (!parent || !encoder || !input || !GetProcessId(parent) || !GetProcessId(encoder) ||
-        GetFileType(input) != FILE_TYPE_PIPE) {
+    const HANDLE ready = HandleArgument(args[3]);
+    // Only what the program itself hands over: two processes, a pipe and an event.
+    if (!parent || !encoder || !input || !ready || !GetProcessId(parent) || !GetProcessId(encoder) ||
+        GetFileType(input) != FILE_TYPE_PIPE || !SetEvent(ready)) {
         return 2;
     }
+    CloseHandle(ready);
     const HANDLE waits[] = {encoder, parent};
     if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) return 0;
     DWORD written = 0;

@@ -17,9 +17,14 @@ inline constexpr wchar_t kGuardArgument[] = L"/guard";
 // How long the guard lets the encoder finish after "q" before it ends it.
 constexpr DWORD kGuardGraceMs = 10000;
 
+// How long a guard may take to say that it watches.
+constexpr DWORD kGuardReadyTimeoutMs = 15000;
+
 // Starts program (this program's executable) as the guard of an encoder: its process and the
-// write end of its input. Raises when the guard cannot be started.
-UniqueKernelHandle StartRecordingGuard(const std::wstring& program, HANDLE encoderProcess, HANDLE encoderInput);
+// write end of its input. Returns once the guard has checked what it was handed and watches;
+// raises when it could not be started or gave up (its exit code says why).
+UniqueKernelHandle StartRecordingGuard(const std::wstring& program, HANDLE encoderProcess, HANDLE encoderInput,
+                                       DWORD readyTimeoutMs = kGuardReadyTimeoutMs);
 
 // The guard's life, from the arguments after kGuardArgument; its exit code.
 int RunRecordingGuard(const std::vector<std::wstring>& args);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 namespace tovasen {
 namespace {
 
@@ -126,6 +128,21 @@ TEST(RecorderText, PartsAreNamedBesideTheOutputAndJoinedByCopying) {
     EXPECT_EQ(L"C:\\out\\T-001.part2.mp4", SegmentPath(L"C:\\out\\T-001.mp4", 2));
     EXPECT_EQ(L"C:\\out.d\\T-001.part3.mp4", SegmentPath(L"C:\\out.d\\T-001", 3)) << "a dot in the folder is no extension";
     EXPECT_EQ(L"C:\\out\\T-001.joining.mp4", JoinedPath(L"C:\\out\\T-001.mp4"));
+
+    // A taken name is passed over, never written over: each attempt is a name of its own, and
+    // none is the output's or another part's.
+    const std::wstring output = L"C:\\out\\T-001.mp4";
+    std::set<std::wstring> names{output};
+    for (int attempt = 0; attempt < 12; ++attempt) {
+        for (const std::wstring& name : {SegmentPath(output, 2, attempt), SegmentPath(output, 22, attempt),
+                                         JoinedPath(output, attempt), JoinListPath(output, attempt)}) {
+            EXPECT_TRUE(names.insert(name).second) << "attempt " << attempt << " gave a name twice: " << testing::PrintToString(name);
+        }
+    }
+    EXPECT_EQ(L"C:\\out\\T-001.part2-2.mp4", SegmentPath(output, 2, 1));
+    EXPECT_EQ(L"C:\\out\\T-001.joining-3.mp4", JoinedPath(output, 2));
+    EXPECT_EQ(L"C:\\out\\T-001.joining.txt", JoinListPath(output));
+    EXPECT_EQ(output, SegmentPath(output, 1, 5)) << "the first part is the output the user asked for";
 
     // Backslashes stay as they are inside quotes; a quote in a name is closed, escaped and opened.
     EXPECT_EQ("ffconcat version 1.0\nfile 'C:\\o\\T-001.mp4'\nfile 'C:\\it'\\''s\\\xed\x95\x9c.part2.mp4'\n",

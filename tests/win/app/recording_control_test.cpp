@@ -163,32 +163,44 @@ TEST_F(RecordingControl, AnEncoderThatHasGoneIsNamedInTheFailure) {
     EXPECT_TRUE(program->WaitForExit(10000)) << "a refused start must leave the program idle";
 }
 
-TEST_F(RecordingControl, AKilledTovasenStillLeavesAFinishedRecording) {
-    RecordASmallRegion();
-    auto program = test::StartTovasen(L"", true);
-    const test::CmdResult started = test::RunCmd(L"--utf8 capture");
-    ASSERT_EQ(0u, started.exitCode) << testing::PrintToString(started.err);
-    const auto recording = Clock::now();  // the answer came with the encoder's first progress
-    Sleep(6000);  // a pause: six seconds are recorded before the kill
-    HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, program->Id());
-    ASSERT_NE(nullptr, process);
-    const double before = Seconds(recording);
-    TerminateProcess(process, 9);  // no chance to say anything to anyone
-    CloseHandle(process);
-    const auto killed = Clock::now();
-    ASSERT_TRUE(program->WaitForExit(5000));
-    // Its guard asks the encoder to finish; left alone it would record on unseen.
-    ASSERT_TRUE(test::WaitUntil([] { return EncoderCount() == 0; }, 20000)) << "the encoder went on recording";
-    const double finished = Seconds(killed);
-    EXPECT_TRUE(test::WaitUntil([] { return test::ProcessCount(L"Tovasen.exe") == 0; }, 5000)) << "the guard stayed";
-    const test::DecodedVideo d = test::DecodeVideo(started.out);
-    const std::vector<double> parts = PartTimes(folder.Path());
-    ASSERT_EQ(1u, parts.size());
-    std::printf("[ figures  ] killed after %.2f s recorded (%.2f s after the start was answered): the encoder finished "
-                "%.2f s later; the file decodes to %.2f s (%+.2f s)\n", parts[0], before, finished, d.seconds, d.seconds - parts[0]);
-    EXPECT_GE(d.seconds, parts[0] - 1.5) << d.text;
-    const std::wstring info = Probe(started.out);
-    EXPECT_NE(std::wstring::npos, info.find(L"Video: h264")) << info;
+// The guard, a second Tovasen.exe, sends the encoder its "q" once the program has gone; left
+// alone the encoder would record on unseen (a region's would stop once its mirror went, the
+// full screen's never).
+TEST_F(RecordingControl, AKilledTovasenLeavesNoEncoderAndAFileThatPlaysToTheKill) {
+    for (const bool region : {false, true}) {
+        SCOPED_TRACE(region ? "region" : "full screen");
+        if (region) RecordASmallRegion();
+        TConfig().WriteBoolean(L"ffmpeg_log", true);
+        auto program = test::StartTovasen(L"", true);
+        const test::CmdResult started = test::RunCmd(L"--utf8 capture");
+        ASSERT_EQ(0u, started.exitCode) << testing::PrintToString(started.err);
+        // Answered only once the guard watches: it runs beside the program from then on.
+        EXPECT_EQ(2, test::ProcessCount(L"Tovasen.exe")) << "the start was answered without a guard";
+        Sleep(5000);  // a pause: five seconds are recorded before the kill
+        EXPECT_EQ(2, test::ProcessCount(L"Tovasen.exe")) << "the guard did not stay";
+        EXPECT_EQ(1, EncoderCount());
+        HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, program->Id());
+        ASSERT_NE(nullptr, process);
+        TerminateProcess(process, 9);  // no chance to say anything to anyone
+        CloseHandle(process);
+        const auto killed = Clock::now();
+        ASSERT_TRUE(program->WaitForExit(5000));
+        ASSERT_TRUE(test::WaitUntil([] { return EncoderCount() == 0; }, 12000)) << "the encoder went on recording";
+        const double finished = Seconds(killed);
+        EXPECT_TRUE(test::WaitUntil([] { return test::ProcessCount(L"Tovasen.exe") == 0; }, 5000))
+            << "the guard stayed after the encoder";
+        // The log ends where the program died: its last progress is the time recorded at the kill.
+        const std::vector<double> parts = PartTimes(folder.Path());
+        ASSERT_EQ(1u, parts.size());
+        const test::ProbedLength probed = test::FfprobeLength(started.out);
+        std::printf("[ figures  ] %s: killed at %.2f s recorded, the encoder ended %.2f s later, ffprobe reads %.2f s "
+                    "(%+.2f s)\n", region ? "region" : "full screen", parts[0], finished, probed.seconds,
+                    probed.seconds - parts[0]);
+        EXPECT_NEAR(parts[0], probed.seconds, 1.5) << probed.text;
+        const std::wstring info = Probe(started.out);
+        EXPECT_NE(std::wstring::npos, info.find(L"Video: h264")) << info;
+        DeleteFileW((folder.Path() + L"ffmpeg.log").c_str());
+    }
 }
 
 TEST_F(RecordingControl, OnceExitIsTakenTheKeyStartsNothing) {

@@ -17,7 +17,11 @@
 //                            slow (the older listing after 5 s)
 //   -rtbufsize ...           (as ffmpeg.exe) records as TOVASEN_FAKE_ENCODER says: "fail" prints
 //                            an error and exits 1; "hang" ignores "q"; otherwise it prints its
-//                            command line and progress until "q" arrives, then exits 0
+//                            command line and progress until "q" arrives, then exits 0. Its
+//                            time runs TOVASEN_FAKE_ENCODER_STEP seconds a line when set (a
+//                            "-t" limit then ends it, as the encoder's does); it waits
+//                            TOVASEN_FAKE_ENCODER_FIRST_MS before its first progress
+//   /guard ...               the recording guard, as Tovasen.exe runs it
 //   host <file>              runs "hang" through the command runner and writes the child's
 //                            process id to file, then waits to be killed
 #include <windows.h>
@@ -28,6 +32,7 @@
 #include <vector>
 
 #include "record/command_runner.h"
+#include "record/recording_guard.h"
 #include "ui/application.h"
 
 namespace {
@@ -156,9 +161,25 @@ int FakeEncoder() {
     }
     // Progress until "q" (or for ever, when told to hang).
     HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    const unsigned long step = std::wcstoul(Env(L"TOVASEN_FAKE_ENCODER_STEP").c_str(), nullptr, 10);
+    const std::wstring line = GetCommandLineW();
+    const std::size_t limitAt = line.find(L" -t ");
+    const unsigned long limit = limitAt == std::wstring::npos ? 0 : std::wcstoul(line.c_str() + limitAt + 4, nullptr, 10);
+    Sleep(static_cast<DWORD>(std::wcstoul(Env(L"TOVASEN_FAKE_ENCODER_FIRST_MS").c_str(), nullptr, 10)));
     for (int i = 0;; ++i) {
-        Write("frame=" + std::to_string(i) + " fps=30 q=25.0 size=1kB time=00:00:0" + std::to_string(i % 10) +
-              ".50 bitrate=1.0kbits/s speed=1x    \r");
+        std::string time = "00:00:0" + std::to_string(i % 10) + ".50";
+        if (step > 0) {
+            const unsigned long seconds = static_cast<unsigned long>(i) * step;
+            char text[32];
+            std::snprintf(text, sizeof text, "%02lu:%02lu:%02lu.50", seconds / 3600, seconds / 60 % 60, seconds % 60);
+            time = text;
+        }
+        Write("frame=" + std::to_string(i) + " fps=30 q=25.0 size=1kB time=" + time + " bitrate=1.0kbits/s speed=1x    \r");
+        // At its limit the encoder ends by itself, "q" or not.
+        if (step > 0 && limit > 0 && static_cast<unsigned long>(i) * step >= limit) {
+            Write("\r\n");
+            return 0;
+        }
         DWORD available = 0;
         if (kind != L"hang" && PeekNamedPipe(in, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
             char c = 0;
@@ -241,5 +262,6 @@ int wmain(int argc, wchar_t** argv) {
         return 0;
     }
     if (mode == L"host") return Host(arg);
+    if (mode == tovasen::kGuardArgument) return tovasen::RunRecordingGuard({argv + 2, argv + argc});
     return 2;
 }

@@ -9,6 +9,7 @@
 
 #include "base/module_path.h"
 #include "record/command_line.h"
+#include "record/recording_guard.h"
 
 namespace tovasen {
 namespace {
@@ -92,6 +93,44 @@ TEST(ChildProcess, WhatFailsBeforeItRunsEndsIt) {
     EXPECT_THROW(TChildProcess{options}, Exception);
     ASSERT_NE(0u, pid);
     EXPECT_TRUE(Gone(pid, 3000));
+}
+
+// A launcher's output pipe, inheritable as launchers leave theirs: neither the encoder, which
+// outlives us, nor its guard may hold it open, or the launcher never sees our output end.
+TEST(ChildProcess, TheEncoderAndItsGuardHoldOnlyTheHandlesMeantForThem) {
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    HANDLE read = nullptr, write = nullptr;
+    ASSERT_TRUE(CreatePipe(&read, &write, &inheritable, 0));
+    TChildOptions options = Options(L"hang");
+    options.EndWithParent = false;
+    TChildProcess encoder(options);
+    const std::wstring helper = ExeFolder() + L"child_helper.exe";
+    const UniqueKernelHandle guard = StartRecordingGuard(helper, encoder.Process(), encoder.Input());
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(guard.Get(), 0)) << "returned, but the guard does not watch";
+    CloseHandle(write);
+    DWORD available = 0;
+    EXPECT_FALSE(PeekNamedPipe(read, nullptr, 0, nullptr, &available, nullptr)) << "a child holds the launcher's pipe";
+    EXPECT_EQ(static_cast<DWORD>(ERROR_BROKEN_PIPE), GetLastError());
+    CloseHandle(read);
+
+    // The encoder ends first: the guard has nothing left to watch and goes without a word.
+    encoder.Kill(1);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(guard.Get(), 10000));
+    DWORD code = 99;
+    GetExitCodeProcess(guard.Get(), &code);
+    EXPECT_EQ(0u, code);
+
+    // A guard that cannot watch what it is handed (a file, not the encoder's input) says so.
+    TChildProcess another(options);
+    const std::wstring file = ExeFolder() + L"child_helper.exe";
+    UniqueFile notAPipe(CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    try {
+        StartRecordingGuard(helper, another.Process(), notAPipe.Get());
+        ADD_FAILURE() << "a guard that gave up was taken for one that watches";
+    } catch (const Exception& e) {
+        EXPECT_NE(std::wstring::npos, e.Message().find(L"exit code 2")) << testing::PrintToString(e.Message());
+    }
+    another.Kill(1);
 }
 
 TEST(ChildProcess, WritesUntilTheChildClosesItsInput) {

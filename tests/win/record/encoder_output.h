@@ -25,4 +25,12 @@ struct DecodedVideo {
 };
 DecodedVideo DecodeVideo(const std::wstring& file);
 
+// The file's length in seconds as the machine's own ffprobe reads its container (a Linux
+// program, which Wine starts when asked); negative, with what it said, when it could not.
+struct ProbedLength {
+    double seconds = -1;
+    std::string text;
+};
+ProbedLength FfprobeLength(const std::wstring& file);
+
 }  // namespace tovasen::test

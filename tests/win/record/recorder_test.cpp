@@ -307,6 +307,8 @@ TEST_F(RecorderTest, PausedPartsAddUpAndNothingIsPausedTwice) {
     recorder.Output = folder.Path() + L"a.mp4";
     recorder.Logging = true;
     recorder.LogFolder = folder.Path();
+    // Kept from an earlier recording whose parts could not be joined: never written over.
+    test::WriteFileBytes(folder.Path() + L"a.part2.mp4", {'k', 'e', 'p', 't'});
     EXPECT_FALSE(recorder.Pause()) << "nothing to pause before the start";
     recorder.Start();
     ASSERT_TRUE(test::WaitUntil([&] { return recorder.RecTime() >= L"00:00:02.50"; }));
@@ -329,13 +331,65 @@ TEST_F(RecorderTest, PausedPartsAddUpAndNothingIsPausedTwice) {
     // The second part went to its own file, with the same input.
     const auto bytes = test::ReadFileBytes(folder.Path() + L"ffmpeg.log");
     const std::string log(bytes.begin(), bytes.end());
-    EXPECT_NE(std::string::npos, log.find("a.part2.mp4\"\r\n")) << log.substr(0, 400);
+    EXPECT_NE(std::string::npos, log.find("a.part2-2.mp4\"\r\n")) << log.substr(0, 400);
+    EXPECT_EQ((std::vector<std::uint8_t>{'k', 'e', 'p', 't'}), test::ReadFileBytes(folder.Path() + L"a.part2.mp4"));
+    EXPECT_FALSE(test::FileExists(folder.Path() + L"a.part2-2.mp4")) << "a part the encoder never wrote is not kept";
     // Each part was asked to finish with its own q.
     std::size_t finished = 0;
     for (std::size_t at = log.find("Exiting normally"); at != std::string::npos; at = log.find("Exiting normally", at + 1)) {
         ++finished;
     }
     EXPECT_EQ(2u, finished);
+}
+
+// Each waiting request hears of its event once, at the event: a resume asked for while the
+// pause's part is still finishing, a stop or the length limit that ends the recording under a
+// pause.
+TEST_F(RecorderTest, EventsComeOnceEachAndInTheOrderTheyHappened) {
+    using E = TRecorder::TEvent;
+    const struct {
+        const char* name;
+        const wchar_t* encoder;  // the stand-in's kind: "hang" ignores "q"
+        const wchar_t* step;     // its seconds a progress line; a limit ends it
+        int limit;
+        const char* then;  // once the pause is asked for: "resume", "stop", or nothing
+        std::vector<E> events;
+    } cases[] = {
+        {"resume while the part finishes", L"ok", L"", 0, "resume", {E::Started, E::Paused, E::Resumed}},
+        {"stop while the part finishes", L"ok", L"", 0, "stop", {E::Started, E::Ended}},
+        {"the limit under a pause", L"hang", L"60", 1800, "", {E::Started, E::Ended}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScopedEnv encoder(L"TOVASEN_FAKE_ENCODER", c.encoder);
+        ScopedEnv step(L"TOVASEN_FAKE_ENCODER_STEP", c.step);
+        ScopedEnv linger(L"TOVASEN_FAKE_ENCODER_LINGER_MS", L"700");
+        TRecorder recorder;
+        recorder.FFMpeg = Helper();
+        recorder.Output = folder.Path() + L"events.mp4";
+        recorder.LimitSeconds = c.limit;
+        std::vector<E> events;
+        recorder.OnEvent = [&](E event) { events.push_back(event); };
+        recorder.Start();
+        ASSERT_TRUE(test::WaitUntil([&] { return recorder.Encoding(); }));
+        ASSERT_TRUE(recorder.Pause());
+        if (std::string(c.then) == "resume") {
+            ASSERT_TRUE(recorder.Resume());
+        }
+        if (std::string(c.then) == "stop") recorder.Stop();
+        // Until the end, or until the resumed part records.
+        ASSERT_TRUE(test::WaitUntil([&] { return events.size() >= c.events.size(); }, 15000))
+            << testing::PrintToString(events.size());
+        if (std::string(c.then) == "resume") recorder.Stop();
+        ASSERT_TRUE(WaitEnd(recorder));
+        std::vector<E> expected = c.events;
+        if (expected.back() != E::Ended) expected.push_back(E::Ended);
+        EXPECT_EQ(expected, events);
+        if (c.limit > 0) {
+            EXPECT_GE(RecTimeSeconds(recorder.RecTime()), c.limit) << "the limit was not what ended it";
+        }
+        DeleteFileW(recorder.Output.c_str());
+    }
 }
 
 TEST_F(RecorderTest, TheMirrorIsForRegionsOnlyAndLiesOnNoMonitor) {
@@ -553,6 +607,9 @@ TEST_F(RecorderTest, PausesLeaveOneFileOfTheRecordedTimeWithNoGap) {
     TRecorder recorder(nullptr, POINT{100, 400});
     TCapture capture;
     UseRealEncoder(recorder, L"paused.mp4");
+    // Files kept from an earlier recording under the names its parts and join would take.
+    const std::vector<std::wstring> kept = {L"paused.part2.mp4", L"paused.joining.mp4", L"paused.joining.txt"};
+    for (const std::wstring& name : kept) test::WriteFileBytes(folder.Path() + name, {'k'});
     recorder.Start(&capture, [] { return RECT{100, 100, 260, 220}; });
     const auto start = Clock::now();
     for (const wchar_t* until : {L"00:00:02.00", L"00:00:04.00"}) {
@@ -573,9 +630,13 @@ TEST_F(RecorderTest, PausesLeaveOneFileOfTheRecordedTimeWithNoGap) {
                 recorded, wall, d.seconds, d.frames);
     EXPECT_NEAR(recorded, d.seconds, 0.5) << d.text;
     EXPECT_NEAR(d.seconds * 30, d.frames, 15) << "frames follow each other at 30 a second";
-    EXPECT_FALSE(test::FileExists(SegmentPath(recorder.Output, 2))) << "the parts are gone once joined";
-    EXPECT_FALSE(test::FileExists(SegmentPath(recorder.Output, 3)));
-    EXPECT_FALSE(test::FileExists(JoinedPath(recorder.Output)));
+    std::vector<std::wstring> files = folder.Files();
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ((std::vector<std::wstring>{L"paused.joining.mp4", L"paused.joining.txt", L"paused.mp4", L"paused.part2.mp4"}),
+              files) << "the parts are gone once joined, and nothing kept was touched";
+    for (const std::wstring& name : kept) {
+        EXPECT_EQ(std::vector<std::uint8_t>{'k'}, test::ReadFileBytes(folder.Path() + name)) << testing::PrintToString(name);
+    }
 }
 
 TEST_F(RecorderTest, At640x480TheWindowKeepsAnsweringWhileFramesArePainted) {
