@@ -246,8 +246,9 @@ std::function<void(bool saved)> THistory::FollowFileEdit(const std::wstring& pat
     // so that they can be overwritten once the edit is through.
     std::wstring before;
     if (FStore->IsOwnCopy(path)) {
-        before = path + kBeforeEditSuffix;
-        DeleteFileW(before.c_str());
+        // A name of its own, should two editors be open on the same copy.
+        static unsigned edits = 0;
+        before = path + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++edits) + kBeforeEditSuffix;
         if (!CreateHardLinkW(before.c_str(), path.c_str(), nullptr)) before.clear();
     }
     const std::weak_ptr<TShared> weak = FShared;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <ctime>
 #include <random>
 #include <set>
@@ -66,7 +67,8 @@ THistoryEntry ReadEntry(const TStatement& row) {
     entry.Width = static_cast<int>(row.Int(7));
     entry.Height = static_cast<int>(row.Int(8));
     entry.FileBytes = row.Int(9);
-    entry.WindowTitle = row.Text(10);
+    // Rows stored before titles were capped, or merged from elsewhere, are read capped too.
+    entry.WindowTitle = row.Text(10).substr(0, THistoryStore::kMaxStoredTitle);
     entry.ProcessName = row.Text(11);
     return entry;
 }
@@ -126,6 +128,17 @@ std::wstring NewOrigin() {
     return std::to_wstring(bits()) + L"-" + std::to_wstring(bits());
 }
 
+// For a set-aside or overflow database, or a file SQLite keeps beside one: that database's
+// name. Empty for any other file.
+std::wstring OtherDatabaseOf(const std::wstring& name) {
+    std::wstring base = name;
+    for (const wchar_t* suffix : {L"-wal", L"-shm", L"-journal"}) {
+        if (EndsWith(base, suffix)) base.resize(base.size() - std::wcslen(suffix));
+    }
+    const bool aside = base.rfind(L"history.db.", 0) == 0 && EndsWith(base, kAsideSuffix);
+    return aside || IsOverflowName(base) ? base : std::wstring();
+}
+
 // The database file and the files SQLite keeps beside it, each erased.
 void EraseDatabaseFiles(const std::wstring& file) {
     for (const wchar_t* suffix : {L"", L"-wal", L"-shm", L"-journal"}) EraseFile(file + suffix);
@@ -135,7 +148,7 @@ void EraseDatabaseFiles(const std::wstring& file) {
 std::optional<std::vector<std::wstring>> CopiesNamedIn(const std::wstring& file) {
     try {
         std::vector<std::wstring> paths;
-        TSqliteDb db(Utf8Path(file), 0);
+        TSqliteDb db(Utf8Path(file), 0, true);  // read only: a file set aside stays as it was
         TStatement query(db, "SELECT path FROM entries WHERE is_copy = 1");
         while (query.Step()) paths.push_back(query.Text(0));
         return paths;
@@ -269,7 +282,8 @@ void THistoryStore::MergeOverflowLocked() {
                     const std::int64_t offset = last.Int(0);
                     TStatement(FDb, "INSERT INTO main.entries(" ENTRY_COLUMNS ") SELECT id + ?1, time_utc_ms, "
                                     "utc_offset_min, mode, target, path, is_copy, width, height, file_bytes, "
-                                    "window_title, process_name FROM overflow.entries")
+                                    "substr(window_title, 1, ?2), process_name FROM overflow.entries")
+                        .Bind(2, static_cast<std::int64_t>(kMaxStoredTitle))
                         .Bind(1, offset)
                         .Run();
                     TStatement(FDb, "INSERT INTO main.thumbnails(entry_id, jpeg) SELECT entry_id + ?1, jpeg "
@@ -535,6 +549,15 @@ std::vector<THistoryEntry> THistoryStore::Clear() {
         FDb.Exec("VACUUM");
         CheckpointLocked();
         for (const std::wstring& file : OtherDatabasesLocked()) EraseDatabaseLocked(file, {});
+        // And what such a database left behind on its own (a log whose database went).
+        const std::wstring inUse = FoldedPath(FsPath(FDatabase));
+        std::error_code listing;
+        for (fs::directory_iterator it(FsPath(FFolder), listing), end; !listing && it != end; it.increment(listing)) {
+            const std::wstring database = OtherDatabaseOf(WidePath(it->path().filename()));
+            if (!database.empty() && FoldedPath(FsPath(PathIn(FFolder, database))) != inUse) {
+                EraseFile(WidePath(it->path()));
+            }
+        }
         EraseFilesIn(CopyFolder());
         // The pictures under saved marks: what was taken away in the editor stays away.
         EraseFilesIn(EditStoreFolder());

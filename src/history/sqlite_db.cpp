@@ -10,8 +10,9 @@ namespace tovasen {
 
 bool ESqlite::Damaged() const noexcept { return FCode == SQLITE_CORRUPT || FCode == SQLITE_NOTADB; }
 
-TSqliteDb::TSqliteDb(const std::string& path, int busyTimeoutMs) {
-    const int code = sqlite3_open_v2(path.c_str(), &FDb, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+TSqliteDb::TSqliteDb(const std::string& path, int busyTimeoutMs, bool readOnly) {
+    const int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    const int code = sqlite3_open_v2(path.c_str(), &FDb, flags, nullptr);
     if (code != SQLITE_OK) {
         const std::wstring message = Utf8ToWide(FDb ? sqlite3_errmsg(FDb) : sqlite3_errstr(code));
         Close();

@@ -28,8 +28,8 @@ private:
 class TSqliteDb {
 public:
     TSqliteDb() = default;
-    // Opens (creating) the database file; path is UTF-8.
-    explicit TSqliteDb(const std::string& path, int busyTimeoutMs);
+    // Opens (creating, unless read only) the database file; path is UTF-8.
+    TSqliteDb(const std::string& path, int busyTimeoutMs, bool readOnly = false);
     TSqliteDb(TSqliteDb&& other) noexcept;
     TSqliteDb& operator=(TSqliteDb&& other) noexcept;
     TSqliteDb(const TSqliteDb&) = delete;

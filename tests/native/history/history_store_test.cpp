@@ -352,6 +352,13 @@ TEST_F(HistoryStoreTest, CopiesNoDatabaseNamesAreErasedAndClearReachesEveryDatab
             fs::copy_file(FsPath(other.DatabasePath() + L"-wal"), asideFile.string() + "-wal");
         }
     }
+    const fs::path loneLog = folder.Path() / "history.db.20230101-000000-9.aside-wal";
+    test::WriteText(loneLog, "a log whose database went");
+    const auto read = [](const fs::path& file) {
+        std::ifstream in(file, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const std::string asideBefore = read(asideFile);
     fs::create_directories(FsPath(store->EditStoreFolder()) / "sub");
     test::WriteText(FsPath(store->EditStoreFolder()) / "sub" / "base.bin", "pixels");
 
@@ -360,10 +367,12 @@ TEST_F(HistoryStoreTest, CopiesNoDatabaseNamesAreErasedAndClearReachesEveryDatab
     EXPECT_FALSE(fs::exists(copies / "half.png.tmp"));
     EXPECT_TRUE(fs::exists(FsPath(kept.Path)));
     EXPECT_TRUE(fs::exists(FsPath(asideCopy.Path))) << "named by the set-aside database";
-    EXPECT_TRUE(fs::exists(asideFile));
+    EXPECT_EQ(asideBefore, read(asideFile)) << "read, not changed";
 
     EXPECT_EQ(1u, store->Clear().size());
     EXPECT_FALSE(fs::exists(asideFile));
+    EXPECT_FALSE(fs::exists(loneLog));
+    EXPECT_TRUE(fs::exists(Db()));
     EXPECT_FALSE(fs::exists(FsPath(asideCopy.Path)));
     EXPECT_TRUE(fs::is_empty(copies));
     EXPECT_TRUE(fs::is_empty(FsPath(store->EditStoreFolder())));

@@ -112,8 +112,10 @@ TEST_F(HistoryTest, AnEditFromTheHistoryIsWhatItKeepsAndThePictureAsItWasIsErase
         follow(saved);
         closed.push_back(saved);
     });
-    const std::wstring before = entry.Path + L".before-edit";
-    EXPECT_EQ(2u, LinkCount(before)) << "the copy as it was keeps a second name while the editor is open";
+    const std::vector<std::wstring> links = test::FilesIn(folder + L"\\History\\*.before-edit");
+    ASSERT_EQ(1u, links.size()) << "the copy as it was keeps a second name while the editor is open";
+    const std::wstring before = folder + L"\\History\\" + links[0];
+    EXPECT_EQ(2u, LinkCount(before));
     const HWND window = editor.Handle();
     SetForegroundWindow(window);
     SetFocus(editor.Canvas().Handle());
