@@ -9,7 +9,8 @@ namespace tovasen {
 
 bool SenderMayRun(RemoteCommand command, std::uint32_t senderLevel, std::uint32_t ownLevel) {
     if (senderLevel >= ownLevel) return true;
-    return command == RemoteCommand::About || command == RemoteCommand::Capture;
+    return command == RemoteCommand::About || command == RemoteCommand::Capture ||
+           command == RemoteCommand::RecordPause || command == RemoteCommand::RecordResume;
 }
 
 bool WindowMayReadReplies(std::uint32_t windowLevel, std::uint32_t ownLevel) { return windowLevel >= ownLevel; }

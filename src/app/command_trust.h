@@ -17,7 +17,9 @@ inline constexpr std::uint32_t kMediumIntegrity = 0x2000;
 inline constexpr std::uint32_t kHighIntegrity = 0x3000;
 
 // Whether a command from a sender at senderLevel may run in a Tovasen at ownLevel. Below our
-// level only "about" and "capture"; every other command, and any added later, needs our level.
+// level only what reads nothing and opens nothing: "about", "capture" and pausing or resuming
+// the recording that a capture starts and stops; every other command, and any added later,
+// needs our level.
 bool SenderMayRun(RemoteCommand command, std::uint32_t senderLevel, std::uint32_t ownLevel);
 
 // Whether a reply that carries data (a path, a message, the history) may go to a window whose

@@ -1,5 +1,7 @@
 #include "app/reply_sender.h"
 
+#include "app/reply_parts.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -13,6 +15,7 @@ namespace tovasen {
 struct TReplySender::TState {
     struct TItem {
         HWND From;
+        ULONG_PTR Kind;  // dwData: a whole reply or a part of one
         std::wstring Json;
     };
     struct TWindowQueue {
@@ -50,7 +53,7 @@ bool IsGivenUp(const TState& state, HWND window) {
 bool SendOne(HWND to, const TState::TItem& item) {
     if (!IsWindow(to)) return true;
     COPYDATASTRUCT data{};
-    data.dwData = kReplyData;
+    data.dwData = item.Kind;
     data.cbData = static_cast<DWORD>((item.Json.size() + 1) * sizeof(wchar_t));
     data.lpData = const_cast<wchar_t*>(item.Json.c_str());
     DWORD_PTR ignored = 0;
@@ -104,8 +107,9 @@ bool TReplySender::Send(HWND to, HWND from, RemoteReply reply) { return Send(to,
 bool TReplySender::Send(HWND to, HWND from, const std::vector<RemoteReply>& parts) {
     std::vector<TState::TItem> items;
     std::size_t bytes = 0;
-    for (const RemoteReply& part : parts) {
-        items.push_back({from, RemoteReplyJson(part)});
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        const ULONG_PTR kind = parts.size() == 1 ? kReplyData : i + 1 < parts.size() ? kReplyPartData : kReplyLastPartData;
+        items.push_back({from, kind, RemoteReplyJson(parts[i])});
         bytes += items.back().Json.size() * sizeof(wchar_t);
     }
     std::lock_guard<std::mutex> lock(FState->Lock);

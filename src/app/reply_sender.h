@@ -33,7 +33,8 @@ public:
     // let go rather than waited for.
     ~TReplySender();
 
-    // Queues one reply, or the parts of one reply, all or none; false when dropped.
+    // Queues one reply, or the parts of one reply (ReplyParts) all or none, each part marked as
+    // such; false when dropped.
     bool Send(HWND to, HWND from, RemoteReply reply);
     bool Send(HWND to, HWND from, const std::vector<RemoteReply>& parts);
 

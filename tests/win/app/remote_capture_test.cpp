@@ -12,10 +12,13 @@
 #include <thread>
 
 #include "app/copydata_command.h"
+#include "app/reply_sender.h"
 #include "base/config.h"
 #include "base/errors.h"
 #include "base/utf_convert.h"
+#include "base/handles.h"
 #include "history/history.h"
+#include "history/history_store.h"
 #include "support/commands.h"
 #include "support/files.h"
 #include "support/input.h"
@@ -487,6 +490,176 @@ TEST_F(RemoteCapture, TheEditorOpensForScriptsAndBeforeOutput) {
     test::PressKey(VK_RETURN, {VK_CONTROL});
     EXPECT_EQ(0u, capture.Result().exitCode) << Narrow(capture.Result().err);
     EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), ClipboardPicture().width);
+}
+
+// 500 commands without a reply window, each of which would tell the user in a box: one box
+// opens, the rest are refused (not put off until it closes), and the window keeps answering.
+TEST_F(RemoteCapture, AFloodOfCommandsLeavesOneBoxAndTheWindowAnswering) {
+    auto program = test::StartTovasen(L"/start", false);
+    HWND main = test::MainWindowOf(*program);
+    int taken = 0, refused = 0, mostBoxes = 0;
+    for (int i = 0; i < 500; ++i) {
+        (test::SendCommand(main, L"{\"command\":\"record_pause\"}") == 1 ? taken : refused) += 1;
+        if (i % 50 == 0) mostBoxes = std::max(mostBoxes, VisibleMessageBoxes(*program));
+    }
+    std::printf("500 commands: %d taken, %d refused at once\n", taken, refused);
+    HWND box = VisibleWindowOf(*program, L"#32770");
+    ASSERT_NE(nullptr, box) << "the first command's box never showed";
+    // A pause: the commands taken before the box opened have run by now.
+    test::WaitUntil([&] { return VisibleMessageBoxes(*program) > 1; }, 2000);
+    mostBoxes = std::max(mostBoxes, VisibleMessageBoxes(*program));
+    EXPECT_EQ(1, mostBoxes);
+    EXPECT_LT(0, refused) << "no command met the open box";
+    ASSERT_TRUE(Answers(main)) << "the program stopped answering";
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(test::WaitUntil([&] { return VisibleMessageBoxes(*program) == 0; }));
+    // A pause: a refused command that was only put off would show its box now.
+    EXPECT_FALSE(test::WaitUntil([&] { return VisibleMessageBoxes(*program) > 0; }, 1500));
+    EXPECT_EQ(0u, RunCmd(L"capture").exitCode) << "scripts go on as before";
+}
+
+// "edit" opens only files on a local drive: a UNC path would hand the user's network
+// credential to its host, a device path reads what no picture is.
+TEST_F(RemoteCapture, EditRefusesNetworkAndDevicePaths) {
+    auto program = test::StartTovasen(L"/start", false);
+    for (const wchar_t* path : {L"\\\\127.0.0.1\\share\\a.png", L"\\\\.\\PhysicalDrive0",
+                                L"\\\\?\\GLOBALROOT\\Device\\Mup\\127.0.0.1\\share\\a.png",
+                                L"\\\\?\\UNC\\127.0.0.1\\share\\a.png"}) {
+        const test::CmdResult result = RunCmd(L"--utf8 edit \"" + std::wstring(path) + L"\"");
+        EXPECT_EQ(1u, result.exitCode) << Narrow(path);
+        EXPECT_NE(std::wstring::npos, result.err.find(L"local drive")) << Narrow(path) << ": " << Narrow(result.err);
+    }
+    EXPECT_TRUE(test::ProcessWindows(program->Id(), L"TFrmEditor").empty()) << "an editor opened";
+}
+
+// A history longer than one message can carry comes back whole: in parts that tovasen-cmd
+// joins.
+TEST_F(RemoteCapture, AHistoryOfHundredsOfEntriesComesBackWhole) {
+    test::RemoveTree(THistory::DefaultHistoryFolder());
+    constexpr int kEntries = 400;
+    {
+        THistoryStore store(THistory::DefaultHistoryFolder());
+        for (int i = 0; i < kEntries; ++i) {
+            THistoryEntry entry;
+            entry.TimeUtcMs = 1700000000000 + i * 1000;
+            entry.Mode = ModeName(0);
+            entry.Target = TargetName(0);
+            entry.Path = folder.Path() + L"capture-" + std::to_wstring(i) + L".png";
+            entry.WindowTitle = L"\uCEA1\uCC98 " + std::wstring(120, L'w') + L" " + std::to_wstring(i);
+            entry.ProcessName = L"notepad.exe";
+            store.Add(entry, {});
+        }
+    }
+    auto program = test::StartTovasen(L"/start", false);
+    const test::CmdResult history = RunCmd(L"--utf8 history --limit 100000", 60000);
+    EXPECT_EQ(0u, history.exitCode) << Narrow(history.err);
+    std::wistringstream text(history.out);
+    std::vector<std::wstring> lines;
+    for (std::wstring line; std::getline(text, line);) lines.push_back(line);
+    std::printf("history of %d entries: %zu bytes printed\n", kEntries, history.outBytes.size());
+    EXPECT_LT(static_cast<std::size_t>(kMaxCommandBytes), history.outBytes.size()) << "it fitted one message";
+    ASSERT_EQ(static_cast<std::size_t>(kEntries), lines.size());
+    EXPECT_NE(std::wstring::npos, lines.front().find(L"capture-399.png")) << "newest first";
+    EXPECT_NE(std::wstring::npos, lines.back().find(L"capture-0.png"));
+    test::RemoveTree(THistory::DefaultHistoryFolder());
+}
+
+// A token like this process's, lowered to low integrity; null where the system does not
+// lower it.
+UniqueKernelHandle LowIntegrityToken() {
+    HANDLE own = nullptr, lowered = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), MAXIMUM_ALLOWED, &own)) return {};
+    const UniqueKernelHandle ownToken(own);
+    if (!DuplicateTokenEx(own, MAXIMUM_ALLOWED, nullptr, SecurityImpersonation, TokenPrimary, &lowered)) return {};
+    UniqueKernelHandle token(lowered);
+    SID_IDENTIFIER_AUTHORITY label = SECURITY_MANDATORY_LABEL_AUTHORITY;
+    PSID low = nullptr;
+    AllocateAndInitializeSid(&label, 1, SECURITY_MANDATORY_LOW_RID, 0, 0, 0, 0, 0, 0, 0, &low);
+    TOKEN_MANDATORY_LABEL mandatory{};
+    mandatory.Label.Attributes = SE_GROUP_INTEGRITY;
+    mandatory.Label.Sid = low;
+    const bool set = SetTokenInformation(token.Get(), TokenIntegrityLevel, &mandatory,
+                                         sizeof mandatory + GetLengthSid(low));
+    FreeSid(low);
+    BYTE buffer[256];
+    DWORD size = 0;
+    if (!set || !GetTokenInformation(token.Get(), TokenIntegrityLevel, buffer, sizeof buffer, &size)) return {};
+    PSID read = reinterpret_cast<TOKEN_MANDATORY_LABEL*>(buffer)->Label.Sid;
+    if (*GetSidSubAuthority(read, *GetSidSubAuthorityCount(read) - 1u) != SECURITY_MANDATORY_LOW_RID) return {};
+    return token;
+}
+
+DWORD RunCmdAs(HANDLE token, const std::wstring& args) {
+    std::wstring line = L"\"" + test::DistFolder() + L"tovasen-cmd.exe\" " + args;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessAsUserW(token, nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                              &startup, &info)) {
+        return ~0u;
+    }
+    CloseHandle(info.hThread);
+    WaitForSingleObject(info.hProcess, 60000);
+    DWORD code = ~0u;
+    GetExitCodeProcess(info.hProcess, &code);
+    CloseHandle(info.hProcess);
+    return code;
+}
+
+// A program below Tovasen's integrity level may take a capture but not read the history or
+// have a file opened. Known Wine difference: Wine keeps every token at one level (a lowered
+// token reads back unchanged), so here only the decision itself is tested (CommandTrust in
+// the core tests) and the end-to-end part runs on Windows.
+TEST_F(RemoteCapture, ALowIntegritySenderCapturesButReadsNothing) {
+    const UniqueKernelHandle low = LowIntegrityToken();
+    if (!low) {
+        ASSERT_TRUE(test::RunningOnWine()) << "Windows lowers a token's integrity level";
+        std::printf("known Wine difference: no token at a lower integrity level; the decision is tested natively\n");
+        return;
+    }
+    auto program = test::StartTovasen(L"/start", false);
+    const test::CmdResult picture = RunCmd(L"capture");
+    ASSERT_EQ(0u, picture.exitCode);
+    EXPECT_EQ(0u, RunCmdAs(low.Get(), L"capture")) << "capture is a low-integrity program's too";
+    EXPECT_EQ(2u, folder.Files().size());
+    EXPECT_EQ(1u, RunCmdAs(low.Get(), L"history")) << "the history was read from below";
+    EXPECT_EQ(1u, RunCmdAs(low.Get(), L"edit \"" + picture.out + L"\"")) << "a file was opened from below";
+    EXPECT_TRUE(test::ProcessWindows(program->Id(), L"TFrmEditor").empty());
+}
+
+// Reply windows of this process, one stuck (its thread takes no message until released): the
+// other window's reply comes at once, the stuck one is given up after its first time-out, and
+// what may wait for one window is bounded.
+TEST(ReplySender, AStuckWindowDelaysOnlyItsOwnReplies) {
+    const UniqueKernelHandle release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    std::atomic<HWND> stuck{nullptr};
+    std::thread stuckThread([&] {
+        test::ReplyWindow window;
+        stuck = window.Handle();
+        WaitForSingleObject(release.Get(), 60000);
+        test::PumpMessages();
+    });
+    ASSERT_TRUE(test::WaitUntil([&] { return stuck.load() != nullptr; }));
+    test::ReplyWindow fast;
+    {
+        TReplySender sender;
+        std::size_t accepted = 0;
+        for (int i = 0; i < 5000; ++i) accepted += sender.Send(stuck, nullptr, RemoteReply{true, L"slow", {}, {}});
+        std::printf("replies taken for the stuck window: %zu of 5000\n", accepted);
+        EXPECT_LE(TReplySender::kMaxRepliesPerWindow, accepted);
+        EXPECT_GE(TReplySender::kMaxRepliesPerWindow + 1, accepted) << "no bound per window";
+        ASSERT_TRUE(sender.Send(fast.Handle(), nullptr, RemoteReply{true, L"fast", {}, {}}));
+        // A shared queue would come to it after thousands of time-outs.
+        ASSERT_TRUE(fast.WaitFor(1, 20000)) << "the reply waited behind the stuck window's";
+        EXPECT_EQ(L"fast", fast.Replies()[0].text);
+        EXPECT_TRUE(test::WaitUntil([&] { return !sender.Send(stuck, nullptr, RemoteReply{true, L"later", {}, {}}); },
+                                    20000))
+            << "the stuck window was never given up";
+        EXPECT_TRUE(sender.Send(fast.Handle(), nullptr, RemoteReply{true, L"again", {}, {}}));
+        EXPECT_TRUE(fast.WaitFor(2, 20000)) << "giving up on one window stopped another's replies";
+    }
+    SetEvent(release.Get());
+    stuckThread.join();
 }
 
 // A window that takes the place of Tovasen's and misbehaves on purpose.
