@@ -2,8 +2,8 @@
 # End to end: the shipped program, carrying the maker's real addresses, stays on this machine
 # in the test environment. A listener on the environment's proxy port (TOVASEN_TEST_PROXY_PORT,
 # see scripts/wine-env.sh) receives the update request (WinHTTP) at start and the image upload
-# (WinInet, a tunnel for HTTPS) of a scripted capture, each for the maker's host; strace shows that no process of
-# Wine connected anywhere else. Runs inside scripts/wine-env.sh.
+# (WinInet, a tunnel for HTTPS) of a scripted capture, each for the maker's host; strace shows
+# that no process of Wine connected anywhere else. Runs inside scripts/wine-env.sh.
 #   update_via_proxy.sh BIN_DIR UPDATE_URL UPLOAD_HOST
 set -uo pipefail
 bin=$1 update_url=$2 upload_host=$3
