@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <future>
 
 #include "base/config.h"
 #include "base/utf_convert.h"
@@ -13,6 +14,7 @@
 #include "linux_sqlite.h"
 #include "support/commands.h"
 #include "support/input.h"
+#include "support/process.h"
 #include "support/program.h"
 
 namespace tovasen {
@@ -231,6 +233,64 @@ TEST_F(HistoryClearProgram, AScriptsClearLeavesNoPictureInTheHistoryFolder) {
 
     PostMessageW(test::MainWindowOf(*program), WM_USER, 2, 0);
     ASSERT_TRUE(program->WaitForExit(10000));
+    test::RemoveTree(history);
+}
+
+// "tovasen-cmd edit" on a history copy, in the running program: the entry follows the save.
+TEST_F(HistoryClearProgram, AScriptsEditOfACopyReachesItsEntry) {
+    const std::wstring history = THistory::DefaultHistoryFolder();
+    test::RemoveTree(history);
+    TConfig config;
+    config.WriteInteger(L"area", 0);
+    config.WriteInteger(L"saveto", 7);
+    auto program = test::StartTovasen(L"/start", false);
+    ASSERT_EQ(0u, test::RunCmd(L"capture").exitCode);
+    std::wstring copy;
+    ASSERT_TRUE(test::WaitUntil([&] {
+        const test::CmdResult listed = test::RunCmd(L"--utf8 history");
+        const std::size_t tab = listed.out.find(L"\tclipboard\t");
+        if (tab == std::wstring::npos) return false;
+        copy = listed.out.substr(tab + 11, listed.out.find(L'\t', tab + 11) - tab - 11);
+        return true;
+    }, 30000));
+    const test::DecodedImage before = test::DecodeWithGdiplus(copy);
+    ASSERT_FALSE(Dark(before.pixels[40 * before.width + 50])) << "a picture the blackout changes";
+
+    auto edit = std::async(std::launch::async, [&] { return test::RunCmd(L"--utf8 edit \"" + copy + L"\"", 60000); });
+    HWND editor = nullptr, canvas = nullptr;
+    ASSERT_TRUE(test::WaitUntil([&] {
+        editor = test::FindProcessWindow(program->Id(), L"TFrmEditor");
+        canvas = editor ? FindWindowExW(editor, nullptr, L"TEditorCanvas", nullptr) : nullptr;
+        return canvas != nullptr && IsWindowVisible(editor);
+    }, 20000));
+    SetForegroundWindow(editor);
+    test::Settle(300);
+    test::DragInWindow(canvas, {5, 5}, {5, 5});  // a click: the canvas has the focus
+    test::PressKey('B');
+    test::DragInWindow(canvas, {10, 10}, {90, 70});
+    test::PressKey('S', {VK_CONTROL});
+    PostMessageW(editor, WM_CLOSE, 0, 0);
+    const test::CmdResult result = edit.get();
+    ASSERT_EQ(0u, result.exitCode) << "saved: " << WideToUtf8(result.err);
+    PostMessageW(test::MainWindowOf(*program), WM_USER, 2, 0);
+    ASSERT_TRUE(program->WaitForExit(10000));  // the history's writer finishes before the end
+
+    const test::DecodedImage after = test::DecodeWithGdiplus(copy);
+    ASSERT_EQ(before.width, after.width);
+    EXPECT_TRUE(Dark(after.pixels[40 * after.width + 50])) << "the blackout is in the copy";
+    const std::wstring thumbnailFile = folder.Path() + L"thumbnail.jpg";
+    const test::SqliteOutput read = test::LinuxSqlite(
+        history + L"\\history.db",
+        "SELECT writefile('" + test::UnixPathOf(thumbnailFile) + "', jpeg) > 0 FROM thumbnails;");
+    ASSERT_TRUE(read.ok);
+    EXPECT_EQ("1\n", read.text);
+    const test::DecodedImage thumbnail = test::DecodeWithGdiplus(thumbnailFile);
+    ASSERT_GT(thumbnail.width, 0);
+    // The thumbnail is the picture scaled to fit 256: the blackout's middle, scaled the same.
+    const double scale = static_cast<double>(thumbnail.width) / after.width;
+    const int x = static_cast<int>(50 * scale), y = static_cast<int>(40 * scale);
+    EXPECT_TRUE(Dark(thumbnail.pixels[y * thumbnail.width + x])) << "the thumbnail follows the edit";
+    EXPECT_TRUE(test::FilesIn(history + L"\\History\\*.before-edit").empty());
     test::RemoveTree(history);
 }
 

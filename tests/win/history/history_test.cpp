@@ -219,7 +219,9 @@ TEST_F(HistoryTest, ClearHistoryAsksFirst) {
     {
         test::MessageBoxAnswerer no(IDNO);
         EXPECT_FALSE(history->ConfirmAndClear());
-        EXPECT_EQ(1u, no.Texts().size());
+        ASSERT_EQ(1u, no.Texts().size());
+        EXPECT_NE(std::wstring::npos, no.Texts()[0].find(L"편집기에서 저장한 표시를 더 이상 지울 수 없게 됩니다."))
+            << "the question says what else goes";
     }
     ASSERT_TRUE(history->WaitIdle(30000));
     EXPECT_EQ(1u, history->Recent(10).size());
