@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/config.h"
@@ -199,6 +200,78 @@ TEST_F(RecordingControl, AKilledTovasenLeavesNoEncoderAndAFileThatPlaysToTheKill
         EXPECT_NEAR(parts[0], probed.seconds, 1.5) << probed.text;
         const std::wstring info = Probe(started.out);
         EXPECT_NE(std::wstring::npos, info.find(L"Video: h264")) << info;
+        DeleteFileW((folder.Path() + L"ffmpeg.log").c_str());
+    }
+}
+
+// Requests that cross the end of a part, a stop or the length limit: each is answered once, at
+// once, with what happened to it. A stand-in encoder takes its time where the race needs it.
+TEST_F(RecordingControl, RequestsRacedAgainstTheEndOfAPartAreEachAnsweredOnce) {
+    struct Request {
+        const wchar_t* args;
+        DWORD exitCode;  // 0: done, with the file's name; 1: the recording ended under it
+    };
+    const struct {
+        const char* name;
+        const wchar_t *encoder, *linger, *first, *step;  // the stand-in's settings, as in child_helper
+        int limitMinutes;
+        bool pausedFirst;
+        std::vector<Request> race;  // sent 300 ms apart while the first is still waiting
+    } cases[] = {
+        {"resume while the pause's part finishes", L"ok", L"1500", L"0", L"", 0, false,
+         {{L"record pause", 0}, {L"record resume", 0}}},
+        {"stop while the pause's part finishes", L"ok", L"1500", L"0", L"", 0, false,
+         {{L"record pause", 1}, {L"capture", 0}}},
+        {"stop before the resumed part records", L"ok", L"0", L"2000", L"", 0, true,
+         {{L"record resume", 1}, {L"capture", 0}}},
+        // The stand-in ignores the pause's "q"; its time runs a minute a line up to "-t 1800".
+        {"the length limit under a pause", L"hang", L"0", L"0", L"60", 30, false, {{L"record pause", 1}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TConfig config;
+        config.WriteInteger(L"record_limit", c.limitMinutes);
+        config.WriteBoolean(L"ffmpeg_log", true);
+        const std::pair<const wchar_t*, const wchar_t*> environment[] = {
+            {L"TOVASEN_FAKE_ENCODER", c.encoder}, {L"TOVASEN_FAKE_ENCODER_LINGER_MS", c.linger},
+            {L"TOVASEN_FAKE_ENCODER_FIRST_MS", c.first}, {L"TOVASEN_FAKE_ENCODER_STEP", c.step}};
+        for (const auto& [name, value] : environment) SetEnvironmentVariableW(name, value);
+        auto program = StartCopy(ExeFolder() + L"child_helper.exe");
+        for (const auto& [name, value] : environment) SetEnvironmentVariableW(name, nullptr);
+
+        const test::CmdResult started = test::RunCmd(L"--utf8 capture");
+        ASSERT_EQ(0u, started.exitCode) << testing::PrintToString(started.err);
+        if (c.pausedFirst) {
+            ASSERT_EQ(0u, test::RunCmd(L"--utf8 record pause").exitCode);
+        }
+        std::vector<test::CmdResult> answers(c.race.size());
+        std::vector<std::thread> requests;
+        for (std::size_t i = 0; i < c.race.size(); ++i) {
+            requests.emplace_back([&answers, &c, i] { answers[i] = test::RunCmd(L"--utf8 " + std::wstring(c.race[i].args)); });
+            Sleep(300);  // a pause: the next request comes while this one waits
+        }
+        for (std::thread& request : requests) request.join();
+        for (std::size_t i = 0; i < c.race.size(); ++i) {
+            const std::wstring label = c.race[i].args;
+            EXPECT_EQ(c.race[i].exitCode, answers[i].exitCode) << testing::PrintToString(label) << " "
+                                                                << testing::PrintToString(answers[i].err);
+            if (c.race[i].exitCode == 0) {
+                EXPECT_EQ(started.out, answers[i].out) << testing::PrintToString(label);
+            } else {
+                EXPECT_EQ(0u, answers[i].err.find(L"The recording ended")) << testing::PrintToString(answers[i].err);
+            }
+        }
+        if (c.limitMinutes > 0) {
+            const auto bytes = test::ReadFileBytes(folder.Path() + L"ffmpeg.log");
+            const std::string log(bytes.begin(), bytes.end());
+            EXPECT_NE(std::string::npos, log.find("time=00:30:00.50")) << "the limit did not end the recording";
+        }
+        // Still recording after a resume that was answered: the next request stops it.
+        if (c.race.back().exitCode == 0 && std::wstring(c.race.back().args) == L"record resume") {
+            EXPECT_EQ(0u, test::RunCmd(L"capture").exitCode);
+        }
+        PostMessageW(test::MainWindowOf(*program), WM_USER, 2, 0);
+        EXPECT_TRUE(program->WaitForExit(10000)) << "the recording did not end";
         DeleteFileW((folder.Path() + L"ffmpeg.log").c_str());
     }
 }

@@ -150,6 +150,25 @@ TEST_F(RecordingWindow, LogOffWaitsForTheFileWithoutABox) {
     EXPECT_TRUE(boxes.Texts().empty()) << testing::PrintToString(boxes.Texts());
 }
 
+// A recording that fails as it ends during a log-off is told to nobody, neither to the tray's
+// pause that waits for it nor as a failure nobody waited for: no box may hold the session up.
+TEST_F(RecordingWindow, ALogOffUnderAFailingRecordingShowsNoBox) {
+    SetEnvironmentVariableW(L"TOVASEN_FAKE_ENCODER_LINGER_MS", L"1500");
+    SetEnvironmentVariableW(L"TOVASEN_FAKE_ENCODER_Q_EXIT", L"1");
+    Create(cmFullScreen, 0);
+    test::MessageBoxAnswerer boxes;
+    form->Start();
+    ASSERT_TRUE(test::WaitUntil([&] { return form->Controller->Recorder() && form->Controller->Recorder()->Encoding(); }));
+    form->PopRecPauseClick();  // the tray's pause, waiting for its part to finish
+    EXPECT_EQ(1, SendMessageW(form->Handle(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF));
+    SetEnvironmentVariableW(L"TOVASEN_FAKE_ENCODER_LINGER_MS", nullptr);
+    SetEnvironmentVariableW(L"TOVASEN_FAKE_ENCODER_Q_EXIT", nullptr);
+    EXPECT_FALSE(form->IsRecording());
+    EXPECT_NE(std::string::npos, Log().find("Conversion failed!")) << "the recording did not fail";
+    test::PumpMessages();
+    EXPECT_TRUE(boxes.Texts().empty()) << testing::PrintToString(boxes.Texts());
+}
+
 TEST_F(RecordingWindow, TheTrayPausesAndResumesAndTheFrameSaysSo) {
     Create(cmRegion, 0);
     TFrmArea* frame = form->FrmArea;

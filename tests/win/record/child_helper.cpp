@@ -20,7 +20,8 @@
 //                            command line and progress until "q" arrives, then exits 0. Its
 //                            time runs TOVASEN_FAKE_ENCODER_STEP seconds a line when set (a
 //                            "-t" limit then ends it, as the encoder's does); it waits
-//                            TOVASEN_FAKE_ENCODER_FIRST_MS before its first progress
+//                            TOVASEN_FAKE_ENCODER_FIRST_MS before its first progress, and
+//                            exits with TOVASEN_FAKE_ENCODER_Q_EXIT after "q" when that is set
 //   /guard ...               the recording guard, as Tovasen.exe runs it
 //   host <file>              runs "hang" through the command runner and writes the child's
 //                            process id to file, then waits to be killed
@@ -190,6 +191,12 @@ int FakeEncoder() {
                 Sleep(static_cast<DWORD>(std::wcstoul(Env(L"TOVASEN_FAKE_ENCODER_LINGER_MS").c_str(), nullptr, 10)));
                 const std::wstring mark = Env(L"TOVASEN_FAKE_ENCODER_DONE");
                 if (!mark.empty()) CloseHandle(CreateFileW(mark.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+                // Or one that fails as it finishes, with the exit code it is told.
+                const int failure = static_cast<int>(std::wcstoul(Env(L"TOVASEN_FAKE_ENCODER_Q_EXIT").c_str(), nullptr, 10));
+                if (failure != 0) {
+                    Write("\r\nConversion failed!\r\n");
+                    return failure;
+                }
                 Write("\r\nExiting normally, received signal 2.\r\n");
                 return 0;
             }
