@@ -110,15 +110,23 @@ struct TInternetHandles {
 // trusts and names host. WinInet checks this itself on Windows; Wine's reports a certificate
 // error only once the body has gone, so the picture waits for this check.
 bool ServerIsTrusted(HINTERNET request, const std::wstring& host) {
+    // A certificate error that was let pass shows as its "ignore" flag. (Revocation checking
+    // is the system's policy, and left to it.)
+    constexpr DWORD kPassedErrors = SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_CERT_CN_INVALID |
+                                    SECURITY_FLAG_IGNORE_CERT_DATE_INVALID | SECURITY_FLAG_IGNORE_WRONG_USAGE;
     DWORD security = 0;
     DWORD length = sizeof security;
     if (!InternetQueryOptionW(request, INTERNET_OPTION_SECURITY_FLAGS, &security, &length) ||
-        !(security & SECURITY_FLAG_SECURE)) {
+        !(security & SECURITY_FLAG_SECURE) || (security & kPassedErrors)) {
         return false;
     }
     PCCERT_CHAIN_CONTEXT chain = nullptr;
     length = sizeof chain;
-    if (!InternetQueryOptionW(request, INTERNET_OPTION_SERVER_CERT_CHAIN_CONTEXT, &chain, &length) || !chain) return false;
+    if (!InternetQueryOptionW(request, INTERNET_OPTION_SERVER_CERT_CHAIN_CONTEXT, &chain, &length) || !chain) {
+        // A WinInet without this option (before Windows 8) has checked the chain and the name
+        // itself: it fails a request with a certificate error unless told to ignore it.
+        return GetLastError() == ERROR_INTERNET_INVALID_OPTION;
+    }
     SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl{};
     ssl.cbSize = sizeof ssl;
     ssl.dwAuthType = AUTHTYPE_SERVER;
