@@ -207,6 +207,12 @@ void TFrmHistory::EntryAdded(const THistoryEntry&) {
     else FStale = true;
 }
 
+void TFrmHistory::PicturesChanged() {
+    FThumbnails.clear();
+    Reload();
+    InvalidateRect(GrdHistory->Handle(), nullptr, TRUE);
+}
+
 void TFrmHistory::ApplySearch() {
     const std::vector<std::wstring> words = SearchWords(EditSearch->Text());
     FShown.clear();

@@ -39,6 +39,8 @@ public:
     bool Complete() const noexcept { return FComplete; }
     // A capture was stored meanwhile.
     void EntryAdded(const THistoryEntry& entry);
+    // Pictures of entries were edited: their thumbnails are drawn anew, never as they were.
+    void PicturesChanged();
 
     // The entries the grid shows now, newest first.
     std::size_t ShownCount() const noexcept { return FShown.size(); }

@@ -173,6 +173,11 @@ THistory::THistory(std::wstring folder, THistorySettings settings)
             history.Notice(Translate(L"캡쳐 기록에 저장하지 못했습니다.") + L"\r\r" + error);
         });
     };
+    events.OnEdited = [onUiThread] {
+        onUiThread([](THistory& history) {
+            if (history.FWindow) history.FWindow->PicturesChanged();
+        });
+    };
     events.OnCleared = [onUiThread] {
         onUiThread([](THistory& history) {
             if (history.FWindow) history.FWindow->Reload();

@@ -300,6 +300,7 @@ void THistoryWriter::ApplyEdit(TState& state, THistoryEdit& edit) {
         state.Store->UpdatePicture(id, thumbnail, known ? edit.Picture.Width : entry->Width,
                                    known ? edit.Picture.Height : entry->Height, bytes);
     }
+    state.Call(&THistoryWriterEvents::OnEdited);
     if (state.Pool && known) state.Pool->Give(std::move(edit.Picture.Bytes));
 }
 

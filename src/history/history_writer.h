@@ -46,6 +46,8 @@ struct THistoryWriterEvents {
     std::function<void(const THistoryEntry& entry)> OnStored;
     std::function<void(const std::wstring& error)> OnFailed;
     std::function<void()> OnCleared;
+    // Entries whose picture changed (an edit): their thumbnails are new.
+    std::function<void()> OnEdited;
 };
 
 class THistoryWriter {

@@ -116,6 +116,31 @@ TEST_F(HistoryWindowTest, NewestFirstWithThumbnailsAndSearchAsYouType) {
     TranslationTable.clear();
 }
 
+TEST_F(HistoryWindowTest, AnEditedPictureIsDrawnAsEditedNeverAsItWas) {
+    auto picture = test::Picture(160, 100, TPixelFormat::pf32bit, 0x0000FF);
+    const THistory::TEntryRef entry = history->Record({0, kFloating, L"", nullptr}, picture.get());
+    ASSERT_TRUE(history->WaitIdle(30000));
+    TFrmHistory& window = Open();
+    const auto centreIs = [&](std::uint32_t rgb) {
+        return test::WaitUntil([&] {
+            test::PumpMessages();
+            const RECT cell = window.GrdHistory->ItemRect(0);
+            POINT centre{(cell.left + cell.right) / 2, cell.top + (cell.bottom - cell.top) * 2 / 5};
+            ClientToScreen(window.GrdHistory->Handle(), &centre);
+            WindowDC screen(nullptr);
+            const COLORREF color = GetPixel(screen.Get(), centre.x, centre.y);
+            const int want[] = {static_cast<int>(rgb >> 16), static_cast<int>((rgb >> 8) & 0xFF), static_cast<int>(rgb & 0xFF)};
+            return std::abs(GetRValue(color) - want[0]) < 60 && std::abs(GetGValue(color) - want[1]) < 60 &&
+                   std::abs(GetBValue(color) - want[2]) < 60;
+        });
+    };
+    ASSERT_TRUE(centreIs(0x0000FF)) << "the thumbnail as captured";
+    auto edited = test::Picture(160, 100, TPixelFormat::pf32bit, 0xFF0000);
+    history->PictureEdited(entry, *edited);  // the window shown meanwhile, its thumbnail read once
+    ASSERT_TRUE(history->WaitIdle(30000));
+    EXPECT_TRUE(centreIs(0xFF0000)) << "the open window draws the edited picture";
+}
+
 TEST_F(HistoryWindowTest, ALongHistoryShowsItsFirstPageAtOnceAndTheRestSoonAfter) {
     for (int i = 0; i < 250; ++i) {
         THistoryEntry entry;
