@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "app/copydata_command.h"
+#include "app/outcome_reporter.h"
 #include "app/reply_sender.h"
 #include "base/config.h"
 #include "base/errors.h"
@@ -660,6 +661,35 @@ TEST(ReplySender, AStuckWindowDelaysOnlyItsOwnReplies) {
     }
     SetEvent(release.Get());
     stuckThread.join();
+}
+
+// A reply window of a program below Tovasen's level hears how each command ended, never a
+// path or a message (which may name one).
+TEST(ReplySender, AReplyWindowBelowOurLevelHearsNoData) {
+    const auto sender = std::make_shared<TReplySender>();
+    test::ReplyWindow window;
+    TScriptReporter below(sender, window.Handle(), nullptr, L"t", false);
+    TScriptReporter level(sender, window.Handle(), nullptr, L"t", true);
+    const TCaptureOutcome outcomes[] = {
+        TCaptureOutcome::Written(TCaptureOutcome::TKind::FileWritten, L"C:\\Users\\a\\secret.png"),
+        TCaptureOutcome::Written(TCaptureOutcome::TKind::NothingToWrite, L"2026-12-09\tpng\tC:\\a.png\n"),
+        TCaptureOutcome::Failure(L"C:\\Users\\a\\Pictures: the path was not found."),
+        {TCaptureOutcome::TKind::Busy, {}, {}, false},
+    };
+    for (const TCaptureOutcome& outcome : outcomes) {
+        below.Report(outcome);
+        level.Report(outcome);
+    }
+    ASSERT_TRUE(window.WaitFor(8));
+    const auto& replies = window.Replies();
+    const std::pair<bool, std::wstring> heard[] = {
+        {true, L""}, {true, L""}, {false, L"The capture failed."}, {false, ScriptText(outcomes[3])}};
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(heard[i].first, replies[2 * i].ok) << "outcome " << i;
+        EXPECT_EQ(heard[i].second, replies[2 * i].text) << "outcome " << i;
+        EXPECT_EQ(L"t", replies[2 * i].token);
+        EXPECT_NE(L"", replies[2 * i + 1].text) << "outcome " << i << ": a window at our level hears it all";
+    }
 }
 
 // A window that takes the place of Tovasen's and misbehaves on purpose.
