@@ -54,6 +54,16 @@ std::vector<double> PartTimes(const std::wstring& folder) {
     return times;
 }
 
+// The one capture-failure message with the reason after it, on a line of its own however the
+// console is given the line break.
+bool FailureSays(const std::wstring& err, const std::wstring& reason) {
+    const std::wstring head = L"캡쳐가 실패하였습니다.";
+    if (err.rfind(head, 0) != 0 || err.size() < head.size() + reason.size()) return false;
+    const std::wstring between = err.substr(head.size(), err.size() - head.size() - reason.size());
+    return err.substr(err.size() - reason.size()) == reason && !between.empty() &&
+           between.find_first_not_of(L"\r\n") == std::wstring::npos;
+}
+
 // A small region frame: light enough for this machine (under Wine the full screen at 30 frames
 // a second duplicates most of them). Its mirror sits off screen and records black here, which
 // is all a length needs.
@@ -145,7 +155,7 @@ TEST_F(RecordingControl, AFailingEncoderReturnsToIdleWithItsMessage) {
     for (int attempt = 0; attempt < 2; ++attempt) {
         const test::CmdResult result = test::RunCmd(L"--utf8 capture");
         EXPECT_EQ(1u, result.exitCode);
-        EXPECT_EQ(L"캡쳐가 실패하였습니다.\r\rC:\\\xB179\xD654\\T-001.mp4: Permission denied", result.err);
+        EXPECT_TRUE(FailureSays(result.err, L"C:\\\xB179\xD654\\T-001.mp4: Permission denied")) << testing::PrintToString(result.err);
     }
     EXPECT_EQ(nullptr, test::FindProcessWindow(program->Id(), L"#32770"));
     // Idle again: the exit is not refused.
@@ -158,7 +168,7 @@ TEST_F(RecordingControl, AnEncoderThatHasGoneIsNamedInTheFailure) {
     ASSERT_TRUE(DeleteFileW((dist + L"ffmpeg.exe").c_str()));
     const test::CmdResult result = test::RunCmd(L"--utf8 capture");
     EXPECT_EQ(1u, result.exitCode);
-    EXPECT_EQ(L"캡쳐가 실패하였습니다.\r\r\"ffmpeg.exe\" 파일이 없습니다.", result.err);
+    EXPECT_TRUE(FailureSays(result.err, L"\"ffmpeg.exe\" 파일이 없습니다.")) << testing::PrintToString(result.err);
     EXPECT_TRUE(folder.Files().empty()) << "nothing may be recorded or captured";
     PostMessageW(test::MainWindowOf(*program), WM_USER, 2, 0);
     EXPECT_TRUE(program->WaitForExit(10000)) << "a refused start must leave the program idle";
