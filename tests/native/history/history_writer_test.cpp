@@ -152,6 +152,52 @@ TEST_F(HistoryWriterTest, RecordingsAndUnwritableCopiesAreStillListed) {
     ASSERT_EQ(1u, failures.size());
 }
 
+TEST_F(HistoryWriterTest, EditsReachTheirEntriesAndErase) {
+    THistoryWriter writer(store, {}, Events());
+    const fs::path userFile = folder.Path() / "own.png";
+    test::WriteText(userFile, std::string(500, 'o'));
+    writer.Submit({Entry(1000, L"png", WidePath(userFile)), Picture(320, 200), false});
+    writer.Submit({Entry(1001, L"png", WidePath(userFile)), Picture(320, 200), false});  // the same file twice
+    auto floating = std::make_shared<std::int64_t>(0);
+    writer.Submit({Entry(2000, L"floating"), Picture(320, 200), true}, floating);
+
+    // The user's file, as the editor wrote it, with a name that still held it as it was.
+    test::WriteText(userFile, std::string(700, 'e'));
+    const fs::path superseded = folder.Path() / "own.png.1.before-edit";
+    test::WriteText(superseded, "as it was");
+    THistoryEdit fileEdit;
+    fileEdit.File = WidePath(userFile);
+    fileEdit.Picture = Picture(40, 30);
+    fileEdit.Superseded = WidePath(superseded);
+    writer.Edited(std::move(fileEdit));
+    // The floating window's picture, edited before its entry was stored: it waits its turn.
+    THistoryEdit windowEdit;
+    windowEdit.Entry = floating;
+    windowEdit.Picture = Picture(50, 20);
+    writer.Edited(std::move(windowEdit));
+    ASSERT_TRUE(writer.WaitIdle(30000));
+    EXPECT_TRUE(failures.empty());
+
+    const std::vector<THistoryEntry> recent = store->Recent(10);
+    ASSERT_EQ(3u, recent.size());
+    for (const THistoryEntry& entry : {recent[1], recent[2]}) {
+        EXPECT_EQ(40, entry.Width);
+        EXPECT_EQ(700, entry.FileBytes);
+        EXPECT_EQ(40, DecodeThumbnail(store->Thumbnail(entry.Id)).Width);
+    }
+    EXPECT_FALSE(fs::exists(superseded));
+    EXPECT_EQ(std::vector<std::uint8_t>(700, 'e'), ReadBytes(WidePath(userFile)))
+        << "a user's file is the editor's to write, never the history's";
+
+    const THistoryEntry& window = recent[0];
+    EXPECT_EQ(*floating, window.Id);
+    EXPECT_EQ(50, window.Width);
+    const test::RgbImage copy = test::DecodePngWithLibpng(ReadBytes(window.Path));
+    EXPECT_EQ(50, copy.width);
+    EXPECT_EQ(static_cast<std::int64_t>(ReadBytes(window.Path).size()), window.FileBytes);
+    EXPECT_EQ(20, DecodeThumbnail(store->Thumbnail(window.Id)).Height);
+}
+
 TEST_F(HistoryWriterTest, NoEventAfterStopAndNothingTakenAfterIt) {
     std::atomic<int> events{0};
     THistoryWriterEvents counting;
