@@ -148,7 +148,8 @@ public:
     // it ends as cancelled); the reporter hears how it ended.
     void StopRecording(std::shared_ptr<TOutcomeReporter> reporter);
     // A running recording's pause and resume. Answered once the part is finished (pause) or
-    // the encoder records again (resume); a request that does not fit (nothing to pause, not
+    // the encoder records again (resume), or with an error when the recording ends first (a
+    // stop, the length limit, a failure); a request that does not fit (nothing to pause, not
     // paused) is answered at once with an error.
     void PauseRecording(std::shared_ptr<TOutcomeReporter> reporter);
     void ResumeRecording(std::shared_ptr<TOutcomeReporter> reporter);
