@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <pthread.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -285,6 +286,68 @@ TEST_F(EditablePng, APictureChangedElsewhereOrDamagedDataIsNotRestored) {
     }
     store.Put(EditStoreKey(whole), covered);
     EXPECT_TRUE(DecodeEditablePng(whole, flat.Flat, &store));
+}
+
+// A drawing at every limit at once, saved, reads back whole: every mark, text and point as
+// drawn (at the widest coordinates, with texts that need escaping).
+TEST_F(EditablePng, ADrawingAtEveryLimitIsSavedAndReadBackWhole) {
+    TDocument doc = TDocument::ForPicture(200, 150);
+    const std::size_t texts = kMaxTextUnitsTotal / kMaxTextUnits;
+    for (std::size_t i = 0; i < kMaxObjects; ++i) {
+        TAnnotation a;
+        if (i < texts) {
+            a = Make(TShapeKind::Text, {{-kMaxCoordinate, -kMaxCoordinate}, {kMaxCoordinate, kMaxCoordinate}}, 0xFF00FF,
+                     std::wstring(kMaxTextUnits, i % 2 ? L'\x1F' : L'"'));
+        } else if (i == kMaxObjects - 1) {
+            a = Make(TShapeKind::Pen, {});
+            for (std::size_t p = 0; a.Points.size() + 2 * (kMaxObjects - 1) < kMaxPoints; ++p) {
+                a.Points.push_back({-kMaxCoordinate + static_cast<int>(p), kMaxCoordinate});
+            }
+        } else {
+            a = Make(TShapeKind::Arrow, {{-kMaxCoordinate, 3}, {kMaxCoordinate, -kMaxCoordinate}});
+        }
+        doc.Register(a);
+        doc.Objects.push_back(std::move(a));
+    }
+    ASSERT_EQ(kMaxPoints, UseOf(doc).Points);
+    ASSERT_EQ(kMaxTextUnitsTotal, UseOf(doc).TextUnits);
+    const TFlattened flat = Flatten(base, doc, nullptr);
+    const TEditableFile file = EncodeEditablePng(flat);
+    const auto opened = DecodeEditablePng(file.Png, flat.Flat, file.Covered);
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(flat.Document.Objects, opened->Document.Objects);
+}
+
+// The 300,000-deep text, opened on a thread with the user-interface thread's stack (2 MiB).
+TEST_F(EditablePng, DeepObjectsAreRefusedOnTheUserInterfaceThreadsStack) {
+    struct Job {
+        std::vector<std::uint8_t> file;
+        TPixelBuffer flat;
+        std::string refusal;
+    } job{{}, base, {}};
+    const std::string meta = R"({"format":"tovasen-annotations","version":2,"width":200,"height":150,"picture_crc":)" +
+                             std::to_string(PictureCrc(base)) + R"(,"objects":)" + std::string(300000, '[') +
+                             std::string(300000, ']') + "}";
+    job.file = InsertPngChunks(EncodePng(base.View()), {MakeITxt(kAnnotationKeyword, meta)});
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    pthread_attr_setstacksize(&attributes, 2 * 1024 * 1024);
+    pthread_t thread;
+    ASSERT_EQ(0, pthread_create(
+                     &thread, &attributes,
+                     [](void* p) -> void* {
+                         auto* j = static_cast<Job*>(p);
+                         try {
+                             DecodeEditablePng(j->file, j->flat, nullptr);
+                         } catch (const TAnnotationFormatError& e) {
+                             j->refusal = e.what();
+                         }
+                         return nullptr;
+                     },
+                     &job));
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attributes);
+    EXPECT_NE(std::string::npos, job.refusal.find("nested deeper than")) << job.refusal;
 }
 
 // A redacted secret: noise no other part of the picture holds.

@@ -210,3 +210,55 @@ TEST_F(EditorModel, TextAndRestyleChangeOnlyWhatTheirKindUses) {
 
 }  // namespace
 }  // namespace tovasen
+
+namespace tovasen {
+namespace {
+
+// What a saved file may carry is what the editor lets a user draw: no object past the count,
+// no point past the total, no text past its length or the texts' total, no point past the
+// coordinate range (a long text at a large size measures far to the right).
+TEST_F(EditorModel, DrawingStopsAtTheLimitsASavedFileIsReadWithin) {
+    TAnnotation text;
+    text.Kind = TShapeKind::Text;
+    text.Text = std::wstring(kMaxTextUnits + 500, L'x');
+    text.Points = {{10, 10}, {5'000'000, 40}};
+    model.Add(text);
+    ASSERT_EQ(1u, Objects().size());
+    EXPECT_EQ(kMaxTextUnits, Objects()[0].Text.size());
+    EXPECT_EQ(kMaxCoordinate, Objects()[0].Points[1].x);
+
+    // Texts up to their total: the last one gets what is left.
+    while (UseOf(model.Document()).TextUnits < kMaxTextUnitsTotal) model.Add(text);
+    EXPECT_EQ(kMaxTextUnitsTotal, UseOf(model.Document()).TextUnits);
+    EXPECT_TRUE(Objects().back().Text.size() <= kMaxTextUnits);
+
+    // A stroke ends where the points run out, and stays what was drawn.
+    TDocument drawn = TDocument::ForPicture(400, 300);
+    TAnnotation line{0, TShapeKind::Pen, 0xFF0000, 3, std::vector<TPointI>(kMaxPoints - 40, TPointI{3, 3}), {}, 0, 0};
+    drawn.Register(line);
+    drawn.Objects.push_back(line);
+    TEditorModel strokes{drawn};
+    strokes.PointerDown({0, 0}, TTool::Pen, style, kTolerance);
+    for (int i = 1; i <= 100; ++i) strokes.PointerMove({i, i});
+    strokes.PointerUp({1, 1});
+    EXPECT_EQ(kMaxPoints, UseOf(strokes.Document()).Points);
+    EXPECT_EQ(40u, strokes.Document().Objects.back().Points.size());
+
+    // At the object count nothing new is drawn; what is there can still change.
+    TDocument full = TDocument::ForPicture(400, 300);
+    for (std::size_t i = 0; i < kMaxObjects; ++i) {
+        TAnnotation box{0, TShapeKind::Rectangle, 0xFF0000, 3, {{1, 1}, {5, 5}}, {}, 0, 0};
+        full.Register(box);
+        full.Objects.push_back(box);
+    }
+    TEditorModel atLimit{full};
+    EXPECT_TRUE(atLimit.Full());
+    atLimit.PointerDown({50, 50}, TTool::Rectangle, style, kTolerance);
+    atLimit.PointerMove({90, 90});
+    atLimit.PointerUp({90, 90});
+    atLimit.Add(text);
+    EXPECT_EQ(kMaxObjects, atLimit.Document().Objects.size());
+}
+
+}  // namespace
+}  // namespace tovasen
