@@ -194,20 +194,28 @@ auto THistoryStore::Locked(Body&& body) -> decltype(body()) {
         }
     } afterUnlock{notice};
     std::lock_guard lock(FLock);
+    // Right after the attempts failed, a call fails at once with the same error: the window
+    // reads a thumbnail per cell, and each would otherwise wait out its own attempts.
+    if (FLastFailure && std::chrono::steady_clock::now() < FFailedUntil) throw *FLastFailure;
     bool setAside = false;
     for (int attempt = 1;; ++attempt) {
         try {
             OpenLocked();
-            return body();
+            auto result = body();
+            FLastFailure.reset();
+            return result;
         } catch (const ESqlite& error) {
             if (error.Damaged() && !setAside) {
                 setAside = true;
                 SetAsideLocked(error.Message(), notice);
                 continue;
             }
-            if (error.Damaged() || attempt >= kAttempts) throw;
-            // Likely to pass: the next attempt starts with a connection of its own.
-            FDb.Close();
+            FDb.Close();  // the next attempt starts with a connection of its own
+            if (error.Damaged() || attempt >= kAttempts) {
+                FLastFailure = error;
+                FFailedUntil = std::chrono::steady_clock::now() + std::chrono::milliseconds(2 * FBusyTimeoutMs);
+                throw;
+            }
             std::this_thread::sleep_for(kRetryPause);
         }
     }

@@ -6,6 +6,7 @@
 // a lock or a read or write failure is tried again a moment later and then raised, never
 // taken for damage. What is taken out is erased: rows overwritten in the file and its log,
 // copies overwritten before they are removed.
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -114,6 +115,8 @@ private:
     TSqliteDb FDb;
     std::wstring FDatabase;  // the file FDb has open, or will open
     TSetAsideHandler FOnSetAside;
+    std::optional<ESqlite> FLastFailure;  // of the last call, when all its attempts failed
+    std::chrono::steady_clock::time_point FFailedUntil;
 };
 
 }  // namespace tovasen

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <chrono>
 #include <functional>
+#include <thread>
 #include <vector>
 
 #include "history_test_support.h"
@@ -223,11 +225,25 @@ TEST_F(HistoryStoreTest, ALockedDatabaseIsReportedAndKeptNotSetAside) {
     } catch (const ESqlite& error) {
         EXPECT_EQ(SQLITE_BUSY, error.Code());
     }
+    // Right after, the next call does not wait out its attempts again: it fails at once.
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_THROW(store->Recent(1), ESqlite);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
     sqlite3_exec(holder, "COMMIT", nullptr, nullptr, nullptr);
     sqlite3_close(holder);
     EXPECT_TRUE(asides.empty());
-    // Once the lock is gone the same file goes on, with everything it held.
-    store->Add(Entry(3, L"clipboard"), {});
+    // Once the lock is gone (and the pause after the failure is over) the same file goes on,
+    // with everything it held.
+    bool added = false;
+    for (int i = 0; i < 100 && !added; ++i) {
+        try {
+            store->Add(Entry(3, L"clipboard"), {});
+            added = true;
+        } catch (const ESqlite&) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    }
+    ASSERT_TRUE(added);
     EXPECT_EQ((std::vector<std::int64_t>{3, 1}), Times());
     EXPECT_EQ(WidePath(Db()), store->DatabasePath());
 }
