@@ -5,6 +5,7 @@
 #include <bcrypt.h>
 #include <winhttp.h>
 
+#include <algorithm>
 #include <thread>
 
 #include "base/handles.h"
@@ -28,7 +29,8 @@ std::uint32_t RandomNumber() {
 }  // namespace
 
 std::optional<std::string> HttpsGet(const std::wstring& url, const std::wstring& headers, unsigned long timeoutMs,
-                                    std::size_t maxBytes) {
+                                    std::size_t maxBytes, unsigned long deadlineMs, unsigned long* status) {
+    if (status) *status = 0;
     if (!IsHttpsAddress(url)) return std::nullopt;
     URL_COMPONENTS parts{};
     parts.dwStructSize = sizeof parts;
@@ -38,30 +40,59 @@ std::optional<std::string> HttpsGet(const std::wstring& url, const std::wstring&
     std::wstring path(parts.lpszUrlPath, parts.dwUrlPathLength);
     path.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
 
+    // Every wait is cut to what is left of the deadline, which is looked at between reads too.
+    const ULONGLONG deadline = GetTickCount64() + deadlineMs;
+    const auto left = [&]() -> DWORD {
+        const ULONGLONG now = GetTickCount64();
+        return now >= deadline ? 0 : static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, timeoutMs));
+    };
     UniqueHttp session(WinHttpOpen(L"Tovasen", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
                                    WINHTTP_NO_PROXY_BYPASS, 0));
     if (!session) return std::nullopt;
-    const int t = static_cast<int>(timeoutMs);
+    const int t = static_cast<int>(left());
     WinHttpSetTimeouts(session.Get(), t, t, t, t);
     UniqueHttp connection(WinHttpConnect(session.Get(), host.c_str(), parts.nPort, 0));
     if (!connection) return std::nullopt;
     UniqueHttp request(WinHttpOpenRequest(connection.Get(), L"GET", path.c_str(), nullptr, WINHTTP_NO_REFERER,
                                           WINHTTP_DEFAULT_ACCEPT_TYPES, WINHTTP_FLAG_SECURE));
     if (!request) return std::nullopt;
+    const auto cutWaits = [&](DWORD option) {
+        DWORD ms = left();
+        if (ms > 0) WinHttpSetOption(request.Get(), option, &ms, sizeof ms);
+        return ms > 0;
+    };
     // The defaults, stated: redirects never leave https, and no certificate error is ignored
     // (no security flags are ever set).
     DWORD policy = WINHTTP_OPTION_REDIRECT_POLICY_DISALLOW_HTTPS_TO_HTTP;
     WinHttpSetOption(request.Get(), WINHTTP_OPTION_REDIRECT_POLICY, &policy, sizeof policy);
-    if (!WinHttpSendRequest(request.Get(), headers.c_str(), static_cast<DWORD>(headers.size()), WINHTTP_NO_REQUEST_DATA,
+    if (!cutWaits(WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT) ||
+        !WinHttpSendRequest(request.Get(), headers.c_str(), static_cast<DWORD>(headers.size()), WINHTTP_NO_REQUEST_DATA,
                             0, 0, 0) ||
         !WinHttpReceiveResponse(request.Get(), nullptr)) {
+        return std::nullopt;
+    }
+    DWORD code = 0;
+    DWORD size = sizeof code;
+    if (!WinHttpQueryHeaders(request.Get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                             WINHTTP_HEADER_NAME_BY_INDEX, &code, &size, WINHTTP_NO_HEADER_INDEX)) {
+        return std::nullopt;
+    }
+    // An error page is no answer, however it is worded.
+    if (code != HTTP_STATUS_OK) {
+        if (status) *status = code;
         return std::nullopt;
     }
     std::string body;
     char buffer[8192];
     for (;;) {
+        // Only what has come is read: a read for more waits until it has all come.
+        DWORD available = 0;
         DWORD read = 0;
-        if (!WinHttpReadData(request.Get(), buffer, sizeof buffer, &read)) return std::nullopt;
+        if (!cutWaits(WINHTTP_OPTION_RECEIVE_TIMEOUT) || !WinHttpQueryDataAvailable(request.Get(), &available)) {
+            return std::nullopt;
+        }
+        if (available == 0) return body;
+        if (!WinHttpReadData(request.Get(), buffer, std::min<DWORD>(available, sizeof buffer), &read)) return std::nullopt;
         if (read == 0) return body;
         if (body.size() + read > maxBytes) return std::nullopt;
         body.append(buffer, read);
@@ -114,11 +145,14 @@ std::optional<std::wstring> RunCheck(const std::shared_ptr<TUpdateCheck::State>&
     const std::wstring headers = UpdateCheckHeaders(state->version, state->language, ReadOrMakeKuid());
     std::string reply;
     for (int attempt = 0; attempt < state->service.attempts; ++attempt) {
+        unsigned long status = 0;
         if (std::optional<std::string> got = HttpsGet(state->service.url, headers, state->service.timeoutMs,
-                                                      kMaxUpdateReply)) {
+                                                      kMaxUpdateReply, state->service.deadlineMs, &status)) {
             reply = std::move(*got);
             break;
         }
+        // The service is there but answered with an error: asking again now would only add load.
+        if (status != 0) break;
         // The wait follows every failure, the last one too; a stop ends the check at once.
         if (WaitForSingleObject(state->stop.Get(), state->service.retryDelayMs) != WAIT_TIMEOUT) return std::nullopt;
     }

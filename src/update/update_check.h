@@ -6,6 +6,10 @@
 
 namespace tovasen {
 
+// The most one request may take, whatever the server does (one that trickles its reply a byte
+// at a time meets no other limit).
+inline constexpr unsigned long kUpdateDeadlineMs = 30000;
+
 // Where and how persistently the update service is asked; tests use a local server and short waits.
 struct UpdateService {
     std::wstring url;
@@ -13,15 +17,19 @@ struct UpdateService {
     unsigned long retryDelayMs = 10000;
     // Name resolution, connect, send and receive each (WinHTTP has no limit on resolving).
     unsigned long timeoutMs = 15000;
+    unsigned long deadlineMs = kUpdateDeadlineMs;
 };
 
 inline constexpr std::size_t kMaxUpdateReply = 1024 * 1024;
 
-// One HTTPS GET with the given extra header lines: the body, or nothing when the address is
-// not https (nothing is sent then), the transport fails, the certificate is not trusted, a
-// redirect would leave https, or the body is longer than maxBytes.
+// One HTTPS GET with the given extra header lines: the body of a 200 answer, or nothing when
+// the address is not https (nothing is sent then), the transport fails, the certificate is not
+// trusted, a redirect would leave https, the server answers with another status, the body is
+// longer than maxBytes, or the whole exchange takes longer than deadlineMs. status, when given,
+// receives the status of an answer other than 200, and 0 otherwise.
 std::optional<std::string> HttpsGet(const std::wstring& url, const std::wstring& headers, unsigned long timeoutMs,
-                                    std::size_t maxBytes);
+                                    std::size_t maxBytes, unsigned long deadlineMs = kUpdateDeadlineMs,
+                                    unsigned long* status = nullptr);
 
 // The installation identifier in HKCU\Software\Dravomix "KUID": made and stored once, then
 // only read. Empty on any registry error, and for a stored value of the wrong shape, which is
@@ -30,7 +38,8 @@ std::wstring ReadOrMakeKuid();
 
 // The check on its own thread: up to service.attempts requests, with a wait between failed
 // ones; then onReply runs on the user-interface thread with the reply (empty when every
-// attempt failed). Freeing the object ends the waits, drops a reply not yet handled and never
+// attempt failed, or at once when the service answered with an error status: it is asked again
+// at the next start). Freeing the object ends the waits, drops a reply not yet handled and never
 // waits for the thread: a request in progress finishes or times out on its own.
 class TUpdateCheck {
 public:

@@ -7,6 +7,8 @@ Every request is logged as a JSON line (path and headers in the order sent). Pat
   /fail/...                          always dropped
   /redirect/...                      302 to a plain-http address
   /big/...                           200 with 1 MiB + 1 bytes
+  /status/<code>/<base64url body>/... that status with that body
+  /trickle/...                       200 with a long body sent a byte every 200 ms, for ever
 Writes "<trusted port> <untrusted port>" to <dir>/ports once listening.
 """
 import base64
@@ -16,6 +18,7 @@ import os
 import ssl
 import sys
 import threading
+import time
 
 work = sys.argv[1]
 log_lock = threading.Lock()
@@ -61,6 +64,19 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.reply(302, b"", [("Location", "http://localhost:%d/r/e30/api.init.php" % plain_port)])
         elif kind == "big":
             self.reply(200, b"x" * (1024 * 1024 + 1))
+        elif kind == "status":
+            self.reply(int(parts[2]), decode(parts[3]))
+        elif kind == "trickle":
+            self.send_response(200)
+            self.send_header("Content-Length", "1000000")
+            self.end_headers()
+            try:
+                while True:
+                    self.wfile.write(b"x")
+                    self.wfile.flush()
+                    time.sleep(0.2)
+            except OSError:
+                pass
         else:
             self.close_connection = True
             self.connection.close()

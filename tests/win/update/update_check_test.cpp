@@ -6,11 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <memory>
 #include <optional>
 #include <sstream>
+#include <thread>
 
 #include "base/registry.h"
 #include "support/files.h"
@@ -61,6 +64,36 @@ TEST_F(UpdateCheck, SendsItsHeadersInOrderOverTrustedHttpsOnly) {
     EXPECT_EQ(before, server.Log().size()) << "a plain-http address was asked";
 }
 
+TEST_F(UpdateCheck, AReplyThatTricklesEndsAtTheDeadlineAndAnErrorStatusIsNoReply) {
+    // On a thread of its own, so a request the deadline does not end fails the test instead of
+    // hanging it.
+    struct Outcome {
+        std::atomic<bool> done{false};
+        std::atomic<bool> body{false};
+        std::atomic<ULONGLONG> took{0};
+    };
+    auto outcome = std::make_shared<Outcome>();
+    std::thread([outcome, url = server.Url("/trickle")] {
+        const ULONGLONG started = GetTickCount64();
+        outcome->body = HttpsGet(url, L"", 5000, kMaxUpdateReply, 2000).has_value();
+        outcome->took = GetTickCount64() - started;
+        outcome->done = true;
+    }).detach();
+    ASSERT_TRUE(test::WaitUntil([&] { return outcome->done.load(); }, 15000)) << "the deadline did not end the request";
+    std::printf("a reply trickled a byte every 200 ms: the request gave up after %llu ms\n", outcome->took.load());
+    EXPECT_FALSE(outcome->body);
+    EXPECT_GE(outcome->took, 2000u) << "ended before its deadline: something else stopped it";
+    ASSERT_EQ(1u, server.Log().size());
+
+    for (const int code : {404, 500, 503}) {
+        unsigned long status = 0;
+        EXPECT_FALSE(HttpsGet(server.Url("/status/" + std::to_string(code) + "/" + UpdateServer::Encode("{\"update\":\"x\"}")),
+                              L"", 5000, kMaxUpdateReply, kUpdateDeadlineMs, &status))
+            << "the body of a " << code << " was taken as the answer";
+        EXPECT_EQ(static_cast<unsigned long>(code), status);
+    }
+}
+
 TEST_F(UpdateCheck, TheIdentifierIsMadeOnceAndATamperedOneIsNotSent) {
     RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Dravomix", L"KUID");
     const std::wstring first = ReadOrMakeKuid();
@@ -108,6 +141,15 @@ TEST_F(UpdateCheckThread, AfterSixFailuresTheCallbackGetsAnEmptyReply) {
     ASSERT_TRUE(test::WaitUntil([&] { return got.has_value(); }, 20000));
     EXPECT_EQ(L"", *got);
     EXPECT_EQ(6u, server.Log().size());
+}
+
+TEST_F(UpdateCheckThread, AnErrorStatusEndsTheCheckWithAnEmptyReplyAndNoRetry) {
+    std::optional<std::wstring> got;
+    TUpdateCheck check(Service("/status/503/" + UpdateServer::Encode("{\"notify\":\"x\"}")), L"1.0.0.0", L"en",
+                       [&](const std::wstring& reply) { got = reply; });
+    ASSERT_TRUE(test::WaitUntil([&] { return got.has_value(); }, 20000));
+    EXPECT_EQ(L"", *got);
+    EXPECT_EQ(1u, server.Log().size()) << "asked again within this start";
 }
 
 TEST_F(UpdateCheckThread, FreeingTheCheckNeverWaitsAndDropsTheReply) {
