@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <pthread.h>
-
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "small_stack.h"
 
 namespace tovasen {
 namespace {
@@ -158,25 +158,10 @@ TEST(RemoteRequest, NestingBeyondTheLimitIsNoCommand) {
 // The same, on a thread with the stack the program's user-interface thread has (2 MiB), where
 // a parser that recursed once per level would overflow.
 TEST(RemoteRequest, DeepPayloadsFitTheUserInterfaceThreadsStack) {
-    struct Job {
-        std::wstring text;
-        RemoteCommand command = RemoteCommand::Capture;
-    } job{Nested(300000, true)};
-    pthread_attr_t attributes;
-    pthread_attr_init(&attributes);
-    pthread_attr_setstacksize(&attributes, 2 * 1024 * 1024);
-    pthread_t thread;
-    ASSERT_EQ(0, pthread_create(
-                     &thread, &attributes,
-                     [](void* p) -> void* {
-                         auto* j = static_cast<Job*>(p);
-                         j->command = ParseRemoteCommand(j->text);
-                         return nullptr;
-                     },
-                     &job));
-    pthread_join(thread, nullptr);
-    pthread_attr_destroy(&attributes);
-    EXPECT_EQ(RemoteCommand::None, job.command);
+    const std::wstring text = Nested(300000, true);
+    RemoteCommand command = RemoteCommand::Capture;
+    ASSERT_TRUE(test::RunOnUserInterfaceStack([&] { command = ParseRemoteCommand(text); }));
+    EXPECT_EQ(RemoteCommand::None, command);
 }
 
 TEST(AcceptCommand, TakesOnlyKnownCommandsWithinTheSizeLimit) {

@@ -1,13 +1,13 @@
 #include "base/untrusted_json.h"
 
 #include <gtest/gtest.h>
-#include <pthread.h>
 #include <sys/resource.h>
 
 #include <functional>
 #include <string>
 
 #include "base/utf_convert.h"
+#include "small_stack.h"
 
 namespace tovasen {
 namespace {
@@ -50,25 +50,10 @@ TEST(UntrustedJson, EachLimitHoldsAtItsEdge) {
 // The user-interface thread has 2 MiB of stack: a reader that recursed once per level, or a
 // tree copied level by level, would overflow there long before 300,000 levels.
 TEST(UntrustedJson, DeepTextsAreRefusedOnTheUserInterfaceThreadsStack) {
-    struct Job {
-        std::string text;
-        std::string refusal;
-    } job{std::string(300000, '[') + std::string(300000, ']'), {}};
-    pthread_attr_t attributes;
-    pthread_attr_init(&attributes);
-    pthread_attr_setstacksize(&attributes, 2 * 1024 * 1024);
-    pthread_t thread;
-    ASSERT_EQ(0, pthread_create(
-                     &thread, &attributes,
-                     [](void* p) -> void* {
-                         auto* j = static_cast<Job*>(p);
-                         j->refusal = RefusalOf(j->text, TJsonLimits{1u << 20, 64, 1u << 20, 1024});
-                         return nullptr;
-                     },
-                     &job));
-    pthread_join(thread, nullptr);
-    pthread_attr_destroy(&attributes);
-    EXPECT_NE(std::string::npos, job.refusal.find("nested deeper than 64")) << job.refusal;
+    const std::string text = std::string(300000, '[') + std::string(300000, ']');
+    std::string refusal;
+    ASSERT_TRUE(test::RunOnUserInterfaceStack([&] { refusal = RefusalOf(text, TJsonLimits{1u << 20, 64, 1u << 20, 1024}); }));
+    EXPECT_NE(std::string::npos, refusal.find("nested deeper than 64")) << refusal;
 }
 
 long PeakKilobytes() {

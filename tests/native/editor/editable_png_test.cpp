@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <pthread.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,6 +16,7 @@
 #include "editor/png_chunks.h"
 #include "editor/redaction.h"
 #include "output/png_encoder.h"
+#include "small_stack.h"
 #include "synthetic_image.h"
 
 namespace tovasen {
@@ -320,34 +320,19 @@ TEST_F(EditablePng, ADrawingAtEveryLimitIsSavedAndReadBackWhole) {
 
 // The 300,000-deep text, opened on a thread with the user-interface thread's stack (2 MiB).
 TEST_F(EditablePng, DeepObjectsAreRefusedOnTheUserInterfaceThreadsStack) {
-    struct Job {
-        std::vector<std::uint8_t> file;
-        TPixelBuffer flat;
-        std::string refusal;
-    } job{{}, base, {}};
     const std::string meta = R"({"format":"tovasen-annotations","version":2,"width":200,"height":150,"picture_crc":)" +
                              std::to_string(PictureCrc(base)) + R"(,"objects":)" + std::string(300000, '[') +
                              std::string(300000, ']') + "}";
-    job.file = InsertPngChunks(EncodePng(base.View()), {MakeITxt(kAnnotationKeyword, meta)});
-    pthread_attr_t attributes;
-    pthread_attr_init(&attributes);
-    pthread_attr_setstacksize(&attributes, 2 * 1024 * 1024);
-    pthread_t thread;
-    ASSERT_EQ(0, pthread_create(
-                     &thread, &attributes,
-                     [](void* p) -> void* {
-                         auto* j = static_cast<Job*>(p);
-                         try {
-                             DecodeEditablePng(j->file, j->flat, nullptr);
-                         } catch (const TAnnotationFormatError& e) {
-                             j->refusal = e.what();
-                         }
-                         return nullptr;
-                     },
-                     &job));
-    pthread_join(thread, nullptr);
-    pthread_attr_destroy(&attributes);
-    EXPECT_NE(std::string::npos, job.refusal.find("nested deeper than")) << job.refusal;
+    const std::vector<std::uint8_t> file = InsertPngChunks(EncodePng(base.View()), {MakeITxt(kAnnotationKeyword, meta)});
+    std::string refusal;
+    ASSERT_TRUE(test::RunOnUserInterfaceStack([&] {
+        try {
+            DecodeEditablePng(file, base, nullptr);
+        } catch (const TAnnotationFormatError& e) {
+            refusal = e.what();
+        }
+    }));
+    EXPECT_NE(std::string::npos, refusal.find("nested deeper than")) << refusal;
 }
 
 // A redacted secret: noise no other part of the picture holds.
