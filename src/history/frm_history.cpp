@@ -297,7 +297,10 @@ void TFrmHistory::PinItem(std::size_t index) {
         const RECT& work = info.rcWork;
         const int left = std::max(work.left, std::min(pointer.x, work.right - picture->Width()));
         const int top = std::max(work.top, std::min(pointer.y, work.bottom - picture->Height()));
-        FHistory.FloatList->CreateFloatingWindow(*picture, RECT{left, top, left + picture->Width(), top + picture->Height()});
+        TFrmFloating& pinned =
+            FHistory.FloatList->CreateFloatingWindow(*picture, RECT{left, top, left + picture->Width(), top + picture->Height()});
+        // A window of its own, not a capture's: its edits reach no entry (even one at a freed window's address).
+        FHistory.LinkWindow(&pinned, nullptr);
     });
 }
 

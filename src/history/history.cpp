@@ -23,9 +23,8 @@ constexpr wchar_t kBeforeEditSuffix[] = L".before-edit";
 
 // How many names the file has; 0 when it cannot be read.
 DWORD LinkCount(const std::wstring& path) {
-    UniqueFile file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                        0, nullptr));
+    UniqueFile file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, 0, nullptr));
     BY_HANDLE_FILE_INFORMATION information{};
     if (!file || !GetFileInformationByHandle(file.Get(), &information)) return 0;
     return information.nNumberOfLinks;
@@ -278,7 +277,8 @@ std::function<void(bool saved)> THistory::FollowFileEdit(const std::wstring& pat
                 const std::unique_ptr<TBitmap> picture = LoadPictureFile(path);
                 edit.Picture = CopyOfPicture(*picture, *history.FPool);
             } catch (const std::exception&) {
-                // Unreadable now: the old thumbnail stays; the old bytes still go.
+                // Unreadable now: its entries keep no thumbnail rather than the old one, and the
+                // old bytes still go.
             }
         }
         if (saved || !superseded.empty()) history.FWriter->Edited(std::move(edit));

@@ -50,7 +50,6 @@ constexpr int kAttempts = 2;
 constexpr std::chrono::milliseconds kRetryPause{150};
 constexpr wchar_t kAsideSuffix[] = L".aside";
 
-
 #define ENTRY_COLUMNS \
     "id, time_utc_ms, utc_offset_min, mode, target, path, is_copy, width, height, file_bytes, window_title, process_name"
 #define NEWEST_FIRST " ORDER BY time_utc_ms DESC, id DESC"
@@ -128,6 +127,12 @@ std::wstring NewOrigin() {
     return std::to_wstring(bits()) + L"-" + std::to_wstring(bits());
 }
 
+// A database set aside ("history.db.<stamp>.aside", "history-<stamp>.db.<stamp>.aside") or an
+// overflow database.
+bool IsOtherDatabaseName(const std::wstring& name) {
+    return IsOverflowName(name) || (name.rfind(L"history", 0) == 0 && EndsWith(name, kAsideSuffix));
+}
+
 // For a set-aside or overflow database, or a file SQLite keeps beside one: that database's
 // name. Empty for any other file.
 std::wstring OtherDatabaseOf(const std::wstring& name) {
@@ -135,8 +140,7 @@ std::wstring OtherDatabaseOf(const std::wstring& name) {
     for (const wchar_t* suffix : {L"-wal", L"-shm", L"-journal"}) {
         if (EndsWith(base, suffix)) base.resize(base.size() - std::wcslen(suffix));
     }
-    const bool aside = base.rfind(L"history.db.", 0) == 0 && EndsWith(base, kAsideSuffix);
-    return aside || IsOverflowName(base) ? base : std::wstring();
+    return IsOtherDatabaseName(base) ? base : std::wstring();
 }
 
 // The database file and the files SQLite keeps beside it, each erased.
@@ -331,8 +335,7 @@ std::vector<std::wstring> THistoryStore::OtherDatabasesLocked() const {
     std::error_code listing;
     for (fs::directory_iterator it(FsPath(FFolder), listing), end; !listing && it != end; it.increment(listing)) {
         const std::wstring name = WidePath(it->path().filename());
-        if (!IsOverflowName(name) && !EndsWith(name, kAsideSuffix)) continue;
-        if (FoldedPath(it->path()) != inUse) files.push_back(WidePath(it->path()));
+        if (IsOtherDatabaseName(name) && FoldedPath(it->path()) != inUse) files.push_back(WidePath(it->path()));
     }
     return files;
 }
