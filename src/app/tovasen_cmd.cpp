@@ -24,33 +24,71 @@ enum ExitCode : int { kDone = 0, kFailed = 1, kNotRunning = 2, kNoAnswer = 3, kU
 
 bool gUtf8 = false;  // --utf8
 
+// One line end for every text: a reply or a failure text may carry CR LF, CR CR LF or a bare CR,
+// and a console takes a bare CR for "back to the start of this line".
+std::wstring WithLineFeeds(const std::wstring& text) {
+    std::wstring out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != L'\r') {
+            out += text[i];
+            continue;
+        }
+        while (i + 1 < text.size() && text[i + 1] == L'\r') ++i;
+        if (i + 1 < text.size() && text[i + 1] == L'\n') ++i;
+        out += L'\n';
+    }
+    return out;
+}
+
+// The code page of redirected output: the console's, or without a console what cmd would use.
+UINT OutputCodePage() {
+    const UINT codePage = GetConsoleOutputCP();
+    return codePage ? codePage : GetOEMCP();
+}
+
 // Text for a console as it is. Redirected, in the bytes the reader decodes: a for /f loop or a
 // pipe reads with the console's output code page (a Korean folder name survives code page 949),
-// unless the script asked for UTF-8.
-void Print(FILE* stream, const std::wstring& text) {
+// unless the script asked for UTF-8. False, with nothing written, when exact is asked for and
+// the code page has no bytes for some character: a path must never come out changed.
+bool Print(FILE* stream, const std::wstring& given, bool exact = false) {
     HANDLE handle = GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
-    if (!handle || handle == INVALID_HANDLE_VALUE) return;
+    if (!handle || handle == INVALID_HANDLE_VALUE) return true;
+    const std::wstring text = WithLineFeeds(given);
     DWORD mode = 0;
     DWORD written = 0;
     if (GetConsoleMode(handle, &mode)) {
         WriteConsoleW(handle, text.c_str(), static_cast<DWORD>(text.size()), &written, nullptr);
-        return;
+        return true;
     }
     std::string bytes;
     if (gUtf8) {
         bytes = tovasen::WideToUtf8(text);
     } else {
-        UINT codePage = GetConsoleOutputCP();
-        if (codePage == 0) codePage = GetOEMCP();  // no console at all: what cmd would use
-        const int size = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                             nullptr, nullptr);
+        const UINT codePage = OutputCodePage();
+        // UTF-8 and UTF-7 have bytes for everything and take neither the flag nor the question.
+        const bool unicode = codePage == CP_UTF8 || codePage == CP_UTF7;
+        const DWORD flags = unicode ? 0 : WC_NO_BEST_FIT_CHARS;
+        BOOL lost = FALSE;
+        const int length = static_cast<int>(text.size());
+        const int size = WideCharToMultiByte(codePage, flags, text.data(), length, nullptr, 0, nullptr,
+                                             unicode ? nullptr : &lost);
+        if (exact && (lost || (size <= 0 && length > 0))) return false;
         bytes.resize(static_cast<std::size_t>(size > 0 ? size : 0));
         if (size > 0) {
-            WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr,
-                                nullptr);
+            WideCharToMultiByte(codePage, flags, text.data(), length, bytes.data(), size, nullptr, nullptr);
         }
     }
     WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    return true;
+}
+
+// Prints a reply's path(s) exactly, or says why not: never a changed path with success.
+int PrintExactly(const std::wstring& text) {
+    if (Print(stdout, text, true)) return kDone;
+    Print(stderr, L"The reply holds characters that the console's code page " + std::to_wstring(OutputCodePage()) +
+                      L" cannot show. Use --utf8 and read the output as UTF-8.\n");
+    return kFailed;
 }
 
 int Usage() {
@@ -179,8 +217,7 @@ int Request(HWND running, tovasen::RemoteRequest request, DWORD timeoutMs) {
     }
     if (!box.reply->notice.empty()) Print(stderr, box.reply->notice + L"\n");
     // The history's lines end in their own line breaks; a path gets one.
-    Print(stdout, request.command == tovasen::RemoteCommand::History ? box.reply->text : box.reply->text + L"\n");
-    return kDone;
+    return PrintExactly(request.command == tovasen::RemoteCommand::History ? box.reply->text : box.reply->text + L"\n");
 }
 
 int About(HWND running, DWORD timeoutMs) {

@@ -192,5 +192,22 @@ TEST_F(Startup, HostileSettingsFallBackAndTheFirstCaptureReportsTheFolder) {
     EXPECT_FALSE(program->WaitForExit(0));
 }
 
+TEST_F(Startup, APathTheConsoleCannotShowIsAnErrorThatNamesUtf8NeverAChangedPath) {
+    // Hangul and an old Cyrillic letter: no legacy code page has both; UTF-8 has everything.
+    const std::wstring shots = folder.Path() + L"\uCEA1\uCCD0 \u0468\\";
+    ASSERT_TRUE(CreateDirectoryW(shots.c_str(), nullptr));
+    TConfig().WriteString(L"path", shots);
+    auto program = test::StartTovasen(L"", true);
+
+    const test::CmdResult plain = test::RunCmd(L"capture");
+    EXPECT_EQ(1u, plain.exitCode) << "a path the console cannot show was reported as success";
+    EXPECT_EQ("", plain.outBytes) << "a changed path was printed";
+    EXPECT_NE(std::wstring::npos, plain.err.find(L"--utf8")) << "the error does not name the way out";
+
+    const test::CmdResult utf8 = test::RunCmd(L"--utf8 capture");
+    EXPECT_EQ(0u, utf8.exitCode);
+    EXPECT_EQ(0u, utf8.out.find(shots)) << "with --utf8 the path comes out whole";
+}
+
 }  // namespace
 }  // namespace tovasen
