@@ -27,7 +27,7 @@ for target in "${targets[@]}"; do
   log="$work/$target.log"
   # rss_limit_mb: the readers' limits keep every input far below this.
   if [ -n "${FUZZ_RUNS:-}" ]; then limit=(-runs="$FUZZ_RUNS"); else limit=(-max_total_time="$seconds"); fi
-  if ! "build/native/fuzz/$target" "${limit[@]}" -rss_limit_mb=1024 -max_len=1200000 \
+  if ! "build/native/fuzz/$target" "${limit[@]}" -rss_limit_mb=1024 -max_len=65536 \
       -artifact_prefix="$work/$target-" -print_final_stats=1 "$corpus" "$work/seeds/$target" >"$log" 2>&1; then
     echo "$target: FAILED (see $log)"; tail -n 30 "$log"; exit 1
   fi
