@@ -14,8 +14,10 @@
 #include "linux_sqlite.h"
 #include "support/commands.h"
 #include "support/input.h"
+#include "support/pattern_window.h"
 #include "support/process.h"
 #include "support/program.h"
+#include "support/wait_for.h"
 
 namespace tovasen {
 namespace {
@@ -190,7 +192,7 @@ TEST_F(HistoryTest, AFloatingWindowsEditReachesItsEntryStoredOrNot) {
     }
 }
 
-class HistoryClearProgram : public test::ProgramTest {};
+class HistoryProgram : public test::ProgramTest {};
 
 // Whether any file below folder starts a PNG or a JPEG anywhere in its bytes.
 std::vector<std::string> FilesWithPictures(const std::wstring& folder) {
@@ -201,7 +203,7 @@ std::vector<std::string> FilesWithPictures(const std::wstring& folder) {
     return found;
 }
 
-TEST_F(HistoryClearProgram, AScriptsClearLeavesNoPictureInTheHistoryFolder) {
+TEST_F(HistoryProgram, AScriptsClearLeavesNoPictureInTheHistoryFolder) {
     const std::wstring history = THistory::DefaultHistoryFolder();
     test::RemoveTree(history);
     TConfig config;
@@ -236,8 +238,70 @@ TEST_F(HistoryClearProgram, AScriptsClearLeavesNoPictureInTheHistoryFolder) {
     test::RemoveTree(history);
 }
 
+// A floating window's "edit" in the running program: Done puts the picture back into the
+// window, and the history's copy and thumbnail follow it.
+TEST_F(HistoryProgram, AFloatingWindowsEditReachesItsEntry) {
+    const std::wstring history = THistory::DefaultHistoryFolder();
+    test::RemoveTree(history);
+    TConfig config;
+    config.WriteInteger(L"area", 3);     // the active window
+    config.WriteInteger(L"saveto", 10);  // a floating window
+    test::PatternWindow white(100, 50, 300, 200, true);
+    auto program = test::StartTovasen(L"/start", false);
+    SetForegroundWindow(white.Handle());
+    test::PumpMessages();
+    ASSERT_EQ(0u, test::RunCmd(L"capture").exitCode);
+    HWND floating = nullptr;
+    ASSERT_TRUE(test::WaitUntil([&] { return (floating = test::FindProcessWindow(program->Id(), L"TFrmFloating")) != nullptr; }));
+    std::wstring copy;
+    ASSERT_TRUE(test::WaitUntil([&] {
+        const test::CmdResult listed = test::RunCmd(L"--utf8 history");
+        const std::size_t tab = listed.out.find(L"\tfloating\t");
+        if (tab == std::wstring::npos) return false;
+        copy = listed.out.substr(tab + 10, listed.out.find(L'\t', tab + 10) - tab - 10);
+        return true;
+    }, 30000));
+    const test::DecodedImage before = test::DecodeWithGdiplus(copy);
+    ASSERT_EQ(300, before.width);
+    ASSERT_FALSE(Dark(before.pixels[100 * 300 + 150]));
+
+    Sleep(300);  // a pause: the X server's events about the new windows come before a menu, which one would close
+    PostMessageW(floating, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(floating), MAKELPARAM(120, 80));
+    HWND menu = test::WaitForVisibleWindow(program->Id(), L"#32768");
+    ASSERT_NE(nullptr, menu) << "the menu did not open";
+    for (WPARAM key : {VK_DOWN, VK_DOWN, VK_RETURN}) PostMessageW(menu, WM_KEYDOWN, key, 0);  // "edit"
+    HWND editor = nullptr, canvas = nullptr;
+    ASSERT_TRUE(test::WaitUntil([&] {
+        editor = test::FindProcessWindow(program->Id(), L"TFrmEditor");
+        canvas = editor ? FindWindowExW(editor, nullptr, L"TEditorCanvas", nullptr) : nullptr;
+        return canvas != nullptr && IsWindowVisible(editor);
+    }, 20000));
+    SetForegroundWindow(editor);
+    test::Settle(300);
+    test::DragInWindow(canvas, {5, 5}, {5, 5});
+    test::PressKey('B');
+    test::DragInWindow(canvas, {20, 20}, {280, 180});
+    test::PressKey(VK_RETURN, {VK_CONTROL});  // Done
+    EXPECT_TRUE(test::WaitUntil([&] {
+        const test::DecodedImage now = test::DecodeWithGdiplus(copy);
+        return now.width == 300 && Dark(now.pixels[100 * 300 + 150]);
+    }, 20000)) << "the copy follows the window";
+    PostMessageW(test::MainWindowOf(*program), WM_USER, 2, 0);
+    ASSERT_TRUE(program->WaitForExit(10000));
+
+    const std::wstring thumbnailFile = folder.Path() + L"thumbnail.jpg";
+    const test::SqliteOutput read = test::LinuxSqlite(
+        history + L"\\history.db", "SELECT writefile('" + test::UnixPathOf(thumbnailFile) + "', jpeg) > 0 FROM thumbnails;");
+    ASSERT_TRUE(read.ok);
+    EXPECT_EQ("1\n", read.text);
+    const test::DecodedImage thumbnail = test::DecodeWithGdiplus(thumbnailFile);
+    ASSERT_EQ(256, thumbnail.width);
+    EXPECT_TRUE(Dark(thumbnail.pixels[(thumbnail.height / 2) * 256 + 128])) << "the thumbnail follows the window";
+    test::RemoveTree(history);
+}
+
 // "tovasen-cmd edit" on a history copy, in the running program: the entry follows the save.
-TEST_F(HistoryClearProgram, AScriptsEditOfACopyReachesItsEntry) {
+TEST_F(HistoryProgram, AScriptsEditOfACopyReachesItsEntry) {
     const std::wstring history = THistory::DefaultHistoryFolder();
     test::RemoveTree(history);
     TConfig config;
