@@ -192,8 +192,6 @@ TEST_F(HistoryTest, AFloatingWindowsEditReachesItsEntryStoredOrNot) {
     }
 }
 
-class HistoryProgram : public test::ProgramTest {};
-
 // Whether any file below folder starts a PNG or a JPEG anywhere in its bytes.
 std::vector<std::string> FilesWithPictures(const std::wstring& folder) {
     std::vector<std::string> found;
@@ -203,13 +201,76 @@ std::vector<std::string> FilesWithPictures(const std::wstring& folder) {
     return found;
 }
 
-TEST_F(HistoryProgram, AScriptsClearLeavesNoPictureInTheHistoryFolder) {
+// Tovasen running as a program of its own, its history in the prefix's own folder.
+class HistoryProgram : public test::ProgramTest {
+protected:
+    void SetUp() override {
+        ProgramTest::SetUp();
+        test::RemoveTree(history);
+    }
+    void TearDown() override {
+        if (program) {
+            PostMessageW(test::MainWindowOf(*program), WM_USER, 2, 0);
+            program->WaitForExit(10000);
+        }
+        test::RemoveTree(history);
+        ProgramTest::TearDown();
+    }
+    void Start(int area, int target) {
+        TConfig config;
+        config.WriteInteger(L"area", area);
+        config.WriteInteger(L"saveto", target);
+        program = test::StartTovasen(L"/start", false);
+    }
+    // Ends the program: its history's writer finishes first, and the database is whole on disk.
+    void Exit() {
+        PostMessageW(test::MainWindowOf(*program), WM_USER, 2, 0);
+        ASSERT_TRUE(program->WaitForExit(10000));
+        program.reset();
+    }
+    // The path of the newest entry of that target once "tovasen-cmd history" lists it.
+    std::wstring ListedCopy(const std::wstring& target) {
+        std::wstring path;
+        const std::wstring field = L"\t" + target + L"\t";
+        test::WaitUntil([&] {
+            const std::wstring out = test::RunCmd(L"--utf8 history").out;
+            const std::size_t at = out.find(field);
+            if (at != std::wstring::npos) path = out.substr(at + field.size(), out.find(L'\t', at + field.size()) - at - field.size());
+            return !path.empty();
+        }, 30000);
+        return path;
+    }
+    // In the program's editor, as a user: a blackout from a to b, then key (with held).
+    void BlackoutInEditor(POINT a, POINT b, WORD key, std::initializer_list<WORD> held) {
+        HWND editor = nullptr, canvas = nullptr;
+        ASSERT_TRUE(test::WaitUntil([&] {
+            editor = test::FindProcessWindow(program->Id(), L"TFrmEditor");
+            canvas = editor ? FindWindowExW(editor, nullptr, L"TEditorCanvas", nullptr) : nullptr;
+            return canvas != nullptr && IsWindowVisible(editor);
+        }, 20000));
+        SetForegroundWindow(editor);
+        test::Settle(300);
+        test::DragInWindow(canvas, {5, 5}, {5, 5});  // a click: the canvas has the focus
+        test::PressKey('B');
+        test::DragInWindow(canvas, a, b);
+        test::PressKey(key, held);
+    }
+    // The one thumbnail of the database, as the machine's sqlite3 writes it out.
+    test::DecodedImage OnlyThumbnail() {
+        const std::wstring file = folder.Path() + L"thumbnail.jpg";
+        const test::SqliteOutput read = test::LinuxSqlite(
+            history + L"\\history.db", "SELECT writefile('" + test::UnixPathOf(file) + "', jpeg) > 0 FROM thumbnails;");
+        EXPECT_TRUE(read.ok);
+        EXPECT_EQ("1\n", read.text);
+        return read.ok ? test::DecodeWithGdiplus(file) : test::DecodedImage();
+    }
+
     const std::wstring history = THistory::DefaultHistoryFolder();
-    test::RemoveTree(history);
-    TConfig config;
-    config.WriteInteger(L"area", 0);
-    config.WriteInteger(L"saveto", 7);  // clipboard: the history keeps a copy and a thumbnail
-    auto program = test::StartTovasen(L"/start", false);
+    std::unique_ptr<test::ChildProcess> program;
+};
+
+TEST_F(HistoryProgram, AScriptsClearLeavesNoPictureInTheHistoryFolder) {
+    Start(0, kClipboard);  // the history keeps a copy and a thumbnail of each
     for (int i = 0; i < 2; ++i) ASSERT_EQ(0u, test::RunCmd(L"capture").exitCode);
     ASSERT_TRUE(test::WaitUntil([&] {
         const test::CmdResult listed = test::RunCmd(L"history");
@@ -232,130 +293,62 @@ TEST_F(HistoryProgram, AScriptsClearLeavesNoPictureInTheHistoryFolder) {
     EXPECT_EQ(0u, after.exitCode);
     EXPECT_TRUE(after.out.empty()) << WideToUtf8(after.out);
     EXPECT_EQ(64u, test::RunCmd(L"history --clear --limit 3").exitCode);
-
-    PostMessageW(test::MainWindowOf(*program), WM_USER, 2, 0);
-    ASSERT_TRUE(program->WaitForExit(10000));
-    test::RemoveTree(history);
 }
 
-// A floating window's "edit" in the running program: Done puts the picture back into the
-// window, and the history's copy and thumbnail follow it.
+// A floating window's "edit": Done puts the picture back into the window, and the history's
+// copy and thumbnail follow it.
 TEST_F(HistoryProgram, AFloatingWindowsEditReachesItsEntry) {
-    const std::wstring history = THistory::DefaultHistoryFolder();
-    test::RemoveTree(history);
-    TConfig config;
-    config.WriteInteger(L"area", 3);     // the active window
-    config.WriteInteger(L"saveto", 10);  // a floating window
     test::PatternWindow white(100, 50, 300, 200, true);
-    auto program = test::StartTovasen(L"/start", false);
+    Start(3, kFloating);  // the active window
     SetForegroundWindow(white.Handle());
     test::PumpMessages();
     ASSERT_EQ(0u, test::RunCmd(L"capture").exitCode);
     HWND floating = nullptr;
     ASSERT_TRUE(test::WaitUntil([&] { return (floating = test::FindProcessWindow(program->Id(), L"TFrmFloating")) != nullptr; }));
-    std::wstring copy;
-    ASSERT_TRUE(test::WaitUntil([&] {
-        const test::CmdResult listed = test::RunCmd(L"--utf8 history");
-        const std::size_t tab = listed.out.find(L"\tfloating\t");
-        if (tab == std::wstring::npos) return false;
-        copy = listed.out.substr(tab + 10, listed.out.find(L'\t', tab + 10) - tab - 10);
-        return true;
-    }, 30000));
-    const test::DecodedImage before = test::DecodeWithGdiplus(copy);
-    ASSERT_EQ(300, before.width);
-    ASSERT_FALSE(Dark(before.pixels[100 * 300 + 150]));
+    const std::wstring copy = ListedCopy(L"floating");
+    ASSERT_FALSE(Dark(test::DecodeWithGdiplus(copy).pixels.at(100 * 300 + 150)));
 
     Sleep(300);  // a pause: the X server's events about the new windows come before a menu, which one would close
     PostMessageW(floating, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(floating), MAKELPARAM(120, 80));
     HWND menu = test::WaitForVisibleWindow(program->Id(), L"#32768");
     ASSERT_NE(nullptr, menu) << "the menu did not open";
     for (WPARAM key : {VK_DOWN, VK_DOWN, VK_RETURN}) PostMessageW(menu, WM_KEYDOWN, key, 0);  // "edit"
-    HWND editor = nullptr, canvas = nullptr;
-    ASSERT_TRUE(test::WaitUntil([&] {
-        editor = test::FindProcessWindow(program->Id(), L"TFrmEditor");
-        canvas = editor ? FindWindowExW(editor, nullptr, L"TEditorCanvas", nullptr) : nullptr;
-        return canvas != nullptr && IsWindowVisible(editor);
-    }, 20000));
-    SetForegroundWindow(editor);
-    test::Settle(300);
-    test::DragInWindow(canvas, {5, 5}, {5, 5});
-    test::PressKey('B');
-    test::DragInWindow(canvas, {20, 20}, {280, 180});
-    test::PressKey(VK_RETURN, {VK_CONTROL});  // Done
+    BlackoutInEditor({20, 20}, {280, 180}, VK_RETURN, {VK_CONTROL});  // Done
     EXPECT_TRUE(test::WaitUntil([&] {
         const test::DecodedImage now = test::DecodeWithGdiplus(copy);
         return now.width == 300 && Dark(now.pixels[100 * 300 + 150]);
     }, 20000)) << "the copy follows the window";
-    PostMessageW(test::MainWindowOf(*program), WM_USER, 2, 0);
-    ASSERT_TRUE(program->WaitForExit(10000));
-
-    const std::wstring thumbnailFile = folder.Path() + L"thumbnail.jpg";
-    const test::SqliteOutput read = test::LinuxSqlite(
-        history + L"\\history.db", "SELECT writefile('" + test::UnixPathOf(thumbnailFile) + "', jpeg) > 0 FROM thumbnails;");
-    ASSERT_TRUE(read.ok);
-    EXPECT_EQ("1\n", read.text);
-    const test::DecodedImage thumbnail = test::DecodeWithGdiplus(thumbnailFile);
+    Exit();
+    const test::DecodedImage thumbnail = OnlyThumbnail();
     ASSERT_EQ(256, thumbnail.width);
     EXPECT_TRUE(Dark(thumbnail.pixels[(thumbnail.height / 2) * 256 + 128])) << "the thumbnail follows the window";
-    test::RemoveTree(history);
 }
 
-// "tovasen-cmd edit" on a history copy, in the running program: the entry follows the save.
+// "tovasen-cmd edit" on a history copy: the entry follows the save.
 TEST_F(HistoryProgram, AScriptsEditOfACopyReachesItsEntry) {
-    const std::wstring history = THistory::DefaultHistoryFolder();
-    test::RemoveTree(history);
-    TConfig config;
-    config.WriteInteger(L"area", 0);
-    config.WriteInteger(L"saveto", 7);
-    auto program = test::StartTovasen(L"/start", false);
+    Start(0, kClipboard);
     ASSERT_EQ(0u, test::RunCmd(L"capture").exitCode);
-    std::wstring copy;
-    ASSERT_TRUE(test::WaitUntil([&] {
-        const test::CmdResult listed = test::RunCmd(L"--utf8 history");
-        const std::size_t tab = listed.out.find(L"\tclipboard\t");
-        if (tab == std::wstring::npos) return false;
-        copy = listed.out.substr(tab + 11, listed.out.find(L'\t', tab + 11) - tab - 11);
-        return true;
-    }, 30000));
+    const std::wstring copy = ListedCopy(L"clipboard");
     const test::DecodedImage before = test::DecodeWithGdiplus(copy);
-    ASSERT_FALSE(Dark(before.pixels[40 * before.width + 50])) << "a picture the blackout changes";
+    ASSERT_FALSE(Dark(before.pixels.at(40 * before.width + 50))) << "a picture the blackout changes";
 
     auto edit = std::async(std::launch::async, [&] { return test::RunCmd(L"--utf8 edit \"" + copy + L"\"", 60000); });
-    HWND editor = nullptr, canvas = nullptr;
-    ASSERT_TRUE(test::WaitUntil([&] {
-        editor = test::FindProcessWindow(program->Id(), L"TFrmEditor");
-        canvas = editor ? FindWindowExW(editor, nullptr, L"TEditorCanvas", nullptr) : nullptr;
-        return canvas != nullptr && IsWindowVisible(editor);
-    }, 20000));
-    SetForegroundWindow(editor);
-    test::Settle(300);
-    test::DragInWindow(canvas, {5, 5}, {5, 5});  // a click: the canvas has the focus
-    test::PressKey('B');
-    test::DragInWindow(canvas, {10, 10}, {90, 70});
-    test::PressKey('S', {VK_CONTROL});
-    PostMessageW(editor, WM_CLOSE, 0, 0);
+    BlackoutInEditor({10, 10}, {90, 70}, 'S', {VK_CONTROL});
+    PostMessageW(test::FindProcessWindow(program->Id(), L"TFrmEditor"), WM_CLOSE, 0, 0);
     const test::CmdResult result = edit.get();
     ASSERT_EQ(0u, result.exitCode) << "saved: " << WideToUtf8(result.err);
-    PostMessageW(test::MainWindowOf(*program), WM_USER, 2, 0);
-    ASSERT_TRUE(program->WaitForExit(10000));  // the history's writer finishes before the end
+    Exit();
 
     const test::DecodedImage after = test::DecodeWithGdiplus(copy);
     ASSERT_EQ(before.width, after.width);
     EXPECT_TRUE(Dark(after.pixels[40 * after.width + 50])) << "the blackout is in the copy";
-    const std::wstring thumbnailFile = folder.Path() + L"thumbnail.jpg";
-    const test::SqliteOutput read = test::LinuxSqlite(
-        history + L"\\history.db",
-        "SELECT writefile('" + test::UnixPathOf(thumbnailFile) + "', jpeg) > 0 FROM thumbnails;");
-    ASSERT_TRUE(read.ok);
-    EXPECT_EQ("1\n", read.text);
-    const test::DecodedImage thumbnail = test::DecodeWithGdiplus(thumbnailFile);
+    const test::DecodedImage thumbnail = OnlyThumbnail();
     ASSERT_GT(thumbnail.width, 0);
     // The thumbnail is the picture scaled to fit 256: the blackout's middle, scaled the same.
     const double scale = static_cast<double>(thumbnail.width) / after.width;
     const int x = static_cast<int>(50 * scale), y = static_cast<int>(40 * scale);
     EXPECT_TRUE(Dark(thumbnail.pixels[y * thumbnail.width + x])) << "the thumbnail follows the edit";
     EXPECT_TRUE(test::FilesIn(history + L"\\History\\*.before-edit").empty());
-    test::RemoveTree(history);
 }
 
 }  // namespace
