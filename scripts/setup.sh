@@ -27,7 +27,7 @@ packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
   wine wine64 xvfb xdotool x11-apps cmake ninja-build nasm make python3 openssl dpkg-dev
   googletest libgtest-dev libbenchmark-dev nlohmann-json3-dev
-  libz-mingw-w64-dev zlib1g-dev libjpeg62-turbo-dev libpng-dev libsqlite3-dev
+  libz-mingw-w64-dev zlib1g-dev libjpeg62-turbo-dev libpng-dev libsqlite3-dev sqlite3
   pngcheck imagemagick webp ffmpeg
   nsis zip unzip
   fonts-wine fonts-nanum
