@@ -145,7 +145,7 @@ TEST_F(HistoryTest, AnEditFromTheHistoryIsWhatItKeepsAndThePictureAsItWasIsErase
         folder + L"\\history.db", "SELECT count(*) FROM thumbnails WHERE instr(jpeg, x'" + Hex(oldThumbnail) +
                                       "') > 0; SELECT writefile('" + unixThumbnail + "', jpeg) > 0 FROM thumbnails "
                                       "WHERE entry_id = " + std::to_string(entry.Id) + ";");
-    ASSERT_TRUE(read.ok) << "/usr/bin/sqlite3 did not start";
+    ASSERT_TRUE(read.ok) << "/usr/bin/sqlite3 did not run (scripts/setup.sh installs it)";
     EXPECT_EQ("0\n1\n", read.text) << "no blob holds the thumbnail as it was; the entry has one";
     const test::DecodedImage thumbnail = test::DecodeWithGdiplus(thumbnailFile);
     ASSERT_EQ(kW, thumbnail.width);
@@ -260,7 +260,7 @@ protected:
         const std::wstring file = folder.Path() + L"thumbnail.jpg";
         const test::SqliteOutput read = test::LinuxSqlite(
             history + L"\\history.db", "SELECT writefile('" + test::UnixPathOf(file) + "', jpeg) > 0 FROM thumbnails;");
-        EXPECT_TRUE(read.ok);
+        EXPECT_TRUE(read.ok) << "/usr/bin/sqlite3 did not run (scripts/setup.sh installs it)";
         EXPECT_EQ("1\n", read.text);
         return read.ok ? test::DecodeWithGdiplus(file) : test::DecodedImage();
     }
