@@ -118,22 +118,6 @@ TEST_F(Startup, AnInstanceThatStoppedAnsweringIsNamedToASecondStartAndEndedByUni
     EXPECT_EQ(0xE0DEu, old->ExitCode()) << "the instance did not end by /uninst's hand";
 }
 
-TEST_F(Startup, StartsAtTheSameMomentLeaveExactlyOneInstance) {
-    for (int round = 0; round < 3; ++round) {
-        SCOPED_TRACE(testing::Message() << "round " << round);
-        std::vector<std::unique_ptr<test::ChildProcess>> starts;
-        for (int i = 0; i < 4; ++i) starts.push_back(std::make_unique<test::ChildProcess>(test::TovasenExe(), L"/start"));
-        int ended = 0;
-        ASSERT_TRUE(test::WaitUntil([&] {
-            ended = 0;
-            for (auto& start : starts) ended += start->WaitForExit(0);
-            return ended == 3 && MainWindows().size() == 1;
-        }, 20000)) << ended << " of 4 starts ended, " << MainWindows().size() << " main windows";
-        PostMessageW(MainWindows()[0], WM_USER, 2, 0);
-        for (auto& start : starts) EXPECT_TRUE(start->WaitForExit(5000));
-    }
-}
-
 TEST_F(Startup, AHotKeyHeldElsewhereIsAskedForOnceTheWindowsExistAndTheTrayMenuStillWorks) {
     ASSERT_TRUE(RegisterHotKey(nullptr, 0x5151, 0, VK_SNAPSHOT)) << "Print Screen is taken already";
     auto program = test::StartTovasen(L"", true);
