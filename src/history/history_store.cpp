@@ -41,8 +41,11 @@ CREATE TABLE IF NOT EXISTS thumbnails(
     jpeg BLOB NOT NULL);
 CREATE TABLE IF NOT EXISTS origin(id TEXT NOT NULL);
 CREATE TABLE IF NOT EXISTS merged(origin TEXT PRIMARY KEY);
-PRAGMA user_version = 1;
 )";
+
+// 2: deleted rows are overwritten. A file of an earlier version may still hold rows deleted
+// then: it is rebuilt once.
+constexpr std::int64_t kSchemaVersion = 2;
 
 // A transient failure (a lock held by another program, a file briefly unreadable) is tried
 // again this many times, a moment apart, before the caller hears of it.
@@ -241,6 +244,21 @@ void THistoryStore::OpenLocked() {
     } catch (const ESqlite& error) {
         if (error.Code() != SQLITE_ERROR) throw;
         throw ESqlite(SQLITE_CORRUPT, L"The history database has tables of another kind. " + error.Message());
+    }
+    const auto number = [&db](const char* sql) {
+        TStatement query(db, sql);  // ended before a VACUUM, which runs only with no query open
+        query.Step();
+        return query.Int(0);
+    };
+    if (number("PRAGMA user_version") < kSchemaVersion) {
+        // Deleted cells linger in free pages and in the unused room of pages still in use.
+        try {
+            db.Exec("VACUUM");
+            db.Exec(("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
+            sqlite3_wal_checkpoint_v2(db.Handle(), nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+        } catch (const ESqlite&) {
+            // No room for the rebuilt copy, say: the history goes on, and the next start tries again.
+        }
     }
     FDb = std::move(db);
     if (FDatabase == PathIn(FFolder, kDatabaseName)) MergeOverflowLocked();

@@ -324,6 +324,29 @@ TEST_F(HistoryStoreTest, ForgottenPicturesLeaveNoByteInTheFolder) {
     }
 }
 
+TEST_F(HistoryStoreTest, ADatabaseFromBeforeErasingLosesWhatItsFreePagesHeld) {
+    store->Add(Entry(1, L"png"), {1});
+    store.reset();
+    // Rows deleted by an earlier version, without overwriting: their bytes lie in free pages.
+    sqlite3* old = nullptr;
+    ASSERT_EQ(SQLITE_OK, sqlite3_open(Db().string().c_str(), &old));
+    const std::vector<std::uint8_t> blob = MarkedBlob(7);
+    sqlite3_stmt* insert = nullptr;
+    sqlite3_prepare_v2(old, "INSERT INTO thumbnails(entry_id, jpeg) VALUES(1000, ?)", -1, &insert, nullptr);
+    sqlite3_bind_blob(insert, 1, blob.data(), static_cast<int>(blob.size()), SQLITE_STATIC);
+    ASSERT_EQ(SQLITE_DONE, sqlite3_step(insert));
+    sqlite3_finalize(insert);
+    ASSERT_EQ(SQLITE_OK, sqlite3_exec(old, "PRAGMA foreign_keys=OFF; PRAGMA secure_delete=OFF; DELETE FROM thumbnails "
+                                           "WHERE entry_id = 1000; PRAGMA user_version = 1; "
+                                           "PRAGMA wal_checkpoint(TRUNCATE);", nullptr, nullptr, nullptr));
+    sqlite3_close(old);
+    ASSERT_NE(std::string::npos, AllBytes(folder.Path()).find("MARK-7-KRAM")) << "the deleted blob is still in the file";
+    Reopen();
+    EXPECT_EQ(1u, store->Count());
+    EXPECT_EQ(std::string::npos, AllBytes(folder.Path()).find("MARK-7-KRAM"));
+    EXPECT_EQ((std::vector<std::uint8_t>{1}), store->Thumbnail(store->Recent(1).at(0).Id)) << "what is kept stays";
+}
+
 TEST_F(HistoryStoreTest, AMergeThatCouldNotRemoveItsFileIsNotMergedAgain) {
     store.reset();
     const fs::path overflowFile = folder.Path() / "history-20240101-000000-1.db";
