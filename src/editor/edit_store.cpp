@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "base/errors.h"
+#include "history/file_eraser.h"
 #include "history/file_path.h"
 
 namespace tovasen {
@@ -39,10 +40,10 @@ void DropOldest(const fs::path& folder, const fs::path& kept, std::uint64_t maxB
         if (it->path() != kept) entries.push_back({it->path(), it->last_write_time(ignored), size});
     }
     std::sort(entries.begin(), entries.end(), [](const TEntry& a, const TEntry& b) { return a.Written < b.Written; });
+    // The entries hold what the user covered: dropped ones are overwritten, not only unlinked.
     for (const TEntry& entry : entries) {
         if (total <= maxBytes) break;
-        std::error_code ignored;
-        if (fs::remove(entry.Path, ignored)) total -= entry.Size;
+        if (EraseFile(WidePath(entry.Path))) total -= entry.Size;
     }
 }
 
@@ -51,6 +52,7 @@ void DropOldest(const fs::path& folder, const fs::path& kept, std::uint64_t maxB
 TEditStore::TEditStore(std::wstring folder, std::uint64_t maxBytes) : FFolder(std::move(folder)), FMaxBytes(maxBytes) {}
 
 void TEditStore::Put(const std::string& key, std::span<const std::uint8_t> data) const {
+    if (data.size() > FMaxBytes) throw Exception(L"The pixels under the marks are more than the edit store keeps.");
     const fs::path folder = FsPath(FFolder), path = EntryPath(FFolder, key);
     std::error_code error;
     fs::create_directories(folder, error);

@@ -18,7 +18,8 @@ public:
     explicit TEditStore(std::wstring folder, std::uint64_t maxBytes = kDefaultMaxBytes);
 
     // Keeps data under key (made by EditStoreKey), then drops the oldest other entries until the
-    // store is within its size. Raises Exception when the entry cannot be written.
+    // store is within its size. Raises Exception when the entry cannot be written or is larger
+    // than the whole store.
     void Put(const std::string& key, std::span<const std::uint8_t> data) const;
     // The entry, or nothing when there is none or it cannot be read (never more than the
     // store's size is read).

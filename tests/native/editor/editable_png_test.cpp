@@ -288,6 +288,17 @@ TEST_F(EditablePng, APictureChangedElsewhereOrDamagedDataIsNotRestored) {
     EXPECT_TRUE(DecodeEditablePng(whole, flat.Flat, &store));
 }
 
+// The store keeps to its size by dropping its oldest entries, never the one just written.
+TEST_F(EditablePng, TheStoreDropsItsOldestEntriesPastItsSize) {
+    const TEditStore small{(folder / "small").wstring(), 100};
+    for (const char* key : {"first", "second", "third"}) small.Put(key, std::vector<std::uint8_t>(60, 7));
+    EXPECT_FALSE(small.Get("first"));
+    EXPECT_FALSE(small.Get("second"));
+    EXPECT_EQ(std::vector<std::uint8_t>(60, 7), small.Get("third"));
+    EXPECT_THROW(small.Put("huge", std::vector<std::uint8_t>(500, 1)), Exception) << "larger than the whole store";
+    EXPECT_TRUE(small.Get("third")) << "and nothing dropped for it";
+}
+
 // A drawing at every limit at once, saved, reads back whole: every mark, text and point as
 // drawn (at the widest coordinates, with texts that need escaping).
 TEST_F(EditablePng, ADrawingAtEveryLimitIsSavedAndReadBackWhole) {
