@@ -11,6 +11,7 @@
 #include "scroll/scroll_target.h"
 #include "scroll/scroll_texts.h"
 #include "scroll/view_grabber.h"
+#include "scroll/view_match.h"
 #include "ui/application.h"
 
 namespace tovasen {
@@ -236,6 +237,11 @@ private:
             FTarget.Scroll(ScrollMethod::kWheel, -1);
             ViewPixels now = Settle();
             if (EqualWhereSteady(previous, now)) return true;
+            // What one whole notch moves, for the part of one the way back may need.
+            if (FNotchPixels == 0) {
+                const ViewMatch notch = MatchViews(now, previous);
+                if (notch.kind == MatchKind::kMoved) FNotchPixels = notch.offset;
+            }
             ++FNotchesUp;
             previous = std::move(now);
         }
@@ -283,6 +289,22 @@ private:
             FTarget.Scroll(ScrollMethod::kWheel, 1);
             Wait(0);
         }
+        MakeUpPartOfANotch();
+    }
+
+    // Whole notches from the top miss a place the user left between two of them (the last
+    // notch up moved less than a whole one): the views tell how far off this is, and a part of
+    // a notch, for windows that take one, makes up the rest.
+    void MakeUpPartOfANotch() {
+        if (FNotchPixels <= 0) return;
+        const ViewPixels now = Settle();
+        if (EqualWhereSteady(FSavedView, now)) return;
+        const ViewMatch below = MatchViews(FSavedView, now);  // now shows content further down
+        const ViewMatch above = below.kind == MatchKind::kMoved ? below : MatchViews(now, FSavedView);
+        if (above.kind != MatchKind::kMoved || above.offset >= FNotchPixels) return;
+        const int part = WHEEL_DELTA * above.offset / FNotchPixels;
+        FTarget.WheelBy(below.kind == MatchKind::kMoved ? part : -part);
+        Wait(0);
     }
 
     // Moves the content to a position got from Position(). A window that ignores the thumb (or
@@ -351,6 +373,7 @@ private:
     ScrollUnitScale FScale;
     std::optional<int> FLastPos;
     int FNotchesUp = 0;
+    int FNotchPixels = 0;  // what one notch moved on the way up; 0 while unknown
     bool FQuit = false;
     int FExitCode = 0;
     ULONGLONG FRestoreBy = 0;  // set once the way back has begun

@@ -48,6 +48,8 @@ public:
     void Scroll(ScrollMethod method, int count);
     // Half a wheel notch up: the smallest step back there is.
     void HalfNotchUp();
+    // A wheel turn of delta (WHEEL_DELTA is one notch up), for windows that take parts of one.
+    void WheelBy(int delta) { Wheel(delta); }
     void Top();
     void HomeKey();
 

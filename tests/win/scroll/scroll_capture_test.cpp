@@ -95,6 +95,18 @@ TEST_F(ScrollCapture, OwnWindowComesOutAsItsReferenceEveryTimeAndGoesBackWhereIt
     }
 }
 
+TEST_F(ScrollCapture, AWindowWithoutAScrollBarLeftBetweenTwoNotchesGoesBackExactly) {
+    ScrollTestWindow::Options wheelOnly;
+    wheelOnly.scrollBar = false;
+    wheelOnly.wheelSteps = {48};
+    wheelOnly.docHeight = 2000;
+    ScrollTestWindow window(wheelOnly);
+    window.SetPosition(100);  // two notches and a part of one from the top
+    const ScrollCaptureResult result = Capture(window.Centre());
+    ASSERT_NE(nullptr, result.Bitmap);
+    EXPECT_EQ(100, window.Position()) << "counted in whole notches from the top";
+}
+
 TEST_F(ScrollCapture, AStepThatGoesPastTheViewIsTakenBackByHalfAndJoined) {
     // The wheel speeds up after the first notch: the step planned from it goes past the view.
     ScrollTestWindow::Options accelerating;
