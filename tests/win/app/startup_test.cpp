@@ -16,6 +16,7 @@
 #include "support/program.h"
 #include "support/program_test.h"
 #include "support/wait.h"
+#include "support/wait_for.h"
 
 namespace tovasen {
 namespace {
@@ -116,6 +117,30 @@ TEST_F(Startup, AnInstanceThatStoppedAnsweringIsNamedToASecondStartAndEndedByUni
     EXPECT_EQ(2u, uninstaller.ExitCode()) << "/uninst does not say that it ended a hung instance";
     ASSERT_TRUE(old->WaitForExit(0)) << "the hung instance still runs";
     EXPECT_EQ(0xE0DEu, old->ExitCode()) << "the instance did not end by /uninst's hand";
+}
+
+TEST_F(Startup, AnInstanceThatRefusesToExitWhileRecordingIsLeftRunningByUninstall) {
+    TConfig config;
+    config.WriteInteger(L"saveto", 5);
+    config.WriteInteger(L"area", 1);  // a small region frame: light for this machine
+    config.WriteInteger(L"width", 160);
+    config.WriteInteger(L"height", 120);
+    config.WriteBoolean(L"audio", false);
+    auto program = test::StartTovasen(L"", true);
+    ASSERT_EQ(0u, test::RunTovasenCmd(L"capture"));
+    ASSERT_TRUE(test::WaitUntil([] { return test::ProcessCount(L"ffmpeg.exe") == 1; })) << "no recording started";
+
+    test::ChildProcess uninstaller(test::TovasenExe(), L"/uninst");
+    // The instance says why it stays; the request that asked does not wait for the answer.
+    test::AnswerMessageBox(*program, L"녹화중입니다.", IDOK);
+    ASSERT_TRUE(uninstaller.WaitForExit(15000));
+    EXPECT_EQ(1u, uninstaller.ExitCode()) << "/uninst does not say that the instance stayed";
+    EXPECT_FALSE(program->WaitForExit(0)) << "an instance that answered was ended";
+
+    ASSERT_EQ(0u, test::RunTovasenCmd(L"capture"));
+    ASSERT_TRUE(test::WaitUntil([] { return test::ProcessCount(L"ffmpeg.exe") == 0; }, 15000));
+    PostMessageW(test::MainWindowOf(*program), WM_USER, 2, 0);
+    EXPECT_TRUE(program->WaitForExit(10000));
 }
 
 TEST_F(Startup, AHotKeyHeldElsewhereIsAskedForOnceTheWindowsExistAndTheTrayMenuStillWorks) {
