@@ -58,14 +58,8 @@ void TEditStore::Put(const std::string& key, std::span<const std::uint8_t> data)
     fs::create_directories(folder, error);
     fs::path temporary = path;
     temporary += ".tmp";
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        file.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-        file.close();
-        if (!file) {
-            fs::remove(temporary, error);
-            throw Exception(L"The pixels under the marks could not be kept in " + FFolder);
-        }
+    if (!WriteFlushedFile(WidePath(temporary), data)) {
+        throw Exception(L"The pixels under the marks could not be kept in " + FFolder);
     }
     fs::rename(temporary, path, error);
     if (error) {

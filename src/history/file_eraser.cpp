@@ -19,11 +19,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::FILE* OpenForOverwrite(const std::wstring& path) {
+std::FILE* Open(const std::wstring& path, bool create) {
 #ifdef _WIN32
-    return _wfopen(path.c_str(), L"r+b");
+    return _wfopen(path.c_str(), create ? L"wb" : L"r+b");
 #else
-    return std::fopen(Utf8Path(path).c_str(), "r+b");
+    return std::fopen(Utf8Path(path).c_str(), create ? "wb" : "r+b");
 #endif
 }
 
@@ -41,7 +41,7 @@ void Overwrite(const std::wstring& path) {
     std::error_code error;
     const std::uintmax_t size = fs::file_size(FsPath(path), error);
     if (error || size == 0) return;
-    std::FILE* file = OpenForOverwrite(path);
+    std::FILE* file = Open(path, false);
     if (!file) return;
     const std::vector<char> zeros(64 * 1024, 0);
     for (std::uintmax_t left = size; left > 0;) {
@@ -54,6 +54,18 @@ void Overwrite(const std::wstring& path) {
 }
 
 }  // namespace
+
+bool WriteFlushedFile(const std::wstring& path, std::span<const std::uint8_t> bytes) {
+    std::FILE* file = Open(path, true);
+    if (!file) return false;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() && Flush(file);
+    if (std::fclose(file) != 0 || !written) {
+        std::error_code ignored;
+        fs::remove(FsPath(path), ignored);
+        return false;
+    }
+    return true;
+}
 
 bool EraseFile(const std::wstring& path) {
     std::error_code error;

@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 
 #include "base/exception_text.h"
@@ -19,13 +18,7 @@ namespace fs = std::filesystem;
 // Writes bytes under a temporary name beside path (".tmp": erased at the next start if left).
 std::wstring WriteTemporary(const std::wstring& path, const std::vector<std::uint8_t>& bytes) {
     const std::wstring temporary = path + L".tmp";
-    std::ofstream file(FsPath(temporary), std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    file.close();
-    if (!file) {
-        EraseFile(temporary);
-        throw Exception(L"The history copy could not be written: " + path);
-    }
+    if (!WriteFlushedFile(temporary, bytes)) throw Exception(L"The history copy could not be written: " + path);
     return temporary;
 }
 
