@@ -73,4 +73,14 @@ void ReplaceFileWith(const std::wstring& path, const std::vector<std::uint8_t>& 
     }
 }
 
+bool MoveFlushedFileOver(const std::wstring& from, const std::wstring& path) {
+    {
+        UniqueFile file(CreateFileW(SystemName(from).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file || !FlushFileBuffers(file.Get())) return false;
+    }
+    return MoveFileExW(SystemName(from).c_str(), SystemName(path).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
 }  // namespace tovasen

@@ -11,4 +11,9 @@ namespace tovasen {
 // text) is raised as an Exception. Paths of MAX_PATH characters and more are fine.
 void ReplaceFileWith(const std::wstring& path, const std::vector<std::uint8_t>& bytes);
 
+// Moves a finished file that another program wrote (the encoder's joined recording) over path,
+// its bytes flushed to the disk first, the same way. False with the system's error when it
+// could not be moved.
+bool MoveFlushedFileOver(const std::wstring& from, const std::wstring& path);
+
 }  // namespace tovasen

@@ -9,6 +9,7 @@
 #include "base/exception_text.h"
 #include "base/utf_convert.h"
 #include "capture/monitors.h"
+#include "output/file_replace.h"
 #include "record/child_process.h"
 #include "record/command_line.h"
 #include "record/mirror_geometry.h"
@@ -409,7 +410,7 @@ void TRecorder::JoinEnded(bool ok, const std::wstring& message) {
     const std::vector<std::wstring> parts = PartsToJoin();
     bool joined = false;
     if (!parts.empty()) {
-        joined = ok && FileExists(FJoined) && MoveFileExW(FJoined.c_str(), Output.c_str(), MOVEFILE_REPLACE_EXISTING);
+        joined = ok && FileExists(FJoined) && MoveFlushedFileOver(FJoined, Output);
         if (!joined) {
             // The parts stay as they are: each plays on its own.
             DeleteFileW(FJoined.c_str());
