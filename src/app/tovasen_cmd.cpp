@@ -15,6 +15,7 @@
 #include "app/copydata_command.h"
 #include "app/reply_parts.h"
 #include "app/tovasen_cmd_help.h"
+#include "base/code_page.h"
 #include "base/utf_convert.h"
 #include "service_addresses.h"
 
@@ -64,20 +65,12 @@ bool Print(FILE* stream, const std::wstring& given, bool exact = false) {
     std::string bytes;
     if (gUtf8) {
         bytes = tovasen::WideToUtf8(text);
+    } else if (exact) {
+        const std::optional<std::string> exactBytes = tovasen::WideToCodePageExactly(text, OutputCodePage());
+        if (!exactBytes) return false;
+        bytes = *exactBytes;
     } else {
-        const UINT codePage = OutputCodePage();
-        // UTF-8 and UTF-7 have bytes for everything and take neither the flag nor the question.
-        const bool unicode = codePage == CP_UTF8 || codePage == CP_UTF7;
-        const DWORD flags = unicode ? 0 : WC_NO_BEST_FIT_CHARS;
-        BOOL lost = FALSE;
-        const int length = static_cast<int>(text.size());
-        const int size = WideCharToMultiByte(codePage, flags, text.data(), length, nullptr, 0, nullptr,
-                                             unicode ? nullptr : &lost);
-        if (exact && (lost || (size <= 0 && length > 0))) return false;
-        bytes.resize(static_cast<std::size_t>(size > 0 ? size : 0));
-        if (size > 0) {
-            WideCharToMultiByte(codePage, flags, text.data(), length, bytes.data(), size, nullptr, nullptr);
-        }
+        bytes = tovasen::WideToCodePage(text, OutputCodePage(), tovasen::TUnmappable::Question);
     }
     WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     return true;

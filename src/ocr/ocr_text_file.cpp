@@ -1,5 +1,8 @@
 #include "ocr/ocr_text_file.h"
 
+#include <optional>
+
+#include "base/code_page.h"
 #include "base/errors.h"
 #include "base/utf_convert.h"
 #include "output/file_replace.h"
@@ -8,17 +11,10 @@ namespace tovasen {
 
 std::vector<std::uint8_t> EncodeRecognizedText(const std::wstring& text, UINT codePage) {
     if (text.empty()) return {};
-    const int length = static_cast<int>(text.size());
     if (codePage == CP_ACP) codePage = GetACP();
     if (codePage != CP_UTF8) {
-        BOOL lossy = FALSE;
-        const int size = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text.data(), length, nullptr, 0,
-                                             nullptr, &lossy);
-        if (size > 0 && !lossy) {
-            std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-            WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text.data(), length,
-                                reinterpret_cast<char*>(bytes.data()), size, nullptr, &lossy);
-            if (!lossy) return bytes;
+        if (const std::optional<std::string> exact = WideToCodePageExactly(text, codePage)) {
+            return std::vector<std::uint8_t>(exact->begin(), exact->end());
         }
     }
     // A system whose code page is UTF-8 reads UTF-8 without a mark as its own text.

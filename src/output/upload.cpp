@@ -14,6 +14,7 @@
 #include <mutex>
 #include <thread>
 
+#include "base/code_page.h"
 #include "base/errors.h"
 #include "base/handles.h"
 #include "base/utf_convert.h"
@@ -44,14 +45,6 @@ void SetTimeouts(HINTERNET request, DWORD timeoutMs) {
                          INTERNET_OPTION_DATA_SEND_TIMEOUT, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT}) {
         InternetSetOptionW(request, option, &timeoutMs, sizeof timeoutMs);
     }
-}
-
-std::wstring AnsiToWide(const std::string& text) {
-    if (text.empty()) return {};
-    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-    return wide;
 }
 
 using TClock = std::chrono::steady_clock;
@@ -202,7 +195,7 @@ std::wstring Exchange(TExchangeState& state, TInternetHandles& handles, const st
     if (status != HTTP_STATUS_OK) return {};
     std::string reply;
     if (!ReadReply(request, state, reply)) return {};
-    return UploadAddressFromReply(status, AnsiToWide(reply));
+    return UploadAddressFromReply(status, CodePageToWide(reply, kAnsiCodePage));
 }
 
 }  // namespace

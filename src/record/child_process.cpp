@@ -3,6 +3,8 @@
 #include <atomic>
 #include <chrono>
 
+#include "base/code_page.h"
+#include "base/log_event.h"
 #include "record/command_line.h"
 
 namespace tovasen {
@@ -129,33 +131,17 @@ std::wstring TOutputDecoder::Decode(std::string_view bytes) {
             joined.pop_back();
         }
     }
-    return FromCodePage(joined);
+    return CodePageToWide(joined, FCodePage);
 }
 
 std::wstring TOutputDecoder::Flush() {
     if (FCodePage == CP_UTF8) return FUtf8.Flush();
     std::string held = std::move(FHeld);
     FHeld.clear();
-    return FromCodePage(held);
+    return CodePageToWide(held, FCodePage);
 }
 
-std::wstring TOutputDecoder::FromCodePage(const std::string& bytes) const {
-    if (bytes.empty()) return {};
-    const int size = static_cast<int>(bytes.size());
-    const int n = MultiByteToWideChar(FCodePage, 0, bytes.data(), size, nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0) MultiByteToWideChar(FCodePage, 0, bytes.data(), size, out.data(), n);
-    return out;
-}
-
-std::string EncodeAnsi(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int size = static_cast<int>(text.size());
-    const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0) WideCharToMultiByte(CP_ACP, 0, text.data(), size, out.data(), n, nullptr, nullptr);
-    return out;
-}
+std::string EncodeAnsi(const std::wstring& text) { return WideToCodePage(text, kAnsiCodePage, TUnmappable::LookAlike); }
 
 // --- Reader ------------------------------------------------------------------------------------
 
@@ -213,7 +199,7 @@ private:
             if (!ReadFile(FPipe, block, sizeof block, &read, nullptr)) {
                 const DWORD error = GetLastError();
                 if (error != ERROR_BROKEN_PIPE && error != ERROR_OPERATION_ABORTED) {
-                    OutputDebugStringW((L"TChildProcess reader: " + SystemErrorText(error)).c_str());
+                    LogEvent(L"child-process", L"Reading the child's output failed: " + SystemErrorText(error));
                 }
                 break;
             }

@@ -52,8 +52,6 @@ public:
     std::wstring Flush();
 
 private:
-    std::wstring FromCodePage(const std::string& bytes) const;
-
     UINT FCodePage;
     bool FDoubleByte = false;
     std::string FHeld;
