@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "base/log_event.h"
 #include "base/module_path.h"
 #include "base/registry.h"
 
@@ -16,6 +17,7 @@ bool SetAutoStart(const std::wstring& name, bool enable) {
         else run.DeleteValue(name);
         return true;
     } catch (const ERegistryException&) {
+        LogCaught(L"autostart", std::current_exception());
         return false;
     }
 }
@@ -26,6 +28,7 @@ bool RefreshAutoStart(const std::wstring& name) {
         if (exists) SetAutoStart(name, true);
         return exists;
     } catch (const ERegistryException&) {
+        LogCaught(L"autostart", std::current_exception());
         return false;
     }
 }
@@ -36,6 +39,7 @@ void DisableSnippingKey() {
             .WriteInteger(L"PrintScreenKeyForSnippingEnabled", 0);
     } catch (const ERegistryException&) {
         // A comfort only: the hotkey still works where the system leaves the key alone.
+        LogCaught(L"autostart", std::current_exception());
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "base/log_event.h"
 #include "base/untrusted_json.h"
 #include "base/utf_convert.h"
 
@@ -25,6 +26,7 @@ std::optional<FlatObject> ParseFlatObject(std::wstring_view json, const TJsonLim
         if (!object.is_object()) return std::nullopt;
         return object;
     } catch (const EUntrustedJson&) {
+        LogCaught(L"command", std::current_exception());
         return std::nullopt;
     }
 }

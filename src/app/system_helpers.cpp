@@ -4,6 +4,7 @@
 
 #include <shellapi.h>
 
+#include "base/log_event.h"
 #include "ui/application.h"
 #include "base/errors.h"
 #include "base/handles.h"
@@ -26,7 +27,8 @@ void CALLBACK RunWaitTask(PTP_CALLBACK_INSTANCE, void* context) {
     try {
         (*task->proc)();
     } catch (...) {
-        // Dropped by design: the caller learns the outcome from what proc left behind.
+        // Not passed on: the caller learns the outcome from what proc left behind.
+        LogCaught(L"wait-task", std::current_exception());
     }
     SetEvent(task->done);
 }

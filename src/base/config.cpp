@@ -2,13 +2,16 @@
 
 #include <shlobj.h>
 
+#include "base/log_event.h"
+
 namespace tovasen {
 
 TConfig::TConfig(const std::wstring& path) {
     try {
         FReg.emplace(TRegistryKey::Open(HKEY_CURRENT_USER, L"Software\\" + path, true));
     } catch (const ERegistryException&) {
-        // Not reported: every read then gives its default.
+        // Not shown: every read then gives its default.
+        LogCaught(L"config", std::current_exception());
     }
 }
 
@@ -38,6 +41,7 @@ int TConfig::WriteInteger(const std::wstring& name, int value) {
     try {
         if (FReg) FReg->WriteInteger(name, value);
     } catch (const ERegistryException&) {
+        LogCaught(L"config", std::current_exception());
     }
     return value;
 }
@@ -46,6 +50,7 @@ std::wstring TConfig::WriteString(const std::wstring& name, const std::wstring& 
     try {
         if (FReg) FReg->WriteString(name, value);
     } catch (const ERegistryException&) {
+        LogCaught(L"config", std::current_exception());
     }
     return value;
 }

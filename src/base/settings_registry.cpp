@@ -1,11 +1,15 @@
 #include "base/settings_registry.h"
 
+#include "base/log_event.h"
+
 namespace tovasen {
 
 TRegistrySettings::TRegistrySettings(const std::wstring& path) {
     try {
         FKey.emplace(TRegistryKey::Open(HKEY_CURRENT_USER, L"Software\\" + path, true));
     } catch (const ERegistryException&) {
+        // Every read then gives its default.
+        LogCaught(L"settings", std::current_exception());
     }
 }
 

@@ -10,6 +10,7 @@
 #include "base/com.h"
 #include "base/errors.h"
 #include "base/handles.h"
+#include "base/log_event.h"
 #include "base/module_path.h"
 #include "editor/editor_settings.h"
 #include "editor/picture_bitmap.h"
@@ -160,6 +161,7 @@ void WriteEditablePng(const std::wstring& path, const TFlattened& picture) {
     } catch (const Exception&) {
         // The picture the user asked for is written; only taking its marks away later is lost,
         // and opening it says so.
+        LogCaught(L"edit-store", std::current_exception());
     }
 }
 

@@ -8,6 +8,7 @@
 
 #include "base/errors.h"
 #include "base/exception_text.h"
+#include "base/log_event.h"
 #include "base/utf_convert.h"
 #include "history/history.h"
 #include "history/history_format.h"
@@ -174,6 +175,7 @@ void TFrmHistory::LoadRest(std::uint64_t ticket) {
                 entries->insert(entries->end(), std::make_move_iterator(page.begin()), std::make_move_iterator(page.end()));
             }
         } catch (const std::exception&) {
+            LogCaught(L"history-window", std::current_exception());
             return;  // the first page stays; the store has said why through its own notice
         }
         texts->reserve(entries->size());
@@ -234,6 +236,7 @@ const TPixels* TFrmHistory::ItemThumbnail(std::size_t index) {
             if (!jpeg.empty()) pixels = DecodeThumbnail(jpeg);
         } catch (const std::exception&) {
             // Drawn without its picture; an unreadable thumbnail is not worth a message.
+            LogCaught(L"history-window", std::current_exception());
         }
         found = FThumbnails.emplace(id, std::move(pixels)).first;
     }

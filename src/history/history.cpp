@@ -8,6 +8,7 @@
 #include "base/config.h"
 #include "base/errors.h"
 #include "base/handles.h"
+#include "base/log_event.h"
 #include "history/file_eraser.h"
 #include "history/frm_history.h"
 #include "history/picture_file.h"
@@ -279,6 +280,7 @@ std::function<void(bool saved)> THistory::FollowFileEdit(const std::wstring& pat
             } catch (const std::exception&) {
                 // Unreadable now: its entries keep no thumbnail rather than the old one, and the
                 // old bytes still go.
+                LogCaught(L"history", std::current_exception());
             }
         }
         if (saved || !superseded.empty()) history.FWriter->Edited(std::move(edit));
@@ -302,6 +304,7 @@ std::vector<THistoryEntry> THistory::Recent(std::size_t count) {
     try {
         return FStore->Recent(count);
     } catch (const Exception&) {
+        LogCaught(L"history", std::current_exception());
         return {};
     }
 }

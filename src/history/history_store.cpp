@@ -12,6 +12,7 @@
 #include <system_error>
 #include <thread>
 
+#include "base/log_event.h"
 #include "history/file_eraser.h"
 #include "history/file_path.h"
 #include "history/history_format.h"
@@ -160,6 +161,7 @@ std::optional<std::vector<std::wstring>> CopiesNamedIn(const std::wstring& file)
         while (query.Step()) paths.push_back(query.Text(0));
         return paths;
     } catch (const ESqlite&) {
+        LogCaught(L"history-store", std::current_exception());
         return std::nullopt;
     }
 }
@@ -197,6 +199,7 @@ auto THistoryStore::Locked(Body&& body) -> decltype(body()) {
             try {
                 if (Notice) Notice();
             } catch (...) {
+                LogCaught(L"history-store", std::current_exception());
             }
         }
     } afterUnlock{notice};
@@ -258,6 +261,7 @@ void THistoryStore::OpenLocked() {
             sqlite3_wal_checkpoint_v2(db.Handle(), nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
         } catch (const ESqlite&) {
             // No room for the rebuilt copy, say: the history goes on, and the next start tries again.
+            LogCaught(L"history-store", std::current_exception());
         }
     }
     FDb = std::move(db);
@@ -325,10 +329,12 @@ void THistoryStore::MergeOverflowLocked() {
                 transaction.Commit();
             } catch (const ESqlite& error) {
                 failure = error.Code();
+                LogCaught(L"history-store", std::current_exception());
             }
             FDb.Exec("DETACH DATABASE overflow");
         } catch (const ESqlite& error) {
             if (failure == SQLITE_OK) failure = error.Code();
+            LogCaught(L"history-store", std::current_exception());
         }
         if (failure == SQLITE_OK) {
             EraseDatabaseFiles(file);
@@ -429,6 +435,7 @@ bool THistoryStore::Open() {
         Locked([] { return 0; });
         return true;
     } catch (const ESqlite&) {
+        LogCaught(L"history-store", std::current_exception());
         return false;
     }
 }

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "base/exception_text.h"
+#include "base/log_event.h"
 #include "history/file_eraser.h"
 #include "history/file_path.h"
 #include "history/history_format.h"
@@ -81,6 +82,7 @@ struct THistoryWriter::TState {
             try {
                 callback(std::forward<Args>(args)...);
             } catch (...) {
+                LogCaught(L"history-writer", std::current_exception());
             }
         }
     }

@@ -1,5 +1,6 @@
 #include "ocr/winrt_ocr_backend.h"
 
+#include "base/log_event.h"
 #include "ocr/winrt_async.h"
 #include "ocr/winrt_interfaces.h"
 #include "ocr/winrt_runtime.h"
@@ -99,9 +100,11 @@ public:
                         result = ReadResult(*operation);
                     } catch (const EWinRtError& e) {
                         // Reported as a failed recognition: the caller waits for a result.
+                        LogCaught(L"ocr", std::current_exception());
                         result = TResult{};
                         answer = e.ErrorCode();
                     } catch (const std::exception&) {
+                        LogCaught(L"ocr", std::current_exception());
                         result = TResult{};
                         answer = E_FAIL;
                     }

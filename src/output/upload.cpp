@@ -17,6 +17,7 @@
 #include "base/code_page.h"
 #include "base/errors.h"
 #include "base/handles.h"
+#include "base/log_event.h"
 #include "base/utf_convert.h"
 #include "output/bitmap_pixels.h"
 #include "output/encode_error.h"
@@ -224,6 +225,7 @@ std::wstring UploadPng(std::vector<std::uint8_t> png, const UploadEndpoint& endp
         try {
             address = Exchange(*state, handles, body, headers, endpoint);
         } catch (...) {
+            LogCaught(L"upload", std::current_exception());
             address.clear();
         }
         std::vector<std::uint8_t>().swap(body);

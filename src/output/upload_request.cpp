@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "base/address_gate.h"
+#include "base/log_event.h"
 #include "base/text_helpers.h"
 #include "base/utf_convert.h"
 
@@ -62,6 +63,7 @@ std::wstring UploadAddressFromReply(unsigned long status, const std::wstring& re
     try {
         address = JsonUnescape(ExtractBetween(reply, L"\"url\":\"", L"\""));
     } catch (const EJsonEscape&) {
+        LogCaught(L"upload", std::current_exception());
         return {};
     }
     return IsSafeWebAddress(address) ? address : std::wstring();

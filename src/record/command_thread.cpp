@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "base/exception_text.h"
+#include "base/log_event.h"
 
 namespace tovasen {
 
@@ -205,7 +206,7 @@ DWORD WINAPI TCommandRun::Main(void* parameter) {
     try {
         TWorker(*run).Execute();  // the child's handles and job close here, whatever happened
     } catch (...) {
-        OutputDebugStringW((L"TCommandThread: " + ExceptionText(std::current_exception())).c_str());
+        LogCaught(L"command-thread", std::current_exception());
         run->FError = std::current_exception();
         run->FEndStatus = TEndStatus::esError;
     }

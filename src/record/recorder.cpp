@@ -7,6 +7,7 @@
 
 #include "base/errors.h"
 #include "base/exception_text.h"
+#include "base/log_event.h"
 #include "base/utf_convert.h"
 #include "capture/monitors.h"
 #include "output/file_replace.h"
@@ -195,6 +196,7 @@ void TRecorder::Start() {
             device = ListFirstAudioDevice(encoder, timeout);
         } catch (...) {
             device.clear();  // no device: the recording goes on without sound
+            LogCaught(L"recorder", std::current_exception());
         }
         post([alive, this, device] {
             if (alive.lock()) DevicesListed(device);
@@ -461,6 +463,7 @@ void TRecorder::WriteLog(const std::wstring& line) {
         }
     } catch (const std::exception&) {
         Logging = false;
+        LogCaught(L"recorder", std::current_exception());
     }
 }
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <optional>
 
+#include "base/log_event.h"
 #include "i18n/translation.h"
 #include "scroll/scroll_steps.h"
 #include "scroll/scroll_stitcher.h"
@@ -254,6 +255,7 @@ private:
         try {
             Restore();
         } catch (...) {
+            LogCaught(L"scroll-capture", std::current_exception());
         }
     }
 

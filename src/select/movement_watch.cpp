@@ -1,6 +1,7 @@
 #include "select/movement_watch.h"
 
 #include "base/errors.h"
+#include "base/log_event.h"
 #include "ui/application.h"
 
 namespace tovasen {
@@ -27,6 +28,7 @@ void Notify() noexcept {
         if (!queued) shared->pending = false;
     } catch (...) {
         shared->pending = false;  // no memory for the call: the next movement tries again
+        LogCaught(L"movement-watch", std::current_exception());
     }
 }
 

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "base/handles.h"
+#include "base/log_event.h"
 #include "base/registry.h"
 #include "base/utf_convert.h"
 #include "ui/application.h"
@@ -113,6 +114,7 @@ std::wstring ReadOrMakeKuid() {
         key.WriteString(L"KUID", kuid);
         return kuid;
     } catch (const std::exception&) {
+        LogCaught(L"update-check", std::current_exception());
         return {};
     }
 }
@@ -152,7 +154,10 @@ std::optional<std::wstring> RunCheck(const std::shared_ptr<TUpdateCheck::State>&
             break;
         }
         // The service is there but answered with an error: asking again now would only add load.
-        if (status != 0) break;
+        if (status != 0) {
+            LogEvent(L"update-check", L"The service answered with status " + std::to_wstring(status) + L".");
+            break;
+        }
         // The wait follows every failure, the last one too; a stop ends the check at once.
         if (WaitForSingleObject(state->stop.Get(), state->service.retryDelayMs) != WAIT_TIMEOUT) return std::nullopt;
     }
@@ -175,12 +180,14 @@ TUpdateCheck::TUpdateCheck(UpdateService service, std::wstring version, std::wst
             reply = RunCheck(state);
         } catch (...) {
             // An optional comfort: a failed check is as good as no update, and still ends.
+            LogCaught(L"update-check", std::current_exception());
             reply = std::wstring();
         }
         if (!reply) return;
         try {
             HandOver(state, std::move(*reply));
         } catch (...) {
+            LogCaught(L"update-check", std::current_exception());
         }
     }).detach();
 }
@@ -195,6 +202,7 @@ void SendHoldRequest(const std::wstring& url, const std::wstring& version, unsig
         try {
             HttpsGet(url, headers, timeoutMs, kMaxUpdateReply);
         } catch (...) {
+            LogCaught(L"update-hold", std::current_exception());
         }
     }).detach();
 }

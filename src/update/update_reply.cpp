@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "base/address_gate.h"
+#include "base/log_event.h"
 #include "base/text_helpers.h"
 
 namespace tovasen {
@@ -12,6 +13,7 @@ std::wstring Value(const std::wstring& source, const wchar_t* start, const wchar
     try {
         return JsonUnescape(ExtractBetween(source, start, end));
     } catch (const EJsonEscape&) {
+        LogCaught(L"update-reply", std::current_exception());
         return {};
     }
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "base/log_event.h"
 #include "base/module_path.h"
 #include "base/registry.h"
 #include "i18n/translate_component.h"
@@ -65,6 +66,7 @@ bool WriteBrowserFeatureControls() {
             key.WriteInteger(exe, static_cast<int>(feature.value));
         } catch (const std::exception&) {
             written = false;  // the control still shows pages, in an older mode or less guarded
+            LogCaught(L"web-browser", std::current_exception());
         }
         // The registry is read once per process, maybe before this: the process setting holds now.
         if (feature.process != kNoProcessFeature) CoInternetSetFeatureEnabled(feature.process, SET_FEATURE_ON_PROCESS, TRUE);
@@ -176,6 +178,7 @@ void TFrmIExplorer::UserNavigation(const std::function<void()>& navigate) {
     } catch (const std::exception&) {
         // Navigation failures raise nothing: the control shows its own error page, and a
         // missing history entry only means the button is about to be disabled.
+        LogCaught(L"web-browser", std::current_exception());
     }
     FUserNavigating = false;
 }

@@ -6,6 +6,7 @@
 
 #include "base/errors.h"
 #include "base/exception_text.h"
+#include "base/log_event.h"
 #include "ui/form.h"
 
 namespace tovasen {
@@ -272,6 +273,7 @@ TWebBrowser::TWebBrowser(TForm* parent, std::wstring name) : TControl(parent, st
         CreateBrowser();
     } catch (...) {
         // The window works without its page: navigation and capture report the failure.
+        LogCaught(L"web-browser", std::current_exception());
         Teardown();
     }
 }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/log_event.h"
+
 namespace tovasen {
 namespace {
 
@@ -17,6 +19,7 @@ public:
             page_.EndLayout();
         } catch (...) {
             // The capture's own outcome is what the user needs to hear about.
+            LogCaught(L"web-capture", std::current_exception());
         }
     }
 
@@ -67,6 +70,8 @@ void CaptureWebPage(TBitmap& bitmap, TWebPage& page, const WebCaptureOptions& op
         }
         RenderBands(bitmap, page, size, bandRows);
     } catch (...) {
+        // The user hears one plain sentence; the record keeps what actually went wrong.
+        LogCaught(L"web-capture", std::current_exception());
         bitmap.SetSize(0, 0);
         throw EWebCaptureError();
     }
