@@ -7,8 +7,10 @@
 
 #include "app/frm_tovasen.h"
 #include "base/config.h"
+#include "base/diagnostic_log.h"
 #include "base/exception_text.h"
 #include "base/handles.h"
+#include "base/version_text.h"
 #include "i18n/translate_component.h"
 #include "i18n/translation.h"
 #include "record/recording_guard.h"
@@ -97,8 +99,10 @@ int RunInstance(const std::wstring& firstArgument) {
     application.SetMainForm(form);
     if (firstArgument == L"/start") application.ShowMainForm = false;
     // Every pointer is set now; the start-up sequence may show dialogs.
+    LogEvent(L"main", L"Tovasen " + GetVersionText(L"%d.%d.%d.%d") + L" started.");
     form->FormCreate();
     application.Run();
+    LogEvent(L"main", L"Tovasen exited.");
     return 0;
 }
 
@@ -118,6 +122,7 @@ bool AwaitOtherInstance(HANDLE mutex, HWND& running) {
 }  // namespace
 
 int Main() {
+    StartDiagnosticLog();
     const std::vector<std::wstring> args = Arguments();
     const std::wstring first = args.empty() ? L"" : args[0];
     // A recording's guard is no instance: no window, no mutex.
@@ -146,6 +151,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     try {
         return tovasen::Main();
     } catch (...) {
+        tovasen::LogCaught(L"main", std::current_exception());
         const std::wstring text = tovasen::ExceptionText(std::current_exception());
         MessageBoxW(nullptr, text.c_str(), L"Tovasen", MB_OK | MB_ICONERROR | MB_TOPMOST | MB_SETFOREGROUND);
         return 1;

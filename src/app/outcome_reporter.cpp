@@ -2,12 +2,25 @@
 
 #include "app/reply_parts.h"
 #include "app/reply_sender.h"
+#include "base/log_event.h"
 #include "i18n/translation.h"
 #include "ui/application.h"
 
 namespace tovasen {
+namespace {
+
+// Each reporter hears its request's outcome once, so a failure is recorded once: with its own
+// text, whether or not the person or the script may read that text.
+void RecordFailure(const TCaptureOutcome& outcome, std::wstring_view asker) {
+    if (outcome.Kind != TCaptureOutcome::TKind::Failed && outcome.Kind != TCaptureOutcome::TKind::Refused) return;
+    const std::wstring_view kind = outcome.Kind == TCaptureOutcome::TKind::Failed ? L"failed" : L"refused";
+    LogEvent(L"outcome", std::wstring(asker) + L" " + std::wstring(kind) + L": " + ScriptText(outcome));
+}
+
+}  // namespace
 
 void TUserReporter::Report(const TCaptureOutcome& outcome) {
+    RecordFailure(outcome, L"user's request");
     const bool tell = outcome.Succeeded() || outcome.Kind == TCaptureOutcome::TKind::Failed ||
                       outcome.Kind == TCaptureOutcome::TKind::Refused;
     if (!tell || outcome.Message.empty()) return;
@@ -32,6 +45,7 @@ TScriptReporter::TScriptReporter(std::shared_ptr<TReplySender> sender, HWND repl
     : FSender(std::move(sender)), FReplyTo(replyTo), FFrom(from), FToken(std::move(token)), FMayReadData(mayReadData) {}
 
 void TScriptReporter::Report(const TCaptureOutcome& outcome) {
+    RecordFailure(outcome, L"script's request");
     RemoteReply reply;
     reply.ok = outcome.Succeeded();
     if (FMayReadData) {
