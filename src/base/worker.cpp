@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "base/log_event.h"
+
 namespace tovasen {
 
 TWorker::~TWorker() { StopAll(); }
@@ -23,6 +25,7 @@ void TWorker::Start(TJob job) {
                                 try {
                                     job(stop);
                                 } catch (...) {
+                                    LogCaught(L"worker", std::current_exception());
                                 }
                                 done->store(true);
                             })});
