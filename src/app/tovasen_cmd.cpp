@@ -16,6 +16,7 @@
 #include "app/reply_parts.h"
 #include "app/tovasen_cmd_help.h"
 #include "base/code_page.h"
+#include "base/diagnostic_log.h"
 #include "base/utf_convert.h"
 #include "service_addresses.h"
 
@@ -242,9 +243,17 @@ std::wstring FullPath(const std::wstring& path) {
     return full.empty() ? path : full;
 }
 
-}  // namespace
+// Only how a command ended goes to the diagnostic record, never its arguments: a path the user
+// typed is theirs. A failed capture is recorded by Tovasen itself, with its text.
+void RecordEnd(int code) {
+    const wchar_t* ending = code == kNotRunning ? L"Tovasen is not running"
+                            : code == kNoAnswer ? L"Tovasen did not answer in time"
+                            : code == kUsage    ? L"the command line was not understood"
+                                                : nullptr;
+    if (ending) tovasen::LogEvent(L"tovasen-cmd", std::wstring(L"Ended: ") + ending + L".");
+}
 
-int wmain(int argc, wchar_t** argv) {
+int Run(int argc, wchar_t** argv) {
     std::optional<DWORD> timeoutMs;
     tovasen::RemoteRequest request;
     std::wstring command;
@@ -305,4 +314,13 @@ int wmain(int argc, wchar_t** argv) {
     // Editing takes as long as the user takes, unless the script says otherwise.
     const DWORD wait = timeoutMs.value_or(request.command == tovasen::RemoteCommand::Edit ? INFINITE : 120000);
     return Request(running, std::move(request), wait);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    tovasen::StartDiagnosticLog();
+    const int code = Run(argc, argv);
+    RecordEnd(code);
+    return code;
 }

@@ -16,6 +16,7 @@
 #include "app/system_helpers.h"
 #include "base/log_line.h"
 #include "base/utf_convert.h"
+#include "support/commands.h"
 #include "support/files.h"
 #include "support/message_boxes.h"
 
@@ -128,6 +129,26 @@ TEST_F(DiagnosticLog, RotatesAtTheLimitKeepingEveryLineWhole) {
     EXPECT_EQ(static_cast<std::size_t>(kThreads * kPerThread), lines.size());
     const std::regex fillerShape(R"(.* filler: t\d n\d+ x{1000})");
     for (const std::string& line : lines) ASSERT_TRUE(std::regex_match(line, fillerShape)) << line.substr(0, 80);
+}
+
+// tovasen-cmd writes to the user's own record (the prefix's %LOCALAPPDATA%\Tovasen): how it
+// ended, never what it was asked.
+TEST_F(DiagnosticLog, TovasenCmdRecordsWhyItEndedWithoutItsArguments) {
+    const std::wstring userLog = DefaultLogFolder() + L"\\tovasen.log";
+    struct {
+        const wchar_t* args;
+        DWORD exitCode;
+        std::string expected;
+    } cases[] = {
+        {L"edit C:\\private-name.png", 2, "tovasen-cmd: Ended: Tovasen is not running."},
+        {L"--private-option", 64, "tovasen-cmd: Ended: the command line was not understood."},
+    };
+    for (const auto& c : cases) {
+        const std::size_t before = CountContaining(Lines(userLog), c.expected);
+        EXPECT_EQ(c.exitCode, test::RunCmd(c.args).exitCode) << c.expected;
+        EXPECT_EQ(before + 1, CountContaining(Lines(userLog), c.expected)) << c.expected;
+    }
+    EXPECT_EQ(0u, CountContaining(Lines(userLog), "private"));
 }
 
 TEST_F(DiagnosticLog, AFolderThatCannotBeWrittenLosesTheLineQuietly) {
