@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <memory>
 #include <string_view>
 
 #include "base/handles.h"
@@ -13,6 +14,10 @@ namespace {
 
 constexpr std::wstring_view CurrentName = L"\\tovasen.log";
 constexpr std::wstring_view PreviousName = L"\\tovasen.1.log";
+// Tovasen and tovasen-cmd write the same file: one of them at a time decides on the rotation,
+// so two cannot both move the file aside and lose the full one. Held only for one append.
+constexpr wchar_t FileMutexName[] = L"Local\\TovasenDiagnosticLog";
+constexpr DWORD FileMutexWaitMs = 500;
 
 // Opened for each line and closed again: the main program and tovasen-cmd share the file,
 // and a user can read, copy or delete it at any moment.
@@ -22,11 +27,20 @@ UniqueFile OpenForAppend(const std::wstring& path) {
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-void AppendLine(const std::wstring& folder, std::wstring_view where, std::wstring_view what) {
+void AppendLine(const std::wstring& folder, std::wstring_view where, std::wstring_view what, HANDLE fileMutex) {
     SYSTEMTIME now{};
     GetLocalTime(&now);
     const TLogTime time{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds};
     const std::string line = FormatLogLine(time, GetCurrentThreadId(), where, what);
+
+    // A writer that holds the mutex too long (hung in a write) costs this line its order, not the line.
+    const DWORD waited = fileMutex ? WaitForSingleObject(fileMutex, FileMutexWaitMs) : WAIT_FAILED;
+    struct TRelease {
+        HANDLE Mutex;
+        ~TRelease() {
+            if (Mutex) ReleaseMutex(Mutex);
+        }
+    } release{waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED ? fileMutex : nullptr};
 
     const std::wstring current = folder + std::wstring(CurrentName);
     UniqueFile file = OpenForAppend(current);
@@ -75,8 +89,9 @@ void StartDiagnosticLog(std::wstring folder) {
         SetLogSink(nullptr);
         return;
     }
-    SetLogSink([folder = std::move(folder)](std::wstring_view where, std::wstring_view what) {
-        AppendLine(folder, where, what);
+    auto fileMutex = std::make_shared<UniqueKernelHandle>(CreateMutexW(nullptr, FALSE, FileMutexName));
+    SetLogSink([folder = std::move(folder), fileMutex](std::wstring_view where, std::wstring_view what) {
+        AppendLine(folder, where, what, fileMutex->Get());
     });
 }
 
