@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "base/errors.h"
+#include "base/log_event.h"
 #include "base/utf_convert.h"
 
 namespace tovasen {
@@ -42,6 +43,7 @@ void SetExceptionReporter(ExceptionReporter reporter) {
 }
 
 void ReportException(const std::exception_ptr& error) noexcept {
+    LogCaught(L"boundary", error);
     try {
         const std::wstring text = ExceptionText(error);
         ExceptionReporter reporter;

@@ -9,15 +9,16 @@ namespace tovasen {
 namespace {
 
 // One lock around the sink and its calls: lines from several threads come out whole, and a
-// sink being replaced is never called half-gone.
+// sink being replaced is never called half-gone. Both live until the process ends (never
+// destroyed): a detached thread may still log while static objects are being torn down.
 std::mutex& SinkLock() {
-    static std::mutex lock;
-    return lock;
+    static auto* lock = new std::mutex;
+    return *lock;
 }
 
 TLogSink& Sink() {
-    static TLogSink sink;
-    return sink;
+    static auto* sink = new TLogSink;
+    return *sink;
 }
 
 }  // namespace

@@ -15,8 +15,8 @@ void LogEvent(std::wstring_view where, std::wstring_view what) noexcept;
 // did not happen.
 void LogCaught(std::wstring_view where, const std::exception_ptr& error) noexcept;
 
-// Receives every event; called from any thread, one call at a time. Replacing it while other
-// threads log is safe; nullptr stops the record.
+// Receives every event; called from any thread, one call at a time, so it must not log itself.
+// Replacing it while other threads log is safe; nullptr stops the record.
 using TLogSink = std::function<void(std::wstring_view where, std::wstring_view what)>;
 void SetLogSink(TLogSink sink);
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/errors.h"
+#include "base/exception_text.h"
 #include "base/log_event.h"
 
 namespace tovasen {
@@ -64,7 +65,9 @@ TEST(LogEvent, CaughtErrorsReachTheSinkAndASinkFailureStaysInside) {
     LogCaught(L"config", std::make_exception_ptr(Exception(L"키를 읽을 수 없음")));
     LogCaught(L"update-check", std::make_exception_ptr(std::runtime_error("timed out")));
     LogEvent(L"main", L"start");
-    EXPECT_EQ((std::vector<std::wstring>{L"config|키를 읽을 수 없음", L"update-check|timed out", L"main|start"}),
+    Guarded([] { throw Exception(L"at the edge"); });
+    EXPECT_EQ((std::vector<std::wstring>{L"config|키를 읽을 수 없음", L"update-check|timed out", L"main|start",
+                                         L"boundary|at the edge"}),
               lines);
 
     SetLogSink([](std::wstring_view, std::wstring_view) { throw std::runtime_error("disk full"); });
