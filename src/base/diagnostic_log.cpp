@@ -33,7 +33,8 @@ void AppendLine(const std::wstring& folder, std::wstring_view where, std::wstrin
     const TLogTime time{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds};
     const std::string line = FormatLogLine(time, GetCurrentThreadId(), where, what);
 
-    // A writer that holds the mutex too long (hung in a write) costs this line its order, not the line.
+    // A writer that holds the mutex too long (hung in a write) holds this line back only briefly:
+    // it is written all the same, unguarded.
     const DWORD waited = fileMutex ? WaitForSingleObject(fileMutex, FileMutexWaitMs) : WAIT_FAILED;
     struct TRelease {
         HANDLE Mutex;
