@@ -17,7 +17,7 @@
 #include "base/config.h"
 #include "base/module_path.h"
 #include "capture/capture.h"
-#include "output/bitmap_pixels.h"
+#include "image/bitmap_pixels.h"
 #include "output/bmp_encoder.h"
 #include "output/clipboard.h"
 #include "output/file_replace.h"

@@ -124,8 +124,8 @@ int wmain(int argc, wchar_t** argv) {
     auto device = FullHd(TPixelFormat::pfDevice);
     std::vector<std::uint8_t> reusable(static_cast<std::size_t>(dib->Stride()) * 1080, 1);
     for (int run = 0; run < runs; ++run) {
-        recordDib.push_back(TimeMs([&] { history->Record({0, 7, L"", nullptr}, dib.get()); }));
-        recordDevice.push_back(TimeMs([&] { history->Record({0, 7, L"", nullptr}, device.get()); }));
+        recordDib.push_back(TimeMs([&] { history->Record({TCaptureMode::FullScreen, TSaveTarget::Clipboard, L"", nullptr}, dib.get()); }));
+        recordDevice.push_back(TimeMs([&] { history->Record({TCaptureMode::FullScreen, TSaveTarget::Clipboard, L"", nullptr}, device.get()); }));
         baseline.push_back(TimeMs([&] {
             std::vector<std::uint8_t> copy(static_cast<std::size_t>(dib->Stride()) * 1080);
             std::memcpy(copy.data(), dib->ScanLine(0), copy.size());

@@ -338,7 +338,7 @@ void PickerRows(int runs, const Baselines& base) {
     target.Show();
     SetCursorPos((screen.left + screen.right) / 2, (screen.top + screen.bottom) / 2);
     Pump(100);
-    TFrmLine picker(nullptr, [] { return 4; }, nullptr);
+    TFrmLine picker(nullptr, [] { return TCaptureMode::WindowControl; }, nullptr);
     picker.ShowPicker();
     picker.Timer1->SetEnabled(false);
     Pump(100);

@@ -1,11 +1,10 @@
 #include "app/capture_controller.h"
 
-#include <thread>
 #include <utility>
 
 #include "base/errors.h"
 #include "base/exception_text.h"
-#include "history/frm_countdown.h"
+#include "app/frm_countdown.h"
 #include "i18n/translation.h"
 #include "ocr/ocr_core.h"
 #include "ocr/ocr_text_file.h"
@@ -48,8 +47,25 @@ TCaptureOutcome FailureOf(const std::exception_ptr& error) {
 }
 
 bool Unsupported(const TCaptureOptions& o) {
-    return o.Mode != cmColor &&
-           ((o.Target == stMP4 && o.Mode >= cmDrag) || (o.Target == stFloating && o.Mode == cmWebPage));
+    return o.Mode != TCaptureMode::Color &&
+           ((InfoOf(o.Target).records && !InfoOf(o.Mode).canRecord) ||
+            (o.Target == TSaveTarget::Floating && o.Mode == TCaptureMode::WebPage));
+}
+
+// A target whose file is encoded and written on a worker.
+bool WritesOnWorker(TSaveTarget target) {
+    return !InfoOf(target).extension.empty() && !InfoOf(target).records && target != TSaveTarget::Txt;
+}
+
+void WritePicture(TBitmap& bitmap, const TCaptureOptions& options, const std::wstring& path) {
+    switch (options.Target) {
+    case TSaveTarget::Png: SavePNG(bitmap, path); break;
+    case TSaveTarget::Jpg: SaveJPG(bitmap, path, static_cast<std::uint8_t>(options.JpegQuality)); break;
+    case TSaveTarget::Gif: SaveGIF(bitmap, path); break;
+    case TSaveTarget::Bmp: SaveBMP(bitmap, path); break;
+    case TSaveTarget::WebP: SaveWebP(bitmap, path, options.WebpQuality); break;
+    default: throw Exception(L"This target writes no picture file.");
+    }
 }
 
 std::wstring FileMissing(const std::wstring& file) {
@@ -71,7 +87,8 @@ TCaptureController::TCaptureController(TComponent* owner, TCaptureHost& host)
 }
 
 TCaptureController::~TCaptureController() {
-    *FAlive = false;
+    FLifetime.End();
+    if (FWriter.joinable()) FWriter.join();
     FCountdown.reset();
     FOcr.reset();
     FUploadStrip.reset();
@@ -82,6 +99,11 @@ std::unique_ptr<TRtOcr> TCaptureController::NewOcr() { return std::make_unique<T
 void TCaptureController::Run(TCaptureRequest request) {
     std::shared_ptr<TOutcomeReporter> reporter =
         request.Reporter ? std::move(request.Reporter) : std::make_shared<TUserReporter>();
+    Start({std::move(reporter), request.DelaySeconds, FHost.CaptureOptions()});
+}
+
+void TCaptureController::Start(TTakenRequest request) {
+    std::shared_ptr<TOutcomeReporter> reporter = std::move(request.Reporter);
     if (FClosing) {
         // A script still hears why; the user gets no box, which would hold up the exit (or the
         // end of the session) that is under way.
@@ -100,9 +122,14 @@ void TCaptureController::Run(TCaptureRequest request) {
         return;
     }
     TJob job;
-    job.Options = FHost.CaptureOptions();
+    job.Options = std::move(request.Options);
     if (Unsupported(job.Options)) {
         reporter->Report({TCaptureOutcome::TKind::Refused, {}, Translate(kUnsupported), true});
+        return;
+    }
+    if (FState == TControllerState::Writing) {
+        // As a key pressed during a synchronous write would have waited in the message queue.
+        FWaiting.push_back({std::move(reporter), request.DelaySeconds, std::move(job.Options)});
         return;
     }
     if (FState != TControllerState::Idle) {
@@ -112,7 +139,7 @@ void TCaptureController::Run(TCaptureRequest request) {
     FCurrent = std::move(reporter);
     FJob = std::move(job);
     const auto start = [this] {
-        if (FJob.Options.Target == stMP4) StartRecording(FJob.Options);
+        if (InfoOf(FJob.Options.Target).records) StartRecording(FJob.Options);
         else Capture();
     };
     if (request.DelaySeconds <= 0) {
@@ -147,6 +174,12 @@ void TCaptureController::Finished(const TCaptureOutcome& outcome, const TJob& jo
 
 void TCaptureController::Shutdown() {
     FClosing = true;
+    if (FState == TControllerState::Writing) {
+        // A picture being written is finished, not lost: the worker is near its end anyway.
+        if (FWriter.joinable()) FWriter.join();
+        WriteEnded();
+    }
+    for (TTakenRequest& waiting : std::exchange(FWaiting, {})) Tell(*waiting.Reporter, Closing());
     if (FCountdown) {
         FCountdown.reset();
         Finish(Closing());
@@ -168,6 +201,14 @@ void TCaptureController::Finish(const TCaptureOutcome& outcome) {
     FJob = {};
     FState = TControllerState::Idle;
     Finished(outcome, job);
+    if (!FWaiting.empty()) ApplicationPoster()(FLifetime.Guard([this] { RunWaiting(); }));
+}
+
+void TCaptureController::RunWaiting() {
+    if (FWaiting.empty() || FState != TControllerState::Idle) return;
+    TTakenRequest next = std::move(FWaiting.front());
+    FWaiting.pop_front();
+    Start(std::move(next));
 }
 
 // --- Pictures ----------------------------------------------------------------------------------
@@ -176,8 +217,8 @@ void TCaptureController::Capture() {
     FState = TControllerState::Capturing;
     const TCaptureOptions& options = FJob.Options;
     try {
-        if (options.SoundBefore && options.Mode != cmDrag) FHost.PlayCaptureSound();
-        if (options.Mode == cmColor) {
+        if (options.SoundBefore && options.Mode != TCaptureMode::Drag) FHost.PlayCaptureSound();
+        if (options.Mode == TCaptureMode::Color) {
             FHost.PickColour();
             Finish(TCaptureOutcome::Nothing());
             return;
@@ -192,8 +233,8 @@ void TCaptureController::Capture() {
         FJob.Window = grab.Window;
         FJob.Notice = std::move(grab.Notice);
         // In drag mode the sound "before" the capture marks the end of the selection.
-        if (options.SoundBefore && options.Mode == cmDrag) FHost.PlayCaptureSound();
-        if (options.EditFirst && options.Target != stTXT) {
+        if (options.SoundBefore && options.Mode == TCaptureMode::Drag) FHost.PlayCaptureSound();
+        if (options.EditFirst && options.Target != TSaveTarget::Txt) {
             // The editor hands the marked-up picture on later; until then the controller waits.
             FHost.Edit(
                 *FJob.Picture,
@@ -218,17 +259,16 @@ void TCaptureController::Capture() {
 
 void TCaptureController::Deliver(TBitmap& picture, const std::function<void(const std::wstring&)>& pngWriter) {
     try {
-        if (FJob.Options.Target == stTXT) {
+        if (FJob.Options.Target == TSaveTarget::Txt) {
             StartRecognition(picture);
             return;
         }
-        TCaptureOutcome outcome = Output(picture, pngWriter);
-        if (outcome.Succeeded()) outcome.Message = FJob.Notice;
-        if (FJob.Options.Target == stUpload) {
-            StartUpload(std::move(outcome));
+        // A PNG from the editor keeps its marks through the editor's own writer, on this thread.
+        if (WritesOnWorker(FJob.Options.Target) && !(pngWriter && FJob.Options.Target == TSaveTarget::Png)) {
+            StartWrite();
             return;
         }
-        Finish(outcome);
+        Delivered(Output(picture, pngWriter), picture);
     } catch (...) {
         Finish(FailureOf(std::current_exception()));
     }
@@ -236,54 +276,80 @@ void TCaptureController::Deliver(TBitmap& picture, const std::function<void(cons
 
 TCaptureOutcome TCaptureController::Output(TBitmap& bitmap, const std::function<void(const std::wstring&)>& pngWriter) {
     const TCaptureOptions& options = FJob.Options;
-    TCaptureOutcome outcome = TCaptureOutcome::Nothing();
-    const auto file = [&](const wchar_t* ext) {
-        outcome = TCaptureOutcome::Written(TCaptureOutcome::TKind::FileWritten, FHost.NewFilename(ext));
-        return outcome.Path;
-    };
     switch (options.Target) {
-    case stPNG:
-        // A PNG from the editor keeps its marks editable; every other viewer sees the picture.
-        if (pngWriter) pngWriter(file(L"png"));
-        else SavePNG(bitmap, file(L"png"));
-        break;
-    case stJPG:
-        SaveJPG(bitmap, file(L"jpg"), static_cast<std::uint8_t>(options.JpegQuality));
-        break;
-    case stGIF:
-        SaveGIF(bitmap, file(L"gif"));
-        break;
-    case stBMP:
-        SaveBMP(bitmap, file(L"bmp"));
-        break;
-    case stWebP:
-        SaveWebP(bitmap, file(L"webp"), options.WebpQuality);
-        break;
-    case stClipboard:
+    case TSaveTarget::Png: {
+        const std::wstring path = FHost.NewFilename(options, L"png");
+        pngWriter(path);
+        return TCaptureOutcome::Written(TCaptureOutcome::TKind::FileWritten, path);
+    }
+    case TSaveTarget::Clipboard:
         FHost.CopyToClipboard(bitmap);
         break;
-    case stPrinter:
+    case TSaveTarget::Printer:
         FHost.Print(bitmap);
         break;
-    case stUpload:
+    case TSaveTarget::Upload:
         break;  // after auto-copy and the sound
-    case stFloating:
+    case TSaveTarget::Floating:
         FHost.Float(bitmap, FJob.Rect);
         break;
     default:
         throw Exception(L"No save target is selected.");
     }
+    return TCaptureOutcome::Nothing();
+}
+
+void TCaptureController::StartWrite() {
+    auto write = std::make_shared<TWrite>();
+    write->Path = FHost.NewFilename(FJob.Options, std::wstring(InfoOf(FJob.Options.Target).extension));
+    FWrite = write;
+    FState = TControllerState::Writing;
+    // The picture is the job's and nothing else touches it until the worker has ended.
+    FWriter = std::thread([picture = FJob.Picture, options = FJob.Options, write, post = ApplicationPoster(),
+                           done = FLifetime.Guard([this] { WriteEnded(); })] {
+        try {
+            WritePicture(*picture, options, write->Path);
+        } catch (...) {
+            write->Error = std::current_exception();
+        }
+        post(done);
+    });
+}
+
+void TCaptureController::WriteEnded() {
+    if (!FWrite) return;  // taken at shut-down already
+    if (FWriter.joinable()) FWriter.join();
+    const std::shared_ptr<TWrite> write = std::move(FWrite);
+    FState = TControllerState::Capturing;
+    if (write->Error) {
+        Finish(FailureOf(write->Error));
+        return;
+    }
+    try {
+        Delivered(TCaptureOutcome::Written(TCaptureOutcome::TKind::FileWritten, write->Path), *FJob.Picture);
+    } catch (...) {
+        Finish(FailureOf(std::current_exception()));
+    }
+}
+
+void TCaptureController::Delivered(TCaptureOutcome outcome, TBitmap& picture) {
+    const TCaptureOptions& options = FJob.Options;
     // Auto-copy is a comfort on top of the target: when the clipboard is busy the capture still
     // goes on, and its outcome says what did not happen.
-    if (options.AutoCopy && options.Target != stClipboard) {
+    if (options.AutoCopy && options.Target != TSaveTarget::Clipboard) {
         try {
-            FHost.CopyToClipboard(bitmap);
+            FHost.CopyToClipboard(picture);
         } catch (const EClipboardBusy& e) {
             outcome = {TCaptureOutcome::TKind::Failed, outcome.Path, e.Message(), true};
         }
     }
     if (options.SoundAfter) FHost.PlayCaptureSound();
-    return outcome;
+    if (outcome.Succeeded()) outcome.Message = FJob.Notice;
+    if (options.Target == TSaveTarget::Upload) {
+        StartUpload(std::move(outcome));
+        return;
+    }
+    Finish(outcome);
 }
 
 // --- Text recognition ----------------------------------------------------------------------------
@@ -311,7 +377,7 @@ void TCaptureController::RecognitionEnded(const TResult& result) {
         if (result.Status != TStatus::stCompleted) {
             outcome = CaptureFailure(L"OCR failed.");
         } else {
-            const std::wstring path = FHost.NewFilename(L"txt");
+            const std::wstring path = FHost.NewFilename(FJob.Options, L"txt");
             WriteRecognizedText(path, JoinLines(result.Lines));
             outcome = TCaptureOutcome::Written(TCaptureOutcome::TKind::TextWritten, path);
             if (FJob.Options.SoundAfter) FHost.PlayCaptureSound();
@@ -345,20 +411,19 @@ void TCaptureController::StartUpload(TCaptureOutcome sofar) {
     // answering meanwhile); it stays the job's until the end. The address comes back through the
     // queue, or never once the program is gone; the upload itself ends by its deadline, whatever
     // the server does.
-    std::thread([picture = FJob.Picture, upload, values, post, ticket, alive = std::weak_ptr<bool>(FAlive), this]() mutable {
-        std::wstring address;
+    auto address = std::make_shared<std::wstring>();
+    std::thread([picture = FJob.Picture, upload, values, post, address,
+                 done = FLifetime.Guard([this, ticket, address] { UploadEnded(ticket, *address); })]() mutable {
         try {
             std::vector<std::uint8_t> png = EncodeUploadPng(*picture);
             picture.reset();
-            address = upload(std::move(png), [values](std::uint32_t position, std::uint32_t size) {
+            *address = upload(std::move(png), [values](std::uint32_t position, std::uint32_t size) {
                 values->Set(position, size);
             });
         } catch (...) {
-            address.clear();
+            address->clear();
         }
-        post([alive, this, ticket, address] {
-            if (alive.lock()) UploadEnded(ticket, address);
-        });
+        post(done);
     }).detach();
 }
 
@@ -397,7 +462,7 @@ void TCaptureController::StartRecording(const TCaptureOptions& options) {
         FRecorder->GuardProgram = FHost.GuardProgram();
         FRecorder->OnEvent = [this](TRecorder::TEvent event) { RecorderEvent(event); };
         ++FRecordingNumber;
-        FRecorder->Output = FHost.NewFilename(L"mp4");
+        FRecorder->Output = FHost.NewFilename(options, L"mp4");
         // Asked for every frame: the recording follows the frame when it is dragged.
         if (TFuncOfRect region = FHost.RecordedRegion(options)) FRecorder->Start(FHost.Grabber(), std::move(region));
         else FRecorder->Start();
@@ -487,9 +552,9 @@ void TCaptureController::RecorderEvent(TRecorder::TEvent event) {
         break;
     case TRecorder::TEvent::Ended:
         // The recorder is still inside its own call: it is freed from the queue.
-        ApplicationPoster()([alive = std::weak_ptr<bool>(FAlive), this, number = FRecordingNumber] {
-            if (alive.lock() && number == FRecordingNumber) RecordingEnded();
-        });
+        ApplicationPoster()(FLifetime.Guard([this, number = FRecordingNumber] {
+            if (number == FRecordingNumber) RecordingEnded();
+        }));
         break;
     }
 }

@@ -4,16 +4,19 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <deque>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/capture_outcome.h"
+#include "app/capture_request.h"
 #include "app/outcome_reporter.h"
-#include "ocr/ocr_types.h"
+#include "base/lifetime.h"
 #include "output/upload.h"
 #include "record/recorder.h"
-#include "ui/bitmap.h"
+#include "image/bitmap.h"
 #include "ui/component.h"
 
 namespace tovasen {
@@ -23,36 +26,9 @@ class TRtOcr;
 class TProgressForm;
 class TTimer;
 
-// Capture modes and save targets: the item indices of ChkArea and ChkSaveTo.
-enum CaptureModeIndex : int {
-    cmFullScreen, cmRegion, cmDrag, cmActiveWindow, cmWindowControl, cmWebPage, cmColor, cmScrolling
-};
-enum SaveTargetIndex : int { stPNG, stJPG, stGIF, stBMP, stWebP, stMP4, stTXT, stClipboard, stUpload, stPrinter, stFloating };
-
-// The recording options of the main window's menu.
-struct TRecordOptions {
-    bool Audio = false;
-    bool Mouse = true;
-    bool Logging = false;
-    int LimitMinutes = 0;
-    std::wstring LogFolder;
-};
-
-// The choices one request is carried out with, read from the main window when it starts.
-struct TCaptureOptions {
-    int Mode = cmFullScreen;
-    int Target = stPNG;
-    bool SoundBefore = false;
-    bool SoundAfter = false;
-    bool AutoCopy = false;
-    bool EditFirst = false;  // every picture goes through the annotation editor first
-    int JpegQuality = 90;
-    int WebpQuality = 90;
-    std::optional<TLanguage> OcrLanguage;  // none: the engine offers no language
-    TRecordOptions Recording;
-};
-
-enum class TControllerState { Idle, Capturing, Recognising, Uploading, Recording };
+// Writing: a picture is being encoded and written on a worker; requests made meanwhile wait
+// their turn instead of being refused.
+enum class TControllerState { Idle, Capturing, Writing, Recognising, Uploading, Recording };
 
 // A picture as a mode supplies it.
 struct TGrab {
@@ -74,12 +50,18 @@ struct TCaptureRequest {
     std::shared_ptr<TOutcomeReporter> Reporter;
     int DelaySeconds = 0;
 };
+// A request with the choices it was made with.
+struct TTakenRequest {
+    std::shared_ptr<TOutcomeReporter> Reporter;
+    int DelaySeconds = 0;
+    TCaptureOptions Options;
+};
 
 // What a finished request was about, for whoever keeps a record of captures.
 struct TFinishedCapture {
     const TCaptureOutcome& Outcome;
-    int Mode;
-    int Target;
+    TCaptureMode Mode;
+    TSaveTarget Target;
     TBitmap* Picture;  // what went out, while it still exists; null for text and recordings
     HWND Window;       // the window captured, or null
 };
@@ -90,12 +72,14 @@ class TCaptureHost {
 public:
     virtual ~TCaptureHost() = default;
 
+    // The choices of a request made now; taken once per request.
     virtual TCaptureOptions CaptureOptions() = 0;
     // The picture of every mode but colour pick.
     virtual TGrab Grab(const TCaptureOptions& options) = 0;
     // Colour pick: the colour under the mouse to the colour list and the clipboard.
     virtual void PickColour() = 0;
-    virtual std::wstring NewFilename(const std::wstring& ext) = 0;
+    // The next free name in the request's folder under its naming scheme.
+    virtual std::wstring NewFilename(const TCaptureOptions& options, const std::wstring& ext) = 0;
 
     virtual void CopyToClipboard(TBitmap& bitmap) = 0;
     virtual void Print(TBitmap& bitmap) = 0;
@@ -174,9 +158,18 @@ private:
         std::wstring Notice;
     };
 
+    void Start(TTakenRequest request);
     void Capture();
     void Deliver(TBitmap& picture, const std::function<void(const std::wstring&)>& pngWriter);
+    // Targets carried out here, on this thread; the file writers run through StartWrite.
     TCaptureOutcome Output(TBitmap& bitmap, const std::function<void(const std::wstring&)>& pngWriter);
+    // The file is named now, encoded and written on a worker; WriteEnded takes it from there.
+    void StartWrite();
+    void WriteEnded();
+    // What follows every picture target: auto-copy, the sound, the notice, then the upload or the end.
+    void Delivered(TCaptureOutcome outcome, TBitmap& picture);
+    // The next request that waited while a file was written.
+    void RunWaiting();
     void StartRecognition(const TBitmap& bitmap);
     void RecognitionEnded(const TResult& result);
     void RecognitionTimedOut();
@@ -200,6 +193,15 @@ private:
 
     TCaptureHost& FHost;
     TControllerState FState = TControllerState::Idle;
+    std::deque<TTakenRequest> FWaiting;  // made while a file was being written
+
+    // The file being written: its worker, and what it found (read once the worker has ended).
+    struct TWrite {
+        std::wstring Path;
+        std::exception_ptr Error;
+    };
+    std::thread FWriter;
+    std::shared_ptr<TWrite> FWrite;
     bool FClosing = false;
     std::shared_ptr<TOutcomeReporter> FCurrent;  // the request being carried out
     TJob FJob;
@@ -210,7 +212,6 @@ private:
     std::unique_ptr<TProgressForm> FUploadStrip;
     TCaptureOutcome FUploadSoFar;
     std::uint64_t FUploadTicket = 0;  // the running upload's; one that was given up has an older one
-    std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
 
     std::unique_ptr<TRecorder> FRecorder;
     TJob FRecordingJob;
@@ -222,6 +223,7 @@ private:
     bool FShownPaused = false;
     std::uint64_t FRecordingNumber = 0;  // the running recording's; an ended one has an older one
     bool FSessionEnding = false;
+    TLifetime FLifetime;  // last: calls coming back from workers find it ended first
 };
 
 }  // namespace tovasen

@@ -72,10 +72,10 @@ std::wstring DateTimeName(const LocalTime& t, const std::wstring& ext) {
     return L"T-" + std::wstring(stamp) + L"." + ext;
 }
 
-std::wstring NewFilename(int scheme, const std::wstring& folder, const std::wstring& ext,
+std::wstring NewFilename(NamingScheme scheme, const std::wstring& folder, const std::wstring& ext,
                          const NamingContext& context) {
-    if (scheme == static_cast<int>(NamingScheme::Continue) || scheme == static_cast<int>(NamingScheme::FirstFree)) {
-        int n = scheme == static_cast<int>(NamingScheme::Continue) ? HighestSequenceNumber(context.listFolder()) : 0;
+    if (scheme == NamingScheme::Continue || scheme == NamingScheme::FirstFree) {
+        int n = scheme == NamingScheme::Continue ? HighestSequenceNumber(context.listFolder()) : 0;
         for (;;) {
             const std::wstring path = JoinPath(folder, SequenceName(++n, ext));
             if (!context.exists(path)) return path;

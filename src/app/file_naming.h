@@ -51,7 +51,7 @@ struct NamingContext {
 // The full path of the next output file in folder under the given scheme. Sequential names
 // take the first free number (after the highest present, or from 1); a date-and-time name that
 // is taken already (two captures in one millisecond) gets "-1", "-2", ... before the extension.
-std::wstring NewFilename(int scheme, const std::wstring& folder, const std::wstring& ext,
+std::wstring NewFilename(NamingScheme scheme, const std::wstring& folder, const std::wstring& ext,
                          const NamingContext& context);
 
 }  // namespace tovasen

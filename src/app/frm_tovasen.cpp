@@ -1,19 +1,19 @@
 #include "app/frm_tovasen.h"
 
 #include "app/autostart.h"
+#include "app/settings.h"
+#include "app/system_helpers.h"
 #include "app/window_functions.h"
+#include "base/diagnostic_log.h"
+#include "base/settings_registry.h"
 #include "base/version_text.h"
 #include "i18n/translation.h"
-#include "history/history.h"
-#include "output/float_list.h"
+#include "ocr/rt_ocr.h"
 #include "resource_ids.h"
-#include "select/frm_size.h"
 #include "ui/application.h"
+#include "update/update_ui.h"
 
 namespace tovasen {
-
-TFrmTovasen* FrmTovasen = nullptr;
-
 namespace {
 
 constexpr int kClientWidth = 162;
@@ -32,7 +32,6 @@ TFrmTovasen::TFrmTovasen(TComponent* owner, std::wstring firstArgument)
       FFirstArgument(std::move(firstArgument)),
       FIcon(LoadMainIcon(GetSystemMetrics(SM_CXICON))),
       FSmallIcon(LoadMainIcon(GetSystemMetrics(SM_CXSMICON))) {
-    FrmTovasen = this;
     TCreateParams params;
     params.ClassName = kClassName;
     params.Caption = L"Tovasen";
@@ -45,28 +44,50 @@ TFrmTovasen::TFrmTovasen(TComponent* owner, std::wstring firstArgument)
     SendMessageW(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(FSmallIcon.Get()));
     SetClientSize96(kClientWidth, kClientHeight);
     CenterOnScreen();
-    OnCloseQuery = [this](bool& canClose) { FormCloseQuery(canClose); };
-    OnRightClick = [this] { FormMouseUp(); };
+    OnCloseQuery = [this](bool& canClose) { CloseQuery(canClose); };
+    OnRightClick = [this] { PopupMenuAtMouse(); };
+
+    FSettings = std::make_unique<TSettingsModel>(ReadRegistrySettings(SystemSettingsEnvironment()),
+                                                 RegistrySettingsWriter());
+    // Before any window is made: each translates itself as it is made.
+    TranslateComponent(nullptr, FSettings->Values().language);
+    FFloats = std::make_unique<TFloatList>([this] {
+        const TCaptureOptions o = FSettings->Snapshot();
+        return TFloatingSaveOptions{o.Folder, o.JpegQuality, o.WebpQuality};
+    });
+    FSelection = std::make_unique<TSelectionWindows>(*this, [this] { return FSettings->Mode(); });
+    FServices = std::make_unique<TCaptureServices>(*this, *FSettings, *FSelection, *FFloats,
+                                                   static_cast<TCaptureView&>(*this));
+    FController = new TCaptureController(this, *FServices);
+    FSelection->OnModeAbandoned = [this] { FSettings->ChooseMode(TCaptureMode::FullScreen); };
+    FSelection->OnStopRecording = [this] {
+        if (IsRecording()) FController->StopRecording(std::make_shared<TUserReporter>());
+    };
     CreateControls();
     CreateMenu();
-    Controller = new TCaptureController(this, *this);
 }
 
 TFrmTovasen::~TFrmTovasen() {
-    *FAlive = false;
-    FormDestroy();
-    if (FrmTovasen == this) FrmTovasen = nullptr;
+    FLifetime.End();
+    FSettings->OnChanged = nullptr;
+    FFloats->FloatDelete(nullptr);
+    FServer.reset();
+    FHistory.reset();  // its window and its pins go before the floating windows' list
+    TmrColor->SetEnabled(false);
 }
 
 void TFrmTovasen::FormCreate() {
-    // The update check calls UpdateCheckDone when it ends; help requests (F1) do nothing.
+    // Help requests (F1) do nothing.
     Application->OnHelp = [](bool& callHelp) {
         callHelp = false;
         return true;
     };
     ShowCard(0);
     if (FFirstArgument == L"/inst") SetAutoStart(kAutoStartName, true);
-    LoadConfig();
+    LoadOcrLanguages();
+    ChkRegStart->Checked = RefreshAutoStart(kAutoStartName);
+    Translated();
+    FSettings->OnChanged = [this] { ShowSettings(); };
 
     TrayIcon = new TTrayIcon(this, L"TrayIcon");
     TrayIcon->OnClick = [] { RestoreMainWindow(); };
@@ -75,54 +96,66 @@ void TFrmTovasen::FormCreate() {
     TrayIcon->SetHint(L"Tovasen");
     TrayIcon->SetVisible(true);
 
-    FCapture = std::make_unique<TCapture>();
-    CreateFloatList();
-    CreateHistory();
+    FHistory = std::make_unique<THistoryLink>(*this, *FFloats, [this](const std::wstring& error) {
+        ShowMessage(error, kErrorFlags);
+    });
+    FController->OnFinished = [this](const TFinishedCapture& capture) { FHistory->Record(capture); };
+    FServer = std::make_unique<TCommandServer>(*this, *FController, *FHistory, [this] { OpenAbout(); });
     FCanClose = false;
     DisableSnippingKey();
-    const bool hotKeyRegistered = CreateHotKeyDialog();
-    CreateSizeDialog();
-    ChkAreaChange();
-    ChkSaveToChange();
+    FrmHotKey = new TFrmHotKey(this, [this] { Start(); });
+    const bool hotKeyRegistered = FrmHotKey->RegisterStoredHotKey();
+    ShowSettings();
+    ChooseTarget(FSettings->Target());  // the stored target may need a piece that has gone since
     AllowWindowMessage(WM_COPYDATA);
     StartUpdateCheck();
     // A key held by another program is asked for from the message loop, once the whole
     // sequence has run: the tray menu is live by then and reaches every window it opens.
-    if (!hotKeyRegistered) {
-        Application->Queue([hotKey = FrmHotKey] {
-            if (FrmTovasen && FrmTovasen->FrmHotKey == hotKey) hotKey->AskForAnotherKey();
-        });
+    if (!hotKeyRegistered) Application->Queue(FLifetime.Guard([this] { FrmHotKey->AskForAnotherKey(); }));
+}
+
+void TFrmTovasen::Start() { FController->Run(std::make_shared<TUserReporter>()); }
+
+void TFrmTovasen::LoadOcrLanguages() {
+    // A system without OCR (or without the Windows Runtime) offers no languages: the list stays
+    // empty and choosing TXT says so.
+    TLanguages languages;
+    try {
+        languages = FController->Ocr().AvailableLanguages();
+    } catch (...) {
+        LogCaught(L"ocr-languages", std::current_exception());
     }
+    for (const TLanguage& language : languages) ChkOCR_lang->AddItem(language.DisplayName);
+    FSettings->SetOcrLanguages(std::move(languages));
 }
 
-// --- Steps that later subsystems fill in -------------------------------------------------------
-// Each is called from its place in the start-up sequence already, so the order never changes
-// when the subsystem arrives. Until then they do only what is stated.
-
-void TFrmTovasen::CreateFloatList() {
-    FloatList = std::make_unique<TFloatList>([this] { return FloatingSaveOptions(); });
-}
-
-void TFrmTovasen::FloatDelete(TFrmFloating* form) {
-    if (FloatList) FloatList->FloatDelete(form);
-}
-
-bool TFrmTovasen::CreateHotKeyDialog() {
-    FrmHotKey = new TFrmHotKey(this, [this] { Start(); });
-    return FrmHotKey->RegisterStoredHotKey();
-}
-
-void TFrmTovasen::CreateSizeDialog() { FrmSize = new TFrmSize(this); }
+// --- The update check ------------------------------------------------------------------------
 
 void TFrmTovasen::StartUpdateCheck() {
     // Its own thread; the reply comes back through the application's queue, and freeing the
     // check with this window drops a reply still on the way.
-    FUpdateCheck = std::make_unique<TUpdateCheck>(UpdateCheckService, GetVersionText(L"%d.%d.%d.%d"), Language,
+    FUpdateCheck = std::make_unique<TUpdateCheck>(UpdateCheckService, GetVersionText(L"%d.%d.%d.%d"),
+                                                  FSettings->Values().language,
                                                   [this](const std::wstring& reply) { UpdateReplyArrived(reply); });
 }
 
-void TFrmTovasen::UpdateCheckDone(bool updateAccepted) {
-    if (updateAccepted) RequestExit();
+// The update dialog, the update-available strip, then the tray tip, in every case.
+void TFrmTovasen::UpdateReplyArrived(const std::wstring& reply) {
+    UpdateUi ui;
+    ui.mainWindow = this;
+    ui.smallIcon = FSmallIcon.Get();
+    ui.open = [this](const std::wstring& address) { return FServices->OpenServerAddress(address); };
+    ui.hold = [url = UpdateCheckService.url, timeout = UpdateCheckService.timeoutMs] {
+        SendHoldRequest(url, GetVersionText(L"%d.%d.%d.%d"), timeout);
+    };
+    bool accepted = false;
+    try {
+        accepted = HandleUpdateReply(reply, ui);
+    } catch (...) {
+        // An optional comfort: whatever went wrong, the check still ends below.
+        LogCaught(L"update-reply", std::current_exception());
+    }
+    if (accepted) RequestExit();
     TrayIcon->SetHint(Translate(Caption()) + L" " + GetVersionText(L"%d.%d.%d"));
 }
 
@@ -133,7 +166,14 @@ void TFrmTovasen::RequestExit() {
     Close();
 }
 
-void TFrmTovasen::FormCloseQuery(bool& canClose) {
+void TFrmTovasen::AskExit() {
+    if (MessageBoxW(Application->Handle(), Translate(L"정말 종료하시겠습니까?").c_str(), Application->Title().c_str(),
+                    kExitQuestionFlags) == IDYES) {
+        RequestExit();
+    }
+}
+
+void TFrmTovasen::CloseQuery(bool& canClose) {
     canClose = FCanClose;
     // At the session's end the recording has been finished already, as far as it could be.
     if (FCanClose && IsRecording() && !FEndingSession) {
@@ -145,33 +185,23 @@ void TFrmTovasen::FormCloseQuery(bool& canClose) {
         HideMainWindow();
         return;
     }
-    Controller->Shutdown();
+    FController->Shutdown();
     // Before the loop ends: a floating window's open save dialog is closed now, so the quit
     // reaches the main loop and not the dialog's.
-    FloatDelete();
+    FFloats->FloatDelete(nullptr);
 }
 
-void TFrmTovasen::FormDestroy() {
-    FloatDelete();
-    History.reset();  // its window and its pins go before the floating windows' list
-    FloatList.reset();
-    TmrColor->SetEnabled(false);
-    FCapture.reset();
-}
-
-void TFrmTovasen::N10Click() {
-    if (MessageBoxW(Application->Handle(), Translate(L"정말 종료하시겠습니까?").c_str(), Application->Title().c_str(),
-                    kExitQuestionFlags) == IDYES) {
-        RequestExit();
+void TFrmTovasen::QueryEndSession() {
+    FEndingSession = true;
+    if (IsRecording()) {
+        // The answer waits until the file is finished: tell the system why.
+        ShutdownBlockReasonCreate(Handle(), Translate(L"녹화 파일을 마무리하는 중입니다.").c_str());
+        FController->EndRecordingForSession(kEndSessionRecordWaitMs);
+        ShutdownBlockReasonDestroy(Handle());
+    } else {
+        FController->Shutdown();
     }
-}
-
-void TFrmTovasen::ChkRegStartClick() {
-    ChkRegStart->Checked = !ChkRegStart->Checked;
-    if (!SetAutoStart(kAutoStartName, ChkRegStart->Checked)) {
-        ShowMessage(Translate(L"잘못된 백신 또는 악성 프로그램이 부팅시 실행을 차단하였습니다."), kErrorFlags);
-        ChkRegStart->Checked = false;
-    }
+    RequestExit();
 }
 
 // Shows text as given (callers translate the fixed part: an error text must not be looked up).
@@ -179,37 +209,21 @@ int TFrmTovasen::ShowMessage(const std::wstring& text, UINT flags) {
     return MessageBoxW(Application->Handle(), text.c_str(), Translate(Caption()).c_str(), flags);
 }
 
-// --- Messages ----------------------------------------------------------------------------------
-
-void TFrmTovasen::WMUser(WPARAM wParam) {
-    if (!TrayIcon) return;  // still inside FormCreate
-    if (wParam == 1) RestoreMainWindow();
-    else if (wParam == 2) RequestExit();
-}
-
-void TFrmTovasen::WMQueryEndSession() {
-    FEndingSession = true;
-    if (IsRecording()) {
-        // The answer waits until the file is finished: tell the system why.
-        ShutdownBlockReasonCreate(Handle(), Translate(L"녹화 파일을 마무리하는 중입니다.").c_str());
-        Controller->EndRecordingForSession(kEndSessionRecordWaitMs);
-        ShutdownBlockReasonDestroy(Handle());
-    } else {
-        Controller->Shutdown();
-    }
-    RequestExit();
-}
+void TFrmTovasen::OpenAbout() { ShellOpen(std::wstring(kWebSite) + kAboutPath + L"?v=" + GetVersionText(L"%d.%d.%d.%d")); }
 
 LRESULT TFrmTovasen::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_USER:
-        WMUser(wParam);
+        if (!TrayIcon) return 0;  // still inside FormCreate
+        if (wParam == 1) RestoreMainWindow();
+        else if (wParam == 2) RequestExit();
         return 0;
     case WM_QUERYENDSESSION:
-        WMQueryEndSession();
+        QueryEndSession();
         return 1;
     case WM_COPYDATA:
-        return lParam ? WMCopyData(reinterpret_cast<HWND>(wParam), *reinterpret_cast<const COPYDATASTRUCT*>(lParam)) : 0;
+        if (!lParam || !FServer) return 0;
+        return FServer->Receive(reinterpret_cast<HWND>(wParam), *reinterpret_cast<const COPYDATASTRUCT*>(lParam));
     default:
         return TForm::WndProc(msg, wParam, lParam);
     }

@@ -15,6 +15,10 @@ void ShellOpen(const std::wstring& target) {
     ShellExecuteW(nullptr, L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
+void OpenFolder(const std::wstring& folder) {
+    ShellExecuteW(nullptr, L"open", L"explorer.exe", folder.c_str(), nullptr, SW_SHOW);
+}
+
 namespace {
 
 struct WaitTask {

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/capture_kinds.h"
+
 namespace tovasen {
 
 // How a value read from the store is kept usable. A value outside what the rule accepts reads
@@ -31,9 +33,7 @@ inline TSettingRule Low16() { return {TSettingRule::Kind::Low16, 0, 0, {}}; }
 inline TSettingRule Language() { return {TSettingRule::Kind::Language, 0, 0, {}}; }
 }  // namespace setting_rule
 
-// The number of entries of each stored list index (modes, targets, the quality lists).
-inline constexpr int kCaptureModeCount = 8;
-inline constexpr int kSaveTargetCount = 11;
+// The number of entries of the quality lists.
 inline constexpr int kQualityCount = 5;
 
 // The size presets' limits (the presets dialog's fields hold no other values).

@@ -1,7 +1,7 @@
 #pragma once
 #include <windows.h>
 
-#include "ui/bitmap.h"
+#include "image/bitmap.h"
 
 namespace tovasen {
 

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "editor/frm_editor.h"
-#include "ui/bitmap.h"
+#include "image/bitmap.h"
 
 namespace tovasen {
 

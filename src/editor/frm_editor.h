@@ -12,7 +12,7 @@
 #include "editor/editor_toolbar.h"
 #include "editor/gdiplus_painter.h"
 #include "editor/picture_format.h"
-#include "ui/bitmap.h"
+#include "image/bitmap.h"
 #include "ui/form.h"
 
 namespace tovasen {

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "output/bitmap_pixels.h"
+#include "image/bitmap_pixels.h"
 
 namespace tovasen {
 

@@ -2,7 +2,7 @@
 #include <memory>
 
 #include "editor/pixel_buffer.h"
-#include "ui/bitmap.h"
+#include "image/bitmap.h"
 
 namespace tovasen {
 

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "editor/geometry.h"
-#include "output/pixel_view.h"
+#include "image/pixel_view.h"
 
 namespace tovasen {
 

@@ -19,7 +19,6 @@
 namespace tovasen {
 namespace {
 
-constexpr int kColorPick = 6;
 constexpr wchar_t kBeforeEditSuffix[] = L".before-edit";
 
 // How many names the file has; 0 when it cannot be read.
@@ -198,7 +197,7 @@ THistory::~THistory() {
 }
 
 THistory::TEntryRef THistory::Record(const THistoryOutcome& outcome, TBitmap* picture) {
-    if (!FSettings.Keep || outcome.Mode == kColorPick) return nullptr;
+    if (!FSettings.Keep || outcome.Mode == TCaptureMode::Color) return nullptr;
     const bool hasPicture = picture && !picture->Empty();
     if (!hasPicture && outcome.File.empty()) return nullptr;
     THistoryRecord record;

@@ -13,7 +13,7 @@
 #include "history/history_store.h"
 #include "history/history_writer.h"
 #include "history/pixel_pool.h"
-#include "ui/bitmap.h"
+#include "image/bitmap.h"
 
 namespace tovasen {
 
@@ -23,8 +23,8 @@ class TFrmHistory;
 
 // What the capture controller knows of one finished capture.
 struct THistoryOutcome {
-    int Mode = 0;           // the capture mode's index
-    int Target = 0;         // the save target's index
+    TCaptureMode Mode = TCaptureMode::FullScreen;
+    TSaveTarget Target = TSaveTarget::Png;
     std::wstring File;      // what the target wrote (picture, text, recording); empty for the
                             // clipboard, the printer, an upload or a floating window
     HWND Window = nullptr;  // the captured window; null: the foreground window of the moment

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "base/capture_kinds.h"
+
 namespace tovasen {
 
 struct THistoryEntry {
@@ -21,10 +23,9 @@ struct THistoryEntry {
     std::wstring ProcessName;
 };
 
-// Stable names of the capture modes and save targets (the indices of the main window's lists),
-// as the history stores and prints them. An index outside the lists gives "unknown".
-std::wstring ModeName(int mode);
-std::wstring TargetName(int target);
+// Stable names of the capture modes and save targets, as the history stores and prints them.
+std::wstring ModeName(TCaptureMode mode);
+std::wstring TargetName(TSaveTarget target);
 
 // The last component of a path, after the last backslash or slash.
 std::wstring FileNameOf(const std::wstring& path);

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "ocr/ocr_types.h"
-#include "output/pixel_view.h"
+#include "image/pixel_view.h"
 
 namespace tovasen {
 

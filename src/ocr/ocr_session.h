@@ -9,7 +9,7 @@
 
 #include "base/call_queue.h"
 #include "ocr/ocr_backend.h"
-#include "output/pixel_view.h"
+#include "image/pixel_view.h"
 
 namespace tovasen {
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "ocr/ocr_session.h"
-#include "ui/bitmap.h"
+#include "image/bitmap.h"
 #include "ui/component.h"
 
 namespace tovasen {

@@ -2,7 +2,7 @@
 #include <string>
 
 #include "base/errors.h"
-#include "ui/bitmap.h"
+#include "image/bitmap.h"
 
 namespace tovasen {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "output/image_save_dialog.h"
-#include "ui/bitmap.h"
+#include "image/bitmap.h"
 #include "ui/form.h"
 #include "ui/menu.h"
 

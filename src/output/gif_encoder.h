@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "output/pixel_view.h"
+#include "image/pixel_view.h"
 
 namespace tovasen {
 

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "base/utf_convert.h"
-#include "output/bitmap_pixels.h"
+#include "image/bitmap_pixels.h"
 #include "output/bmp_encoder.h"
 #include "output/encode_error.h"
 #include "output/file_replace.h"

@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ui/bitmap.h"
+#include "image/bitmap.h"
 
 namespace tovasen {
 

@@ -19,7 +19,7 @@
 #include "base/handles.h"
 #include "base/log_event.h"
 #include "base/utf_convert.h"
-#include "output/bitmap_pixels.h"
+#include "image/bitmap_pixels.h"
 #include "output/encode_error.h"
 #include "output/png_encoder.h"
 #include "output/upload_request.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/bitmap.h"
+#include "image/bitmap.h"
 
 namespace tovasen {
 

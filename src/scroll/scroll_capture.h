@@ -5,9 +5,9 @@
 #include <memory>
 #include <string>
 
-#include "web/page_extents.h"
+#include "image/picture_limits.h"
 #include "scroll/scroll_error.h"
-#include "ui/bitmap.h"
+#include "image/bitmap.h"
 
 namespace tovasen {
 

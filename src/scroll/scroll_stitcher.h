@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "web/page_extents.h"
+#include "image/picture_limits.h"
 #include "scroll/view_match.h"
 #include "scroll/view_pixels.h"
 
@@ -32,7 +32,6 @@ public:
     int MaxHeight() const noexcept { return maxHeight_; }
     bool AtLimit() const noexcept { return Height() >= maxHeight_; }
     int Steps() const noexcept { return steps_; }
-    const ViewPixels& Last() const noexcept { return last_; }
     ScrollBand Band() const noexcept { return band_; }
 
     // Rows the finished picture will have: Height() cut to maxHeight.

@@ -4,7 +4,7 @@
 #include <functional>
 
 #include "scroll/view_pixels.h"
-#include "ui/bitmap.h"
+#include "image/bitmap.h"
 
 namespace tovasen {
 

@@ -267,8 +267,9 @@ void TFrmArea::PopSizeClick(int sizeNo) {
 }
 
 void TFrmArea::BtnCloseClick() {
-    if (OnCloseButton) OnCloseButton();
+    // Closed first: whoever hears it finds the frame hidden and its recording stopped.
     Close();
+    if (OnCloseButton) OnCloseButton();
 }
 
 void TFrmArea::FormClose() {

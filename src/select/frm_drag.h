@@ -2,7 +2,7 @@
 #include <memory>
 
 #include "select/selection_pixels.h"
-#include "ui/bitmap.h"
+#include "image/bitmap.h"
 #include "ui/form.h"
 #include "ui/timer.h"
 

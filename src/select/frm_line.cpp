@@ -13,8 +13,6 @@ namespace tovasen {
 namespace {
 
 constexpr UINT WM_HANDBACK = WM_APP + 0x31;
-constexpr int kModeActiveWindow = 3;
-constexpr int kModeWindowControl = 4;
 constexpr wchar_t kStripClassName[] = L"TFrmLineStrip";
 
 // A plain window one pixel thick that paints its side's picture and can be clicked (the main
@@ -58,11 +56,11 @@ private:
 
 std::uint8_t TFrmLine::DashPattern = 0;
 
-HWND PickTarget(int mode, HWND picker, HWND mainWindow) {
+HWND PickTarget(TCaptureMode mode, HWND picker, HWND mainWindow) {
     HWND target = nullptr;
-    if (mode == kModeActiveWindow) {
+    if (mode == TCaptureMode::ActiveWindow) {
         target = GetForegroundWindow();
-    } else if (mode == kModeWindowControl) {
+    } else if (mode == TCaptureMode::WindowControl) {
         POINT at{};
         if (!GetCursorPos(&at)) return nullptr;
         target = WindowFromPoint(at);
@@ -72,7 +70,7 @@ HWND PickTarget(int mode, HWND picker, HWND mainWindow) {
     return target;
 }
 
-TFrmLine::TFrmLine(TComponent* owner, std::function<int()> mode, HWND mainWindow)
+TFrmLine::TFrmLine(TComponent* owner, std::function<TCaptureMode()> mode, HWND mainWindow)
     : TForm(owner, L"FrmLine"), FMode(std::move(mode)), FMainWindow(mainWindow) {
     CreateHandle(StripParams(kClassName, nullptr));
     for (std::size_t i = 0; i < FOthers.size(); ++i) FOthers[i] = new TOutlineStrip(this, i + 1);
@@ -102,7 +100,7 @@ void TFrmLine::StopFollowing() {
 }
 
 bool TFrmLine::Track() {
-    HWND target = PickTarget(FMode ? FMode() : 0, Handle(), FMainWindow);
+    HWND target = PickTarget(FMode ? FMode() : TCaptureMode::FullScreen, Handle(), FMainWindow);
     if (!target) return false;
     if (target != FTarget) {
         FTarget = target;

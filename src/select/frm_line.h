@@ -4,8 +4,9 @@
 #include <functional>
 #include <memory>
 
+#include "base/capture_kinds.h"
 #include "select/selection_pixels.h"
-#include "ui/bitmap.h"
+#include "image/bitmap.h"
 #include "ui/form.h"
 #include "ui/timer.h"
 
@@ -14,10 +15,10 @@ namespace tovasen {
 class TMovementWatch;
 class TOutlineStrip;
 
-// The window a window-mode capture takes: the foreground window (mode 3) or the window under
-// the cursor (mode 4). The picker's own outline stands for the main window, so what is
+// The window a window-mode capture takes: the foreground window (active window mode) or the
+// window under the cursor (window-control mode). The picker's own outline stands for the main window, so what is
 // outlined is what is captured. Null when there is none (or for any other mode).
-HWND PickTarget(int mode, HWND picker, HWND mainWindow);
+HWND PickTarget(TCaptureMode mode, HWND picker, HWND mainWindow);
 
 // The picker: a one-pixel outline laid around the window or control that a window-control
 // capture would take, redrawn as a moving dashed line. It never takes the focus and never
@@ -35,7 +36,7 @@ public:
 
     // mode tells the capture mode now; mainWindow gets the focus back and stands in for the
     // outline itself.
-    TFrmLine(TComponent* owner, std::function<int()> mode, HWND mainWindow);
+    TFrmLine(TComponent* owner, std::function<TCaptureMode()> mode, HWND mainWindow);
     ~TFrmLine() override;
 
     // Shows the outline without activating anything and starts following.
@@ -75,7 +76,7 @@ private:
     // passes the message on.
     LRESULT StripMessage(std::size_t side, UINT msg, WPARAM wParam, bool& handled);
 
-    std::function<int()> FMode;
+    std::function<TCaptureMode()> FMode;
     HWND FMainWindow;
     HWND FTarget = nullptr;
     RECT FBounds{};

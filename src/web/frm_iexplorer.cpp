@@ -3,6 +3,7 @@
 #include <urlmon.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "base/log_event.h"
 #include "base/module_path.h"
@@ -14,7 +15,6 @@
 
 namespace tovasen {
 
-TFrmIExplorer* FrmIExplorer = nullptr;
 
 namespace {
 
@@ -106,7 +106,6 @@ void TArrowButton::CNDrawItem(const DRAWITEMSTRUCT& item) {
 // --- TFrmIExplorer -----------------------------------------------------------------------------
 
 TFrmIExplorer::TFrmIExplorer(TComponent* owner) : TForm(owner, L"FrmIExplorer") {
-    FrmIExplorer = this;
     TCreateParams params;
     params.ClassName = kClassName;
     params.Caption = BlankTitle();
@@ -151,12 +150,11 @@ TFrmIExplorer::TFrmIExplorer(TComponent* owner) : TForm(owner, L"FrmIExplorer") 
     if (Application) Application->AddMessageFilter(this);
 }
 
-TFrmIExplorer::~TFrmIExplorer() {
-    if (FrmIExplorer == this) FrmIExplorer = nullptr;
-}
+TFrmIExplorer::~TFrmIExplorer() = default;
 
 void TFrmIExplorer::Dismiss() {
-    if (FrmIExplorer == this) FrmIExplorer = nullptr;
+    const std::function<void()> gone = std::exchange(OnDismissed, nullptr);
+    if (gone) gone();
     Release();
 }
 

@@ -45,8 +45,11 @@ public:
     // Where navigation goes; by default the browser control. Tests record it instead.
     std::function<void(const std::wstring& address)> NavigateHook;
 
-    // Frees the window after the current handler returns, telling nobody.
+    // Frees the window after the current handler returns; only OnDismissed hears it.
     void Dismiss();
+    // Runs once when the window is dismissed or closed by the user, before OnUserClose: whoever
+    // keeps a pointer to it lets go here.
+    std::function<void()> OnDismissed;
 
     // Handlers.
     bool Edit1KeyDown(WORD key);
@@ -87,8 +90,6 @@ private:
     TLanguageListener FLanguageListener{[this] { TranslateComponent(this); }};
 };
 
-// The browser window while it exists; null otherwise.
-extern TFrmIExplorer* FrmIExplorer;
 
 // The per-process settings of the embedded control, for this program only: its newest document
 // mode, and the security features that keep a page in its zone (local-machine lockdown, zone

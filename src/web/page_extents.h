@@ -3,6 +3,8 @@
 #include <optional>
 #include <vector>
 
+#include "image/picture_limits.h"
+
 namespace tovasen {
 
 // The scroll extents one element of a document reports, in the document's own (CSS) pixels.
@@ -18,15 +20,6 @@ struct PageExtents {
     std::optional<ScrollExtent> root;
     std::vector<ScrollExtent> frames;
 };
-
-// The largest picture the image writers take: a side of the WebP and JPEG formats, and a pixel
-// count that keeps a 32-bit picture at 512 MiB.
-struct PictureLimits {
-    int maxWidth;
-    int maxHeight;
-    std::int64_t maxPixels;
-};
-inline constexpr PictureLimits kPictureLimits{16384, 65500, std::int64_t{1} << 27};
 
 // The device-pixel margins around a rendered page, taken at the browser window's DPI.
 struct PageMargins {

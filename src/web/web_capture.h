@@ -5,7 +5,7 @@
 
 #include "base/errors.h"
 #include "web/page_extents.h"
-#include "ui/bitmap.h"
+#include "image/bitmap.h"
 
 namespace tovasen {
 

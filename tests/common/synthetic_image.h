@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "output/pixel_view.h"
+#include "image/pixel_view.h"
 
 namespace tovasen::test {
 

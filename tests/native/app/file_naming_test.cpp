@@ -26,7 +26,7 @@ struct FakeFolder {
                 [this] { return time; }};
     }
     std::wstring Next(int scheme, const std::wstring& ext = L"png") const {
-        return NewFilename(scheme, L"C:\\Shots", ext, Context());
+        return NewFilename(static_cast<NamingScheme>(scheme), L"C:\\Shots", ext, Context());
     }
 };
 
@@ -101,7 +101,7 @@ TEST(FileNaming, JoinPathAndItsInvalidCharacters) {
     EXPECT_THROW(JoinPath(L"C:\\a", L"T-001.p?g"), EInvalidPath);
     EXPECT_THROW(JoinPath(std::wstring(L"C:\\a\tb"), L"x"), EInvalidPath);
     FakeFolder folder;
-    EXPECT_THROW(NewFilename(1, L"C:\\<bad>", L"png", folder.Context()), EInvalidPath);
+    EXPECT_THROW(NewFilename(NamingScheme::Continue, L"C:\\<bad>", L"png", folder.Context()), EInvalidPath);
 }
 
 }  // namespace

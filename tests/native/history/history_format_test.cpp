@@ -111,15 +111,14 @@ TEST(HistorySearch, FoldCaseLeavesCaselessScriptsAlone) {
     EXPECT_EQ(L'カ', FoldCase(L'カ'));
 }
 
-TEST(HistoryNames, ModesAndTargetsByIndex) {
-    EXPECT_EQ(L"fullscreen", ModeName(0));
-    EXPECT_EQ(L"color", ModeName(6));
-    EXPECT_EQ(L"scrolling", ModeName(7));
-    EXPECT_EQ(L"unknown", ModeName(8));
-    EXPECT_EQ(L"png", TargetName(0));
-    EXPECT_EQ(L"clipboard", TargetName(7));
-    EXPECT_EQ(L"floating", TargetName(10));
-    EXPECT_EQ(L"unknown", TargetName(-1));
+// The names stored histories hold: they never change with the lists.
+TEST(HistoryNames, ModesAndTargetsKeepTheirStoredNames) {
+    EXPECT_EQ(L"fullscreen", ModeName(TCaptureMode::FullScreen));
+    EXPECT_EQ(L"color", ModeName(TCaptureMode::Color));
+    EXPECT_EQ(L"scrolling", ModeName(TCaptureMode::Scrolling));
+    EXPECT_EQ(L"png", TargetName(TSaveTarget::Png));
+    EXPECT_EQ(L"clipboard", TargetName(TSaveTarget::Clipboard));
+    EXPECT_EQ(L"floating", TargetName(TSaveTarget::Floating));
     EXPECT_EQ(L"a.png", FileNameOf(L"C:\\x/y\\a.png"));
     EXPECT_EQ(L"a.png", FileNameOf(L"a.png"));
 }

@@ -80,7 +80,7 @@ public:
         ++colours;
         if (clipboardBusy) throw EClipboardBusy();
     }
-    std::wstring NewFilename(const std::wstring& ext) override {
+    std::wstring NewFilename(const TCaptureOptions&, const std::wstring& ext) override {
         static int files = 0;  // names never repeat, whatever host made them
         return folder_->Path() + (folderGone ? L"gone\\" : L"") + L"T-" + std::to_wstring(++files) + L"." + ext;
     }
@@ -174,24 +174,24 @@ protected:
 
 TEST_F(CaptureOutcomes, EveryTargetsSuccessNamesWhatItWrote) {
     struct Case {
-        int target;
+        TSaveTarget target;
         Kind kind;
         const wchar_t* ext;  // the file's extension, or null for targets that write none
     } cases[] = {
-        {stPNG, Kind::FileWritten, L"png"},     {stBMP, Kind::FileWritten, L"bmp"},
-        {stClipboard, Kind::NothingToWrite, nullptr}, {stPrinter, Kind::NothingToWrite, nullptr},
-        {stFloating, Kind::NothingToWrite, nullptr},  {stUpload, Kind::Uploaded, nullptr},
-        {stTXT, Kind::TextWritten, L"txt"},
+        {TSaveTarget::Png, Kind::FileWritten, L"png"},     {TSaveTarget::Bmp, Kind::FileWritten, L"bmp"},
+        {TSaveTarget::Clipboard, Kind::NothingToWrite, nullptr}, {TSaveTarget::Printer, Kind::NothingToWrite, nullptr},
+        {TSaveTarget::Floating, Kind::NothingToWrite, nullptr},  {TSaveTarget::Upload, Kind::Uploaded, nullptr},
+        {TSaveTarget::Txt, Kind::TextWritten, L"txt"},
     };
     host.uploadAddress = L"http://127.0.0.1/i/a.png";
     script->completion = test::FakeCompletion::ForeignThread;
     for (const Case& c : cases) {
         host.options.Target = c.target;
         const TCaptureOutcome outcome = RunOne();
-        EXPECT_EQ(c.kind, outcome.Kind) << "target " << c.target;
+        EXPECT_EQ(c.kind, outcome.Kind) << "target " << StoredIndex(c.target);
         if (c.ext) {
-            EXPECT_TRUE(test::FileExists(outcome.Path)) << "target " << c.target;
-            EXPECT_EQ(c.ext, outcome.Path.substr(outcome.Path.size() - std::wcslen(c.ext))) << "target " << c.target;
+            EXPECT_TRUE(test::FileExists(outcome.Path)) << "target " << StoredIndex(c.target);
+            EXPECT_EQ(c.ext, outcome.Path.substr(outcome.Path.size() - std::wcslen(c.ext))) << "target " << StoredIndex(c.target);
         }
     }
     EXPECT_EQ(L"http://127.0.0.1/i/a.png", host.opened.at(0));
@@ -199,19 +199,19 @@ TEST_F(CaptureOutcomes, EveryTargetsSuccessNamesWhatItWrote) {
     EXPECT_EQ(1, host.prints);
     EXPECT_EQ(1, host.floats);
 
-    host.options.Mode = cmColor;
+    host.options.Mode = TCaptureMode::Color;
     EXPECT_EQ(Kind::NothingToWrite, RunOne().Kind);
     EXPECT_EQ(1, host.colours);
 
     // A picture that stopped early at a limit still goes out, and the notice goes with it.
-    host.options.Mode = cmScrolling;
-    host.options.Target = stPNG;
+    host.options.Mode = TCaptureMode::Scrolling;
+    host.options.Target = TSaveTarget::Png;
     host.notice = L"The picture reached the largest size";
     const TCaptureOutcome limited = RunOne();
     EXPECT_EQ(Kind::FileWritten, limited.Kind);
     EXPECT_EQ(host.notice, limited.Message);
     host.printerError = L"No default printer is installed.";
-    host.options.Target = stPrinter;
+    host.options.Target = TSaveTarget::Printer;
     EXPECT_EQ(L"캡쳐가 실패하였습니다.\r\rNo default printer is installed.", RunOne().Message) << "the failure, not the notice";
 }
 
@@ -224,27 +224,27 @@ TEST_F(CaptureOutcomes, EveryTargetsFailureReachesTheOutcome) {
         std::wstring message;  // the outcome's message starts with this
         bool notice;
     } cases[] = {
-        {"clipboard held by another program", [](FakeHost& h) { h.options.Target = stClipboard; h.clipboardBusy = true; },
+        {"clipboard held by another program", [](FakeHost& h) { h.options.Target = TSaveTarget::Clipboard; h.clipboardBusy = true; },
          Kind::Failed, clipboardText, true},
-        {"printer failure", [](FakeHost& h) { h.options.Target = stPrinter; h.printerError = L"No default printer is installed."; },
+        {"printer failure", [](FakeHost& h) { h.options.Target = TSaveTarget::Printer; h.printerError = L"No default printer is installed."; },
          Kind::Failed, L"캡쳐가 실패하였습니다.\r\rNo default printer is installed.", false},
-        {"upload without an address", [](FakeHost& h) { h.options.Target = stUpload; },
+        {"upload without an address", [](FakeHost& h) { h.options.Target = TSaveTarget::Upload; },
          Kind::Failed, L"이미지 업로드를 실패하였습니다.", false},
-        {"upload address refused", [](FakeHost& h) { h.options.Target = stUpload; h.uploadAddress = L"file:///c:/x"; h.refuseAddress = true; },
+        {"upload address refused", [](FakeHost& h) { h.options.Target = TSaveTarget::Upload; h.uploadAddress = L"file:///c:/x"; h.refuseAddress = true; },
          Kind::Failed, L"이미지 업로드를 실패하였습니다.", false},
-        {"output folder gone", [](FakeHost& h) { h.options.Target = stPNG; h.folderGone = true; },
+        {"output folder gone", [](FakeHost& h) { h.options.Target = TSaveTarget::Png; h.folderGone = true; },
          Kind::Failed, L"캡쳐가 실패하였습니다.\r\r", false},
-        {"grabber failure", [](FakeHost& h) { h.options.Target = stPNG; h.grabError = L"There is no window to capture."; },
+        {"grabber failure", [](FakeHost& h) { h.options.Target = TSaveTarget::Png; h.grabError = L"There is no window to capture."; },
          Kind::Failed, L"캡쳐가 실패하였습니다.\r\rThere is no window to capture.", false},
-        {"cancelled selection", [](FakeHost& h) { h.options.Target = stPNG; h.cancel = true; },
+        {"cancelled selection", [](FakeHost& h) { h.options.Target = TSaveTarget::Png; h.cancel = true; },
          Kind::Cancelled, L"", false},
-        {"no OCR language", [](FakeHost& h) { h.options.Target = stTXT; h.options.OcrLanguage.reset(); },
+        {"no OCR language", [](FakeHost& h) { h.options.Target = TSaveTarget::Txt; h.options.OcrLanguage.reset(); },
          Kind::Failed, L"캡쳐가 실패하였습니다.\r\rLanguage not available", false},
-        {"colour pick, clipboard held", [](FakeHost& h) { h.options.Mode = cmColor; h.clipboardBusy = true; },
+        {"colour pick, clipboard held", [](FakeHost& h) { h.options.Mode = TCaptureMode::Color; h.clipboardBusy = true; },
          Kind::Failed, clipboardText, true},
-        {"refused combination", [](FakeHost& h) { h.options.Mode = cmDrag; h.options.Target = stMP4; },
+        {"refused combination", [](FakeHost& h) { h.options.Mode = TCaptureMode::Drag; h.options.Target = TSaveTarget::Mp4; },
          Kind::Refused, L"지원하지 않는 캡쳐영역입니다.", true},
-        {"auto-copy onto a held clipboard", [](FakeHost& h) { h.options.Target = stBMP; h.options.AutoCopy = true; h.clipboardBusy = true; },
+        {"auto-copy onto a held clipboard", [](FakeHost& h) { h.options.Target = TSaveTarget::Bmp; h.options.AutoCopy = true; h.clipboardBusy = true; },
          Kind::Failed, clipboardText, true},
     };
     for (const Case& c : cases) {
@@ -269,23 +269,23 @@ TEST_F(CaptureOutcomes, TheEditorComesBetweenTheCaptureAndTheTarget) {
                               capture.Picture ? *reinterpret_cast<const std::uint32_t*>(capture.Picture->ScanLine(0)) : 0);
     };
     host.options.EditFirst = true;
-    host.options.Target = stPNG;
+    host.options.Target = TSaveTarget::Png;
     const TCaptureOutcome png = RunOne();
     ASSERT_EQ(Kind::FileWritten, png.Kind);
     EXPECT_EQ((std::vector<std::uint8_t>{'e', 'd', 'i', 't'}), test::ReadFileBytes(png.Path));
 
-    host.options.Target = stClipboard;
+    host.options.Target = TSaveTarget::Clipboard;
     EXPECT_EQ(Kind::NothingToWrite, RunOne().Kind);
     EXPECT_EQ(0xFFFFFFFFu, host.copiedFirstPixel);
 
     host.editorCancels = true;
-    host.options.Target = stPNG;
+    host.options.Target = TSaveTarget::Png;
     EXPECT_EQ(Kind::Cancelled, RunOne().Kind);
     EXPECT_EQ(1u, test::FilesIn(folder.Path()).size()) << "a cancelled edit writes nothing";
     EXPECT_EQ(3, host.edits);
 
     host.options.EditFirst = false;
-    host.options.Target = stClipboard;
+    host.options.Target = TSaveTarget::Clipboard;
     EXPECT_EQ(Kind::NothingToWrite, RunOne().Kind);
     EXPECT_NE(0xFFFFFFFFu, host.copiedFirstPixel) << "without the option the grab goes out as it is";
     EXPECT_EQ(3, host.edits);
@@ -298,7 +298,7 @@ TEST_F(CaptureOutcomes, TheEditorComesBetweenTheCaptureAndTheTarget) {
 }
 
 TEST_F(CaptureOutcomes, ARecognitionThatFailsOrNeverEndsIsAFailureAndTheNextOneRuns) {
-    host.options.Target = stTXT;
+    host.options.Target = TSaveTarget::Txt;
     script->completion = test::FakeCompletion::Held;
     {
         auto reporter = std::make_shared<Reporter>();
@@ -354,7 +354,7 @@ long long SlowestAnswerMs(HWND window, const std::function<void()>& pump) {
 // The picture of a tall web page goes to the encoder on a worker: the window keeps answering
 // while half a gigabyte becomes a PNG.
 TEST_F(CaptureOutcomes, AHugePictureIsPreparedForUploadWhileTheWindowAnswers) {
-    host.options.Target = stUpload;
+    host.options.Target = TSaveTarget::Upload;
     host.uploadAddress = L"http://127.0.0.1/i/huge.png";
     host.prepared = std::make_unique<TBitmap>();
     host.prepared->SetPixelFormat(TPixelFormat::pf32bit);
@@ -378,7 +378,7 @@ TEST_F(CaptureOutcomes, AHugePictureIsPreparedForUploadWhileTheWindowAnswers) {
 // Exit while a picture is on its way: the request hears at once that the program is closing
 // (no message box), and the result, should it still come, opens and writes nothing.
 TEST_F(CaptureOutcomes, TheProgramsEndGivesUpARunningUploadOrRecognition) {
-    host.options.Target = stUpload;
+    host.options.Target = TSaveTarget::Upload;
     host.uploadAddress = L"http://127.0.0.1/i/late.png";
     host.uploadHeld = std::make_shared<std::atomic<bool>>(true);
     auto uploading = std::make_shared<Reporter>();
@@ -399,7 +399,7 @@ TEST_F(CaptureOutcomes, TheProgramsEndGivesUpARunningUploadOrRecognition) {
     EXPECT_EQ(1u, uploading->outcomes.size());
 
     controller = std::make_unique<TCaptureController>(nullptr, host);
-    host.options.Target = stTXT;
+    host.options.Target = TSaveTarget::Txt;
     script->completion = test::FakeCompletion::Held;
     auto recognising = std::make_shared<Reporter>();
     controller->Run(recognising);
@@ -423,7 +423,7 @@ protected:
     void SetUp() override {
         CaptureOutcomes::SetUp();
         host.encoder = ExeFolder() + L"child_helper.exe";  // the stand-in encoder
-        host.options.Target = stMP4;
+        host.options.Target = TSaveTarget::Mp4;
         SetEnvironmentVariableW(L"TOVASEN_FAKE_ENCODER", L"ok");
     }
     void TearDown() override {

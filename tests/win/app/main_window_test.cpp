@@ -46,17 +46,17 @@ TEST_F(MainWindow, MenuHasItsItemsInOrderInKoreanAndEnglish) {
     Create();
     // The pause item and its separator lead the menu and show only while recording.
     const Expected top[] = {
-        {L"PopRecPause", L"녹화 일시정지", L"Pause Recording"}, {L"N16", L"-", L"-"},
+        {L"PopRecPause", L"녹화 일시정지", L"Pause Recording"}, {L"PopRecPauseLine", L"-", L"-"},
         {L"PopDelay3", L"3초 후 캡쳐", L"Capture in 3 s"},   {L"PopDelay5", L"5초 후 캡쳐", L"Capture in 5 s"},
         {L"PopDelay10", L"10초 후 캡쳐", L"Capture in 10 s"}, {L"PopHistory", L"캡쳐 기록…", L"History…"},
         {L"PopRecent", L"최근 캡쳐", L"Recent"},              {L"ChkKeepHistory", L"캡쳐 기록 보관", L"Keep History"},
-        {L"PopClearHistory", L"캡쳐 기록 지우기", L"Clear History"}, {L"N17", L"-", L"-"},
-        {L"N12", L"저장폴더 열기", L"Open Folder"}, {L"N4", L"저장폴더 설정", L"Set Save Folder"},
-        {L"N14", L"캡쳐 설정", L"Capture"},         {L"N6", L"녹화 설정", L"Recording"},
-        {L"N11", L"언어 설정", L"Language"},        {L"N2", L"파일명 설정", L"File Name"},
-        {L"N1", L"단축키 설정", L"Hotkey"},         {L"ChkRegStart", L"부팅시 실행", L"Run at Startup"},
-        {L"N8", L"-", L"-"},                        {L"N9", L"Dravomix 제작", L"Made by Dravomix"},
-        {L"N10", L"종료하기", L"Exit"},
+        {L"PopClearHistory", L"캡쳐 기록 지우기", L"Clear History"}, {L"PopHistoryLine", L"-", L"-"},
+        {L"PopOpenFolder", L"저장폴더 열기", L"Open Folder"}, {L"PopChooseFolder", L"저장폴더 설정", L"Set Save Folder"},
+        {L"PopCaptureOptions", L"캡쳐 설정", L"Capture"},         {L"PopRecordOptions", L"녹화 설정", L"Recording"},
+        {L"PopLanguage", L"언어 설정", L"Language"},        {L"PopNaming", L"파일명 설정", L"File Name"},
+        {L"PopHotKey", L"단축키 설정", L"Hotkey"},         {L"ChkRegStart", L"부팅시 실행", L"Run at Startup"},
+        {L"PopAboutLine", L"-", L"-"},                        {L"PopAbout", L"Dravomix 제작", L"Made by Dravomix"},
+        {L"PopExit", L"종료하기", L"Exit"},
     };
     auto check = [&](bool english) {
         const auto items = form->Menu->Items().Items();
@@ -69,13 +69,13 @@ TEST_F(MainWindow, MenuHasItsItemsInOrderInKoreanAndEnglish) {
         constexpr std::size_t kOld = 10;  // the items before "Open Folder"
         const auto capture = items[kOld + 2]->Items();
         ASSERT_EQ(4u, capture.size());
-        EXPECT_EQ(L"N3", capture[0]->Name());
+        EXPECT_EQ(L"PopSound", capture[0]->Name());
         EXPECT_EQ(english ? L"Include Mouse Cursor" : L"마우스 커서 포함", capture[1]->Caption);
         EXPECT_EQ(english ? L"Edit before output" : L"출력 전 편집", capture[3]->Caption);
         const auto naming = items[kOld + 5]->Items();
         ASSERT_EQ(3u, naming.size());
-        EXPECT_EQ(L"ChkAppend1", naming[0]->Name());
-        EXPECT_EQ(L"ChkAppend3", naming[1]->Name());
+        EXPECT_EQ(L"ChkNameContinue", naming[0]->Name());
+        EXPECT_EQ(L"ChkNameFirstFree", naming[1]->Name());
         EXPECT_EQ(english ? L"Date and Time" : L"날짜시간", naming[2]->Caption);
         const auto limits = items[kOld + 3]->Items()[0]->Items();
         ASSERT_EQ(6u, limits.size());
@@ -85,7 +85,7 @@ TEST_F(MainWindow, MenuHasItsItemsInOrderInKoreanAndEnglish) {
         EXPECT_EQ(english ? L"Clipboard" : L"클립보드", form->ChkSaveTo->Items()[7]);
     };
     check(false);
-    form->ChkLang(*form->ChkLangItems[1]);
+    form->ChooseLanguage(L"en");
     check(true);
     EXPECT_EQ(L"en", TConfig().ReadString(L"language", L""));
     EXPECT_TRUE(form->ChkLangItems[1]->Checked);
@@ -93,19 +93,19 @@ TEST_F(MainWindow, MenuHasItsItemsInOrderInKoreanAndEnglish) {
     EXPECT_EQ(L"Hotkey", form->FrmHotKey->Caption()) << "dialogs follow the language";
     // Back in Korean, a text that two Korean rows share in English takes the first row's
     // Korean: "Open Folder" comes back as "폴더열기", as the table lookup defines.
-    form->ChkLang(*form->ChkLangItems[0]);
-    EXPECT_EQ(L"폴더열기", form->N12->Caption);
-    EXPECT_EQ(L"종료하기", form->N10->Caption);
+    form->ChooseLanguage(L"ko");
+    EXPECT_EQ(L"폴더열기", form->PopOpenFolder->Caption);
+    EXPECT_EQ(L"종료하기", form->PopExit->Caption);
 }
 
 TEST_F(MainWindow, OptionItemsCheckExactlyOneAndStoreTheirValue) {
     Create();
-    EXPECT_TRUE(form->ChkAppend1->Checked) << "default naming";
-    form->ChkAppend3->Click();
+    EXPECT_TRUE(form->ChkNameContinue->Checked) << "default naming";
+    form->ChkNameFirstFree->Click();
     EXPECT_EQ(3, Stored(L"append"));
-    EXPECT_FALSE(form->ChkAppend1->Checked);
-    EXPECT_TRUE(form->ChkAppend3->Checked);
-    EXPECT_FALSE(form->ChkAppend2->Checked);
+    EXPECT_FALSE(form->ChkNameContinue->Checked);
+    EXPECT_TRUE(form->ChkNameFirstFree->Checked);
+    EXPECT_FALSE(form->ChkNameDateTime->Checked);
     form->ChkSound3->Click();
     EXPECT_EQ(3, Stored(L"sound"));
     EXPECT_FALSE(form->ChkSound1->Checked);
@@ -155,7 +155,7 @@ TEST_F(MainWindow, TargetsThatCannotWorkHereFallBackToPngWithOneMessage) {
     EXPECT_FALSE(form->ChkWebP_qual->Visible());
     EXPECT_FALSE(form->ChkJPEG_qual->Visible());
 
-    form->ChkLang(*form->ChkLangItems[1]);
+    form->ChooseLanguage(L"en");
     {
         test::MessageBoxAnswerer answerer;
         Choose(form->ChkSaveTo, 5);

@@ -53,12 +53,12 @@ protected:
         DeleteFileW(encoder.c_str());
         DeleteFileW((folder.Path() + L"ffmpeg.log").c_str());
     }
-    void Create(int area, int limit) {
+    void Create(TCaptureMode area, int limit) {
         TConfig config;
-        config.WriteInteger(L"area", area);
+        config.WriteInteger(L"area", StoredIndex(area));
         config.WriteInteger(L"record_limit", limit);
         CreateForm();
-        ASSERT_EQ(stMP4, form->ChkSaveTo->ItemIndex());
+        ASSERT_EQ(TSaveTarget::Mp4, form->Settings().Target());
     }
     std::string Log() const {
         const auto bytes = test::ReadFileBytes(folder.Path() + L"ffmpeg.log");
@@ -73,28 +73,28 @@ protected:
 };
 
 TEST_F(RecordingWindow, ARegionRecordingShowsItsTimeAndEndsWhenTheFrameCloses) {
-    Create(cmRegion, 60);
-    ASSERT_NE(nullptr, form->FrmArea);
-    TFrmArea* frame = form->FrmArea;
+    Create(TCaptureMode::Region, 60);
+    ASSERT_NE(nullptr, form->Selection().FrmArea);
+    TFrmArea* frame = form->Selection().FrmArea;
     EXPECT_EQ(L"[REC] 00:00:00", frame->RecTimeText());
     form->Start();
     ASSERT_TRUE(form->IsRecording());
     EXPECT_FALSE(IsWindowEnabled(form->ChkArea->Handle())) << "the mode is fixed while recording";
     EXPECT_TRUE(frame->Recording());
-    EXPECT_TRUE(Shown(form->LvlRecTime->Handle())) << "the recording card shows";
+    EXPECT_TRUE(Shown(form->LblRecTime->Handle())) << "the recording card shows";
     // The stand-in reports time=00:00:0N.50: the frame shows hours, minutes and seconds.
     ASSERT_TRUE(test::WaitUntil([&] { return frame->RecTimeText().rfind(L"[REC] 00:00:0", 0) == 0 &&
                                               frame->RecTimeText() != L"[REC] 00:00:00"; }));
     EXPECT_EQ(14u, frame->RecTimeText().size()) << testing::PrintToString(frame->RecTimeText());
-    EXPECT_EQ(frame->RecTimeText().substr(6), form->LvlRecTime->Caption().substr(0, 8));
+    EXPECT_EQ(frame->RecTimeText().substr(6), form->LblRecTime->Caption().substr(0, 8));
 
     frame->Close();  // the frame's close stops the recording first
     ASSERT_TRUE(WaitIdle());
     EXPECT_FALSE(frame->Recording());
     EXPECT_EQ(L"[REC] 00:00:00", frame->RecTimeText());
-    EXPECT_EQ(L"00:00:00", form->LvlRecTime->Caption());
+    EXPECT_EQ(L"00:00:00", form->LblRecTime->Caption());
     EXPECT_TRUE(IsWindowEnabled(form->ChkArea->Handle()));
-    EXPECT_FALSE(Shown(form->LvlRecTime->Handle()));
+    EXPECT_FALSE(Shown(form->LblRecTime->Handle()));
 
     const std::string log = Log();
     EXPECT_NE(std::string::npos, log.find("-draw_mouse 0 -framerate 30 -i title=\"Virtual_Screen\"")) << log.substr(0, 300);
@@ -104,7 +104,7 @@ TEST_F(RecordingWindow, ARegionRecordingShowsItsTimeAndEndsWhenTheFrameCloses) {
 }
 
 TEST_F(RecordingWindow, TheLimitMenuAppliesToTheNextRecordingAndAnyTargetStopsARecording) {
-    Create(cmFullScreen, 45);
+    Create(TCaptureMode::FullScreen, 45);
     // 45 minutes is no item: the stored value falls back to no limit, as other stored values do.
     for (std::size_t i = 0; i < form->ChkRecLimits.size(); ++i) EXPECT_EQ(i == 0, form->ChkRecLimits[i]->Checked);
     form->ChkRecLimits[2]->Click();  // "1시간"
@@ -114,7 +114,7 @@ TEST_F(RecordingWindow, TheLimitMenuAppliesToTheNextRecordingAndAnyTargetStopsAR
     form->Start();
     ASSERT_TRUE(form->IsRecording());
     // The target is switched away from MP4 meanwhile: the next request still stops the recording.
-    form->ChkSaveTo->SetItemIndex(stPNG);
+    form->ChooseTarget(TSaveTarget::Png);
     form->Start();
     ASSERT_TRUE(WaitIdle());
     EXPECT_EQ((std::vector<std::wstring>{L"ffmpeg.log"}), folder.Files()) << "no picture was taken instead";
@@ -129,11 +129,11 @@ TEST_F(RecordingWindow, LogOffWaitsForTheFileWithoutABox) {
     SetEnvironmentVariableW(L"TOVASEN_FAKE_ENCODER_LINGER_MS", L"7000");
     const std::wstring mark = folder.Path() + L"finished";
     SetEnvironmentVariableW(L"TOVASEN_FAKE_ENCODER_DONE", mark.c_str());
-    Create(cmFullScreen, 0);
+    Create(TCaptureMode::FullScreen, 0);
     test::MessageBoxAnswerer boxes;
     form->Start();
     ASSERT_TRUE(form->IsRecording());
-    ASSERT_TRUE(test::WaitUntil([&] { return form->LvlRecTime->Caption() != L"00:00:00.00"; }));
+    ASSERT_TRUE(test::WaitUntil([&] { return form->LblRecTime->Caption() != L"00:00:00.00"; }));
     const DWORD start = GetTickCount();
     EXPECT_EQ(1, SendMessageW(form->Handle(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF));
     const DWORD took = GetTickCount() - start;
@@ -155,11 +155,11 @@ TEST_F(RecordingWindow, LogOffWaitsForTheFileWithoutABox) {
 TEST_F(RecordingWindow, ALogOffUnderAFailingRecordingShowsNoBox) {
     SetEnvironmentVariableW(L"TOVASEN_FAKE_ENCODER_LINGER_MS", L"1500");
     SetEnvironmentVariableW(L"TOVASEN_FAKE_ENCODER_Q_EXIT", L"1");
-    Create(cmFullScreen, 0);
+    Create(TCaptureMode::FullScreen, 0);
     test::MessageBoxAnswerer boxes;
     form->Start();
-    ASSERT_TRUE(test::WaitUntil([&] { return form->Controller->Recorder() && form->Controller->Recorder()->Encoding(); }));
-    form->PopRecPauseClick();  // the tray's pause, waiting for its part to finish
+    ASSERT_TRUE(test::WaitUntil([&] { return form->Controller().Recorder() && form->Controller().Recorder()->Encoding(); }));
+    form->PauseOrResumeRecording();  // the tray's pause, waiting for its part to finish
     EXPECT_EQ(1, SendMessageW(form->Handle(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF));
     SetEnvironmentVariableW(L"TOVASEN_FAKE_ENCODER_LINGER_MS", nullptr);
     SetEnvironmentVariableW(L"TOVASEN_FAKE_ENCODER_Q_EXIT", nullptr);
@@ -170,12 +170,12 @@ TEST_F(RecordingWindow, ALogOffUnderAFailingRecordingShowsNoBox) {
 }
 
 TEST_F(RecordingWindow, TheTrayPausesAndResumesAndTheFrameSaysSo) {
-    Create(cmRegion, 0);
-    TFrmArea* frame = form->FrmArea;
+    Create(TCaptureMode::Region, 0);
+    TFrmArea* frame = form->Selection().FrmArea;
     ASSERT_NE(nullptr, frame);
     EXPECT_FALSE(form->PopRecPause->Visible) << "nothing to pause";
     form->Start();
-    ASSERT_TRUE(test::WaitUntil([&] { return form->Controller->Recorder() && form->Controller->Recorder()->Encoding(); }));
+    ASSERT_TRUE(test::WaitUntil([&] { return form->Controller().Recorder() && form->Controller().Recorder()->Encoding(); }));
     EXPECT_TRUE(form->PopRecPause->Visible);
     EXPECT_EQ(L"녹화 일시정지", form->PopRecPause->Caption);
 
@@ -183,10 +183,10 @@ TEST_F(RecordingWindow, TheTrayPausesAndResumesAndTheFrameSaysSo) {
     EXPECT_EQ(0u, frame->RecTimeText().find(L"[PAUSED] 00:00:0")) << testing::PrintToString(frame->RecTimeText());
     EXPECT_EQ(L"녹화 재개", form->PopRecPause->Caption);
     EXPECT_TRUE(form->IsRecording()) << "a paused recording is still a recording";
-    ASSERT_TRUE(test::WaitUntil([&] { return form->Controller->Recorder()->Phase() == TRecorder::TPhase::Paused; }));
+    ASSERT_TRUE(test::WaitUntil([&] { return form->Controller().Recorder()->Phase() == TRecorder::TPhase::Paused; }));
 
     form->PopRecPause->Click();
-    ASSERT_TRUE(test::WaitUntil([&] { return form->Controller->Recorder()->Encoding(); }));
+    ASSERT_TRUE(test::WaitUntil([&] { return form->Controller().Recorder()->Encoding(); }));
     test::WaitUntil([] { return false; }, 300);
     EXPECT_EQ(0u, frame->RecTimeText().find(L"[REC] 00:00:")) << testing::PrintToString(frame->RecTimeText());
     EXPECT_EQ(L"녹화 일시정지", form->PopRecPause->Caption);
@@ -200,15 +200,15 @@ TEST_F(RecordingWindow, TheTrayPausesAndResumesAndTheFrameSaysSo) {
 TEST_F(RecordingWindow, APressWhileTheDevicesAreListedIsNoStopButClosingTheFrameIs) {
     TConfig().WriteBoolean(L"audio", true);
     SetEnvironmentVariableW(L"TOVASEN_FAKE_LISTING", L"slow");
-    Create(cmRegion, 0);
+    Create(TCaptureMode::Region, 0);
     test::MessageBoxAnswerer boxes;
     form->Start();
     ASSERT_TRUE(form->IsRecording());
-    ASSERT_TRUE(form->Controller->Recorder()->Preparing());
+    ASSERT_TRUE(form->Controller().Recorder()->Preparing());
     form->Start();  // the hotkey again, impatient
-    EXPECT_TRUE(form->Controller->Recorder()->Preparing()) << "a second press must not end what has not begun";
+    EXPECT_TRUE(form->Controller().Recorder()->Preparing()) << "a second press must not end what has not begun";
 
-    form->FrmArea->Close();
+    form->Selection().FrmArea->Close();
     ASSERT_TRUE(WaitIdle());
     // The listing runs on; once it has ended, what it found comes back to nobody.
     ASSERT_TRUE(test::WaitUntil([] { return test::ProcessCount(L"ffmpeg.exe") > 0; })) << "no listing ran";

@@ -543,8 +543,8 @@ TEST_F(RemoteCapture, AHistoryOfHundredsOfEntriesComesBackWhole) {
         for (int i = 0; i < kEntries; ++i) {
             THistoryEntry entry;
             entry.TimeUtcMs = 1700000000000 + i * 1000;
-            entry.Mode = ModeName(0);
-            entry.Target = TargetName(0);
+            entry.Mode = ModeName(TCaptureMode::FullScreen);
+            entry.Target = TargetName(TSaveTarget::Png);
             entry.Path = folder.Path() + L"capture-" + std::to_wstring(i) + L".png";
             entry.WindowTitle = L"\uCEA1\uCC98 " + std::wstring(120, L'w') + L" " + std::to_wstring(i);
             entry.ProcessName = L"notepad.exe";

@@ -46,8 +46,8 @@ protected:
     void SetUpServer() { ASSERT_TRUE(test::TlsFront::Get().Ready()) << "run through run_with_tls_front.sh"; }
     void Create() {
         CreateForm();
-        form->UploadService = {L"localhost", test::TlsFront::Get().Port(), 5000};
-        form->OnOpenAddress = [this](const std::wstring& address) { opened.push_back(address); };
+        form->Services().UploadService = {L"localhost", test::TlsFront::Get().Port(), 5000};
+        form->Services().OnOpenAddress = [this](const std::wstring& address) { opened.push_back(address); };
     }
 
     std::vector<std::wstring> opened;
@@ -91,7 +91,7 @@ TEST_F(UploadController, UploadsWhileTheWindowAnswersAndOpensTheAddress) {
     mainWindow = form->Handle();
     test::MessageBoxAnswerer answerer;
     form->Start();
-    ASSERT_TRUE(test::WaitUntil([&] { return form->Controller->State() == TControllerState::Idle; }, 30000));
+    ASSERT_TRUE(test::WaitUntil([&] { return form->Controller().State() == TControllerState::Idle; }, 30000));
 
     EXPECT_EQ(std::vector<std::wstring>{L"http://127.0.0.1/i/abc.png"}, opened);
     EXPECT_TRUE(watch.stripSeen);
@@ -125,7 +125,7 @@ TEST_F(UploadController, AFailedOrHostileUploadShowsTheFailureAndOpensNothing) {
     for (next = 0; next < std::size(replies); ++next) {
         test::MessageBoxAnswerer answerer;
         form->Start();
-        ASSERT_TRUE(test::WaitUntil([&] { return form->Controller->State() == TControllerState::Idle; }, 30000));
+        ASSERT_TRUE(test::WaitUntil([&] { return form->Controller().State() == TControllerState::Idle; }, 30000));
         const auto texts = answerer.Texts();
         ASSERT_EQ(1u, texts.size()) << "reply " << next;
         EXPECT_EQ(L"이미지 업로드를 실패하였습니다.", texts[0]) << "reply " << next;

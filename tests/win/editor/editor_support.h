@@ -9,7 +9,7 @@
 #include "editor/frm_editor.h"
 #include "editor/pixel_buffer.h"
 #include "support/input.h"
-#include "ui/bitmap.h"
+#include "image/bitmap.h"
 
 namespace tovasen::test {
 

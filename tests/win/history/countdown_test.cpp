@@ -1,6 +1,6 @@
 // The delayed capture's countdown: it runs its full time with the badge on screen, leaves the
 // screen without the badge before it reports, and Esc cancels it wherever the focus is.
-#include "history/frm_countdown.h"
+#include "app/frm_countdown.h"
 
 #include <chrono>
 

@@ -14,7 +14,7 @@
 namespace tovasen {
 namespace {
 
-constexpr int kPNG = 0, kClipboard = 7, kFloating = 10;
+constexpr TSaveTarget kPNG = TSaveTarget::Png, kClipboard = TSaveTarget::Clipboard, kFloating = TSaveTarget::Floating;
 
 class HistoryWindowTest : public test::HistoryTest {
 protected:
@@ -25,11 +25,11 @@ protected:
         history->Shell.ShowInFolder = [this](const std::wstring& path) { shown.push_back(path); };
     }
     // A plain-coloured capture to the clipboard, recorded under a window with that title.
-    void AddCapture(const wchar_t* title, std::uint32_t color, int target = kClipboard, const std::wstring& file = {}) {
+    void AddCapture(const wchar_t* title, std::uint32_t color, TSaveTarget target = kClipboard, const std::wstring& file = {}) {
         UniqueWindow window(CreateWindowExW(0, L"STATIC", title, WS_POPUP, 0, 0, 8, 8, nullptr, nullptr, nullptr, nullptr));
         auto picture = test::Picture(160, 100, TPixelFormat::pf32bit, color);
         if (!file.empty()) SavePNG(*picture, file);
-        RecordAndWait({0, target, file, window.Get()}, picture.get());
+        RecordAndWait({TCaptureMode::FullScreen, target, file, window.Get()}, picture.get());
     }
     TFrmHistory& Open() {
         history->ShowWindow();
@@ -118,7 +118,7 @@ TEST_F(HistoryWindowTest, NewestFirstWithThumbnailsAndSearchAsYouType) {
 
 TEST_F(HistoryWindowTest, AnEditedPictureIsDrawnAsEditedNeverAsItWas) {
     auto picture = test::Picture(160, 100, TPixelFormat::pf32bit, 0x0000FF);
-    const THistory::TEntryRef entry = history->Record({0, kFloating, L"", nullptr}, picture.get());
+    const THistory::TEntryRef entry = history->Record({TCaptureMode::FullScreen, kFloating, L"", nullptr}, picture.get());
     ASSERT_TRUE(history->WaitIdle(30000));
     TFrmHistory& window = Open();
     const auto centreIs = [&](std::uint32_t rgb) {

@@ -24,7 +24,8 @@ namespace {
 
 using test::HistoryTest;
 
-constexpr int kFullScreen = 0, kClipboard = 7, kFloating = 10;
+constexpr TCaptureMode kFullScreen = TCaptureMode::FullScreen;
+constexpr TSaveTarget kClipboard = TSaveTarget::Clipboard, kFloating = TSaveTarget::Floating;
 constexpr int kW = 240, kH = 160;  // within a thumbnail's side: the thumbnail has the same pixels
 
 using Bytes = std::vector<std::uint8_t>;
@@ -216,10 +217,10 @@ protected:
         test::RemoveTree(history);
         ProgramTest::TearDown();
     }
-    void Start(int area, int target) {
+    void Start(TCaptureMode area, TSaveTarget target) {
         TConfig config;
-        config.WriteInteger(L"area", area);
-        config.WriteInteger(L"saveto", target);
+        config.WriteInteger(L"area", StoredIndex(area));
+        config.WriteInteger(L"saveto", StoredIndex(target));
         program = test::StartTovasen(L"/start", false);
     }
     // Ends the program: its history's writer finishes first, and the database is whole on disk.
@@ -270,7 +271,7 @@ protected:
 };
 
 TEST_F(HistoryProgram, AScriptsClearLeavesNoPictureInTheHistoryFolder) {
-    Start(0, kClipboard);  // the history keeps a copy and a thumbnail of each
+    Start(kFullScreen, kClipboard);  // the history keeps a copy and a thumbnail of each
     for (int i = 0; i < 2; ++i) ASSERT_EQ(0u, test::RunCmd(L"capture").exitCode);
     ASSERT_TRUE(test::WaitUntil([&] {
         const test::CmdResult listed = test::RunCmd(L"history");
@@ -299,7 +300,7 @@ TEST_F(HistoryProgram, AScriptsClearLeavesNoPictureInTheHistoryFolder) {
 // copy and thumbnail follow it.
 TEST_F(HistoryProgram, AFloatingWindowsEditReachesItsEntry) {
     test::PatternWindow white(100, 50, 300, 200, true);
-    Start(3, kFloating);  // the active window
+    Start(TCaptureMode::ActiveWindow, kFloating);
     SetForegroundWindow(white.Handle());
     test::PumpMessages();
     ASSERT_EQ(0u, test::RunCmd(L"capture").exitCode);
@@ -326,7 +327,7 @@ TEST_F(HistoryProgram, AFloatingWindowsEditReachesItsEntry) {
 
 // "tovasen-cmd edit" on a history copy: the entry follows the save.
 TEST_F(HistoryProgram, AScriptsEditOfACopyReachesItsEntry) {
-    Start(0, kClipboard);
+    Start(kFullScreen, kClipboard);
     ASSERT_EQ(0u, test::RunCmd(L"capture").exitCode);
     const std::wstring copy = ListedCopy(L"clipboard");
     const test::DecodedImage before = test::DecodeWithGdiplus(copy);

@@ -16,7 +16,7 @@
 #include "support/program_test.h"
 #include "support/wait.h"
 #include "ui/application.h"
-#include "ui/bitmap.h"
+#include "image/bitmap.h"
 
 namespace tovasen::test {
 

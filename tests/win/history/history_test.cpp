@@ -16,8 +16,10 @@ namespace {
 
 using test::HistoryTest;
 
-constexpr int kPNG = 0, kMP4 = 5, kClipboard = 7, kPrinter = 9, kFloating = 10;
-constexpr int kFullScreen = 0, kRegion = 1, kActiveWindow = 3, kColorPick = 6;
+constexpr TSaveTarget kPNG = TSaveTarget::Png, kMP4 = TSaveTarget::Mp4, kClipboard = TSaveTarget::Clipboard,
+                      kPrinter = TSaveTarget::Printer, kFloating = TSaveTarget::Floating;
+constexpr TCaptureMode kFullScreen = TCaptureMode::FullScreen, kRegion = TCaptureMode::Region,
+                       kActiveWindow = TCaptureMode::ActiveWindow, kColorPick = TCaptureMode::Color;
 
 // A plain top-level window with a title, as a captured window.
 class TitledWindow {

@@ -19,7 +19,7 @@
 #include "output/upload_request.h"
 #include "support/files.h"
 #include "support/wait.h"
-#include "ui/bitmap.h"
+#include "image/bitmap.h"
 
 namespace tovasen {
 namespace {

@@ -292,7 +292,7 @@ protected:
         CreateForm();
         form->Show();
     }
-    void Choose(int mode) { MainFormTest::Choose(form->ChkArea, mode); }
+    void Choose(TCaptureMode mode) { form->ChooseMode(mode); }
     static RECT Bounds(HWND w) {
         RECT r{};
         GetWindowRect(w, &r);
@@ -305,9 +305,9 @@ TEST_F(Picker, OutlineFollowsAChildAndItsParentAndStandsForTheMainWindowOverItse
     test::PatternWindow parent(100, 100, 300, 200);
     HWND child = CreateWindowExW(0, L"BUTTON", L"child", WS_CHILD | WS_VISIBLE, 40, 30, 80, 24, parent.Handle(), nullptr,
                                  GetModuleHandleW(nullptr), nullptr);
-    Choose(4);
-    ASSERT_NE(nullptr, form->FrmLine);
-    TFrmLine* line = form->FrmLine;
+    Choose(TCaptureMode::WindowControl);
+    ASSERT_NE(nullptr, form->Selection().FrmLine);
+    TFrmLine* line = form->Selection().FrmLine;
     SetCursorPos(160, 140);  // on the child
     line->Follow();
     EXPECT_EQ(child, line->Target());
@@ -334,14 +334,14 @@ TEST_F(Picker, OutlineFollowsAChildAndItsParentAndStandsForTheMainWindowOverItse
     // On any side of the outline itself: the main window is meant.
     for (const POINT on : {POINT{99, 200}, POINT{250, 300}}) {
         SetCursorPos(on.x, on.y);
-        EXPECT_EQ(form->Handle(), PickTarget(4, line->Handle(), form->Handle())) << on.x << "," << on.y;
+        EXPECT_EQ(form->Handle(), PickTarget(TCaptureMode::WindowControl, line->Handle(), form->Handle())) << on.x << "," << on.y;
     }
     line->Follow();
     EXPECT_EQ(form->Handle(), line->Target());
-    Choose(0);
+    Choose(TCaptureMode::FullScreen);
     for (HWND side : sides) EXPECT_FALSE(IsWindowVisible(side)) << "a side stayed after the mode changed";
     test::PumpMessages();
-    EXPECT_EQ(nullptr, form->FrmLine) << "a mode change frees the picker";
+    EXPECT_EQ(nullptr, form->Selection().FrmLine) << "a mode change frees the picker";
     EXPECT_TRUE(test::ProcessWindows(GetCurrentProcessId(), TFrmLine::kClassName).empty());
     EXPECT_TRUE(test::ProcessWindows(GetCurrentProcessId(), L"TFrmLineStrip").empty());
 }
@@ -350,8 +350,8 @@ TEST_F(Picker, OutlineFollowsAChildAndItsParentAndStandsForTheMainWindowOverItse
 TEST_F(Picker, FollowsTheMouseWithoutATimer) {
     test::PatternWindow left(100, 100, 150, 100), right(400, 100, 150, 100);
     SetCursorPos(150, 150);
-    Choose(4);
-    TFrmLine* line = form->FrmLine;
+    Choose(TCaptureMode::WindowControl);
+    TFrmLine* line = form->Selection().FrmLine;
     ASSERT_TRUE(line->Watching()) << "no mouse hook";
     line->Timer1->SetEnabled(false);
     EXPECT_EQ(left.Handle(), line->Target());
@@ -373,8 +373,8 @@ TEST_F(Picker, FollowsTheMouseWithoutATimer) {
 TEST_F(Picker, NeverTakesTheForegroundAndCapturesExactlyTheOutlinedWindow) {
     test::PatternWindow target(100, 100, 120, 90);
     SetCursorPos(150, 150);
-    Choose(4);
-    TFrmLine* line = form->FrmLine;
+    Choose(TCaptureMode::WindowControl);
+    TFrmLine* line = form->Selection().FrmLine;
     SetForegroundWindow(form->Handle());
     test::PumpMessages();
     HWND before = GetForegroundWindow();
@@ -404,7 +404,7 @@ TEST_F(Picker, NeverTakesTheForegroundAndCapturesExactlyTheOutlinedWindow) {
     SetCursorPos(150, 150);
     line->Follow();
     ASSERT_EQ(target.Handle(), line->Target());
-    form->Start();
+    CaptureAndWait();
     ASSERT_TRUE(test::FileExists(folder.Path() + L"T-001.png"));
     const test::DecodedImage image = test::DecodeWithGdiplus(folder.Path() + L"T-001.png");
     ASSERT_EQ(120, image.width);
@@ -422,8 +422,8 @@ TEST_F(Picker, NeverTakesTheForegroundAndCapturesExactlyTheOutlinedWindow) {
 TEST_F(Picker, SidesShowTheDashesThatMoveOnEachStep) {
     test::PatternWindow target(200, 200, 160, 120);
     SetCursorPos(250, 250);
-    Choose(4);
-    TFrmLine* line = form->FrmLine;
+    Choose(TCaptureMode::WindowControl);
+    TFrmLine* line = form->Selection().FrmLine;
     line->Timer1->SetEnabled(false);
     auto topRow = [] {
         test::WaitUntil([] { return false; }, 150);  // the X server draws what the window got
@@ -449,9 +449,9 @@ TEST_F(Picker, SidesShowTheDashesThatMoveOnEachStep) {
 TEST_F(Picker, StillMouseCostsLittleAndMovesNothing) {
     test::PatternWindow target(100, 100, 120, 90);
     SetCursorPos(150, 150);
-    Choose(4);
+    Choose(TCaptureMode::WindowControl);
     test::WaitUntil([] { return false; }, 200);
-    const int moves = form->FrmLine->Moves();
+    const int moves = form->Selection().FrmLine->Moves();
     FILETIME created, exited, kernel0, user0, kernel1, user1;
     GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel0, &user0);
     const ULONGLONG start = GetTickCount64();
@@ -462,12 +462,12 @@ TEST_F(Picker, StillMouseCostsLittleAndMovesNothing) {
     const double cpuMs = static_cast<double>(ticks(kernel1) - ticks(kernel0) + ticks(user1) - ticks(user0)) / 10000.0;
     std::printf("[ figures ] picker with a still mouse: %.2f %% of a core over %llu ms (includes the test's own polling)\n",
                 100.0 * cpuMs / static_cast<double>(wall), wall);
-    EXPECT_EQ(moves, form->FrmLine->Moves()) << "the outline moved while nothing did";
+    EXPECT_EQ(moves, form->Selection().FrmLine->Moves()) << "the outline moved while nothing did";
 }
 
 TEST_F(Picker, NoWindowIsAFailureNotAFullMonitor) {
-    EXPECT_EQ(nullptr, PickTarget(0, nullptr, form->Handle()));
-    EXPECT_EQ(nullptr, PickTarget(6, nullptr, form->Handle()));
+    EXPECT_EQ(nullptr, PickTarget(TCaptureMode::FullScreen, nullptr, form->Handle()));
+    EXPECT_EQ(nullptr, PickTarget(TCaptureMode::Color, nullptr, form->Handle()));
 }
 
 }  // namespace

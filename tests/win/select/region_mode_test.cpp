@@ -45,11 +45,11 @@ protected:
         config.WriteInteger(L"height", 48);
     }
     void Create() { CreateForm(); }
-    void Choose(int mode) { MainFormTest::Choose(form->ChkArea, mode); }
+    void Choose(TCaptureMode mode) { form->ChooseMode(mode); }
     static int Stored(const wchar_t* name) { return TConfig().ReadInteger(name, -99); }
     RECT FrameRect() const {
         RECT r{};
-        GetWindowRect(form->FrmArea->Handle(), &r);
+        GetWindowRect(form->Selection().FrmArea->Handle(), &r);
         return r;
     }
     // Runs input on a second thread while this one pumps messages (and any modal loop they
@@ -70,46 +70,46 @@ protected:
 
 TEST_F(RegionMode, ModeSwitchShowsAndClosesTheOneFrame) {
     Create();
-    EXPECT_EQ(nullptr, form->FrmArea) << "made only when region mode is chosen";
-    Choose(1);
-    ASSERT_NE(nullptr, form->FrmArea);
-    TFrmArea* frame = form->FrmArea;
+    EXPECT_EQ(nullptr, form->Selection().FrmArea) << "made only when region mode is chosen";
+    Choose(TCaptureMode::Region);
+    ASSERT_NE(nullptr, form->Selection().FrmArea);
+    TFrmArea* frame = form->Selection().FrmArea;
     EXPECT_TRUE(frame->Visible());
     EXPECT_EQ(1, Stored(L"area"));
-    Choose(0);
+    Choose(TCaptureMode::FullScreen);
     EXPECT_FALSE(frame->Visible());
     EXPECT_EQ(0, Stored(L"area"));
-    Choose(1);
-    EXPECT_EQ(frame, form->FrmArea) << "shown again, not made again";
+    Choose(TCaptureMode::Region);
+    EXPECT_EQ(frame, form->Selection().FrmArea) << "shown again, not made again";
     EXPECT_TRUE(frame->Visible());
     // The frame's size menu opens the dialog the main window made at start-up.
     frame->PopConfig->Click();
-    EXPECT_TRUE(form->FrmSize->Visible());
-    EXPECT_EQ(64, form->FrmSize->EditWidth->Value());
+    EXPECT_TRUE(form->Selection().FrmSize->Visible());
+    EXPECT_EQ(64, form->Selection().FrmSize->EditWidth->Value());
 }
 
 TEST_F(RegionMode, CloseButtonLeavesRegionModeAndStoresIt) {
     TConfig().WriteInteger(L"area", 1);
     Create();
-    ASSERT_NE(nullptr, form->FrmArea);
-    EXPECT_TRUE(form->FrmArea->Visible()) << "the stored mode shows the frame at start";
-    form->FrmArea->BtnCloseClick();
-    EXPECT_FALSE(form->FrmArea->Visible());
+    ASSERT_NE(nullptr, form->Selection().FrmArea);
+    EXPECT_TRUE(form->Selection().FrmArea->Visible()) << "the stored mode shows the frame at start";
+    form->Selection().FrmArea->BtnCloseClick();
+    EXPECT_FALSE(form->Selection().FrmArea->Visible());
     EXPECT_EQ(0, form->ChkArea->ItemIndex());
     EXPECT_EQ(0, Stored(L"area"));
 }
 
 TEST_F(RegionMode, LanguageChangeTranslatesFrameAndDialog) {
     Create();
-    Choose(1);
-    form->ChkLang(*form->ChkLangItems[1]);
+    Choose(TCaptureMode::Region);
+    form->ChooseLanguage(L"en");
     // The frame's title is not a table text: it stays as written.
-    EXPECT_EQ(L"영역지정 - Tovasen", form->FrmArea->Caption());
-    EXPECT_EQ(L"Setting", form->FrmArea->PopConfig->Caption);
-    EXPECT_EQ(L"Region Size", form->FrmSize->Caption());
-    form->ChkLang(*form->ChkLangItems[0]);
-    EXPECT_EQ(L"영역지정 - Tovasen", form->FrmArea->Caption());
-    EXPECT_EQ(L"감추기", form->FrmArea->PopClose->Caption);
+    EXPECT_EQ(L"영역지정 - Tovasen", form->Selection().FrmArea->Caption());
+    EXPECT_EQ(L"Setting", form->Selection().FrmArea->PopConfig->Caption);
+    EXPECT_EQ(L"Region Size", form->Selection().FrmSize->Caption());
+    form->ChooseLanguage(L"ko");
+    EXPECT_EQ(L"영역지정 - Tovasen", form->Selection().FrmArea->Caption());
+    EXPECT_EQ(L"감추기", form->Selection().FrmArea->PopClose->Caption);
 }
 
 TEST_F(RegionMode, CaptureIsExactlyTheHoleAndClicksThereReachTheWindowBelow) {
@@ -118,16 +118,16 @@ TEST_F(RegionMode, CaptureIsExactlyTheHoleAndClicksThereReachTheWindowBelow) {
     TConfig().WriteInteger(L"area", 1);
     Create();
     test::PumpMessages();
-    ASSERT_TRUE(form->FrmArea->Visible());
-    const RECT hole = form->FrmArea->GetRect();
+    ASSERT_TRUE(form->Selection().FrmArea->Visible());
+    const RECT hole = form->Selection().FrmArea->GetRect();
     EXPECT_EQ(306, hole.left);
     EXPECT_EQ(206, hole.top);
     POINT inside{330, 230};
     EXPECT_EQ(pattern.Handle(), WindowFromPoint(inside)) << "the hole lets the mouse through";
     POINT band{303, 230};
-    EXPECT_EQ(form->FrmArea->Handle(), WindowFromPoint(band));
+    EXPECT_EQ(form->Selection().FrmArea->Handle(), WindowFromPoint(band));
 
-    form->Start();
+    CaptureAndWait();
     const std::wstring file = folder.Path() + L"T-001.png";
     ASSERT_TRUE(test::FileExists(file));
     const test::DecodedImage image = test::DecodeWithGdiplus(file);
@@ -153,7 +153,7 @@ TEST_F(RegionMode, HeadDragMovesBorderDragResizesRightClickOpensTheMenuOnly) {
     TConfig().WriteInteger(L"height", 200);
     TConfig().WriteInteger(L"area", 1);
     Create();
-    TFrmArea* frame = form->FrmArea;
+    TFrmArea* frame = form->Selection().FrmArea;
     ASSERT_TRUE(frame->Visible());
     const RECT start = FrameRect();  // (300, 175) 312 x 237
 
@@ -205,7 +205,7 @@ TEST_F(RegionMode, AQuickSecondPressOnTheHeadStillMovesTheFrame) {
     TConfig().WriteInteger(L"height", 200);
     TConfig().WriteInteger(L"area", 1);
     Create();
-    ASSERT_TRUE(form->FrmArea->Visible());
+    ASSERT_TRUE(form->Selection().FrmArea->Visible());
     const RECT start = FrameRect();
     const POINT head{start.left + 150, start.top + 12};
     WithInput([&] {

@@ -14,6 +14,7 @@
 #include "i18n/translate_component.h"
 #include "i18n/translation.h"
 #include "support/process.h"
+#include "support/wait.h"
 #include "support/program_test.h"
 #include "ui/application.h"
 
@@ -49,6 +50,12 @@ protected:
         box->SetItemIndex(index);
         SendMessageW(form->Handle(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(box->Handle()), CBN_SELCHANGE),
                      reinterpret_cast<LPARAM>(box->Handle()));
+    }
+
+    // A capture as the hotkey asks for it, until its outcome: files are written on a worker.
+    void CaptureAndWait() {
+        form->Start();
+        ASSERT_TRUE(test::WaitUntil([&] { return form->Controller().State() == TControllerState::Idle; }));
     }
 
     std::unique_ptr<TApplication> app;

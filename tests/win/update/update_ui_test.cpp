@@ -103,7 +103,7 @@ protected:
         TConfig().WriteString(L"language", language);
         CreateForm([&](TFrmTovasen& created) {
             created.UpdateCheckService = {server.Url("/r/" + UpdateServer::Encode(reply)), 6, 10, 5000};
-            created.OnOpenAddress = [this](const std::wstring& address) { opened.push_back(address); };
+            created.Services().OnOpenAddress = [this](const std::wstring& address) { opened.push_back(address); };
         });
     }
     // Handles messages until the check has ended (the tray tip is set); notes a quit request,

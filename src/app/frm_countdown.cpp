@@ -1,4 +1,4 @@
-#include "history/frm_countdown.h"
+#include "app/frm_countdown.h"
 
 #include <dwmapi.h>
 

@@ -2,8 +2,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "output/pixel_view.h"
-#include "ui/bitmap.h"
+#include "image/pixel_view.h"
+#include "image/bitmap.h"
 
 namespace tovasen {
 

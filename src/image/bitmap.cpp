@@ -1,4 +1,4 @@
-#include "ui/bitmap.h"
+#include "image/bitmap.h"
 
 #include <exception>
 

@@ -1,4 +1,4 @@
-#include "output/pixel_view.h"
+#include "image/pixel_view.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "output/bitmap_pixels.h"
+#include "image/bitmap_pixels.h"
 
 #include <windows.h>
 

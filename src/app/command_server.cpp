@@ -1,18 +1,12 @@
-// The command boundary: WM_COPYDATA from any program. A command is checked and parsed within
-// fixed limits, the sender is released at once, and the work runs later from the message loop,
-// so no sender waits on a capture and no reply can start a capture inside another.
-#include <windows.h>
+#include "app/command_server.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "app/command_trust.h"
-#include "app/copydata_command.h"
-#include "app/frm_tovasen.h"
 #include "app/integrity_level.h"
 #include "base/exception_text.h"
 #include "editor/editor_entry.h"
-#include "history/history.h"
-#include "history/history_format.h"
 #include "ui/application.h"
 
 namespace tovasen {
@@ -31,7 +25,11 @@ bool MayOpenForScript(const std::wstring& file) {
 
 }  // namespace
 
-LRESULT TFrmTovasen::WMCopyData(HWND sender, const COPYDATASTRUCT& data) {
+TCommandServer::TCommandServer(TForm& window, TCaptureController& controller, THistoryLink& history,
+                               std::function<void()> about)
+    : FWindow(window), FController(controller), FHistory(history), FAbout(std::move(about)) {}
+
+LRESULT TCommandServer::Receive(HWND sender, const COPYDATASTRUCT& data) {
     const std::optional<RemoteRequest> accepted = AcceptCommand(data.dwData, data.lpData, data.cbData);
     if (!accepted) return 0;
     const HWND replyTo =
@@ -48,28 +46,27 @@ LRESULT TFrmTovasen::WMCopyData(HWND sender, const COPYDATASTRUCT& data) {
 
     std::shared_ptr<TOutcomeReporter> reporter;
     if (replyTo) {
-        reporter = std::make_shared<TScriptReporter>(FReplies, replyTo, Handle(), accepted->token,
+        reporter = std::make_shared<TScriptReporter>(FReplies, replyTo, FWindow.Handle(), accepted->token,
                                                      WindowMayReadReplies(replyLevel, ownLevel));
     } else {
         reporter = std::make_shared<TUserReporter>(FCommandBoxes);  // as before scripts could be answered
     }
-    std::weak_ptr<bool> alive = FAlive;
-    Application->Queue([this, alive, request = *accepted, reporter, toUser = !replyTo, boxes = FCommandBoxes] {
+    Application->Queue(FLifetime.Guard([this, request = *accepted, reporter, toUser = !replyTo] {
         // Queued before a command's box opened and run inside its modal loop: refused as well.
-        if (toUser && boxes->IsOpen()) return;
-        if (alive.lock()) RunCommand(request, reporter);
-    });
+        if (toUser && FCommandBoxes->IsOpen()) return;
+        Run(request, reporter);
+    }));
     return 1;
 }
 
-void TFrmTovasen::RunCommand(const RemoteRequest& request, const std::shared_ptr<TOutcomeReporter>& reporter) {
+void TCommandServer::Run(const RemoteRequest& request, const std::shared_ptr<TOutcomeReporter>& reporter) {
     switch (request.command) {
     case RemoteCommand::About:
-        LblCopyrightClick();
+        FAbout();
         reporter->Report(TCaptureOutcome::Nothing());
         break;
     case RemoteCommand::Capture:
-        Controller->Run({reporter, static_cast<int>(std::min<std::uint64_t>(request.delay.value_or(0), 3600))});
+        FController.Run({reporter, static_cast<int>(std::min<std::uint64_t>(request.delay.value_or(0), 3600))});
         break;
     case RemoteCommand::Edit:
         // Editing a file holds nothing of the controller: captures go on meanwhile.
@@ -79,39 +76,30 @@ void TFrmTovasen::RunCommand(const RemoteRequest& request, const std::shared_ptr
                 reporter->Report(TCaptureOutcome::Failure(L"Only a file on a local drive can be edited from a script."));
                 break;
             }
-            FollowEditInHistory(EditFile(
+            FHistory.FollowEdit(EditFile(
                 file,
                 [reporter, file](bool saved) {
                     // Closed without saving: the script hears "cancelled", as for a cancelled capture.
                     reporter->Report(saved ? TCaptureOutcome::Written(TCaptureOutcome::TKind::FileWritten, file)
                                            : TCaptureOutcome{TCaptureOutcome::TKind::Cancelled, {}, {}, false});
                 },
-                this));
+                &FWindow));
         } catch (...) {
             reporter->Report(TCaptureOutcome::Failure(ExceptionText(std::current_exception())));
         }
         break;
     case RemoteCommand::RecordPause:
-        Controller->PauseRecording(reporter);
+        FController.PauseRecording(reporter);
         break;
     case RemoteCommand::RecordResume:
-        Controller->ResumeRecording(reporter);
+        FController.ResumeRecording(reporter);
         break;
-    case RemoteCommand::History: {
-        if (!History) {
-            reporter->Report(TCaptureOutcome::Failure(L"The capture history is not available."));
-            break;
-        }
-        std::wstring lines;
-        const std::uint64_t limit = std::min<std::uint64_t>(request.limit.value_or(kDefaultHistoryLimit), 100000);
-        for (const THistoryEntry& entry : History->Recent(static_cast<std::size_t>(limit))) {
-            lines += HistoryLine(entry) + L"\n";
-        }
-        reporter->Report(TCaptureOutcome::Written(TCaptureOutcome::TKind::NothingToWrite, lines));
+    case RemoteCommand::History:
+        FHistory.ListForScript(reporter, static_cast<std::size_t>(
+                                             std::min<std::uint64_t>(request.limit.value_or(kDefaultHistoryLimit), 100000)));
         break;
-    }
     case RemoteCommand::HistoryClear:
-        ClearHistoryForScript(reporter);
+        FHistory.ClearForScript(reporter);
         break;
     default:
         break;

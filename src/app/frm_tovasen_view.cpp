@@ -1,0 +1,207 @@
+// What the main window shows: the settings model's values in the lists and the menu, the
+// chosen mode's card and window, the colour card and the recording card; and what the user's
+// choices there do.
+#include <cwchar>
+
+#include "app/frm_tovasen.h"
+#include "app/system_helpers.h"
+#include "base/module_path.h"
+#include "base/version_text.h"
+#include "history/history_format.h"
+#include "i18n/translation.h"
+#include "ui/application.h"
+
+namespace tovasen {
+namespace {
+
+constexpr wchar_t kFileMissing[] = L"\"%s\" 파일이 없습니다.";
+constexpr std::size_t kRecentCount = 10;
+
+// "RRGGBB" as a colour; black for anything that is not six hexadecimal digits.
+COLORREF ColorOf(const std::wstring& text) {
+    if (text.size() != 6) return RGB(0, 0, 0);
+    wchar_t* end = nullptr;
+    const unsigned long value = std::wcstoul(text.c_str(), &end, 16);
+    if (*end != L'\0') return RGB(0, 0, 0);
+    return RGB((value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF);
+}
+
+bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+}  // namespace
+
+// --- The settings ------------------------------------------------------------------------------
+
+void TFrmTovasen::ShowSettings() {
+    const TSettings& values = FSettings->Values();
+    if (FShownMode != FSettings->Mode()) ApplyMode(FSettings->Mode());
+    ChkSaveTo->SetItemIndex(StoredIndex(FSettings->Target()));
+    ChkJPEG_qual->SetItemIndex(values.jpeg_quality);
+    ChkWebP_qual->SetItemIndex(values.webp_quality);
+    const int ocrCount = static_cast<int>(FSettings->OcrLanguages().size());
+    if (ocrCount > 0) ChkOCR_lang->SetItemIndex(values.language_ocr >= 0 && values.language_ocr < ocrCount ? values.language_ocr : 0);
+    for (const auto& [item, checked] : FChecks) item->Checked = checked(values);
+    ApplySaveTargetLayout();
+}
+
+void TFrmTovasen::ApplyMode(TCaptureMode mode) {
+    FShownMode = mode;
+    ChkArea->SetEnabled(false);
+    ChkArea->SetItemIndex(StoredIndex(mode));
+    ShowCard(mode == TCaptureMode::Color ? 1 : 0);
+    FSelection->ShowFor(mode);
+    TmrColor->SetEnabled(FCard == 1);
+    ChkArea->SetEnabled(!IsRecording());
+}
+
+void TFrmTovasen::ChooseMode(TCaptureMode mode) { FSettings->ChooseMode(mode); }
+
+void TFrmTovasen::ChooseTarget(TSaveTarget target) {
+    const std::wstring folder = ExeFolder();
+    const auto missing = [this](const wchar_t* file, const wchar_t* code) {
+        std::wstring text = Translate(kFileMissing);
+        const std::size_t at = text.find(L"%s");
+        if (at != std::wstring::npos) text.replace(at, 2, file);
+        ShowMessage(text, kNoticeFlags);
+        ShellOpen(std::wstring(kWebSite) + kErrorPath + L"?app=tovasen&msg=" + code);
+    };
+    // Refused choices fall back to PNG, shown before the message says why.
+    if (target == TSaveTarget::WebP && !FileExists(folder + L"libwebp.dll")) {
+        FSettings->ChooseTarget(TSaveTarget::Png);
+        missing(L"libwebp.dll", L"webpnotfound");
+    } else if (target == TSaveTarget::Mp4 && !FileExists(folder + L"ffmpeg.exe")) {
+        FSettings->ChooseTarget(TSaveTarget::Png);
+        missing(L"ffmpeg.exe", L"ffmpegnotfound");
+    } else if (target == TSaveTarget::Txt && FSettings->OcrLanguages().empty()) {
+        FSettings->ChooseTarget(TSaveTarget::Png);
+        // Shown as written: this one text is not translated.
+        ShowMessage(L"OCR 을 지원하지 않는 윈도우 환경입니다.", kNoticeFlags);
+    } else {
+        FSettings->ChooseTarget(target);
+    }
+}
+
+void TFrmTovasen::ChooseLanguage(const std::wstring& code) {
+    FSettings->ChooseLanguage(code);
+    // Every open window translates itself, this one included (Translated).
+    ChangeLanguage(code);
+}
+
+void TFrmTovasen::ShowCard(int index) {
+    for (std::size_t i = 0; i < FCards.size(); ++i) {
+        for (TControl* c : FCards[i]) c->SetVisible(static_cast<int>(i) == index);
+    }
+    FCard = index;
+    ApplySaveTargetLayout();  // the side boxes belong to card 0
+}
+
+// The target list's width and the one side box the target has, on card 0 only.
+void TFrmTovasen::ApplySaveTargetLayout() {
+    const TSaveTarget target = FSettings->Target();
+    const bool quality = target == TSaveTarget::Jpg || target == TSaveTarget::WebP;
+    ChkSaveTo->SetWidth96(quality ? 82 : target == TSaveTarget::Txt ? 72 : 145);
+    ChkJPEG_qual->SetVisible(FCard == 0 && target == TSaveTarget::Jpg);
+    ChkWebP_qual->SetVisible(FCard == 0 && target == TSaveTarget::WebP);
+    ChkOCR_lang->SetVisible(FCard == 0 && target == TSaveTarget::Txt);
+}
+
+void TFrmTovasen::Translated() {
+    TranslateComponent(this);
+    TranslateComponent(ChkArea);
+    TranslateComponent(ChkSaveTo);
+    const std::wstring caption = Translate(Caption());
+    Application->SetTitle(caption);
+    if (TrayIcon) TrayIcon->SetHint(caption + L" " + GetVersionText(L"%d.%d.%d.%d"));
+    // The update strip reads its text in the current language when it paints.
+    if (auto* strip = dynamic_cast<TControl*>(FindComponent(L"StatusBar"))) InvalidateRect(strip->Handle(), nullptr, TRUE);
+    SetCaption(caption);
+}
+
+// --- The menu ----------------------------------------------------------------------------------
+
+void TFrmTovasen::PopupMenuAtMouse() {
+    POINT at{};
+    GetCursorPos(&at);
+    Menu->Popup(at.x, at.y, Handle());
+}
+
+void TFrmTovasen::RefreshHistoryItems() {
+    THistory* history = History();
+    PopHistory->Enabled = ChkKeepHistory->Enabled = PopClearHistory->Enabled = history != nullptr;
+    ChkKeepHistory->Checked = history && history->Keep();
+    PopRecent->DestroyComponents();
+    const std::vector<THistoryEntry> recent = history ? history->Recent(kRecentCount) : std::vector<THistoryEntry>{};
+    PopRecent->Enabled = !recent.empty();
+    for (const THistoryEntry& entry : recent) {
+        new TMenuItem(PopRecent, L"PopRecent" + std::to_wstring(entry.Id), RecentMenuCaption(entry),
+                      [this, id = entry.Id](TMenuItem&) {
+                          if (History()) History()->OpenEntry(id);
+                      });
+    }
+}
+
+// --- The colour card ---------------------------------------------------------------------------
+
+std::wstring TFrmTovasen::ColourUnderMouse() {
+    POINT at{};
+    GetCursorPos(&at);
+    const COLORREF color = GetPixel(FServices->Grabber()->DC(), at.x, at.y);
+    wchar_t text[8];
+    std::swprintf(text, 8, L"%02X%02X%02X", GetRValue(color), GetGValue(color), GetBValue(color));
+    return text;
+}
+
+void TFrmTovasen::ShowColourUnderMouse() {
+    const std::wstring colour = ColourUnderMouse();
+    LblColor->SetCaption(colour);
+    ShpColor->SetColor(ColorOf(colour));
+}
+
+// The colour picked is the one the card shows, as the user saw it.
+std::wstring TFrmTovasen::PickColour() {
+    const std::wstring colour = LblColor->Caption();
+    LstColor->Insert(0, colour);
+    return colour;
+}
+
+void TFrmTovasen::DrawColourItem(const DRAWITEMSTRUCT& item, const std::wstring& text) {
+    const bool selected = (item.itemState & ODS_SELECTED) != 0;
+    UniqueBrush back(CreateSolidBrush(selected ? RGB(0x33, 0x99, 0xFF) : RGB(255, 255, 255)));
+    FillRect(item.hDC, &item.rcItem, back.Get());
+    SetBkMode(item.hDC, TRANSPARENT);
+    SetTextColor(item.hDC, selected ? RGB(255, 255, 255) : RGB(0, 0, 0));
+    RECT clip = item.rcItem;
+    ExtTextOutW(item.hDC, ScaleValue(20), item.rcItem.top, ETO_CLIPPED, &clip, text.c_str(),
+                static_cast<UINT>(text.size()), nullptr);
+    const RECT swatch{item.rcItem.left + ScaleValue(2), item.rcItem.top + ScaleValue(2), ScaleValue(15),
+                      item.rcItem.bottom - ScaleValue(2)};
+    UniqueBrush fill(CreateSolidBrush(ColorOf(text)));
+    FillRect(item.hDC, &swatch, fill.Get());
+    FrameRect(item.hDC, &swatch, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+}
+
+// --- The recording card ------------------------------------------------------------------------
+
+void TFrmTovasen::RecordingChanged(bool recording) {
+    ChkArea->SetEnabled(!recording);
+    ShowCard(recording ? 2 : 0);
+    if (!recording) LblRecTime->SetCaption(L"00:00:00");
+    PopRecPause->Visible = PopRecPauseLine->Visible = recording;
+    if (!recording) RecordingPaused(false);
+}
+
+void TFrmTovasen::RecordingTime(const std::wstring& shown) { LblRecTime->SetCaption(shown); }
+
+void TFrmTovasen::RecordingPaused(bool paused) {
+    PopRecPause->Caption = Translate(paused ? L"녹화 재개" : L"녹화 일시정지");
+    LblRecording->SetCaption(Translate(paused ? L"일시정지" : L"녹화중"));
+}
+
+void TFrmTovasen::PauseOrResumeRecording() {
+    const auto reporter = std::make_shared<TUserReporter>();
+    const TRecorder* recorder = FController->Recorder();
+    if (recorder && recorder->Paused()) FController->ResumeRecording(reporter);
+    else FController->PauseRecording(reporter);
+}
+
+}  // namespace tovasen

@@ -1,0 +1,140 @@
+#include "app/selection_windows.h"
+
+#include <utility>
+
+#include "base/errors.h"
+#include "capture/capture.h"
+#include "scroll/scroll_capture.h"
+#include "select/frm_area.h"
+#include "select/frm_drag.h"
+#include "select/frm_line.h"
+#include "select/frm_size.h"
+#include "web/browser_page.h"
+#include "web/frm_iexplorer.h"
+#include "web/web_capture.h"
+
+namespace tovasen {
+
+TSelectionWindows::TSelectionWindows(TForm& owner, std::function<TCaptureMode()> mode)
+    : FrmSize(new TFrmSize(&owner)), FOwner(owner), FMode(std::move(mode)) {}
+
+TSelectionWindows::~TSelectionWindows() {
+    // The windows belong to the owner and go with it; nothing of theirs may call back here.
+    if (FrmArea) FrmArea->OnCloseButton = FrmArea->OnStopRecording = nullptr;
+    if (Browser) Browser->OnDismissed = Browser->OnUserClose = nullptr;
+}
+
+void TSelectionWindows::CloseAll() {
+    // Closing the frame stops a recording of it first (its OnStopRecording), then hides it.
+    if (FrmArea && FrmArea->Visible()) FrmArea->Close();
+    if (FrmLine) {
+        FrmLine->Timer1->SetEnabled(false);
+        FrmLine->Release();  // hides now, freed once this handler has returned
+        FrmLine = nullptr;
+    }
+    if (Browser) Browser->Dismiss();
+}
+
+void TSelectionWindows::ShowFor(TCaptureMode mode) {
+    CloseAll();
+    if (mode == TCaptureMode::Region) {
+        if (!FrmArea) {
+            FrmArea = new TFrmArea(&FOwner, FrmSize);
+            FrmArea->OnCloseButton = [this] {
+                if (OnModeAbandoned) OnModeAbandoned();
+            };
+            // A recording of the frame ends with it, even one still being prepared.
+            FrmArea->OnStopRecording = [this] {
+                if (OnStopRecording) OnStopRecording();
+            };
+        }
+        FrmArea->Show();
+    } else if (mode == TCaptureMode::WindowControl) {
+        FrmLine = new TFrmLine(&FOwner, FMode, FOwner.Handle());
+        FrmLine->ShowPicker();
+    } else if (mode == TCaptureMode::WebPage) {
+        Browser = new TFrmIExplorer(&FOwner);
+        Browser->OnDismissed = [this] { Browser = nullptr; };
+        // Closed by the user: web page mode ends with it.
+        Browser->OnUserClose = [this] {
+            if (OnModeAbandoned) OnModeAbandoned();
+        };
+        Browser->Show();
+    }
+}
+
+TSelectionWindows::TGrabbed TSelectionWindows::Grab(const TCaptureOptions& options, TCapture& grabber) {
+    TGrabbed grab;
+    RECT& rect = grab.Rect;
+    if (options.Mode == TCaptureMode::Drag) {
+        // The overlay lives for this one selection; nothing of it outlives this call.
+        TFrmDrag overlay(nullptr);
+        grab.Bitmap = overlay.Capture(rect);
+        return grab;
+    }
+    if (options.Mode == TCaptureMode::Scrolling) {
+        POINT pointer{};
+        GetCursorPos(&pointer);
+        // Esc keeps what was taken: the picture goes on like any other.
+        ScrollCaptureResult scrolled = CaptureScrollingWindow(pointer);
+        grab.Bitmap = std::move(scrolled.Bitmap);
+        grab.Rect = scrolled.Rect;
+        grab.Notice = std::move(scrolled.Notice);
+        return grab;
+    }
+    auto bitmap = std::make_unique<TBitmap>();
+    grabber.ShowCursor = options.ShowCursor;
+    switch (options.Mode) {
+    case TCaptureMode::FullScreen:
+        grabber.Capture(*bitmap, nullptr, rect);
+        break;
+    case TCaptureMode::ActiveWindow:
+    case TCaptureMode::WindowControl: {
+        // The same rule the picker outlines by; a null window would mean the whole monitor.
+        HWND target = PickTarget(options.Mode, FrmLine ? FrmLine->Handle() : nullptr, FOwner.Handle());
+        if (!target) throw Exception(L"There is no window to capture.");
+        grabber.Capture(*bitmap, target, rect);
+        grab.Window = target;
+        break;
+    }
+    case TCaptureMode::Region:
+        if (!FrmArea) throw Exception(L"The region frame does not exist.");
+        // Exactly the hole of the frame: none of the frame's own pixels lies inside it.
+        rect = FrmArea->GetRect();
+        grabber.Capture(*bitmap, rect);
+        break;
+    case TCaptureMode::WebPage: {
+        if (!Browser) throw EWebCaptureError();  // closed since the mode was chosen
+        TBrowserPage page(*Browser);
+        CaptureWebPage(*bitmap, page);
+        break;
+    }
+    default:
+        throw Exception(L"No capture mode is selected.");
+    }
+    grab.Bitmap = std::move(bitmap);
+    return grab;
+}
+
+std::function<RECT()> TSelectionWindows::RecordedRegion(const TCaptureOptions& options) {
+    if (options.Mode != TCaptureMode::Region) return nullptr;
+    if (!FrmArea) throw Exception(L"The region frame does not exist.");
+    TFrmArea* frame = FrmArea;
+    return [frame] { return frame->GetRect(); };
+}
+
+void TSelectionWindows::RecordingChanged(bool recording) {
+    if (!FrmArea) return;
+    FrmArea->SetRecording(recording);
+    if (!recording) FrmArea->SetPaused(false);
+}
+
+void TSelectionWindows::RecordingTime(const std::wstring& shown) {
+    if (FrmArea) FrmArea->SetRecTime(shown);
+}
+
+void TSelectionWindows::RecordingPaused(bool paused) {
+    if (FrmArea) FrmArea->SetPaused(paused);
+}
+
+}  // namespace tovasen
