@@ -7,7 +7,6 @@
 #include <deque>
 #include <map>
 #include <mutex>
-#include <thread>
 #include <utility>
 
 namespace tovasen {
@@ -65,7 +64,7 @@ bool SendOne(HWND to, const TState::TItem& item) {
     return !IsWindow(to);  // gone meanwhile: nothing to give up on
 }
 
-void Serve(const std::shared_ptr<TState>& state, HWND to) {
+void Serve(const std::shared_ptr<TState>& state, HWND to, const std::stop_token& stop) {
     std::unique_lock<std::mutex> lock(state->Lock);
     for (;;) {
         auto queue = state->Queues.find(to);
@@ -81,11 +80,13 @@ void Serve(const std::shared_ptr<TState>& state, HWND to) {
         lock.unlock();
         const bool answered = SendOne(to, item);
         lock.lock();
-        if (!answered) {
+        if (!answered || stop.stop_requested()) {
             queue = state->Queues.find(to);
             queue->second.Items.clear();
             state->Bytes -= queue->second.Bytes;
             queue->second.Bytes = 0;
+        }
+        if (!answered) {
             state->GivenUp.push_back(IdOf(to));
             if (state->GivenUp.size() > TState::kMaxGivenUp) state->GivenUp.pop_front();
         }
@@ -97,9 +98,12 @@ void Serve(const std::shared_ptr<TState>& state, HWND to) {
 TReplySender::TReplySender() : FState(std::make_shared<TState>()) {}
 
 TReplySender::~TReplySender() {
-    std::unique_lock<std::mutex> lock(FState->Lock);
-    FState->Stopping = true;
-    FState->Changed.wait_for(lock, std::chrono::milliseconds(kReplyTimeoutMs), [&] { return FState->Queues.empty(); });
+    {
+        std::unique_lock<std::mutex> lock(FState->Lock);
+        FState->Stopping = true;
+        FState->Changed.wait_for(lock, std::chrono::milliseconds(kReplyTimeoutMs), [&] { return FState->Queues.empty(); });
+    }
+    FThreads.StopAll();
 }
 
 bool TReplySender::Send(HWND to, HWND from, RemoteReply reply) { return Send(to, from, std::vector{std::move(reply)}); }
@@ -124,7 +128,7 @@ bool TReplySender::Send(HWND to, HWND from, const std::vector<RemoteReply>& part
     for (TState::TItem& item : items) queue.Items.push_back(std::move(item));
     queue.Bytes += bytes;
     FState->Bytes += bytes;
-    if (!serving) std::thread([state = FState, to] { Serve(state, to); }).detach();
+    if (!serving) FThreads.Start([state = FState, to](const std::stop_token& stop) { Serve(state, to, stop); });
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/copydata_command.h"
+#include "base/worker.h"
 
 namespace tovasen {
 
@@ -29,8 +30,9 @@ public:
     TReplySender();
     TReplySender(const TReplySender&) = delete;
     TReplySender& operator=(const TReplySender&) = delete;
-    // Replies still waiting get one time-out's worth of time to go out; the threads are then
-    // let go rather than waited for.
+    // Replies still waiting get one time-out's worth of time to go out; then each thread drops
+    // its window's rest and is waited for while it ends the reply in hand, which kReplyTimeoutMs
+    // bounds.
     ~TReplySender();
 
     // Queues one reply, or the parts of one reply (ReplyParts) all or none, each part marked as
@@ -42,6 +44,7 @@ public:
 
 private:
     std::shared_ptr<TState> FState;
+    TWorker FThreads;  // one per window with replies waiting
 };
 
 }  // namespace tovasen

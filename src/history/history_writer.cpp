@@ -3,6 +3,7 @@
 #include <chrono>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "base/exception_text.h"
 #include "base/log_event.h"
@@ -64,7 +65,7 @@ std::wstring FreePath(const std::wstring& folder, const std::wstring& name) {
 struct THistoryWriter::TState {
     std::shared_ptr<THistoryStore> Store;
     std::mutex Lock;
-    std::condition_variable Changed;
+    std::condition_variable_any Changed;  // waited on with the thread's stop token too
     std::deque<std::function<void(TState&)>> Tasks;
     bool Running = false;  // a task is being worked on
     bool Stopping = false;
@@ -99,7 +100,7 @@ THistoryWriter::THistoryWriter(std::shared_ptr<THistoryStore> store, THistoryLim
     FState->Tasks.push_back([](TState& state) {
         if (state.Store->Open()) state.Store->SweepCopies();
     });
-    FThread = std::thread(Run, FState);
+    FWorker.Start([state = FState](const std::stop_token& stop) { Run(state, stop); });
 }
 
 THistoryWriter::~THistoryWriter() { Stop(kExitWaitMs); }
@@ -155,32 +156,33 @@ bool THistoryWriter::WaitIdle(int timeoutMs) {
 }
 
 void THistoryWriter::Stop(int timeoutMs) {
-    if (!FThread.joinable()) return;
-    bool idle;
+    if (std::exchange(FStopped, true)) return;
     {
         std::unique_lock guard(FState->Lock);
         FState->Stopping = true;
         FState->Changed.notify_all();
-        idle = FState->Changed.wait_for(guard, std::chrono::milliseconds(timeoutMs),
-                                        [&] { return FState->Tasks.empty() && !FState->Running; });
+        FState->Changed.wait_for(guard, std::chrono::milliseconds(timeoutMs),
+                                 [&] { return FState->Tasks.empty() && !FState->Running; });
     }
     {
         std::lock_guard events(FState->EventLock);
         FState->Events = {};
     }
-    if (idle) FThread.join();
-    else FThread.detach();  // it keeps its own share of the state and the store
+    // Idle, the thread is ending on its own. Otherwise it finishes the task in hand, one
+    // picture's encoding and row, which bounds this wait, and drops the rest: each copy is whole
+    // or absent and each row written or not, as when the process ends meanwhile.
+    FWorker.StopAll();
 }
 
-void THistoryWriter::Run(std::shared_ptr<TState> state) {
+void THistoryWriter::Run(const std::shared_ptr<TState>& state, const std::stop_token& stop) {
     for (;;) {
         std::function<void(TState&)> task;
         {
             std::unique_lock guard(state->Lock);
             state->Running = false;
             state->Changed.notify_all();
-            state->Changed.wait(guard, [&] { return !state->Tasks.empty() || state->Stopping; });
-            if (state->Tasks.empty()) return;
+            state->Changed.wait(guard, stop, [&] { return !state->Tasks.empty() || state->Stopping; });
+            if (state->Tasks.empty() || stop.stop_requested()) return;
             task = std::move(state->Tasks.front());
             state->Tasks.pop_front();
             state->Running = true;

@@ -10,8 +10,9 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
+#include <stop_token>
 
+#include "base/worker.h"
 #include "history/history_entry.h"
 #include "history/history_store.h"
 #include "history/pixel_pool.h"
@@ -77,8 +78,9 @@ public:
 
     // True once nothing is queued or running, within timeoutMs.
     bool WaitIdle(int timeoutMs);
-    // Lets the queue run out for at most timeoutMs; what is left then is finished by the thread
-    // on its own, with no callback, for as long as the process lasts. Idempotent.
+    // Lets the queue run out for at most timeoutMs; then the record in hand is finished, with no
+    // callback, and what is queued behind it is dropped, as an exit would drop it. Returns with
+    // the thread ended: after timeoutMs and one record's encoding and row at most. Idempotent.
     void Stop(int timeoutMs);
 
     // The file name a copy of a capture at that moment gets (before any uniqueness suffix).
@@ -86,13 +88,14 @@ public:
 
 private:
     struct TState;
-    static void Run(std::shared_ptr<TState> state);
+    static void Run(const std::shared_ptr<TState>& state, const std::stop_token& stop);
     static void Store(TState& state, THistoryRecord& record, std::int64_t* storedId);
     static void ApplyEdit(TState& state, THistoryEdit& edit);
     void Push(std::function<void(TState&)> task);
 
     std::shared_ptr<TState> FState;
-    std::thread FThread;
+    bool FStopped = false;
+    TWorker FWorker;
 };
 
 }  // namespace tovasen

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <thread>
 
 #include "base/errors.h"
 #include "base/exception_text.h"
@@ -73,10 +72,27 @@ std::wstring ReserveFreeFile(const std::function<std::wstring(int attempt)>& nam
 
 }  // namespace
 
-std::wstring ListFirstAudioDevice(const std::wstring& encoder, DWORD timeoutMs) {
+std::wstring ListFirstAudioDevice(const std::wstring& encoder, DWORD timeoutMs, const std::stop_token& stop) {
     TChildOptions options;
     options.CommandLine = QuoteProgram(encoder) + L" " + DeviceListArguments();
-    return FirstAudioDevice(Utf8ToWide(RunChildToEnd(options, timeoutMs).Output));
+    // A stop wakes the wait at once, whatever the encoder is doing; the encoder is then ended
+    // with its child object, as at the time-out.
+    const UniqueKernelHandle stopped(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!stopped) RaiseLastOSError(L"CreateEvent");
+    const std::stop_callback onStop(stop, [&stopped] { SetEvent(stopped.Get()); });
+    if (stop.stop_requested()) return {};
+    TChildProcess child(options);
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    std::string output;
+    for (;;) {
+        output += child.TakeOutput();
+        if (child.OutputEnded()) break;
+        const ULONGLONG now = GetTickCount64();
+        if (now >= deadline) break;
+        const HANDLE events[] = {child.OutputEvent(), stopped.Get()};
+        if (WaitForMultipleObjects(2, events, FALSE, static_cast<DWORD>(deadline - now)) == WAIT_OBJECT_0 + 1) return {};
+    }
+    return FirstAudioDevice(Utf8ToWide(output));
 }
 
 TRecorder::TRecorder(TComponent* owner, std::optional<POINT> mirrorPosition, TPoster poster)
@@ -95,7 +111,8 @@ TRecorder::TRecorder(TComponent* owner, std::optional<POINT> mirrorPosition, TPo
 }
 
 TRecorder::~TRecorder() {
-    *FAlive = false;
+    FLifetime.End();
+    FListing.StopAll();
     OnEvent = nullptr;
     FTimer->SetEnabled(false);
     FStopTimer->SetEnabled(false);
@@ -188,20 +205,20 @@ void TRecorder::Start() {
         return;
     }
     // The listing takes seconds: on a thread of its own, so that the window keeps answering.
+    // The recorder's end stops it (the encoder is ended) and waits for it.
     const TPoster post = Post();
     FPhase = TPhase::Listing;
-    std::thread([post, alive = std::weak_ptr<bool>(FAlive), this, encoder = FFMpeg, timeout = DeviceListTimeoutMs] {
-        std::wstring device;
+    auto device = std::make_shared<std::wstring>();
+    const std::function<void()> listed = FLifetime.Guard([this, device] { DevicesListed(*device); });
+    FListing.Start([post, listed, device, encoder = FFMpeg, timeout = DeviceListTimeoutMs](const std::stop_token& stop) {
         try {
-            device = ListFirstAudioDevice(encoder, timeout);
+            *device = ListFirstAudioDevice(encoder, timeout, stop);
         } catch (...) {
-            device.clear();  // no device: the recording goes on without sound
+            device->clear();  // no device: the recording goes on without sound
             LogCaught(L"recorder", std::current_exception());
         }
-        post([alive, this, device] {
-            if (alive.lock()) DevicesListed(device);
-        });
-    }).detach();
+        if (!stop.stop_requested()) post(listed);
+    });
 }
 
 void TRecorder::DevicesListed(const std::wstring& device) {
@@ -361,9 +378,9 @@ void TRecorder::PartEnded() {
     // Started from the queue: the runner whose end this is must not be replaced inside its
     // own handler.
     if (FResumeWanted) {
-        Post()([alive = std::weak_ptr<bool>(FAlive), this] {
-            if (alive.lock() && FPhase == TPhase::Paused) StartPartOrFail();
-        });
+        Post()(FLifetime.Guard([this] {
+            if (FPhase == TPhase::Paused) StartPartOrFail();
+        }));
     }
 }
 

@@ -4,9 +4,12 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
+#include "base/lifetime.h"
+#include "base/worker.h"
 #include "capture/capture.h"
 #include "record/command_runner.h"
 #include "record/ffmpeg_command.h"
@@ -20,8 +23,8 @@ namespace tovasen {
 using TFuncOfRect = std::function<RECT()>;
 
 // The first audio capture device the encoder lists, or empty. Runs the listing on the calling
-// thread for at most timeoutMs, then ends it.
-std::wstring ListFirstAudioDevice(const std::wstring& encoder, DWORD timeoutMs);
+// thread for at most timeoutMs, or until stop is asked, then ends it.
+std::wstring ListFirstAudioDevice(const std::wstring& encoder, DWORD timeoutMs, const std::stop_token& stop = {});
 
 // Records the screen to MP4 through ffmpeg.exe: the monitor under the mouse, or a region
 // through the mirror window. One recorder makes one recording, in one part or, paused and
@@ -142,7 +145,8 @@ private:
     std::wstring FCommandLine;
     std::wstring FFailure;
     std::wstring FLastMessage;  // the last finished line that was not a progress report
-    std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
+    TWorker FListing;
+    TLifetime FLifetime;
 };
 
 }  // namespace tovasen

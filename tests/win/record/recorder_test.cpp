@@ -188,6 +188,26 @@ TEST_F(RecorderTest, ASlowDeviceListingKeepsTheWindowAnswering) {
     EXPECT_EQ(0, stopped.Parts()) << "no encoder once the listing came back";
 }
 
+// A recorder freed while it lists the devices ends the listing and waits for its thread: not
+// for the listing's time-out, and nothing of the listing is left behind.
+TEST_F(RecorderTest, FreedWhileListingEndsTheListing) {
+    ScopedEnv listing(L"TOVASEN_FAKE_LISTING", L"hang");
+    auto recorder = std::make_unique<TRecorder>();
+    recorder->FFMpeg = Helper();
+    recorder->Output = folder.Path() + L"a.mp4";
+    recorder->Audio = true;
+    recorder->DeviceListTimeoutMs = 120000;
+    recorder->Start();
+    ASSERT_TRUE(test::WaitUntil([] { return test::ProcessCount(L"child_helper.exe") > 0; })) << "no listing ran";
+    const auto start = Clock::now();
+    recorder.reset();
+    const double freed = Seconds(start);
+    EXPECT_TRUE(test::WaitUntil([] { return test::ProcessCount(L"child_helper.exe") == 0; }, 5000))
+        << "the listing outlived its recorder";
+    EXPECT_LT(freed, 60.0) << "the recorder waited for the listing's time-out";
+    std::printf("[ figures  ] a recorder freed while listing took %.2f s to go\n", freed);
+}
+
 TEST_F(RecorderTest, AudioPutsTheDeviceOnTheCommandLineOnlyWhenThereIsOne) {
     ScopedEnv encoder(L"TOVASEN_FAKE_ENCODER", L"fail");
     for (const wchar_t* kind : {L"older", L"none"}) {
