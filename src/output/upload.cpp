@@ -12,13 +12,13 @@
 #include <limits>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 #include "base/code_page.h"
 #include "base/errors.h"
 #include "base/handles.h"
 #include "base/log_event.h"
 #include "base/utf_convert.h"
+#include "base/worker.h"
 #include "image/bitmap_pixels.h"
 #include "output/encode_error.h"
 #include "output/png_encoder.h"
@@ -219,7 +219,10 @@ std::wstring UploadPng(std::vector<std::uint8_t> png, const UploadEndpoint& endp
     if (body.size() > std::numeric_limits<DWORD>::max()) throw Exception(L"The picture is too large to upload.");
     std::wstring headers = UploadHeaders(endpoint.host, endpoint.port, boundary);
 
-    std::thread([state, body = std::move(body), headers = std::move(headers), endpoint]() mutable {
+    // The program keeps the exchange, not this call, which has its answer by the deadline. Its end
+    // waits for it: the exchange's own deadline and the closing time-out below bound that.
+    ProgramWorker().Start([state, body = std::move(body), headers = std::move(headers),
+                           endpoint](const std::stop_token&) mutable {
         TInternetHandles handles;
         std::wstring address;
         try {
@@ -234,7 +237,7 @@ std::wstring UploadPng(std::vector<std::uint8_t> png, const UploadEndpoint& endp
         // read to its end makes WinInet (Wine's at least) read the rest first, for as long as
         // the server keeps sending. A short time-out ends that for a server that trickles.
         if (handles.request) SetTimeouts(handles.request.Get(), kClosingTimeoutMs);
-    }).detach();
+    });
     return state->Wait();
 }
 
