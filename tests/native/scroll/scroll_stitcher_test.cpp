@@ -194,7 +194,7 @@ TEST(ScrollStitcher, PictureLimitsFollowTheWidth) {
     EXPECT_EQ(65500, MaxPictureHeight(1000, kPictureLimits));
     EXPECT_EQ(65500, MaxPictureHeight(2048, kPictureLimits)) << "2^27 / 2048 is 65536, above the side limit";
     EXPECT_EQ(32768, MaxPictureHeight(4096, kPictureLimits));
-    EXPECT_EQ(8192, MaxPictureHeight(16384, kPictureLimits));
+    EXPECT_EQ(8192, MaxPictureHeight(16383, kPictureLimits)) << "the widest: 16383 * 8193 is over 2^27";
 }
 
 TEST(ScrollUnitScale, PredictsOnlyAfterTwoStepsAgreeAndNeverAfterOneDisagrees) {

@@ -60,10 +60,11 @@ TEST(PageExtents, HugePagesAreCutToThePictureLimitsFromTheTopLeft) {
         int width, height;
     } cases[] = {
         {1920, 2000000000, 1926, 65500},   // height limit
-        {40000, 1000, 16384, 1000},        // width limit
-        {16378, 30000, 16384, 8192},       // pixel limit: 16384 * 8192 = 2^27
+        {40000, 1000, 16383, 1000},        // width limit
+        {16378, 1000, 16383, 1000},        // width limit, one pixel over
+        {16377, 30000, 16383, 8192},       // pixel limit at the widest: 16383 * 8193 is over 2^27
         {4000, 60000, 4006, 33504},        // pixel limit at an ordinary width
-        {2147483647, 2147483647, 16384, 8192},
+        {2147483647, 2147483647, 16383, 8192},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.w << " x " << c.h);
