@@ -11,8 +11,8 @@
 #include "editor/editor_scene.h"
 #include "editor/editor_toolbar.h"
 #include "editor/gdiplus_painter.h"
-#include "editor/picture_format.h"
 #include "image/bitmap.h"
+#include "image/picture_format.h"
 #include "ui/form.h"
 
 namespace tovasen {

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "editor/editable_png.h"
-#include "editor/picture_format.h"
 #include "editor/pixel_buffer.h"
+#include "image/picture_format.h"
 
 namespace tovasen {
 

@@ -6,9 +6,9 @@
 
 namespace tovasen {
 
-// Reads an image file the program writes (PNG, JPG, GIF, BMP through GDI+; WebP through the
-// libwebp.dll beside the program) into a new 32-bit bitmap. Raises an Exception that names
-// the file when it cannot be read.
+// Reads a picture file with one of the names IsPictureFile knows into a new 32-bit bitmap (the
+// first frame of an animation). Raises an Exception for the user that names the file when it
+// cannot be read.
 std::unique_ptr<TBitmap> LoadPictureFile(const std::wstring& path);
 
 // True for the file types LoadPictureFile reads, by extension.

@@ -24,6 +24,7 @@
 #include "support/process.h"
 #include "support/files.h"
 #include "support/message_boxes.h"
+#include "support/picture_samples.h"
 #include "support/wait.h"
 #include "support/wait_for.h"
 #include "ui/application.h"
@@ -344,6 +345,25 @@ TEST_F(EditorWindow, FilesThatCannotBeEditedWithoutLossAreRefusedWithAMessage) {
     test::WriteFileBytes(text, {'h', 'e', 'l', 'l', 'o'});
     EXPECT_THROW(EditFile(text, nullptr), Exception);
     EXPECT_THROW(EditFile(folder.Path() + L"missing.png", nullptr), Exception);
+    // Readable pictures whose write-back would lose something.
+    struct Lossy {
+        const wchar_t* name;
+        const std::vector<std::uint8_t>& bytes;
+        const wchar_t* reason;
+    } lossy[] = {
+        {L"moving.gif", test::kTwoFrameGif, L"여러 장면으로 된 그림은 편집할 수 없습니다."},
+        {L"cover.png", test::kHalfCoveredPng, L"투명한 부분이 있는 그림은 편집할 수 없습니다."},
+    };
+    for (const Lossy& file : lossy) {
+        const std::wstring path = folder.Path() + file.name;
+        test::WriteFileBytes(path, file.bytes);
+        try {
+            ReadPictureFile(path);
+            ADD_FAILURE() << "opened the file " << file.bytes.size() << " bytes long";
+        } catch (const Exception& e) {
+            EXPECT_EQ(Translate(file.reason) + L"\r\r" + path, e.Message());
+        }
+    }
     // Damaged objects in an editable PNG: the picture opens, with a notice.
     const std::wstring path = WriteSourcePng(L"damaged.png");
     {

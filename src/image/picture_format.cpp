@@ -1,4 +1,4 @@
-#include "editor/picture_format.h"
+#include "image/picture_format.h"
 
 #include <cstring>
 
