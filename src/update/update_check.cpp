@@ -6,7 +6,6 @@
 #include <winhttp.h>
 
 #include <algorithm>
-#include <thread>
 
 #include "base/handles.h"
 #include "base/log_event.h"
@@ -30,7 +29,8 @@ std::uint32_t RandomNumber() {
 }  // namespace
 
 std::optional<std::string> HttpsGet(const std::wstring& url, const std::wstring& headers, unsigned long timeoutMs,
-                                    std::size_t maxBytes, unsigned long deadlineMs, unsigned long* status) {
+                                    std::size_t maxBytes, unsigned long deadlineMs, unsigned long* status,
+                                    const std::stop_token& stop) {
     if (status) *status = 0;
     if (!IsHttpsAddress(url)) return std::nullopt;
     URL_COMPONENTS parts{};
@@ -41,9 +41,11 @@ std::optional<std::string> HttpsGet(const std::wstring& url, const std::wstring&
     std::wstring path(parts.lpszUrlPath, parts.dwUrlPathLength);
     path.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
 
-    // Every wait is cut to what is left of the deadline, which is looked at between reads too.
+    // Every wait is cut to what is left of the deadline, which is looked at between reads too;
+    // a stop leaves nothing.
     const ULONGLONG deadline = GetTickCount64() + deadlineMs;
     const auto left = [&]() -> DWORD {
+        if (stop.stop_requested()) return 0;
         const ULONGLONG now = GetTickCount64();
         return now >= deadline ? 0 : static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, timeoutMs));
     };
@@ -143,13 +145,13 @@ void HandOver(const std::shared_ptr<TUpdateCheck::State>& state, std::wstring te
 }
 
 // The reply, empty when every attempt failed; nothing when the check was stopped.
-std::optional<std::wstring> RunCheck(const std::shared_ptr<TUpdateCheck::State>& state) {
+std::optional<std::wstring> RunCheck(const std::shared_ptr<TUpdateCheck::State>& state, const std::stop_token& stop) {
     const std::wstring headers = UpdateCheckHeaders(state->version, state->language, ReadOrMakeKuid());
     std::string reply;
     for (int attempt = 0; attempt < state->service.attempts; ++attempt) {
         unsigned long status = 0;
         if (std::optional<std::string> got = HttpsGet(state->service.url, headers, state->service.timeoutMs,
-                                                      kMaxUpdateReply, state->service.deadlineMs, &status)) {
+                                                      kMaxUpdateReply, state->service.deadlineMs, &status, stop)) {
             reply = std::move(*got);
             break;
         }
@@ -174,10 +176,10 @@ TUpdateCheck::TUpdateCheck(UpdateService service, std::wstring version, std::wst
     FState->language = std::move(language);
     FState->post = ApplicationPoster();
     FState->onReply = std::move(onReply);
-    std::thread([state = FState] {
+    FWorker.Start([state = FState](const std::stop_token& stop) {
         std::optional<std::wstring> reply;
         try {
-            reply = RunCheck(state);
+            reply = RunCheck(state, stop);
         } catch (...) {
             // An optional comfort: a failed check is as good as no update, and still ends.
             LogCaught(L"update-check", std::current_exception());
@@ -189,22 +191,23 @@ TUpdateCheck::TUpdateCheck(UpdateService service, std::wstring version, std::wst
         } catch (...) {
             LogCaught(L"update-check", std::current_exception());
         }
-    }).detach();
+    });
 }
 
 TUpdateCheck::~TUpdateCheck() {
     FState->onReply = nullptr;
     SetEvent(FState->stop.Get());
+    FWorker.StopAll();
 }
 
 void SendHoldRequest(const std::wstring& url, const std::wstring& version, unsigned long timeoutMs) {
-    std::thread([url, headers = UpdateHoldHeaders(version), timeoutMs] {
+    ProgramWorker().Start([url, headers = UpdateHoldHeaders(version), timeoutMs](const std::stop_token& stop) {
         try {
-            HttpsGet(url, headers, timeoutMs, kMaxUpdateReply);
+            HttpsGet(url, headers, timeoutMs, kMaxUpdateReply, kUpdateDeadlineMs, nullptr, stop);
         } catch (...) {
             LogCaught(L"update-hold", std::current_exception());
         }
-    }).detach();
+    });
 }
 
 }  // namespace tovasen

@@ -181,6 +181,19 @@ TEST_F(UpdateCheckThread, FreeingTheCheckNeverWaitsAndDropsTheReply) {
     // A pause: a reply that wrongly reached the freed check would have run by now.
     test::WaitUntil([&] { return called; }, 300);
     EXPECT_FALSE(called) << "a reply reached a freed check";
+
+    // During a request whose reply trickles in: given up at its next read, not at its deadline.
+    const std::size_t asked = server.Log().size();
+    auto reading = std::make_unique<TUpdateCheck>(Service("/trickle"), L"1.0.0.0", L"en",
+                                                  [&](const std::wstring&) { called = true; });
+    ASSERT_TRUE(test::WaitUntil([&] { return server.Log().size() > asked; }, 10000));
+    start = std::chrono::steady_clock::now();
+    reading.reset();
+    ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    std::printf("freeing the check during a trickling reply took %lld ms (its deadline: %lu ms)\n",
+                static_cast<long long>(ms), kUpdateDeadlineMs);
+    EXPECT_LT(ms, static_cast<long long>(kUpdateDeadlineMs) / 2) << "the request ran to its deadline";
+    EXPECT_FALSE(called);
 }
 
 class UpdateCheckExit : public test::ProgramTest {};
