@@ -120,8 +120,8 @@ void TFrmHistory::Translated() {
 }
 
 TFrmHistory::~TFrmHistory() {
-    FAlive.reset();
-    if (FLoader.joinable()) FLoader.join();
+    FLifetime.End();
+    FLoader.StopAll();
     if (OnDestroyed) OnDestroyed();
 }
 
@@ -161,15 +161,22 @@ void TFrmHistory::Load() {
 }
 
 void TFrmHistory::LoadRest(std::uint64_t ticket) {
-    // One reader at a time; an older one finishes first (its result is then dropped).
-    if (FLoader.joinable()) FLoader.join();
-    FLoader = std::thread([store = FHistory.SharedStore(), alive = std::weak_ptr<bool>(FAlive), this, ticket] {
-        auto entries = std::make_shared<std::vector<THistoryEntry>>();
-        auto texts = std::make_shared<std::vector<std::wstring>>();
+    // One reader at a time: an older one is stopped first (its result would be dropped).
+    FLoader.StopAll();
+    // What the reader hands back, and how, are made here: the reader touches neither this
+    // window nor the application.
+    auto entries = std::make_shared<std::vector<THistoryEntry>>();
+    auto texts = std::make_shared<std::vector<std::wstring>>();
+    const std::function<void()> arrived = FLifetime.Guard([this, ticket, entries, texts] {
+        Arrived(ticket, std::move(*entries), std::move(*texts), true);
+    });
+    FLoader.Start([store = FHistory.SharedStore(), post = ApplicationPoster(), arrived, entries,
+                   texts](const std::stop_token& stop) {
         try {
             // In pages, so the window's own reads (thumbnails as it paints) get their turn.
             *entries = store->Recent(kRestPage);
             while (!entries->empty()) {
+                if (stop.stop_requested()) return;
                 std::vector<THistoryEntry> page = store->Older(entries->back(), kRestPage);
                 if (page.empty()) break;
                 entries->insert(entries->end(), std::make_move_iterator(page.begin()), std::make_move_iterator(page.end()));
@@ -180,12 +187,7 @@ void TFrmHistory::LoadRest(std::uint64_t ticket) {
         }
         texts->reserve(entries->size());
         for (const THistoryEntry& entry : *entries) texts->push_back(SearchText(entry));
-        // The form joins this thread before it goes, so the application still exists here.
-        if (Application) {
-            Application->Queue([alive, this, ticket, entries, texts] {
-                if (alive.lock()) Arrived(ticket, std::move(*entries), std::move(*texts), true);
-            });
-        }
+        post(arrived);
     });
 }
 

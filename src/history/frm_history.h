@@ -6,10 +6,11 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 #include <unordered_map>
 #include <vector>
 
+#include "base/lifetime.h"
+#include "base/worker.h"
 #include "history/history_grid.h"
 #include "i18n/translate_component.h"
 #include "ui/form.h"
@@ -91,11 +92,11 @@ private:
     bool FStale = true;
     bool FComplete = false;
     std::uint64_t FTicket = 0;  // the reload whose rest is awaited; older ones are dropped
-    std::thread FLoader;
-    std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
+    TWorker FLoader;
     // Its texts in the current language, again after each change.
     void Translated();
     TLanguageListener FLanguageListener{[this] { Translated(); }};
+    TLifetime FLifetime;
 };
 
 }  // namespace tovasen
