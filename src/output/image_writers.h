@@ -3,6 +3,7 @@
 #include <string>
 
 #include "image/bitmap.h"
+#include "image/picture_limits.h"
 
 namespace tovasen {
 
@@ -12,8 +13,6 @@ void SavePNG(TBitmap& bitmap, const std::wstring& fileName);
 void SaveJPG(TBitmap& bitmap, const std::wstring& fileName, std::uint8_t quality);
 void SaveGIF(TBitmap& bitmap, const std::wstring& fileName);
 void SaveBMP(TBitmap& bitmap, const std::wstring& fileName);
-// The longest side a WebP picture can have.
-inline constexpr int kMaxWebPSide = 16383;
 // Converts the bitmap to 32 bits per pixel first. Quality 100 or more is lossless.
 void SaveWebP(TBitmap& bitmap, const std::wstring& fileName, int quality);
 
