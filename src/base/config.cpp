@@ -15,11 +15,6 @@ TConfig::TConfig(const std::wstring& path) {
     }
 }
 
-bool TConfig::ReadBoolean(const std::wstring& name, bool defaultValue) const {
-    const auto value = FReg ? FReg->ReadInteger(name) : std::nullopt;
-    return value ? *value != 0 : defaultValue;
-}
-
 int TConfig::ReadInteger(const std::wstring& name, int defaultValue) const {
     return (FReg ? FReg->ReadInteger(name) : std::nullopt).value_or(defaultValue);
 }

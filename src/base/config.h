@@ -15,7 +15,6 @@ class TConfig {
 public:
     explicit TConfig(const std::wstring& path = kConfigPath);
 
-    bool ReadBoolean(const std::wstring& name, bool defaultValue) const;
     int ReadInteger(const std::wstring& name, int defaultValue) const;
     std::wstring ReadString(const std::wstring& name, const std::wstring& defaultValue) const;
     // The stored string, or nothing: for defaults that are costly to work out.

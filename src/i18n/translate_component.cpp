@@ -18,10 +18,6 @@ void TranslateMenuItem(TMenuItem& item) {
     for (TMenuItem* sub : item.Items()) TranslateMenuItem(*sub);
 }
 
-void TranslateStrings(std::vector<std::wstring>& lines) {
-    for (std::wstring& line : lines) line = Translate(line);
-}
-
 namespace {
 
 std::vector<TLanguageListener*>& Listeners() {

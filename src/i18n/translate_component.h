@@ -12,7 +12,6 @@ class TMenuItem;
 // becomes the current one. Window titles of forms show English in every language but Korean.
 void TranslateComponent(TComponent* component, const std::wstring& lang = {});
 void TranslateMenuItem(TMenuItem& item);
-void TranslateStrings(std::vector<std::wstring>& lines);
 
 // One answer to a language change: a window that shows translated text keeps one while it
 // exists and translates itself in it. Listeners hear a change in the order they were made.

@@ -74,7 +74,6 @@ private:
     void ImageMouseDown();
     void PopupMenuAt(POINT screen);
     void Paint();
-    void SaveAs(const TSaveChoice& choice);
 
     std::unique_ptr<TBitmap> FImage;
     TImageSaveDialog* FDialog = nullptr;

@@ -118,16 +118,6 @@ void TCommandRunner::SetOutputEncoding(TOutputEncoding encoding) {
     FOutputEncoding = encoding;
 }
 
-void TCommandRunner::SetOnCharDecoding(TCharDecoding handler) {
-    CheckNotRunning();
-    FOnCharDecoding = std::move(handler);
-}
-
-void TCommandRunner::SetOnCharEncoding(TCharEncoding handler) {
-    CheckNotRunning();
-    FOnCharEncoding = std::move(handler);
-}
-
 void TCommandRunner::Execute() {
     CheckNotRunning();
     if (CommandLine.empty()) throw ECommandRunner(L"No Commandline to execute");
@@ -147,8 +137,6 @@ void TCommandRunner::Execute() {
     settings.MaxTimeAfterLastOutput = MaxTimeAfterLastOutput;
     settings.WantChars = static_cast<bool>(OnNewChar);
     settings.Encoding = FOutputEncoding;
-    settings.Decoding = FOnCharDecoding;
-    settings.Encoder = FOnCharEncoding;
 
     auto link = std::make_shared<TLink>(FPost, this, static_cast<bool>(OnTerminateProcess));
     std::shared_ptr<TCommandRun> run = TCommandRun::Start(std::move(settings), link);

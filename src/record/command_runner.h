@@ -5,7 +5,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "base/errors.h"
@@ -31,10 +30,6 @@ public:
     using TNewCharEvent = std::function<void(TCommandRunner& sender, wchar_t c)>;
     using TTerminateProcessEvent = std::function<void(TCommandRunner& sender, bool& canTerminate)>;
     using TNotifyEvent = std::function<void(TCommandRunner& sender)>;
-    // Run on the worker thread: raw bytes to text (the handler keeps any state across calls)
-    // and text to the bytes written to the child.
-    using TCharDecoding = std::function<std::wstring(std::string_view bytes)>;
-    using TCharEncoding = std::function<std::string(const std::wstring& text)>;
 
     // poster: how the worker reaches this thread; by default the application's queue.
     explicit TCommandRunner(TComponent* owner = nullptr, std::wstring name = {}, TPoster poster = {});
@@ -64,10 +59,7 @@ public:
     TNotifyEvent OnTerminated;
     TTerminateProcessEvent OnTerminateProcess;
 
-    TOutputEncoding OutputEncoding() const noexcept { return FOutputEncoding; }
     void SetOutputEncoding(TOutputEncoding encoding);
-    void SetOnCharDecoding(TCharDecoding handler);
-    void SetOnCharEncoding(TCharEncoding handler);
 
     const std::vector<std::wstring>& Lines() const noexcept { return FLines; }
     DWORD ExitCode() const noexcept { return FExitCode; }
@@ -101,8 +93,6 @@ private:
     std::exception_ptr FError;
     PROCESS_INFORMATION FProcessInformation{};
     TOutputEncoding FOutputEncoding = TOutputEncoding::Ansi;
-    TCharDecoding FOnCharDecoding;
-    TCharEncoding FOnCharEncoding;
     std::shared_ptr<TLink> FLink;            // the current or last run's way back here
     std::shared_ptr<TCommandRun> FRun;       // while running
     std::shared_ptr<TCommandRun> FLastRun;   // the current or last run

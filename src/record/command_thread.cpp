@@ -95,7 +95,7 @@ private:
     void ProcessOutput(std::string_view bytes) {
         if (bytes.empty()) return;
         const TRunSettings& s = FRun.FSettings;
-        const std::wstring text = s.Decoding ? s.Decoding(bytes) : FDecoder.Decode(bytes);
+        const std::wstring text = FDecoder.Decode(bytes);
         std::vector<TRunEvent> events;
         if (s.WantChars) {
             events.reserve(text.size());
@@ -120,7 +120,7 @@ private:
                 text = std::move(FRun.FInput.front());
                 FRun.FInput.pop_front();
             }
-            if (!FChild->Write(s.Encoder ? s.Encoder(text) : EncodeAnsi(text))) {
+            if (!FChild->Write(EncodeAnsi(text))) {
                 // The child has closed its input: what is still queued has nowhere to go.
                 std::lock_guard<std::mutex> lock(FRun.FInputLock);
                 FRun.FInputClosed = true;
@@ -161,7 +161,7 @@ private:
         }
         if (FChild->Exited()) SetEvent(FRun.FChildGone.Get());
         DrainTail();
-        std::wstring tail = FRun.FSettings.Decoding ? std::wstring() : FDecoder.Flush();
+        std::wstring tail = FDecoder.Flush();
         FSplit.clear();
         if (!tail.empty()) FSplitter.Feed(tail, FSplit);
         FSplitter.Finish(FSplit);

@@ -8,11 +8,9 @@
 #include <atomic>
 #include <deque>
 #include <exception>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "base/handles.h"
@@ -39,8 +37,6 @@ struct TRunSettings {
     int MaxTimeAfterLastOutput = 0;  // seconds without a finished line; 0 or less: no limit
     bool WantChars = false;          // every character as an event of its own too
     TOutputEncoding Encoding = TOutputEncoding::Ansi;
-    std::function<std::wstring(std::string_view bytes)> Decoding;  // replaces Encoding
-    std::function<std::string(const std::wstring& text)> Encoder;  // replaces the ANSI code page
 };
 
 // Where a run hands what happens, called on its worker thread.

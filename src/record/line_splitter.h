@@ -28,8 +28,6 @@ public:
     // is echoed into the output).
     void Echo(std::wstring_view text, std::vector<TSplitLine>& out);
 
-    const std::wstring& Pending() const noexcept { return FPending; }
-
 private:
     std::wstring FPending;
     bool FAfterCR = false;  // the last character seen was a CR: an LF next belongs to it

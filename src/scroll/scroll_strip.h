@@ -19,8 +19,6 @@ public:
     ~TScrollStrip() override;
 
     void SetText(const std::wstring& text);
-    // Whether the strip lies over the view and must be out of the way for a grab.
-    bool CoversView() const noexcept { return FCovers; }
     void Conceal();
     void Reveal();
     // Esc was pressed since the strip appeared, or since ForgetEsc.

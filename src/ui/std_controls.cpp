@@ -121,8 +121,6 @@ void TEdit::SetText(const std::wstring& text) {
 
 void TEdit::SelectAll() { SendMessageW(Handle(), EM_SETSEL, 0, -1); }
 
-void TEdit::SetMaxLength(int length) { SendMessageW(Handle(), EM_SETLIMITTEXT, static_cast<WPARAM>(length), 0); }
-
 void TEdit::CNCommand(WORD code) {
     if (code == EN_CHANGE && !FSettingText && OnChange) OnChange();
 }

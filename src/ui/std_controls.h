@@ -66,7 +66,6 @@ public:
     std::wstring Text() const;
     void SetText(const std::wstring& text);
     void SelectAll();
-    void SetMaxLength(int length);
 
     std::function<void()> OnChange;
     // A key pressed in the field; answering true swallows it (and its character).

@@ -348,12 +348,6 @@ void TWebBrowser::GoBack() { Check(Require().GoBack(), L"IWebBrowser2::GoBack");
 
 void TWebBrowser::GoForward() { Check(Require().GoForward(), L"IWebBrowser2::GoForward"); }
 
-std::wstring TWebBrowser::LocationURL() const {
-    TBstr url;
-    if (!FBrowser || FAILED(FBrowser->get_LocationURL(url.Put()))) return {};
-    return url.Text();
-}
-
 TComPtr<IDispatch> TWebBrowser::Document() const {
     TComPtr<IDispatch> document;
     // S_FALSE with no document is a success code: only the pointer tells.

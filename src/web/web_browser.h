@@ -35,7 +35,6 @@ public:
     void Navigate(const std::wstring& address);
     void GoBack();
     void GoForward();
-    std::wstring LocationURL() const;
     // The loaded document, or null when none is loaded.
     TComPtr<IDispatch> Document() const;
 

@@ -406,7 +406,6 @@ TEST_F(CommandRunnerTest, RefusesCallsThatDoNotFitItsState) {
     runner.Execute();
     EXPECT_THROW(runner.Execute(), ECommandRunner);
     EXPECT_THROW(runner.SetOutputEncoding(TOutputEncoding::Utf8), ECommandRunner);
-    EXPECT_THROW(runner.SetOnCharDecoding(nullptr), ECommandRunner);
     runner.Stop();
     ASSERT_TRUE(test::WaitUntil([&] { return seen.terminated > 0; }));
 }
