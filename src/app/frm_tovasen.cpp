@@ -73,7 +73,7 @@ TFrmTovasen::~TFrmTovasen() {
     FFloats->FloatDelete(nullptr);
     FServer.reset();
     FHistory.reset();  // its window and its pins go before the floating windows' list
-    TmrColor->SetEnabled(false);
+    FColourCard->SetShown(false);
 }
 
 void TFrmTovasen::FormCreate() {
@@ -85,13 +85,13 @@ void TFrmTovasen::FormCreate() {
     ShowCard(0);
     if (FFirstArgument == L"/inst") SetAutoStart(kAutoStartName, true);
     LoadOcrLanguages();
-    ChkRegStart->Checked = RefreshAutoStart(kAutoStartName);
+    FMenu->ShowAutoStart(RefreshAutoStart(kAutoStartName));
     Translated();
     FSettings->OnChanged = [this] { ShowSettings(); };
 
     TrayIcon = new TTrayIcon(this, L"TrayIcon");
     TrayIcon->OnClick = [] { RestoreMainWindow(); };
-    TrayIcon->PopupMenu = Menu;
+    TrayIcon->PopupMenu = FMenu->Menu;
     TrayIcon->SetIcon(FSmallIcon.Get());
     TrayIcon->SetHint(L"Tovasen");
     TrayIcon->SetVisible(true);
@@ -105,7 +105,8 @@ void TFrmTovasen::FormCreate() {
     DisableSnippingKey();
     FrmHotKey = new TFrmHotKey(this, [this] { Start(); });
     const bool hotKeyRegistered = FrmHotKey->RegisterStoredHotKey();
-    ShowSettings();
+    // Chosen again as a user would: the mode's window opens, and what is stored is what holds.
+    FSettings->ChooseMode(FSettings->Mode());
     ChooseTarget(FSettings->Target());  // the stored target may need a piece that has gone since
     AllowWindowMessage(WM_COPYDATA);
     StartUpdateCheck();

@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "app/capture_services.h"
+#include "app/colour_card.h"
 #include "app/command_server.h"
 #include "app/history_link.h"
+#include "app/main_menu.h"
 #include "app/selection_windows.h"
 #include "app/settings_model.h"
 #include "base/handles.h"
@@ -53,6 +55,8 @@ public:
     TCommandServer& Server() noexcept { return *FServer; }
     TSelectionWindows& Selection() noexcept { return *FSelection; }
     THistory* History() const noexcept { return FHistory ? FHistory->History() : nullptr; }
+    TMainMenu& MainMenu() noexcept { return *FMenu; }
+    TColourCard& ColourCard() noexcept { return *FColourCard; }
 
     // The update service asked at start-up; tests set it before FormCreate.
     UpdateService UpdateCheckService{kUpdateUrl};
@@ -61,28 +65,14 @@ public:
     static constexpr DWORD kEndSessionRecordWaitMs = 20000;
 
     // --- Controls (96-DPI layout) ---
-    TLabel *LblArea = nullptr, *LblSaveTo = nullptr, *LblColor = nullptr, *LblCopyright = nullptr;
+    TLabel *LblArea = nullptr, *LblSaveTo = nullptr, *LblCopyright = nullptr;
     TComboBox *ChkArea = nullptr, *ChkSaveTo = nullptr;
     TComboBox *ChkJPEG_qual = nullptr, *ChkWebP_qual = nullptr, *ChkOCR_lang = nullptr;
     TButton* BtnOpenDir = nullptr;
-    TShape *ShpColor = nullptr, *ShpRec = nullptr;
-    TListBox* LstColor = nullptr;
+    TShape* ShpRec = nullptr;
     TLabel *LblRecording = nullptr, *LblRecTime = nullptr;
-    TTimer* TmrColor = nullptr;
     TFrmHotKey* FrmHotKey = nullptr;
     TTrayIcon* TrayIcon = nullptr;
-
-    // --- The popup menu, also the tray icon's; the items tests and the view reach ---
-    TPopupMenu* Menu = nullptr;
-    TPopupMenu* Pick = nullptr;  // the colour list's menu: copy, delete
-    TMenuItem *PopRecPause = nullptr, *PopRecPauseLine = nullptr;  // while recording
-    TMenuItem *PopHistory = nullptr, *PopRecent = nullptr, *ChkKeepHistory = nullptr, *PopClearHistory = nullptr;
-    TMenuItem *PopOpenFolder = nullptr, *PopExit = nullptr;
-    TMenuItem *ChkSound1 = nullptr, *ChkSound3 = nullptr, *ChkMouse = nullptr, *ChkAutoCopy = nullptr, *ChkLog = nullptr;
-    TMenuItem *ChkNameContinue = nullptr, *ChkNameDateTime = nullptr, *ChkNameFirstFree = nullptr;
-    TMenuItem* ChkRegStart = nullptr;
-    std::array<TMenuItem*, 5> ChkRecLimits{};  // in kRecordLimits order
-    std::array<TMenuItem*, 7> ChkLangItems{};  // in kInterfaceLanguages order
 
     // What a user's choice does, as the menu and the lists do it.
     void ChooseMode(TCaptureMode mode);
@@ -100,9 +90,6 @@ private:
     // Layout and menus (frm_tovasen_layout.cpp).
     void CreateControls();
     void CreateMenu();
-    // A menu item whose check mark shows a setting; clicking it runs choose.
-    TMenuItem* AddChoice(TMenuItem* parent, const wchar_t* name, const wchar_t* caption,
-                         std::function<bool(const TSettings&)> checked, std::function<void()> choose);
     void ShowCard(int index);
 
     // The view of the settings (frm_tovasen_view.cpp).
@@ -110,12 +97,8 @@ private:
     void ApplyMode(TCaptureMode mode);
     void ApplySaveTargetLayout();
     void Translated();
-    void RefreshHistoryItems();
     void PopupMenuAtMouse();
-    void ShowColourUnderMouse();
-    void DrawColourItem(const DRAWITEMSTRUCT& item, const std::wstring& text);
-    std::wstring ColourUnderMouse();
-    std::wstring PickColour() override;
+    std::wstring PickColour() override { return FColourCard->PickColour(); }
     void RecordingChanged(bool recording) override;
     void RecordingTime(const std::wstring& shown) override;
     void RecordingPaused(bool paused) override;
@@ -136,7 +119,6 @@ private:
     UniqueIcon FSmallIcon;
     std::array<std::vector<TControl*>, 3> FCards;
     int FCard = 0;
-    std::vector<std::pair<TMenuItem*, std::function<bool(const TSettings&)>>> FChecks;
     std::optional<TCaptureMode> FShownMode;
     bool FCanClose = false;
     bool FEndingSession = false;  // no box may wait for a click then
@@ -144,6 +126,8 @@ private:
     std::unique_ptr<TSettingsModel> FSettings;
     std::unique_ptr<TFloatList> FFloats;
     std::unique_ptr<TSelectionWindows> FSelection;
+    std::unique_ptr<TMainMenu> FMenu;
+    std::unique_ptr<TColourCard> FColourCard;
     std::unique_ptr<TCaptureServices> FServices;
     TCaptureController* FController = nullptr;  // a component of this window
     std::unique_ptr<THistoryLink> FHistory;

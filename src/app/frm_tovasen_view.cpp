@@ -1,13 +1,10 @@
 // What the main window shows: the settings model's values in the lists and the menu, the
 // chosen mode's card and window, the colour card and the recording card; and what the user's
 // choices there do.
-#include <cwchar>
-
 #include "app/frm_tovasen.h"
 #include "app/system_helpers.h"
 #include "base/module_path.h"
 #include "base/version_text.h"
-#include "history/history_format.h"
 #include "i18n/translation.h"
 #include "ui/application.h"
 
@@ -15,16 +12,6 @@ namespace tovasen {
 namespace {
 
 constexpr wchar_t kFileMissing[] = L"\"%s\" 파일이 없습니다.";
-constexpr std::size_t kRecentCount = 10;
-
-// "RRGGBB" as a colour; black for anything that is not six hexadecimal digits.
-COLORREF ColorOf(const std::wstring& text) {
-    if (text.size() != 6) return RGB(0, 0, 0);
-    wchar_t* end = nullptr;
-    const unsigned long value = std::wcstoul(text.c_str(), &end, 16);
-    if (*end != L'\0') return RGB(0, 0, 0);
-    return RGB((value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF);
-}
 
 bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -40,7 +27,7 @@ void TFrmTovasen::ShowSettings() {
     ChkWebP_qual->SetItemIndex(values.webp_quality);
     const int ocrCount = static_cast<int>(FSettings->OcrLanguages().size());
     if (ocrCount > 0) ChkOCR_lang->SetItemIndex(values.language_ocr >= 0 && values.language_ocr < ocrCount ? values.language_ocr : 0);
-    for (const auto& [item, checked] : FChecks) item->Checked = checked(values);
+    FMenu->ShowSettings(values);
     ApplySaveTargetLayout();
 }
 
@@ -50,7 +37,7 @@ void TFrmTovasen::ApplyMode(TCaptureMode mode) {
     ChkArea->SetItemIndex(StoredIndex(mode));
     ShowCard(mode == TCaptureMode::Color ? 1 : 0);
     FSelection->ShowFor(mode);
-    TmrColor->SetEnabled(FCard == 1);
+    FColourCard->SetShown(FCard == 1);
     ChkArea->SetEnabled(!IsRecording());
 }
 
@@ -122,62 +109,7 @@ void TFrmTovasen::Translated() {
 void TFrmTovasen::PopupMenuAtMouse() {
     POINT at{};
     GetCursorPos(&at);
-    Menu->Popup(at.x, at.y, Handle());
-}
-
-void TFrmTovasen::RefreshHistoryItems() {
-    THistory* history = History();
-    PopHistory->Enabled = ChkKeepHistory->Enabled = PopClearHistory->Enabled = history != nullptr;
-    ChkKeepHistory->Checked = history && history->Keep();
-    PopRecent->DestroyComponents();
-    const std::vector<THistoryEntry> recent = history ? history->Recent(kRecentCount) : std::vector<THistoryEntry>{};
-    PopRecent->Enabled = !recent.empty();
-    for (const THistoryEntry& entry : recent) {
-        new TMenuItem(PopRecent, L"PopRecent" + std::to_wstring(entry.Id), RecentMenuCaption(entry),
-                      [this, id = entry.Id](TMenuItem&) {
-                          if (History()) History()->OpenEntry(id);
-                      });
-    }
-}
-
-// --- The colour card ---------------------------------------------------------------------------
-
-std::wstring TFrmTovasen::ColourUnderMouse() {
-    POINT at{};
-    GetCursorPos(&at);
-    const COLORREF color = GetPixel(FServices->Grabber()->DC(), at.x, at.y);
-    wchar_t text[8];
-    std::swprintf(text, 8, L"%02X%02X%02X", GetRValue(color), GetGValue(color), GetBValue(color));
-    return text;
-}
-
-void TFrmTovasen::ShowColourUnderMouse() {
-    const std::wstring colour = ColourUnderMouse();
-    LblColor->SetCaption(colour);
-    ShpColor->SetColor(ColorOf(colour));
-}
-
-// The colour picked is the one the card shows, as the user saw it.
-std::wstring TFrmTovasen::PickColour() {
-    const std::wstring colour = LblColor->Caption();
-    LstColor->Insert(0, colour);
-    return colour;
-}
-
-void TFrmTovasen::DrawColourItem(const DRAWITEMSTRUCT& item, const std::wstring& text) {
-    const bool selected = (item.itemState & ODS_SELECTED) != 0;
-    UniqueBrush back(CreateSolidBrush(selected ? RGB(0x33, 0x99, 0xFF) : RGB(255, 255, 255)));
-    FillRect(item.hDC, &item.rcItem, back.Get());
-    SetBkMode(item.hDC, TRANSPARENT);
-    SetTextColor(item.hDC, selected ? RGB(255, 255, 255) : RGB(0, 0, 0));
-    RECT clip = item.rcItem;
-    ExtTextOutW(item.hDC, ScaleValue(20), item.rcItem.top, ETO_CLIPPED, &clip, text.c_str(),
-                static_cast<UINT>(text.size()), nullptr);
-    const RECT swatch{item.rcItem.left + ScaleValue(2), item.rcItem.top + ScaleValue(2), ScaleValue(15),
-                      item.rcItem.bottom - ScaleValue(2)};
-    UniqueBrush fill(CreateSolidBrush(ColorOf(text)));
-    FillRect(item.hDC, &swatch, fill.Get());
-    FrameRect(item.hDC, &swatch, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    FMenu->Menu->Popup(at.x, at.y, Handle());
 }
 
 // --- The recording card ------------------------------------------------------------------------
@@ -186,14 +118,14 @@ void TFrmTovasen::RecordingChanged(bool recording) {
     ChkArea->SetEnabled(!recording);
     ShowCard(recording ? 2 : 0);
     if (!recording) LblRecTime->SetCaption(L"00:00:00");
-    PopRecPause->Visible = PopRecPauseLine->Visible = recording;
+    FMenu->RecordingChanged(recording);
     if (!recording) RecordingPaused(false);
 }
 
 void TFrmTovasen::RecordingTime(const std::wstring& shown) { LblRecTime->SetCaption(shown); }
 
 void TFrmTovasen::RecordingPaused(bool paused) {
-    PopRecPause->Caption = Translate(paused ? L"녹화 재개" : L"녹화 일시정지");
+    FMenu->RecordingPaused(paused);
     LblRecording->SetCaption(Translate(paused ? L"일시정지" : L"녹화중"));
 }
 

@@ -59,7 +59,7 @@ TEST_F(MainWindow, MenuHasItsItemsInOrderInKoreanAndEnglish) {
         {L"PopExit", L"종료하기", L"Exit"},
     };
     auto check = [&](bool english) {
-        const auto items = form->Menu->Items().Items();
+        const auto items = form->MainMenu().Menu->Items().Items();
         ASSERT_EQ(std::size(top), items.size());
         for (std::size_t i = 0; i < items.size(); ++i) {
             EXPECT_EQ(top[i].name, items[i]->Name()) << "item " << i;
@@ -88,39 +88,39 @@ TEST_F(MainWindow, MenuHasItsItemsInOrderInKoreanAndEnglish) {
     form->ChooseLanguage(L"en");
     check(true);
     EXPECT_EQ(L"en", TConfig().ReadString(L"language", L""));
-    EXPECT_TRUE(form->ChkLangItems[1]->Checked);
-    EXPECT_FALSE(form->ChkLangItems[0]->Checked);
+    EXPECT_TRUE(form->MainMenu().ChkLangItems[1]->Checked);
+    EXPECT_FALSE(form->MainMenu().ChkLangItems[0]->Checked);
     EXPECT_EQ(L"Hotkey", form->FrmHotKey->Caption()) << "dialogs follow the language";
     // Back in Korean, a text that two Korean rows share in English takes the first row's
     // Korean: "Open Folder" comes back as "폴더열기", as the table lookup defines.
     form->ChooseLanguage(L"ko");
-    EXPECT_EQ(L"폴더열기", form->PopOpenFolder->Caption);
-    EXPECT_EQ(L"종료하기", form->PopExit->Caption);
+    EXPECT_EQ(L"폴더열기", form->MainMenu().PopOpenFolder->Caption);
+    EXPECT_EQ(L"종료하기", form->MainMenu().PopExit->Caption);
 }
 
 TEST_F(MainWindow, OptionItemsCheckExactlyOneAndStoreTheirValue) {
     Create();
-    EXPECT_TRUE(form->ChkNameContinue->Checked) << "default naming";
-    form->ChkNameFirstFree->Click();
+    EXPECT_TRUE(form->MainMenu().ChkNameContinue->Checked) << "default naming";
+    form->MainMenu().ChkNameFirstFree->Click();
     EXPECT_EQ(3, Stored(L"append"));
-    EXPECT_FALSE(form->ChkNameContinue->Checked);
-    EXPECT_TRUE(form->ChkNameFirstFree->Checked);
-    EXPECT_FALSE(form->ChkNameDateTime->Checked);
-    form->ChkSound3->Click();
+    EXPECT_FALSE(form->MainMenu().ChkNameContinue->Checked);
+    EXPECT_TRUE(form->MainMenu().ChkNameFirstFree->Checked);
+    EXPECT_FALSE(form->MainMenu().ChkNameDateTime->Checked);
+    form->MainMenu().ChkSound3->Click();
     EXPECT_EQ(3, Stored(L"sound"));
-    EXPECT_FALSE(form->ChkSound1->Checked);
-    EXPECT_TRUE(form->ChkSound3->Checked);
-    form->ChkRecLimits[4]->Click();
+    EXPECT_FALSE(form->MainMenu().ChkSound1->Checked);
+    EXPECT_TRUE(form->MainMenu().ChkSound3->Checked);
+    form->MainMenu().ChkRecLimits[4]->Click();
     EXPECT_EQ(240, Stored(L"record_limit"));
     int checked = 0;
-    for (TMenuItem* item : form->ChkRecLimits) checked += item->Checked;
+    for (TMenuItem* item : form->MainMenu().ChkRecLimits) checked += item->Checked;
     EXPECT_EQ(1, checked);
-    EXPECT_TRUE(form->ChkMouse->Checked);
-    form->ChkMouse->Click();
+    EXPECT_TRUE(form->MainMenu().ChkMouse->Checked);
+    form->MainMenu().ChkMouse->Click();
     EXPECT_EQ(0, Stored(L"mouse"));
-    form->ChkAutoCopy->Click();
+    form->MainMenu().ChkAutoCopy->Click();
     EXPECT_EQ(1, Stored(L"autocopy"));
-    form->ChkLog->Click();
+    form->MainMenu().ChkLog->Click();
     EXPECT_EQ(1, Stored(L"ffmpeg_log"));
 }
 
@@ -130,14 +130,31 @@ TEST_F(MainWindow, ModeChangesStoreTheModeAndColourPickShowsItsCard) {
     EXPECT_EQ(3, Stored(L"area"));
     Choose(form->ChkArea, 6);
     EXPECT_EQ(0, Stored(L"area")) << "modes above 3 are stored as 0";
-    EXPECT_TRUE(form->LstColor->Visible());
+    EXPECT_TRUE(form->ColourCard().LstColor->Visible());
     EXPECT_FALSE(form->ChkSaveTo->Visible());
-    EXPECT_TRUE(form->TmrColor->Enabled());
-    EXPECT_EQ(100u, form->TmrColor->Interval());
+    EXPECT_TRUE(form->ColourCard().TmrColor->Enabled());
+    EXPECT_EQ(100u, form->ColourCard().TmrColor->Interval());
     Choose(form->ChkArea, 0);
-    EXPECT_FALSE(form->LstColor->Visible());
+    EXPECT_FALSE(form->ColourCard().LstColor->Visible());
     EXPECT_TRUE(form->ChkSaveTo->Visible());
-    EXPECT_FALSE(form->TmrColor->Enabled());
+    EXPECT_FALSE(form->ColourCard().TmrColor->Enabled());
+}
+
+// A request is what was asked: a folder and a naming chosen during its countdown are the next
+// request's, not this one's.
+TEST_F(MainWindow, ADelayedCaptureLandsWhereItWasAskedFor) {
+    test::TempFolder asked, changed;
+    TConfig config;
+    config.WriteString(L"path", asked.Path());
+    config.WriteInteger(L"append", 1);
+    Create();
+    form->Controller().Run({std::make_shared<TUserReporter>(), 1});
+    ASSERT_EQ(TControllerState::Capturing, form->Controller().State()) << "the countdown holds the request";
+    form->Settings().ChooseFolder(changed.Path());
+    form->Settings().ChooseNaming(NamingScheme::DateTime);
+    ASSERT_TRUE(test::WaitUntil([&] { return form->Controller().State() == TControllerState::Idle; }));
+    EXPECT_EQ(std::vector<std::wstring>{L"T-001.png"}, asked.Files());
+    EXPECT_TRUE(changed.Files().empty());
 }
 
 TEST_F(MainWindow, TargetsThatCannotWorkHereFallBackToPngWithOneMessage) {
@@ -174,19 +191,19 @@ TEST_F(MainWindow, TargetsThatCannotWorkHereFallBackToPngWithOneMessage) {
 
 TEST_F(MainWindow, ColourListMenuCopiesAndDeletesTheSelection) {
     Create();
-    form->LstColor->Insert(0, L"00FF00");
-    form->LstColor->Insert(0, L"FF0000");
-    form->Pick->Items().Items()[0]->Click();  // nothing selected: nothing happens
-    form->LstColor->SetItemIndex(1);
-    form->Pick->Items().Items()[0]->Click();
+    form->ColourCard().LstColor->Insert(0, L"00FF00");
+    form->ColourCard().LstColor->Insert(0, L"FF0000");
+    form->ColourCard().Pick->Items().Items()[0]->Click();  // nothing selected: nothing happens
+    form->ColourCard().LstColor->SetItemIndex(1);
+    form->ColourCard().Pick->Items().Items()[0]->Click();
     ASSERT_TRUE(OpenClipboard(nullptr));
     const auto* text = static_cast<const wchar_t*>(GlobalLock(GetClipboardData(CF_UNICODETEXT)));
     EXPECT_STREQ(L"00FF00", text ? text : L"(none)");
     GlobalUnlock(GetClipboardData(CF_UNICODETEXT));
     CloseClipboard();
-    form->Pick->Items().Items()[1]->Click();
-    ASSERT_EQ(1, form->LstColor->Count());
-    EXPECT_EQ(L"FF0000", form->LstColor->Item(0));
+    form->ColourCard().Pick->Items().Items()[1]->Click();
+    ASSERT_EQ(1, form->ColourCard().LstColor->Count());
+    EXPECT_EQ(L"FF0000", form->ColourCard().LstColor->Item(0));
 }
 
 // Rectangles relative to the client area, at 96 DPI, as the layout gives them.
@@ -202,15 +219,15 @@ TEST_F(MainWindow, ControlsSitWhereTheLayoutPutsThem) {
         int left, top, width, height;  // -1: not fixed
     };
     Choose(form->ChkArea, 6);
-    const RECT colorList = form->LstColor->BoundsInParent();
-    const RECT swatch = form->ShpColor->BoundsInParent();
+    const RECT colorList = form->ColourCard().LstColor->BoundsInParent();
+    const RECT swatch = form->ColourCard().ShpColor->BoundsInParent();
     Choose(form->ChkArea, 0);
     const Place places[] = {
         {form->LblArea, 8, 8, -1, -1},        {form->ChkArea, 9, 29, 145, 22},
         {form->LblSaveTo, 8, 60, -1, -1},     {form->ChkSaveTo, 8, 81, 145, 22},
         {form->ChkJPEG_qual, 96, 81, 57, 22}, {form->ChkWebP_qual, 96, 81, 57, 22},
         {form->ChkOCR_lang, 86, 81, 67, 22},  {form->BtnOpenDir, 8, 123, 145, 33},
-        {form->LblColor, 31, 60, -1, -1},     {form->ShpRec, 8, 68, 145, 81},
+        {form->ColourCard().LblColor, 31, 60, -1, -1},     {form->ShpRec, 8, 68, 145, 81},
         {form->LblCopyright, 8, 168, 146, 17},
     };
     for (const Place& p : places) {

@@ -106,10 +106,10 @@ TEST_F(RecordingWindow, ARegionRecordingShowsItsTimeAndEndsWhenTheFrameCloses) {
 TEST_F(RecordingWindow, TheLimitMenuAppliesToTheNextRecordingAndAnyTargetStopsARecording) {
     Create(TCaptureMode::FullScreen, 45);
     // 45 minutes is no item: the stored value falls back to no limit, as other stored values do.
-    for (std::size_t i = 0; i < form->ChkRecLimits.size(); ++i) EXPECT_EQ(i == 0, form->ChkRecLimits[i]->Checked);
-    form->ChkRecLimits[2]->Click();  // "1시간"
+    for (std::size_t i = 0; i < form->MainMenu().ChkRecLimits.size(); ++i) EXPECT_EQ(i == 0, form->MainMenu().ChkRecLimits[i]->Checked);
+    form->MainMenu().ChkRecLimits[2]->Click();  // "1시간"
     EXPECT_EQ(60, TConfig().ReadInteger(L"record_limit", -1));
-    for (std::size_t i = 0; i < form->ChkRecLimits.size(); ++i) EXPECT_EQ(i == 2, form->ChkRecLimits[i]->Checked);
+    for (std::size_t i = 0; i < form->MainMenu().ChkRecLimits.size(); ++i) EXPECT_EQ(i == 2, form->MainMenu().ChkRecLimits[i]->Checked);
 
     form->Start();
     ASSERT_TRUE(form->IsRecording());
@@ -173,27 +173,27 @@ TEST_F(RecordingWindow, TheTrayPausesAndResumesAndTheFrameSaysSo) {
     Create(TCaptureMode::Region, 0);
     TFrmArea* frame = form->Selection().FrmArea;
     ASSERT_NE(nullptr, frame);
-    EXPECT_FALSE(form->PopRecPause->Visible) << "nothing to pause";
+    EXPECT_FALSE(form->MainMenu().PopRecPause->Visible) << "nothing to pause";
     form->Start();
     ASSERT_TRUE(test::WaitUntil([&] { return form->Controller().Recorder() && form->Controller().Recorder()->Encoding(); }));
-    EXPECT_TRUE(form->PopRecPause->Visible);
-    EXPECT_EQ(L"녹화 일시정지", form->PopRecPause->Caption);
+    EXPECT_TRUE(form->MainMenu().PopRecPause->Visible);
+    EXPECT_EQ(L"녹화 일시정지", form->MainMenu().PopRecPause->Caption);
 
-    form->PopRecPause->Click();
+    form->MainMenu().PopRecPause->Click();
     EXPECT_EQ(0u, frame->RecTimeText().find(L"[PAUSED] 00:00:0")) << testing::PrintToString(frame->RecTimeText());
-    EXPECT_EQ(L"녹화 재개", form->PopRecPause->Caption);
+    EXPECT_EQ(L"녹화 재개", form->MainMenu().PopRecPause->Caption);
     EXPECT_TRUE(form->IsRecording()) << "a paused recording is still a recording";
     ASSERT_TRUE(test::WaitUntil([&] { return form->Controller().Recorder()->Phase() == TRecorder::TPhase::Paused; }));
 
-    form->PopRecPause->Click();
+    form->MainMenu().PopRecPause->Click();
     ASSERT_TRUE(test::WaitUntil([&] { return form->Controller().Recorder()->Encoding(); }));
     test::WaitUntil([] { return false; }, 300);
     EXPECT_EQ(0u, frame->RecTimeText().find(L"[REC] 00:00:")) << testing::PrintToString(frame->RecTimeText());
-    EXPECT_EQ(L"녹화 일시정지", form->PopRecPause->Caption);
+    EXPECT_EQ(L"녹화 일시정지", form->MainMenu().PopRecPause->Caption);
 
     frame->Close();
     ASSERT_TRUE(WaitIdle());
-    EXPECT_FALSE(form->PopRecPause->Visible);
+    EXPECT_FALSE(form->MainMenu().PopRecPause->Visible);
     EXPECT_EQ(L"[REC] 00:00:00", frame->RecTimeText());
 }
 
