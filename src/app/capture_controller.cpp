@@ -99,7 +99,9 @@ std::unique_ptr<TRtOcr> TCaptureController::NewOcr() { return std::make_unique<T
 void TCaptureController::Run(TCaptureRequest request) {
     std::shared_ptr<TOutcomeReporter> reporter =
         request.Reporter ? std::move(request.Reporter) : std::make_shared<TUserReporter>();
-    Start({std::move(reporter), request.DelaySeconds, FHost.CaptureOptions()});
+    TCaptureOptions options = FHost.CaptureOptions();
+    if (request.Mode) options.Mode = *request.Mode;
+    Start({std::move(reporter), request.DelaySeconds, std::move(options)});
 }
 
 void TCaptureController::Start(TTakenRequest request) {

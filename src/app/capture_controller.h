@@ -45,10 +45,12 @@ struct TEdited {
     std::function<void(const std::wstring& path)> SaveEditablePng;
 };
 
-// One request: who hears the outcome, and a countdown before the capture (seconds, 0: none).
+// One request: who hears the outcome, a countdown before the capture (seconds, 0: none), and
+// the mode when the request names its own (a mode's key, a script) instead of the chosen one.
 struct TCaptureRequest {
     std::shared_ptr<TOutcomeReporter> Reporter;
     int DelaySeconds = 0;
+    std::optional<TCaptureMode> Mode;
 };
 // A request with the choices it was made with.
 struct TTakenRequest {
