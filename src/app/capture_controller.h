@@ -124,7 +124,7 @@ public:
 
     // Starts one request: a capture, or with the MP4 target a recording's start or stop.
     void Run(TCaptureRequest request);
-    void Run(std::shared_ptr<TOutcomeReporter> reporter) { Run(TCaptureRequest{std::move(reporter)}); }
+    void Run(std::shared_ptr<TOutcomeReporter> reporter) { Run(TCaptureRequest{std::move(reporter), 0, std::nullopt}); }
     // From now on nothing new starts (the program is ending); requests are told so. A countdown,
     // an upload or a recognition still running is given up: its request hears that the program
     // is closing (the user is not asked to click anything), and its result, should it still

@@ -66,7 +66,7 @@ void TCommandServer::Run(const RemoteRequest& request, const std::shared_ptr<TOu
         reporter->Report(TCaptureOutcome::Nothing());
         break;
     case RemoteCommand::Capture:
-        FController.Run({reporter, static_cast<int>(std::min<std::uint64_t>(request.delay.value_or(0), 3600))});
+        FController.Run({reporter, static_cast<int>(std::min<std::uint64_t>(request.delay.value_or(0), 3600)), std::nullopt});
         break;
     case RemoteCommand::Edit:
         // Editing a file holds nothing of the controller: captures go on meanwhile.

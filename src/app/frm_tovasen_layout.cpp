@@ -94,7 +94,7 @@ void TFrmTovasen::CreateControls() {
 
 void TFrmTovasen::CreateMenu() {
     TMainMenu::TActions actions;
-    actions.CaptureAfter = [this](int seconds) { FController->Run({std::make_shared<TUserReporter>(), seconds}); };
+    actions.CaptureAfter = [this](int seconds) { FController->Run({std::make_shared<TUserReporter>(), seconds, std::nullopt}); };
     actions.PauseOrResumeRecording = [this] { PauseOrResumeRecording(); };
     actions.History = [this] { return History(); };
     actions.ChooseFolder = [this] {

@@ -148,7 +148,7 @@ TEST_F(MainWindow, ADelayedCaptureLandsWhereItWasAskedFor) {
     config.WriteString(L"path", asked.Path());
     config.WriteInteger(L"append", 1);
     Create();
-    form->Controller().Run({std::make_shared<TUserReporter>(), 1});
+    form->Controller().Run({std::make_shared<TUserReporter>(), 1, std::nullopt});
     ASSERT_EQ(TControllerState::Capturing, form->Controller().State()) << "the countdown holds the request";
     form->Settings().ChooseFolder(changed.Path());
     form->Settings().ChooseNaming(NamingScheme::DateTime);
