@@ -15,7 +15,7 @@
 #include "editor_objects.h"
 #include "editor/editor_scene.h"
 #include "editor/redaction.h"
-#include "output/png_encoder.h"
+#include "encode/png_encoder.h"
 
 // Live heap bytes, counted by this program's own operator new.
 namespace {

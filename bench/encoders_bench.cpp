@@ -13,10 +13,10 @@
 #include <fstream>
 #include <string>
 
-#include "output/bmp_encoder.h"
-#include "output/gif_encoder.h"
-#include "output/jpeg_encoder.h"
-#include "output/png_encoder.h"
+#include "encode/bmp_encoder.h"
+#include "encode/gif_encoder.h"
+#include "encode/jpeg_encoder.h"
+#include "encode/png_encoder.h"
 #include "synthetic_image.h"
 
 namespace tovasen {

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "editor/editable_png.h"
-#include "editor/picture_format.h"
+#include "image/picture_format.h"
 #include "editor/png_chunks.h"
-#include "output/png_encoder.h"
+#include "encode/png_encoder.h"
 
 namespace {
 

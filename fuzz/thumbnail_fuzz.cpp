@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "history/thumbnail.h"
-#include "output/encode_error.h"
+#include "encode/encode_error.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     try {

@@ -18,13 +18,13 @@
 #include "base/module_path.h"
 #include "capture/capture.h"
 #include "image/bitmap_pixels.h"
-#include "output/bmp_encoder.h"
+#include "encode/bmp_encoder.h"
 #include "output/clipboard.h"
 #include "output/file_replace.h"
-#include "output/gif_encoder.h"
+#include "encode/gif_encoder.h"
 #include "output/image_writers.h"
-#include "output/jpeg_encoder.h"
-#include "output/png_encoder.h"
+#include "encode/jpeg_encoder.h"
+#include "encode/png_encoder.h"
 
 namespace tovasen {
 namespace {

@@ -9,7 +9,7 @@
 #include "base/utf_convert.h"
 #include "editor/png_chunks.h"
 #include "editor/redaction.h"
-#include "output/png_encoder.h"
+#include "encode/png_encoder.h"
 
 namespace tovasen {
 namespace {

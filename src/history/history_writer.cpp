@@ -10,7 +10,7 @@
 #include "history/file_eraser.h"
 #include "history/file_path.h"
 #include "history/history_format.h"
-#include "output/png_encoder.h"
+#include "encode/png_encoder.h"
 
 namespace tovasen {
 namespace {

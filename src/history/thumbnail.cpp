@@ -7,8 +7,8 @@
 // jpeglib.h needs size_t and FILE declared first.
 #include <jpeglib.h>
 
-#include "output/encode_error.h"
-#include "output/jpeg_encoder.h"
+#include "encode/encode_error.h"
+#include "encode/jpeg_encoder.h"
 
 namespace tovasen {
 namespace {

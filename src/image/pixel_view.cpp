@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "output/encode_error.h"
+#include "encode/encode_error.h"
 
 namespace tovasen {
 

@@ -4,12 +4,12 @@
 
 #include "base/utf_convert.h"
 #include "image/bitmap_pixels.h"
-#include "output/bmp_encoder.h"
-#include "output/encode_error.h"
+#include "encode/bmp_encoder.h"
+#include "encode/encode_error.h"
 #include "output/file_replace.h"
-#include "output/gif_encoder.h"
-#include "output/jpeg_encoder.h"
-#include "output/png_encoder.h"
+#include "encode/gif_encoder.h"
+#include "encode/jpeg_encoder.h"
+#include "encode/png_encoder.h"
 #include "base/errors.h"
 
 namespace tovasen {

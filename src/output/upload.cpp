@@ -20,8 +20,8 @@
 #include "base/utf_convert.h"
 #include "base/worker.h"
 #include "image/bitmap_pixels.h"
-#include "output/encode_error.h"
-#include "output/png_encoder.h"
+#include "encode/encode_error.h"
+#include "encode/png_encoder.h"
 #include "output/upload_request.h"
 
 namespace tovasen {

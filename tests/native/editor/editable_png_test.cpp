@@ -15,7 +15,7 @@
 #include "editor/annotation_json.h"
 #include "editor/png_chunks.h"
 #include "editor/redaction.h"
-#include "output/png_encoder.h"
+#include "encode/png_encoder.h"
 #include "small_stack.h"
 #include "synthetic_image.h"
 

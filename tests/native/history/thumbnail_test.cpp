@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "decoders.h"
-#include "output/encode_error.h"
-#include "output/jpeg_encoder.h"
+#include "encode/encode_error.h"
+#include "encode/jpeg_encoder.h"
 #include "synthetic_image.h"
 
 namespace tovasen {

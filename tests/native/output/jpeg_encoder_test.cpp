@@ -1,4 +1,4 @@
-#include "output/jpeg_encoder.h"
+#include "encode/jpeg_encoder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "output/png_encoder.h"
+#include "encode/png_encoder.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -7,7 +7,7 @@
 #include <string>
 
 #include "decoders.h"
-#include "output/encode_error.h"
+#include "encode/encode_error.h"
 
 namespace tovasen {
 namespace {

@@ -19,7 +19,7 @@
 #include "output/clipboard.h"
 #include "output/float_list.h"
 #include "output/image_writers.h"
-#include "output/png_encoder.h"
+#include "encode/png_encoder.h"
 #include "base/module_path.h"
 #include "support/process.h"
 #include "support/files.h"

@@ -8,7 +8,7 @@
 
 #include "editor/editable_png.h"
 #include "editor/png_chunks.h"
-#include "output/png_encoder.h"
+#include "encode/png_encoder.h"
 #include "support/commands.h"
 #include "support/files.h"
 #include "support/process.h"

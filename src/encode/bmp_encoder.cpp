@@ -1,4 +1,4 @@
-#include "output/bmp_encoder.h"
+#include "encode/bmp_encoder.h"
 
 #include <algorithm>
 

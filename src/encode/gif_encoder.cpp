@@ -1,10 +1,10 @@
-#include "output/gif_encoder.h"
+#include "encode/gif_encoder.h"
 
 #include <condition_variable>
 #include <mutex>
 #include <thread>
 
-#include "output/encode_error.h"
+#include "encode/encode_error.h"
 
 namespace tovasen {
 namespace {

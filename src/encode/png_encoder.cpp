@@ -1,11 +1,11 @@
-#include "output/png_encoder.h"
+#include "encode/png_encoder.h"
 
 #include <zlib.h>
 
 #include <algorithm>
 #include <thread>
 
-#include "output/encode_error.h"
+#include "encode/encode_error.h"
 
 namespace tovasen {
 namespace {

@@ -1,4 +1,4 @@
-#include "output/jpeg_encoder.h"
+#include "encode/jpeg_encoder.h"
 
 #include <csetjmp>
 #include <cstdio>
@@ -8,7 +8,7 @@
 // jpeglib.h needs size_t and FILE declared first.
 #include <jpeglib.h>
 
-#include "output/encode_error.h"
+#include "encode/encode_error.h"
 
 static_assert(JPEG_MAX_DIMENSION == tovasen::kMaxJpegSide, "the codec's largest side");
 

@@ -1,8 +1,8 @@
 #include <algorithm>
 #include <climits>
 
-#include "output/encode_error.h"
-#include "output/gif_encoder.h"
+#include "encode/encode_error.h"
+#include "encode/gif_encoder.h"
 
 namespace tovasen {
 namespace {

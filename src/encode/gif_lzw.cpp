@@ -1,6 +1,6 @@
 #include <algorithm>
 
-#include "output/gif_encoder.h"
+#include "encode/gif_encoder.h"
 
 namespace tovasen {
 

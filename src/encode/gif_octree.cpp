@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "output/gif_encoder.h"
+#include "encode/gif_encoder.h"
 
 namespace tovasen {
 namespace {
