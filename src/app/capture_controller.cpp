@@ -26,10 +26,8 @@ constexpr wchar_t kUploading[] = L"업로드 중입니다.";
 constexpr wchar_t kFileMissing[] = L"\"%s\" 파일이 없습니다.";
 constexpr UINT kRecordingTickMs = 100;
 
-// The one failure message: the fixed part looked up, the error's own text as it is.
-TCaptureOutcome CaptureFailure(const std::wstring& error) {
-    return TCaptureOutcome::Failure(Translate(kCaptureFailed) + L"\r\r" + error);
-}
+// The one failure message: the fixed part, translated when told, and the error's own text.
+TCaptureOutcome CaptureFailure(const std::wstring& error) { return TCaptureOutcome::Failure(kCaptureFailed, false, error); }
 
 // A request given up because the program ends: a script hears why, the user is not asked to
 // click anything on the way out.
@@ -126,7 +124,7 @@ void TCaptureController::Start(TTakenRequest request) {
     TJob job;
     job.Options = std::move(request.Options);
     if (Unsupported(job.Options)) {
-        reporter->Report({TCaptureOutcome::TKind::Refused, {}, Translate(kUnsupported), true});
+        reporter->Report({TCaptureOutcome::TKind::Refused, {}, kUnsupported, true});
         return;
     }
     if (FState == TControllerState::Writing) {
@@ -433,7 +431,7 @@ void TCaptureController::UploadEnded(std::uint64_t ticket, const std::wstring& a
     if (ticket != FUploadTicket || FState != TControllerState::Uploading) return;  // given up meanwhile
     FUploadStrip.reset();
     if (address.empty() || !FHost.OpenAddress(address)) {
-        Finish(TCaptureOutcome::Failure(Translate(kUploadFailed)));
+        Finish(TCaptureOutcome::Failure(kUploadFailed));
     } else if (!FUploadSoFar.Succeeded()) {
         FUploadSoFar.Path = address;  // uploaded, but the auto-copy before it failed
         Finish(FUploadSoFar);

@@ -20,20 +20,23 @@ struct TCaptureOutcome {
         Failed,            // Message says why; Path may name a file that was written all the same
     };
     // On success, Message is a notice that goes with it (a scrolling capture that stopped at the
-    // largest picture).
+    // largest picture). Message is the program's own text as written (or translated already):
+    // whoever tells it translates it, once. Detail is an error's own text, told after it as it
+    // stands: it is never looked up.
 
     TKind Kind = TKind::Failed;
     std::wstring Path;
     std::wstring Message;
     // The user hears of it in an information box rather than an error box.
     bool Notice = false;
+    std::wstring Detail{};
 
     bool Succeeded() const noexcept { return Kind <= TKind::RecordingResumed; }
 
     static TCaptureOutcome Written(TKind kind, std::wstring path) { return {kind, std::move(path), {}, false}; }
     static TCaptureOutcome Nothing() { return {TKind::NothingToWrite, {}, {}, false}; }
-    static TCaptureOutcome Failure(std::wstring message, bool notice = false) {
-        return {TKind::Failed, {}, std::move(message), notice};
+    static TCaptureOutcome Failure(std::wstring message, bool notice = false, std::wstring detail = {}) {
+        return {TKind::Failed, {}, std::move(message), notice, std::move(detail)};
     }
 };
 

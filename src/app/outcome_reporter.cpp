@@ -23,7 +23,7 @@ void TUserReporter::Report(const TCaptureOutcome& outcome) {
     RecordFailure(outcome, L"user's request");
     const bool tell = outcome.Succeeded() || outcome.Kind == TCaptureOutcome::TKind::Failed ||
                       outcome.Kind == TCaptureOutcome::TKind::Refused;
-    if (!tell || outcome.Message.empty()) return;
+    if (!tell || (outcome.Message.empty() && outcome.Detail.empty())) return;
     if (FGate && FGate->IsOpen()) return;
     struct THold {
         TCommandBoxGate* Gate;
@@ -36,7 +36,7 @@ void TUserReporter::Report(const TCaptureOutcome& outcome) {
     } hold(FGate.get());
     const UINT icon = outcome.Notice || outcome.Succeeded() ? MB_ICONINFORMATION : MB_ICONERROR;
     const std::wstring title = Translate(Application ? Application->Title() : std::wstring());
-    MessageBoxW(Application ? Application->Handle() : nullptr, outcome.Message.c_str(), title.c_str(),
+    MessageBoxW(Application ? Application->Handle() : nullptr, ToldText(outcome).c_str(), title.c_str(),
                 MB_TOPMOST | MB_SETFOREGROUND | icon);
 }
 
@@ -50,18 +50,25 @@ void TScriptReporter::Report(const TCaptureOutcome& outcome) {
     reply.ok = outcome.Succeeded();
     if (FMayReadData) {
         reply.text = reply.ok ? outcome.Path : ScriptText(outcome);
-        if (reply.ok) reply.notice = outcome.Message;
+        if (reply.ok) reply.notice = ToldText(outcome);
     } else if (!reply.ok) {
         TCaptureOutcome bare = outcome;
         bare.Message.clear();
+        bare.Detail.clear();
         reply.text = ScriptText(bare);
     }
     reply.token = FToken;
     FSender->Send(FReplyTo, FFrom, ReplyParts(reply));
 }
 
+std::wstring ToldText(const TCaptureOutcome& outcome) {
+    const std::wstring fixed = Translate(outcome.Message);
+    if (outcome.Detail.empty()) return fixed;
+    return fixed.empty() ? outcome.Detail : fixed + L"\r\r" + outcome.Detail;
+}
+
 std::wstring ScriptText(const TCaptureOutcome& outcome) {
-    if (!outcome.Message.empty()) return outcome.Message;
+    if (!outcome.Message.empty() || !outcome.Detail.empty()) return ToldText(outcome);
     switch (outcome.Kind) {
     case TCaptureOutcome::TKind::Busy:
         return L"busy: another capture, recording or text recognition is in progress.";

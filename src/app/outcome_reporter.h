@@ -62,5 +62,8 @@ private:
 
 // What a script is told for an outcome that has no message of its own.
 std::wstring ScriptText(const TCaptureOutcome& outcome);
+// The outcome's text as a person or a script is told it: the program's text translated into the
+// interface language, then the error's own text as it stands.
+std::wstring ToldText(const TCaptureOutcome& outcome);
 
 }  // namespace tovasen

@@ -209,10 +209,10 @@ TEST_F(CaptureOutcomes, EveryTargetsSuccessNamesWhatItWrote) {
     host.notice = L"The picture reached the largest size";
     const TCaptureOutcome limited = RunOne();
     EXPECT_EQ(Kind::FileWritten, limited.Kind);
-    EXPECT_EQ(host.notice, limited.Message);
+    EXPECT_EQ(host.notice, ToldText(limited));
     host.printerError = L"No default printer is installed.";
     host.options.Target = TSaveTarget::Printer;
-    EXPECT_EQ(L"캡쳐가 실패하였습니다.\r\rNo default printer is installed.", RunOne().Message) << "the failure, not the notice";
+    EXPECT_EQ(L"캡쳐가 실패하였습니다.\r\rNo default printer is installed.", ToldText(RunOne())) << "the failure, not the notice";
 }
 
 TEST_F(CaptureOutcomes, EveryTargetsFailureReachesTheOutcome) {
@@ -253,7 +253,7 @@ TEST_F(CaptureOutcomes, EveryTargetsFailureReachesTheOutcome) {
         c.arrange(host);
         const TCaptureOutcome outcome = RunOne();
         EXPECT_EQ(c.kind, outcome.Kind) << c.what;
-        EXPECT_EQ(0u, outcome.Message.find(c.message)) << c.what << ": " << std::string(outcome.Message.begin(), outcome.Message.end());
+        EXPECT_EQ(0u, ToldText(outcome).find(c.message)) << c.what << ": " << testing::PrintToString(ToldText(outcome));
         EXPECT_EQ(c.notice, outcome.Notice) << c.what;
         EXPECT_FALSE(outcome.Succeeded()) << c.what;
     }
@@ -310,7 +310,7 @@ TEST_F(CaptureOutcomes, ARecognitionThatFailsOrNeverEndsIsAFailureAndTheNextOneR
         EXPECT_EQ(Kind::Busy, second->outcomes[0].Kind);
         script->Fire(TStatus::stError);
         ASSERT_TRUE(test::WaitUntil([&] { return !reporter->outcomes.empty(); }));
-        EXPECT_EQ(L"캡쳐가 실패하였습니다.\r\rOCR failed.", reporter->outcomes[0].Message);
+        EXPECT_EQ(L"캡쳐가 실패하였습니다.\r\rOCR failed.", ToldText(reporter->outcomes[0]));
     }
     // An engine that never answers is given up after the time-out.
     script->completion = test::FakeCompletion::Never;
@@ -318,7 +318,7 @@ TEST_F(CaptureOutcomes, ARecognitionThatFailsOrNeverEndsIsAFailureAndTheNextOneR
     const auto start = std::chrono::steady_clock::now();
     const TCaptureOutcome timedOut = RunOne();
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(280));
-    EXPECT_EQ(L"캡쳐가 실패하였습니다.\r\rOCR failed.", timedOut.Message);
+    EXPECT_EQ(L"캡쳐가 실패하였습니다.\r\rOCR failed.", ToldText(timedOut));
     script->Fire(TStatus::stCompleted);  // far too late: nobody listens any more
     test::PumpMessages();
     script->completion = test::FakeCompletion::ForeignThread;
@@ -498,10 +498,10 @@ TEST_F(RecordingOutcomes, AnEncoderThatFailsOrIsMissingIsTheStartersError) {
     SetEnvironmentVariableW(L"TOVASEN_FAKE_ENCODER", L"fail");
     const TCaptureOutcome failed = RunOne();
     EXPECT_EQ(Kind::Failed, failed.Kind);
-    EXPECT_NE(std::wstring::npos, failed.Message.find(L"Permission denied"));
+    EXPECT_NE(std::wstring::npos, ToldText(failed).find(L"Permission denied"));
     host.encoder.clear();
     const TCaptureOutcome missing = RunOne();
-    EXPECT_EQ(L"캡쳐가 실패하였습니다.\r\r\"ffmpeg.exe\" 파일이 없습니다.", missing.Message);
+    EXPECT_EQ(L"캡쳐가 실패하였습니다.\r\r\"ffmpeg.exe\" 파일이 없습니다.", ToldText(missing));
     EXPECT_FALSE(controller->IsRecording());
 }
 
