@@ -65,9 +65,15 @@ void TCommandServer::Run(const RemoteRequest& request, const std::shared_ptr<TOu
         FAbout();
         reporter->Report(TCaptureOutcome::Nothing());
         break;
-    case RemoteCommand::Capture:
-        FController.Run({reporter, static_cast<int>(std::min<std::uint64_t>(request.delay.value_or(0), 3600)), std::nullopt});
+    case RemoteCommand::Capture: {
+        const std::optional<TCaptureMode> mode = request.mode ? CaptureModeNamed(*request.mode) : std::nullopt;
+        if (request.mode && !mode) {
+            reporter->Report(TCaptureOutcome::Failure(UnknownModeText(*request.mode)));
+            break;
+        }
+        FController.Run({reporter, static_cast<int>(std::min<std::uint64_t>(request.delay.value_or(0), 3600)), mode});
         break;
+    }
     case RemoteCommand::Edit:
         // Editing a file holds nothing of the controller: captures go on meanwhile.
         try {

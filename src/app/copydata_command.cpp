@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "base/capture_kinds.h"
 #include "base/log_event.h"
 #include "base/untrusted_json.h"
 #include "base/utf_convert.h"
@@ -69,7 +70,21 @@ RemoteRequest ParseRemoteRequest(std::wstring_view json) {
     request.delay = CountMember(*object, "delay");
     if (const std::string* file = StringMember(*object, "file")) request.file = Utf8ToWide(*file);
     request.limit = CountMember(*object, "limit");
+    if (object->contains("mode")) {
+        const std::string* mode = StringMember(*object, "mode");
+        request.mode = mode ? Utf8ToWide(*mode) : std::wstring();
+    }
     return request;
+}
+
+std::wstring ScriptModeNames() {
+    std::wstring names;
+    for (const TModeInfo& row : kCaptureModes) names += (names.empty() ? L"" : L", ") + std::wstring(row.scriptName);
+    return names;
+}
+
+std::wstring UnknownModeText(std::wstring_view name) {
+    return L"There is no capture mode \"" + std::wstring(name) + L"\". The modes are: " + ScriptModeNames() + L".";
 }
 
 std::wstring RemoteReplyJson(const RemoteReply& reply) {
@@ -133,6 +148,7 @@ std::wstring RemoteRequestJson(const RemoteRequest& request) {
     if (request.delay) object["delay"] = *request.delay;
     if (!request.file.empty()) object["file"] = WideToUtf8(request.file);
     if (request.limit) object["limit"] = *request.limit;
+    if (request.mode) object["mode"] = WideToUtf8(*request.mode);
     return Utf8ToWide(object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
 }
 

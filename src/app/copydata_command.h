@@ -29,7 +29,9 @@ RemoteCommand ParseRemoteCommand(std::wstring_view json);
 // tell Tovasen's answer from anyone else's. A missing or mistyped member is absent; the command
 // itself is read as ParseRemoteCommand reads it.
 // Each command's own members: "delay" (capture: seconds of countdown first), "file" (edit: the
-// picture to open), "limit" (history: how many entries), each absent when missing or mistyped.
+// picture to open), "limit" (history: how many entries), each absent when missing or mistyped;
+// "mode" (capture: the script name of the mode to take instead of the chosen one), present but
+// empty when it is not a string, so that a mistyped mode never becomes the chosen one.
 struct RemoteRequest {
     RemoteCommand command = RemoteCommand::None;
     std::optional<std::uint64_t> replyTo;
@@ -37,8 +39,14 @@ struct RemoteRequest {
     std::optional<std::uint64_t> delay;
     std::wstring file;
     std::optional<std::uint64_t> limit;
+    std::optional<std::wstring> mode;
 };
 RemoteRequest ParseRemoteRequest(std::wstring_view json);
+
+// The modes a script may name, as it names them: "full-screen, region, ...".
+std::wstring ScriptModeNames();
+// What a script hears for a mode name that names no mode.
+std::wstring UnknownModeText(std::wstring_view name);
 
 // dwData of a command sent to Tovasen, and of the reply Tovasen sends to "reply_to".
 constexpr unsigned kCommandData = 1;

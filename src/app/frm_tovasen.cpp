@@ -103,7 +103,9 @@ void TFrmTovasen::FormCreate() {
     FServer = std::make_unique<TCommandServer>(*this, *FController, *FHistory, [this] { OpenAbout(); });
     FCanClose = false;
     DisableSnippingKey();
-    FrmHotKey = new TFrmHotKey(this, [this] { Start(); });
+    FrmHotKey = new TFrmHotKey(this, [this] { Start(); }, [this](TCaptureMode mode) {
+        FController->Run({std::make_shared<TUserReporter>(), 0, mode});
+    });
     const bool hotKeyRegistered = FrmHotKey->RegisterStoredHotKey();
     // Chosen again as a user would: the mode's window opens, and what is stored is what holds.
     FSettings->ChooseMode(FSettings->Mode());
@@ -113,6 +115,7 @@ void TFrmTovasen::FormCreate() {
     // A key held by another program is asked for from the message loop, once the whole
     // sequence has run: the tray menu is live by then and reaches every window it opens.
     if (!hotKeyRegistered) Application->Queue(FLifetime.Guard([this] { FrmHotKey->AskForAnotherKey(); }));
+    Application->Queue(FLifetime.Guard([this] { FrmHotKey->TellUnregisteredModeKeys(); }));
 }
 
 void TFrmTovasen::Start() { FController->Run(std::make_shared<TUserReporter>()); }

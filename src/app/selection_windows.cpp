@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "base/errors.h"
+#include "base/settings_registry.h"
 #include "capture/capture.h"
 #include "scroll/scroll_capture.h"
 #include "select/frm_area.h"
@@ -97,12 +98,19 @@ TSelectionWindows::TGrabbed TSelectionWindows::Grab(const TCaptureOptions& optio
         grab.Window = target;
         break;
     }
-    case TCaptureMode::Region:
-        if (!FrmArea) throw Exception(L"The region frame does not exist.");
+    case TCaptureMode::Region: {
+        // Asked for while the frame was never opened (a mode's key, a script): the hole it would
+        // show at its stored place, through a frame that is neither shown nor stores anything.
+        std::unique_ptr<TFrmArea> unopened;
+        if (!FrmArea) {
+            unopened = std::make_unique<TFrmArea>(nullptr, nullptr, ReadRegistrySettings(ScreenSettingsEnvironment()),
+                                                  TSettingsWriter());
+        }
         // Exactly the hole of the frame: none of the frame's own pixels lies inside it.
-        rect = FrmArea->GetRect();
+        rect = (FrmArea ? FrmArea : unopened.get())->GetRect();
         grabber.Capture(*bitmap, rect);
         break;
+    }
     case TCaptureMode::WebPage: {
         if (!Browser) throw EWebCaptureError();  // closed since the mode was chosen
         TBrowserPage page(*Browser);

@@ -15,6 +15,7 @@
 #include "app/copydata_command.h"
 #include "app/reply_parts.h"
 #include "app/tovasen_cmd_help.h"
+#include "base/capture_kinds.h"
 #include "base/code_page.h"
 #include "base/diagnostic_log.h"
 #include "base/utf_convert.h"
@@ -278,6 +279,15 @@ int Run(int argc, wchar_t** argv) {
         } else if (arg == L"--delay" && command == L"capture") {
             request.delay = NumberArgument(value, 1, 60);
             if (!request.delay) return Usage();
+            ++i;
+        } else if (arg == L"--mode" && command == L"capture" && !request.mode) {
+            if (!value) return Usage();
+            // Checked here too, so that a typing mistake is a usage error before anything is sent.
+            if (!tovasen::CaptureModeNamed(value)) {
+                Print(stderr, tovasen::UnknownModeText(value) + L"\n");
+                return kUsage;
+            }
+            request.mode = value;
             ++i;
         } else if (arg == L"--limit" && command == L"history") {
             request.limit = NumberArgument(value, 1, 100000);

@@ -73,6 +73,15 @@ struct TSettingsEnvironment {
     X(sound, Integer, 2, OneOf({1, 2, 3}))                                        \
     X(record_limit, Integer, 0, OneOf({0, 30, 60, 120, 240}))                     \
     X(hotkey, Integer, 44, Low16())                                               \
+    /* each capture mode's own key, by its index in the mode list; 0: none */     \
+    X(hotkey_mode0, Integer, 0, Low16())                                          \
+    X(hotkey_mode1, Integer, 0, Low16())                                          \
+    X(hotkey_mode2, Integer, 0, Low16())                                          \
+    X(hotkey_mode3, Integer, 0, Low16())                                          \
+    X(hotkey_mode4, Integer, 0, Low16())                                          \
+    X(hotkey_mode5, Integer, 0, Low16())                                          \
+    X(hotkey_mode6, Integer, 0, Low16())                                          \
+    X(hotkey_mode7, Integer, 0, Low16())                                          \
     X(left, Integer, (env.screenWidth - 480) / 2, Keep())                         \
     X(top, Integer, (env.screenHeight - 360) / 2, Keep())                         \
     X(width, Integer, 480, Keep())                                                \

@@ -4,21 +4,41 @@
 
 #include "base/settings_registry.h"
 #include "hotkey/hotkey_code.h"
+#include "hotkey/mode_keys.h"
 #include "i18n/translate_component.h"
 #include "i18n/translation.h"
 #include "ui/application.h"
 
 namespace tovasen {
 
-TFrmHotKey::TFrmHotKey(TComponent* owner, std::function<void()> onHotKey)
-    : TFrmHotKey(owner, std::move(onHotKey), ReadRegistrySettings(TSettingsEnvironment()), RegistrySettingsWriter()) {}
+namespace {
 
-TFrmHotKey::TFrmHotKey(TComponent* owner, std::function<void()> onHotKey, const TSettings& settings,
-                       TSettingsWriter writer)
+constexpr wchar_t kMainKeyText[] = L"기본 단축키";
+constexpr wchar_t kKeyTwiceText[] = L"같은 단축키를 두 곳에 쓸 수 없습니다.";
+constexpr wchar_t kModeKeysTakenText[] = L"다음 단축키는 다른 프로그램이 사용중입니다.";
+constexpr wchar_t kModeKeysNotRegisteredText[] =
+    L"다음 모드별 단축키는 다른 프로그램이 사용중이라 등록하지 못했습니다. 단축키 설정에서 바꿀 수 있습니다.";
+// The dialog at 96 DPI: the main key's group, the modes' group below it, the buttons under both.
+constexpr int kClientWidth = 592, kGroupWidth = kClientWidth - 16;
+constexpr int kModeGroupTop = 87, kModeGroupHeight = 24 + kCaptureModeCount * kModeKeyRowHeight96;
+constexpr int kButtonTop = kModeGroupTop + kModeGroupHeight + 6;
+
+std::wstring ModeName(TCaptureMode mode) { return Translate(InfoOf(mode).caption); }
+
+}  // namespace
+
+TFrmHotKey::TFrmHotKey(TComponent* owner, std::function<void()> onHotKey, std::function<void(TCaptureMode)> onModeKey)
+    : TFrmHotKey(owner, std::move(onHotKey), std::move(onModeKey), ReadRegistrySettings(TSettingsEnvironment()),
+                 RegistrySettingsWriter()) {}
+
+TFrmHotKey::TFrmHotKey(TComponent* owner, std::function<void()> onHotKey, std::function<void(TCaptureMode)> onModeKey,
+                       const TSettings& settings, TSettingsWriter writer)
     : TForm(owner, L"FrmHotKey"),
       FOnHotKey(std::move(onHotKey)),
+      FOnModeKey(std::move(onModeKey)),
       FWriter(std::move(writer)),
-      FStoredHotKey(HotKeyFromSetting(settings.hotkey)) {
+      FStoredHotKey(HotKeyFromSetting(settings.hotkey)),
+      FStoredModeKeys(ModeKeysFromSettings(settings)) {
     TCreateParams params;
     params.ClassName = kClassName;
     params.Caption = L"단축키 설정";
@@ -28,7 +48,7 @@ TFrmHotKey::TFrmHotKey(TComponent* owner, std::function<void()> onHotKey, const 
     params.Background = GetSysColorBrush(COLOR_BTNFACE);
     CreateHandle(params);
     SetCaption(L"단축키 설정");
-    SetClientSize96(299, 121);
+    SetClientSize96(kClientWidth, kButtonTop + 25 + 9);
     CenterOnScreen();
     CreateControls();
     FormCreate();
@@ -38,12 +58,12 @@ TFrmHotKey::~TFrmHotKey() { FormDestroy(); }
 
 void TFrmHotKey::CreateControls() {
     GrpConfig = new TGroupBox(this, L"GrpConfig", L"설정");
-    GrpConfig->SetBounds96(8, 8, 281, 73);
+    GrpConfig->SetBounds96(8, 8, kGroupWidth, 73);
     BtnYes = new TButton(this, L"BtnYes", L"확인");
-    BtnYes->SetBounds96(133, 87, 75, 25);
+    BtnYes->SetBounds96(kClientWidth - 166, kButtonTop, 75, 25);
     BtnYes->OnClick = [this] { BtnYesClick(); };
     BtnNo = new TButton(this, L"BtnNo", L"취소");
-    BtnNo->SetBounds96(214, 87, 75, 25);
+    BtnNo->SetBounds96(kClientWidth - 85, kButtonTop, 75, 25);
     BtnNo->OnClick = [this] { BtnNoClick(); };
     ChkShift = new TCheckBox(this, L"ChkShift", L"Shift");
     ChkShift->SetBounds96(16, 36, 50, 17);
@@ -51,12 +71,18 @@ void TFrmHotKey::CreateControls() {
     ChkCtrl->SetBounds96(71, 36, 50, 17);
     ChkAlt = new TCheckBox(this, L"ChkAlt", L"Alt");
     ChkAlt->SetBounds96(126, 36, 50, 17);
+    const int keyListWidth = KeyListWidth96();
     ChkHotKey = new TComboBox(this, L"ChkHotKey", true);
-    ChkHotKey->SetBounds96(181, 34, KeyListWidth96(), 300);
+    ChkHotKey->SetBounds96(181, 34, keyListWidth, 300);
     ChkHotKey->SetHeight96(22);
     for (const HotKeyEntry& entry : HotKeyEntries()) ChkHotKey->AddItem(entry.text);
-    // The group box is drawn over by the controls inside it, so it goes to the back.
-    SetWindowPos(GrpConfig->Handle(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    GrpModeKeys = new TGroupBox(this, L"GrpModeKeys", L"모드별 단축키");
+    GrpModeKeys->SetBounds96(8, kModeGroupTop, kGroupWidth, kModeGroupHeight);
+    ModeKeyRows = CreateModeKeyRows(this, kModeGroupTop + 20, keyListWidth);
+    // The group boxes are drawn over by the controls inside them, so they go to the back.
+    for (TGroupBox* group : {GrpConfig, GrpModeKeys}) {
+        SetWindowPos(group->Handle(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
 }
 
 int TFrmHotKey::KeyListWidth96() {
@@ -81,7 +107,49 @@ void TFrmHotKey::FormCreate() {
     HotKeyID = static_cast<std::uint16_t>(GlobalAddAtomW(L"TovasenHotKey"));
 }
 
-bool TFrmHotKey::RegisterStoredHotKey() { return RegisterCaptureHotKey(LoadHotKey()); }
+bool TFrmHotKey::RegisterStoredHotKey() {
+    UnregisterModeKeys();
+    const bool registered = RegisterCaptureHotKey(LoadHotKey());
+    RegisterModeKeys(FStoredModeKeys);
+    return registered;
+}
+
+void TFrmHotKey::RegisterModeKeys(const TModeKeys& keys) {
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        const int id = kModeKeyIdBase + static_cast<int>(i);
+        UnregisterHotKey(Handle(), id);
+        FModeKeyRegistered[i] = keys[i] == kNoModeKey ||
+                                RegisterHotKey(Handle(), id, HotKeyModifierFlags(keys[i]), HotKeyVirtualKey(keys[i])) != FALSE;
+        ShowKeyInUse(ModeKeyRows[i], !FModeKeyRegistered[i]);
+    }
+    FRegisteredModeKeys = keys;
+}
+
+void TFrmHotKey::UnregisterModeKeys() {
+    for (int i = 0; i < kCaptureModeCount; ++i) UnregisterHotKey(Handle(), kModeKeyIdBase + i);
+}
+
+std::vector<TCaptureMode> TFrmHotKey::UnregisteredModeKeys() const {
+    std::vector<TCaptureMode> modes;
+    for (std::size_t i = 0; i < FModeKeyRegistered.size(); ++i) {
+        if (!FModeKeyRegistered[i]) modes.push_back(kCaptureModes[i].mode);
+    }
+    return modes;
+}
+
+std::wstring TFrmHotKey::ModeKeyList(const std::vector<TCaptureMode>& modes) const {
+    std::wstring list;
+    for (const TCaptureMode mode : modes) {
+        list += L"\r\n" + ModeName(mode) + L" (" + HotKeyText(FRegisteredModeKeys[static_cast<std::size_t>(mode)]) + L")";
+    }
+    return list;
+}
+
+void TFrmHotKey::TellUnregisteredModeKeys() {
+    const std::vector<TCaptureMode> taken = UnregisteredModeKeys();
+    if (taken.empty()) return;
+    ShowMessage(Translate(kModeKeysNotRegisteredText) + L"\r\n" + ModeKeyList(taken), MB_ICONERROR);
+}
 
 void TFrmHotKey::AskForAnotherKey() {
     MessageBoxW(Application ? Application->Handle() : nullptr,
@@ -91,6 +159,7 @@ void TFrmHotKey::AskForAnotherKey() {
 }
 
 void TFrmHotKey::FormDestroy() {
+    UnregisterModeKeys();
     UnregisterHotKey(Handle(), HotKeyID);
     GlobalDeleteAtom(HotKeyID);
 }
@@ -101,6 +170,7 @@ std::uint16_t TFrmHotKey::LoadHotKey() {
     ChkAlt->SetChecked((code & kHotKeyAlt) != 0);
     ChkCtrl->SetChecked((code & kHotKeyCtrl) != 0);
     ChkShift->SetChecked((code & kHotKeyShift) != 0);
+    for (std::size_t i = 0; i < ModeKeyRows.size(); ++i) ShowModeKey(ModeKeyRows[i], FStoredModeKeys[i]);
     return code;
 }
 
@@ -108,9 +178,17 @@ std::uint16_t TFrmHotKey::GetDialogHotKey() const {
     return MakeHotKey(ChkHotKey->ItemIndex(), ChkShift->Checked(), ChkCtrl->Checked(), ChkAlt->Checked());
 }
 
+TModeKeys TFrmHotKey::GetDialogModeKeys() const {
+    TModeKeys keys{};
+    for (std::size_t i = 0; i < keys.size(); ++i) keys[i] = ModeKeyOf(ModeKeyRows[i]);
+    return keys;
+}
+
 void TFrmHotKey::SaveHotKey() {
     FStoredHotKey = GetDialogHotKey();
     FWriter.Write(&TSettings::hotkey, FStoredHotKey);
+    FStoredModeKeys = GetDialogModeKeys();
+    for (std::size_t i = 0; i < FStoredModeKeys.size(); ++i) FWriter.Write(kModeKeySettings[i], FStoredModeKeys[i]);
 }
 
 bool TFrmHotKey::RegisterCaptureHotKey(std::uint16_t code) {
@@ -129,17 +207,36 @@ void TFrmHotKey::CloseDialog(TModalResult result) {
 }
 
 void TFrmHotKey::BtnYesClick() {
-    if (RegisterCaptureHotKey(GetDialogHotKey())) {
-        SaveHotKey();
-        CloseDialog(mrOk);
+    constexpr UINT kRefused = MB_ICONINFORMATION | MB_TOPMOST | MB_SETFOREGROUND;
+    const std::uint16_t mainKey = GetDialogHotKey();
+    const TModeKeys modeKeys = GetDialogModeKeys();
+    if (const std::optional<TKeyConflict> clash = FindKeyConflict(mainKey, modeKeys)) {
+        const std::wstring holder = clash->holder ? ModeName(*clash->holder) : Translate(kMainKeyText);
+        ShowMessage(Translate(kKeyTwiceText) + L"\r\n\r\n" + HotKeyText(modeKeys[static_cast<std::size_t>(clash->mode)]) +
+                        L": " + holder + L", " + ModeName(clash->mode),
+                    kRefused);
         return;
     }
-    ShowMessage(Translate(L"단축키가 다른 프로그램에서 사용중입니다."),
-                MB_ICONINFORMATION | MB_TOPMOST | MB_SETFOREGROUND);
+    // A key moved from one of ours to another must be free before the other takes it.
+    UnregisterModeKeys();
+    if (!RegisterCaptureHotKey(mainKey)) {
+        ShowMessage(Translate(L"단축키가 다른 프로그램에서 사용중입니다."), kRefused);
+        return;
+    }
+    RegisterModeKeys(modeKeys);
+    if (const std::vector<TCaptureMode> taken = UnregisteredModeKeys(); !taken.empty()) {
+        ShowMessage(Translate(kModeKeysTakenText) + L"\r\n" + ModeKeyList(taken), kRefused);
+        return;
+    }
+    SaveHotKey();
+    CloseDialog(mrOk);
 }
 
 void TFrmHotKey::BtnNoClick() {
-    if (!RegisterCaptureHotKey(LoadHotKey())) {
+    UnregisterModeKeys();
+    const bool registered = RegisterCaptureHotKey(LoadHotKey());
+    RegisterModeKeys(FStoredModeKeys);
+    if (!registered) {
         ShowMessage(Translate(L"단축키가 설정되지 못해 캡쳐기능이 작동하지 않습니다."),
                     MB_ICONERROR | MB_TOPMOST | MB_SETFOREGROUND);
     }
@@ -157,6 +254,8 @@ void TFrmHotKey::Open() {
 LRESULT TFrmHotKey::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_HOTKEY) {
         if (wParam == HotKeyID && FOnHotKey) FOnHotKey();
+        const auto mode = CaptureModeAt(static_cast<int>(wParam) - kModeKeyIdBase);
+        if (mode && wParam != HotKeyID && FOnModeKey) FOnModeKey(*mode);
         return 0;
     }
     return TForm::WndProc(msg, wParam, lParam);

@@ -1,25 +1,31 @@
 #pragma once
 #include <cstdint>
+#include <array>
 #include <functional>
+#include <vector>
 
 #include "base/settings_schema.h"
+#include "hotkey/mode_key_rows.h"
 #include "i18n/translate_component.h"
 #include "ui/form.h"
 #include "ui/std_controls.h"
 
 namespace tovasen {
 
-// The capture hotkey's dialog. Its hidden window owns the global hotkey registration and
-// receives WM_HOTKEY; shown, it lets the user choose the key. Made once with the main window.
+// The capture hotkey's dialog. Its hidden window owns the global hotkey registrations (the main
+// key and each mode's own) and receives WM_HOTKEY; shown, it lets the user choose the keys.
+// Made once with the main window.
 class TFrmHotKey : public TForm {
 public:
     static constexpr wchar_t kClassName[] = L"TFrmHotKey";
 
-    // onHotKey runs on the user-interface thread each time the hotkey is pressed. The stored
-    // key comes from settings; a confirmed key is stored through writer.
-    TFrmHotKey(TComponent* owner, std::function<void()> onHotKey, const TSettings& settings, TSettingsWriter writer);
+    // onHotKey runs on the user-interface thread each time the main key is pressed, onModeKey
+    // with its mode when a mode's own key is. The stored keys come from settings; confirmed keys
+    // are stored through writer.
+    TFrmHotKey(TComponent* owner, std::function<void()> onHotKey, std::function<void(TCaptureMode)> onModeKey,
+               const TSettings& settings, TSettingsWriter writer);
     // The same with the settings as the registry holds them, written back there.
-    TFrmHotKey(TComponent* owner, std::function<void()> onHotKey);
+    TFrmHotKey(TComponent* owner, std::function<void()> onHotKey, std::function<void(TCaptureMode)> onModeKey = {});
     ~TFrmHotKey() override;
 
     TGroupBox* GrpConfig = nullptr;
@@ -30,14 +36,23 @@ public:
     TCheckBox* ChkAlt = nullptr;
     TComboBox* ChkHotKey = nullptr;
     std::uint16_t HotKeyID = 0;
+    TGroupBox* GrpModeKeys = nullptr;
+    TModeKeyRows ModeKeyRows;
+    // The WM_HOTKEY identifier of the first mode's key; the others follow in mode order.
+    static constexpr int kModeKeyIdBase = 1;
 
-    // Registers the stored key; false when another program holds it.
+    // Registers the stored keys; false when another program holds the main key.
     bool RegisterStoredHotKey();
     // Tells the user that the key is taken and opens the dialog to choose another.
     void AskForAnotherKey();
+    // Names in one notice every mode key that another program holds; nothing when there is none.
+    void TellUnregisteredModeKeys();
+    // The modes whose stored key is not registered now.
+    std::vector<TCaptureMode> UnregisteredModeKeys() const;
     // Puts the stored key into the list and the boxes and returns it.
     std::uint16_t LoadHotKey();
     std::uint16_t GetDialogHotKey() const;
+    TModeKeys GetDialogModeKeys() const;
     void SaveHotKey();
     bool RegisterCaptureHotKey(std::uint16_t code);
     void BtnYesClick();
@@ -54,11 +69,21 @@ private:
     void FormCreate();
     void FormDestroy();
     void CloseDialog(TModalResult result);
+    void LoadModeKeys();
+    // Registers each mode's key (none for a mode without one) and marks those another program holds.
+    void RegisterModeKeys(const TModeKeys& keys);
+    void UnregisterModeKeys();
+    // One line per mode: its name and the key it tried to register.
+    std::wstring ModeKeyList(const std::vector<TCaptureMode>& modes) const;
     int ShowMessage(const std::wstring& text, UINT flags);
 
     std::function<void()> FOnHotKey;
+    std::function<void(TCaptureMode)> FOnModeKey;
     TSettingsWriter FWriter;
     std::uint16_t FStoredHotKey;
+    TModeKeys FStoredModeKeys{};
+    TModeKeys FRegisteredModeKeys{};  // as last registered, or tried
+    std::array<bool, kCaptureModeCount> FModeKeyRegistered{};
     // Translates itself when the language changes.
     TLanguageListener FLanguageListener{[this] { TranslateComponent(this); }};
 };

@@ -29,12 +29,13 @@ TEST(RemoteCommand, KnowsItsCommandsExactly) {
 // What tovasen-cmd sends for each command reads back as it was meant: the command, and the
 // delay, the file or the limit that goes with it (a Korean path included).
 TEST(RemoteRequest, EveryCommandReadsBackWithItsArguments) {
-    RemoteRequest capture{RemoteCommand::Capture, 42, L"t", 5, {}, {}};
-    RemoteRequest edit{RemoteCommand::Edit, 7, L"u", {}, L"C:\\\uCEA1\uCC98\\a \"b\".png", {}};
-    RemoteRequest history{RemoteCommand::History, 9, L"v", {}, {}, 3};
-    RemoteRequest pause{RemoteCommand::RecordPause, 1, {}, {}, {}, {}};
-    RemoteRequest resume{RemoteCommand::RecordResume, 1, {}, {}, {}, {}};
-    for (const RemoteRequest& sent : {capture, edit, history, pause, resume}) {
+    RemoteRequest capture{RemoteCommand::Capture, 42, L"t", 5, {}, {}, {}};
+    RemoteRequest inMode{RemoteCommand::Capture, 42, L"t", 5, {}, {}, L"window-control"};
+    RemoteRequest edit{RemoteCommand::Edit, 7, L"u", {}, L"C:\\\uCEA1\uCC98\\a \"b\".png", {}, {}};
+    RemoteRequest history{RemoteCommand::History, 9, L"v", {}, {}, 3, {}};
+    RemoteRequest pause{RemoteCommand::RecordPause, 1, {}, {}, {}, {}, {}};
+    RemoteRequest resume{RemoteCommand::RecordResume, 1, {}, {}, {}, {}, {}};
+    for (const RemoteRequest& sent : {capture, inMode, edit, history, pause, resume}) {
         const RemoteRequest read = ParseRemoteRequest(RemoteRequestJson(sent));
         EXPECT_EQ(sent.command, read.command);
         EXPECT_EQ(sent.replyTo, read.replyTo);
@@ -42,6 +43,7 @@ TEST(RemoteRequest, EveryCommandReadsBackWithItsArguments) {
         EXPECT_EQ(sent.delay, read.delay);
         EXPECT_EQ(sent.file, read.file);
         EXPECT_EQ(sent.limit, read.limit);
+        EXPECT_EQ(sent.mode, read.mode);
     }
     // Arguments of the wrong kind are no arguments.
     const RemoteRequest odd = ParseRemoteRequest(L"{\"command\":\"capture\",\"delay\":\"5\",\"limit\":-1,\"file\":3}");
@@ -49,6 +51,9 @@ TEST(RemoteRequest, EveryCommandReadsBackWithItsArguments) {
     EXPECT_FALSE(odd.delay);
     EXPECT_FALSE(odd.limit);
     EXPECT_TRUE(odd.file.empty());
+    EXPECT_FALSE(odd.mode) << "no mode: the chosen one";
+    // Except a mode: one of the wrong kind names no mode at all, never the chosen one.
+    EXPECT_EQ(std::wstring(), ParseRemoteRequest(L"{\"command\":\"capture\",\"mode\":1}").mode);
 }
 
 TEST(RemoteCommand, AnythingButAnObjectIsNothing) {

@@ -33,7 +33,7 @@ TEST(Readme, SaysWhatTheHelpOfTovasenCmdSays) {
 
     int commands = 0, options = 0, codes = 0;
     // A command: two spaces, then its words (and its arguments) as a script types them.
-    const std::regex command(R"(\n  ([a-z]+(?: (?:pause|resume|FILE))?)(?: \[[^\]]*\])?  )");
+    const std::regex command(R"(\n  ([a-z]+(?: (?:pause|resume|FILE))?)(?: \[[^\]]*\])*  )");
     for (std::sregex_iterator it(help.begin(), help.end(), command), end; it != end; ++it) {
         const std::string words = (*it)[1];
         EXPECT_NE(std::string::npos, readme.find("tovasen-cmd " + words)) << words;
