@@ -95,9 +95,40 @@ private:
     std::wstring FAddress;
 };
 
-// The handles of one exchange, freed last to first.
-struct TInternetHandles {
+// The handles of one exchange, freed last to first. The program's end closes them from its own
+// thread, which ends a call blocked on them (WinInet documents this; Wine's lets the call run to
+// its time-out); the exchange then finds them closed and fails.
+class TInternetHandles {
+public:
+    // handle, kept in slot; null when it failed or the handles were closed meanwhile (it is
+    // closed at once then).
+    HINTERNET Keep(UniqueInternet& slot, HINTERNET handle) {
+        UniqueInternet owned(handle);
+        std::lock_guard<std::mutex> hold(FLock);
+        if (FClosed) return nullptr;
+        slot = std::move(owned);
+        return slot.Get();
+    }
+    // Closing a request whose reply was not read to its end makes WinInet (Wine's at least) read
+    // the rest first, for as long as the server keeps sending: a short time-out ends that.
+    void LimitClosing() {
+        std::lock_guard<std::mutex> hold(FLock);
+        if (request) SetTimeouts(request.Get(), kClosingTimeoutMs);
+    }
+    void Close() {
+        LimitClosing();
+        std::lock_guard<std::mutex> hold(FLock);
+        FClosed = true;
+        request.Reset();
+        connection.Reset();
+        root.Reset();
+    }
+
     UniqueInternet root, connection, request;
+
+private:
+    std::mutex FLock;
+    bool FClosed = false;
 };
 
 // Whether the connection is TLS to a server whose certificate chain ends in a root this user
@@ -154,20 +185,20 @@ bool ReadReply(HINTERNET request, const TExchangeState& state, std::string& repl
 // open in handles for the caller to close once the answer is out.
 std::wstring Exchange(TExchangeState& state, TInternetHandles& handles, const std::vector<std::uint8_t>& body,
                       const std::wstring& headers, const UploadEndpoint& endpoint) {
-    handles.root.Reset(InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-    if (!handles.root) return {};
-    handles.connection.Reset(InternetConnectW(handles.root.Get(), endpoint.host.c_str(), endpoint.port, nullptr,
-                                              nullptr, INTERNET_SERVICE_HTTP, 0, 1));
-    if (!handles.connection) return {};
+    const HINTERNET root =
+        handles.Keep(handles.root, InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    if (!root) return {};
+    const HINTERNET connection = handles.Keep(handles.connection, InternetConnectW(root, endpoint.host.c_str(), endpoint.port,
+                                                                                   nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 1));
+    if (!connection) return {};
     // TLS with the system's certificate checks (no INTERNET_FLAG_IGNORE_CERT_*: a certificate
     // error fails the upload). No redirect is followed: a 3xx is not 200 and so a failure, and
     // the picture never goes to another host or scheme. Never a dialog from a worker thread, and
     // no cookie store for an anonymous upload.
     constexpr DWORD kFlags = INTERNET_FLAG_SECURE | INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_KEEP_CONNECTION |
                              INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_CACHE_WRITE;
-    handles.request.Reset(
-        HttpOpenRequestW(handles.connection.Get(), L"POST", L"/image", L"HTTP/1.0", nullptr, nullptr, kFlags, 1));
-    const HINTERNET request = handles.request.Get();
+    const HINTERNET request = handles.Keep(
+        handles.request, HttpOpenRequestW(connection, L"POST", L"/image", L"HTTP/1.0", nullptr, nullptr, kFlags, 1));
     if (!request) return {};
     SetTimeouts(request, state.RemainingMs(endpoint.timeoutMs));
 
@@ -219,11 +250,13 @@ std::wstring UploadPng(std::vector<std::uint8_t> png, const UploadEndpoint& endp
     if (body.size() > std::numeric_limits<DWORD>::max()) throw Exception(L"The picture is too large to upload.");
     std::wstring headers = UploadHeaders(endpoint.host, endpoint.port, boundary);
 
-    // The program keeps the exchange, not this call, which has its answer by the deadline. Its end
-    // waits for it: the exchange's own deadline and the closing time-out below bound that.
+    // The program keeps the exchange, not this call, which has its answer by the deadline. The
+    // program's end closes its handles and waits for it: at most until the call under way gives
+    // up, which its time-outs (cut to the deadline) bound where closing does not end it at once.
     ProgramWorker().Start([state, body = std::move(body), headers = std::move(headers),
-                           endpoint](const std::stop_token&) mutable {
+                           endpoint](const std::stop_token& stop) mutable {
         TInternetHandles handles;
+        const std::stop_callback onStop(stop, [&handles] { handles.Close(); });
         std::wstring address;
         try {
             address = Exchange(*state, handles, body, headers, endpoint);
@@ -233,10 +266,8 @@ std::wstring UploadPng(std::vector<std::uint8_t> png, const UploadEndpoint& endp
         }
         std::vector<std::uint8_t>().swap(body);
         state->Answer(std::move(address));
-        // Closed only now, with the caller answered: closing a request whose reply was not
-        // read to its end makes WinInet (Wine's at least) read the rest first, for as long as
-        // the server keeps sending. A short time-out ends that for a server that trickles.
-        if (handles.request) SetTimeouts(handles.request.Get(), kClosingTimeoutMs);
+        // Closed only now, with the caller answered.
+        handles.LimitClosing();
     });
     return state->Wait();
 }
