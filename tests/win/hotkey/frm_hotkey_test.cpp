@@ -8,6 +8,7 @@
 
 #include "base/config.h"
 #include "hotkey/hotkey_code.h"
+#include "hotkey/mode_keys.h"
 #include "support/message_boxes.h"
 #include "support/wait.h"
 #include "ui/application.h"
@@ -22,7 +23,8 @@ protected:
         app.Initialize();
     }
     std::unique_ptr<TFrmHotKey> Create() {
-        auto dialog = std::make_unique<TFrmHotKey>(nullptr, [this] { ++presses; });
+        auto dialog = std::make_unique<TFrmHotKey>(nullptr, [this] { ++presses; },
+                                                   [this](TCaptureMode mode) { modePresses.push_back(mode); });
         dialog->RegisterStoredHotKey();
         return dialog;
     }
@@ -40,8 +42,12 @@ protected:
         dialog.ChkAlt->SetChecked(alt);
         return index;
     }
+    static void SelectModeKey(TFrmHotKey& dialog, TCaptureMode mode, std::uint16_t code) {
+        ShowModeKey(dialog.ModeKeyRows[static_cast<std::size_t>(mode)], code);
+    }
     TApplication app;
     int presses = 0;
+    std::vector<TCaptureMode> modePresses;
 };
 
 TEST_F(HotKeyDialog, StartsWithPrintScreenRegistered) {
@@ -109,6 +115,122 @@ TEST_F(HotKeyDialog, OnlyItsOwnHotKeyMessageStartsACapture) {
     SendMessageW(dialog->Handle(), WM_HOTKEY, dialog->HotKeyID, 0);
     SendMessageW(dialog->Handle(), WM_HOTKEY, static_cast<WPARAM>(dialog->HotKeyID) + 1, 0);
     EXPECT_EQ(1, presses);
+}
+
+constexpr std::uint16_t kCtrlF7 = VK_F7 | kHotKeyCtrl, kAltF8 = VK_F8 | kHotKeyAlt;
+
+// Mode keys are stored beside the main key, registered, and each calls back with its own mode.
+// Two modes may swap their keys: neither is refused by the other's old registration.
+TEST_F(HotKeyDialog, ModeKeysAreStoredRegisteredAndCallBackWithTheirMode) {
+    auto dialog = Create();
+    dialog->Show();
+    SelectModeKey(*dialog, TCaptureMode::Region, kCtrlF7);
+    SelectModeKey(*dialog, TCaptureMode::ActiveWindow, kAltF8);
+    dialog->BtnYesClick();
+    EXPECT_FALSE(dialog->Visible());
+    TConfig config;
+    EXPECT_EQ(kCtrlF7, config.ReadInteger(L"hotkey_mode1", -1));
+    EXPECT_EQ(kAltF8, config.ReadInteger(L"hotkey_mode3", -1));
+    EXPECT_EQ(0, config.ReadInteger(L"hotkey_mode0", -1)) << "a mode without a key stores none";
+    EXPECT_FALSE(Free(MOD_CONTROL, VK_F7));
+    EXPECT_FALSE(Free(MOD_ALT, VK_F8));
+    EXPECT_FALSE(Free(0, VK_SNAPSHOT)) << "the main key stays";
+
+    for (const int mode : {1, 3, 0}) SendMessageW(dialog->Handle(), WM_HOTKEY, TFrmHotKey::kModeKeyIdBase + mode, 0);
+    EXPECT_EQ((std::vector<TCaptureMode>{TCaptureMode::Region, TCaptureMode::ActiveWindow, TCaptureMode::FullScreen}),
+              modePresses);
+    EXPECT_EQ(0, presses) << "a mode's key is not the main key";
+
+    dialog->Show();
+    SelectModeKey(*dialog, TCaptureMode::Region, kAltF8);
+    SelectModeKey(*dialog, TCaptureMode::ActiveWindow, kCtrlF7);
+    {
+        test::MessageBoxAnswerer answerer;
+        dialog->BtnYesClick();
+        EXPECT_TRUE(answerer.Texts().empty());
+    }
+    EXPECT_EQ(kAltF8, config.ReadInteger(L"hotkey_mode1", -1));
+    EXPECT_EQ(kCtrlF7, config.ReadInteger(L"hotkey_mode3", -1));
+
+    dialog.reset();
+    EXPECT_TRUE(Free(MOD_CONTROL, VK_F7) && Free(MOD_ALT, VK_F8)) << "the mode keys outlived the dialog";
+    auto again = Create();
+    EXPECT_EQ(kAltF8, ModeKeyOf(again->ModeKeyRows[1])) << "the stored keys are loaded";
+    EXPECT_EQ(0, again->ModeKeyRows[0].ChkKey->ItemIndex()) << "none is the first entry";
+    EXPECT_FALSE(Free(MOD_ALT, VK_F8));
+}
+
+// A key used twice is refused before anything is registered or stored, naming who has it.
+TEST_F(HotKeyDialog, AKeyUsedTwiceIsRefusedAndItsHolderNamed) {
+    struct Row {
+        TCaptureMode first, second;  // FullScreen as first: the main key holds it
+        bool mainKey;
+        const wchar_t* said;
+    };
+    const Row rows[] = {
+        {TCaptureMode::Region, TCaptureMode::WebPage, false,
+         L"같은 단축키를 두 곳에 쓸 수 없습니다.\r\n\r\nCtrl+F7: 영역화면 캡쳐, 웹페이지 캡쳐"},
+        {TCaptureMode::FullScreen, TCaptureMode::Scrolling, true,
+         L"같은 단축키를 두 곳에 쓸 수 없습니다.\r\n\r\nCtrl+F7: 기본 단축키, 스크롤 캡쳐"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(static_cast<int>(row.second));
+        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Dravomix\\Tovasen");
+        auto dialog = Create();
+        dialog->Show();
+        if (row.mainKey) Select(*dialog, VK_F7, false, true, false);
+        else SelectModeKey(*dialog, row.first, kCtrlF7);
+        SelectModeKey(*dialog, row.second, kCtrlF7);
+        {
+            test::MessageBoxAnswerer answerer;
+            dialog->BtnYesClick();
+            EXPECT_EQ(std::vector<std::wstring>{row.said}, answerer.Texts());
+        }
+        EXPECT_TRUE(dialog->Visible());
+        EXPECT_EQ(-99, TConfig().ReadInteger(L"hotkey_mode7", -99)) << "nothing was stored";
+        EXPECT_EQ(-99, TConfig().ReadInteger(L"hotkey", -99));
+        EXPECT_TRUE(Free(MOD_CONTROL, VK_F7)) << "nothing was registered";
+        EXPECT_FALSE(Free(0, VK_SNAPSHOT)) << "the stored main key still works";
+    }
+}
+
+// A mode key another program holds is marked beside its mode, refused on OK, and named in the
+// notice the start shows; the main key and the other modes' keys work meanwhile.
+TEST_F(HotKeyDialog, AModeKeyHeldElsewhereIsMarkedAndNamed) {
+    HWND other = CreateWindowW(L"STATIC", L"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(RegisterHotKey(other, 1, MOD_CONTROL, VK_F7));
+    TConfig config;
+    config.WriteInteger(L"hotkey_mode4", kCtrlF7);
+    config.WriteInteger(L"hotkey_mode6", kAltF8);
+    auto dialog = Create();
+    EXPECT_EQ(std::vector<TCaptureMode>{TCaptureMode::WindowControl}, dialog->UnregisteredModeKeys());
+    EXPECT_EQ(L"다른 프로그램이 사용중", dialog->ModeKeyRows[4].LblInUse->Caption());
+    EXPECT_EQ(L"", dialog->ModeKeyRows[6].LblInUse->Caption());
+    EXPECT_FALSE(Free(MOD_ALT, VK_F8));
+    EXPECT_FALSE(Free(0, VK_SNAPSHOT));
+    {
+        test::MessageBoxAnswerer answerer;
+        dialog->TellUnregisteredModeKeys();
+        dialog->Show();
+        dialog->BtnYesClick();
+        EXPECT_EQ((std::vector<std::wstring>{L"다음 모드별 단축키는 다른 프로그램이 사용중이라 등록하지 못했습니다. "
+                                             L"단축키 설정에서 바꿀 수 있습니다.\r\n\r\n윈도우 컨트롤 캡쳐 (Ctrl+F7)",
+                                             L"다음 단축키는 다른 프로그램이 사용중입니다.\r\n\r\n윈도우 컨트롤 캡쳐 (Ctrl+F7)"}),
+                  answerer.Texts());
+    }
+    EXPECT_TRUE(dialog->Visible()) << "refused: the dialog stays open";
+    // Given up by its holder, the key is taken and the mark goes.
+    UnregisterHotKey(other, 1);
+    dialog->BtnYesClick();
+    EXPECT_FALSE(dialog->Visible());
+    EXPECT_EQ(L"", dialog->ModeKeyRows[4].LblInUse->Caption());
+    EXPECT_FALSE(Free(MOD_CONTROL, VK_F7));
+    {
+        test::MessageBoxAnswerer answerer;
+        dialog->TellUnregisteredModeKeys();
+        EXPECT_TRUE(answerer.Texts().empty()) << "every key registered: no notice";
+    }
+    DestroyWindow(other);
 }
 
 // "PrintScreen" shows whole in the closed list, and the list stays inside its group box.
