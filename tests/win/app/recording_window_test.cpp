@@ -207,11 +207,11 @@ TEST_F(RecordingWindow, APressWhileTheDevicesAreListedIsNoStopButClosingTheFrame
     ASSERT_TRUE(form->Controller().Recorder()->Preparing());
     form->Start();  // the hotkey again, impatient
     EXPECT_TRUE(form->Controller().Recorder()->Preparing()) << "a second press must not end what has not begun";
+    ASSERT_TRUE(test::WaitUntil([] { return test::ProcessCount(L"ffmpeg.exe") > 0; })) << "no listing ran";
 
     form->Selection().FrmArea->Close();
     ASSERT_TRUE(WaitIdle());
-    // The listing runs on; once it has ended, what it found comes back to nobody.
-    ASSERT_TRUE(test::WaitUntil([] { return test::ProcessCount(L"ffmpeg.exe") > 0; })) << "no listing ran";
+    // The listing ends with the recorder it was for; nothing it found comes back.
     EXPECT_TRUE(test::WaitUntil([] { return test::ProcessCount(L"ffmpeg.exe") == 0; }, 20000));
     // A pause: a recording wrongly started for the late listing would have started by now.
     test::WaitUntil([&] { return form->IsRecording() || !boxes.Texts().empty(); }, 1000);
