@@ -663,6 +663,40 @@ TEST(ReplySender, AStuckWindowDelaysOnlyItsOwnReplies) {
     stuckThread.join();
 }
 
+// A sender freed while a slow window still has replies waiting gives them one time-out, then
+// its thread ends after the reply in hand: nothing reaches the window after the sender has gone.
+TEST(ReplySender, NothingIsSentAfterTheSenderHasGone) {
+    const UniqueKernelHandle done(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    std::atomic<HWND> slow{nullptr};
+    std::atomic<int> heard{0};
+    std::thread slowThread([&] {
+        test::ReplyWindow window;
+        window.OnReply = [&](const RemoteReply&) {
+            ++heard;
+            Sleep(200);  // slow, but well within a reply's time-out
+        };
+        slow = window.Handle();
+        const HANDLE stop = done.Get();
+        MSG msg;
+        while (MsgWaitForMultipleObjects(1, &stop, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        }
+    });
+    ASSERT_TRUE(test::WaitUntil([&] { return slow.load() != nullptr; }));
+    {
+        TReplySender sender;
+        for (int i = 0; i < 100; ++i) ASSERT_TRUE(sender.Send(slow, nullptr, RemoteReply{true, L"slow", {}, {}}));
+        ASSERT_TRUE(test::WaitUntil([&] { return heard.load() > 0; }));
+    }
+    const int atEnd = heard.load();
+    std::printf("replies heard before the sender had gone: %d of 100\n", atEnd);
+    test::WaitUntil([] { return false; }, 1000);  // a pause: a sender that let its thread run on would have sent more
+    EXPECT_EQ(atEnd, heard.load()) << "a reply came after the sender had gone";
+    EXPECT_LT(atEnd, 100) << "the sender waited for every reply";
+    SetEvent(done.Get());
+    slowThread.join();
+}
+
 // A reply window of a program below Tovasen's level hears how each command ended, never a
 // path or a message (which may name one).
 TEST(ReplySender, AReplyWindowBelowOurLevelHearsNoData) {
