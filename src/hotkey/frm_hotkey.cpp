@@ -255,7 +255,7 @@ LRESULT TFrmHotKey::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_HOTKEY) {
         if (wParam == HotKeyID && FOnHotKey) FOnHotKey();
         const auto mode = CaptureModeAt(static_cast<int>(wParam) - kModeKeyIdBase);
-        if (mode && wParam != HotKeyID && FOnModeKey) FOnModeKey(*mode);
+        if (mode && FOnModeKey) FOnModeKey(*mode);
         return 0;
     }
     return TForm::WndProc(msg, wParam, lParam);

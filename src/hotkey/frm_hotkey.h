@@ -38,7 +38,8 @@ public:
     std::uint16_t HotKeyID = 0;
     TGroupBox* GrpModeKeys = nullptr;
     TModeKeyRows ModeKeyRows;
-    // The WM_HOTKEY identifier of the first mode's key; the others follow in mode order.
+    // The WM_HOTKEY identifier of the first mode's key; the others follow in mode order (the main
+    // key's, an atom, lies above 0xC000).
     static constexpr int kModeKeyIdBase = 1;
 
     // Registers the stored keys; false when another program holds the main key.
@@ -47,7 +48,7 @@ public:
     void AskForAnotherKey();
     // Names in one notice every mode key that another program holds; nothing when there is none.
     void TellUnregisteredModeKeys();
-    // The modes whose stored key is not registered now.
+    // The modes whose key another program held when the keys were last registered.
     std::vector<TCaptureMode> UnregisteredModeKeys() const;
     // Puts the stored key into the list and the boxes and returns it.
     std::uint16_t LoadHotKey();
