@@ -50,7 +50,6 @@ TEST_F(ModeKeysProgram, ACaptureNamesItsModeForOnceOnly) {
         {L"--mode region", 0, 200, 150, L""},
         {L"--mode full-screen", 0, screenWidth, screenHeight, L""},
         {L"--mode region --delay 1", 0, 200, 150, L""},
-        {L"--delay 1 --mode region", 0, 200, 150, L""},
         {L"--mode color", 0, 0, 0, L""},
         {L"--mode web", 1, 0, 0, L"The web page could not be captured."},
         {L"", 0, screenWidth, screenHeight, L""},  // the main window's mode stayed
