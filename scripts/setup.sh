@@ -1,18 +1,22 @@
 #!/usr/bin/env bash
-# Installs everything the build and the tests need, once. Every step leaves a stamp in
-# .deps/stamps and is skipped when its stamp is there, so a second run costs seconds.
+# Installs everything the build and the tests need, once. Every step leaves a stamp and is
+# skipped when its stamp is there, so a second run costs seconds.
+# The cross-built dependencies (.deps/mingw, .deps/ffmpeg) are kept outside the clone, in
+#   ${TOVASEN_DEPS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/tovasen-deps}/<key>/
+# keyed by everything that decides what they are (this script, the toolchain file, the versions
+# of the compilers and of the Debian sources), so another clone on the same machine links to
+# them instead of building them again. Where that folder cannot be written, they are built in
+# .deps as before.
 # Called by the Makefile; not meant to be run by hand.
 set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)
 deps="$top/.deps"
-prefix="$deps/mingw"          # cross-built libraries (headers, static libs, import libs)
-stamps="$deps/stamps"
-src="$deps/src"
+stamps="$deps/stamps"         # steps done in this clone (Debian packages)
 toolchain="$top/cmake/mingw-w64-x86_64.cmake"
 jobs=$(nproc)
 
-mkdir -p "$stamps" "$src" "$prefix"
+mkdir -p "$stamps"
 
 say() { printf '[setup] %s\n' "$*" >&2; }
 done_already() { [ -f "$stamps/$1" ]; }
@@ -114,69 +118,150 @@ cross_cmake() { # source-dir build-dir extra-args...
   cmake --install "$b" >/dev/null
 }
 
-if ! done_already libjpeg-turbo; then
-  say "cross-building libjpeg-turbo (static)"
-  s=$(fetch_source libjpeg-turbo)
-  cross_cmake "$s" "$deps/build/libjpeg-turbo" -DENABLE_SHARED=OFF -DENABLE_STATIC=ON \
-    -DWITH_TURBOJPEG=OFF -DWITH_JPEG8=OFF -DREQUIRE_SIMD=ON
-  mark_done libjpeg-turbo
-fi
+# Builds every cross-built part into $1: mingw/ (headers, static libs, import libs, libwebp.dll),
+# ffmpeg/ffmpeg.exe and stamps/ of the steps done, which are skipped when built already.
+build_parts() {
+  local out=$1 s b
+  prefix="$out/mingw" built="$out/stamps" src="$out/src" work="$out/build"
+  mkdir -p "$prefix" "$built" "$src" "$work"
+  built_already() { [ -f "$built/$1" ]; }
+  mark_built() { touch "$built/$1"; }
 
-if ! done_already libwebp; then
-  say "cross-building libwebp.dll"
-  s=$(fetch_source libwebp)
-  # The DLL ships beside the exe on a bare Windows, so it carries its own C runtime support;
-  # without a link time or debug sections it is the same file on every machine that builds it.
-  cross_cmake "$s" "$deps/build/libwebp" -DBUILD_SHARED_LIBS=ON \
-    -DWEBP_BUILD_ANIM_UTILS=OFF -DWEBP_BUILD_CWEBP=OFF -DWEBP_BUILD_DWEBP=OFF \
-    -DWEBP_BUILD_GIF2WEBP=OFF -DWEBP_BUILD_IMG2WEBP=OFF -DWEBP_BUILD_VWEBP=OFF \
-    -DWEBP_BUILD_WEBPINFO=OFF -DWEBP_BUILD_WEBPMUX=OFF -DWEBP_BUILD_EXTRAS=OFF \
-    -DCMAKE_SHARED_LINKER_FLAGS="-static-libgcc -static -s -Wl,--no-insert-timestamp"
-  [ -f "$prefix/bin/libwebp.dll" ] || { echo "libwebp.dll was not built" >&2; exit 1; }
-  mark_done libwebp
-fi
+  if ! built_already libjpeg-turbo; then
+    say "cross-building libjpeg-turbo (static)"
+    s=$(fetch_source libjpeg-turbo)
+    cross_cmake "$s" "$work/libjpeg-turbo" -DENABLE_SHARED=OFF -DENABLE_STATIC=ON \
+      -DWITH_TURBOJPEG=OFF -DWITH_JPEG8=OFF -DREQUIRE_SIMD=ON
+    mark_built libjpeg-turbo
+  fi
 
-if ! done_already googletest; then
-  say "cross-building GoogleTest"
-  cross_cmake /usr/src/googletest "$deps/build/googletest" -DBUILD_GMOCK=ON -Dgtest_disable_pthreads=OFF
-  mark_done googletest
-fi
+  if ! built_already libwebp; then
+    say "cross-building libwebp.dll"
+    s=$(fetch_source libwebp)
+    # The DLL ships beside the exe on a bare Windows, so it carries its own C runtime support;
+    # without a link time or debug sections it is the same file on every machine that builds it.
+    cross_cmake "$s" "$work/libwebp" -DBUILD_SHARED_LIBS=ON \
+      -DWEBP_BUILD_ANIM_UTILS=OFF -DWEBP_BUILD_CWEBP=OFF -DWEBP_BUILD_DWEBP=OFF \
+      -DWEBP_BUILD_GIF2WEBP=OFF -DWEBP_BUILD_IMG2WEBP=OFF -DWEBP_BUILD_VWEBP=OFF \
+      -DWEBP_BUILD_WEBPINFO=OFF -DWEBP_BUILD_WEBPMUX=OFF -DWEBP_BUILD_EXTRAS=OFF \
+      -DCMAKE_SHARED_LINKER_FLAGS="-static-libgcc -static -s -Wl,--no-insert-timestamp"
+    [ -f "$prefix/bin/libwebp.dll" ] || { echo "libwebp.dll was not built" >&2; exit 1; }
+    mark_built libwebp
+  fi
 
-if ! done_already nlohmann-json; then
-  # Header-only: the Debian package's headers serve the cross build as they are.
-  say "copying nlohmann-json headers for the cross build"
-  mkdir -p "$prefix/include"
-  cp -r /usr/include/nlohmann "$prefix/include/"
-  mark_done nlohmann-json
-fi
+  if ! built_already googletest; then
+    say "cross-building GoogleTest"
+    cross_cmake /usr/src/googletest "$work/googletest" -DBUILD_GMOCK=ON -Dgtest_disable_pthreads=OFF
+    mark_built googletest
+  fi
 
-if ! done_already sqlite3; then
-  # The source tree builds its single-file amalgamation with tclsh; the amalgamation is then
-  # compiled once by the cross compiler into a static library.
-  say "cross-building SQLite (static)"
-  command -v tclsh >/dev/null || DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -q --no-install-recommends tcl
-  s=$(fetch_source sqlite3)
-  b="$deps/build/sqlite3"
-  rm -rf "$b" && mkdir -p "$b"
-  (cd "$b" && "$s/configure" --disable-tcl --disable-readline --disable-shared >/dev/null \
-    && make -j "$jobs" sqlite3.c >/dev/null)
-  x86_64-w64-mingw32-gcc-posix -O2 -c "$b/sqlite3.c" -o "$b/sqlite3.o" \
-    -DSQLITE_THREADSAFE=1 -DSQLITE_DQS=0 -DSQLITE_OMIT_LOAD_EXTENSION -DSQLITE_DEFAULT_FOREIGN_KEYS=1
-  mkdir -p "$prefix/lib" "$prefix/include"
-  rm -f "$prefix/lib/libsqlite3.a"
-  x86_64-w64-mingw32-ar rcs "$prefix/lib/libsqlite3.a" "$b/sqlite3.o"
-  cp "$b/sqlite3.h" "$s/src/sqlite3ext.h" "$prefix/include/"
-  mark_done sqlite3
-fi
+  if ! built_already nlohmann-json; then
+    # Header-only: the Debian package's headers serve the cross build as they are.
+    say "copying nlohmann-json headers for the cross build"
+    mkdir -p "$prefix/include"
+    cp -r /usr/include/nlohmann "$prefix/include/"
+    mark_built nlohmann-json
+  fi
 
-# --- ffmpeg.exe ---------------------------------------------------------------------------------
-if ! done_already ffmpeg; then
-  say "unpacking ffmpeg.exe from the npm package @ffmpeg-installer/win32-x64"
-  mkdir -p "$deps/npm" "$deps/ffmpeg"
-  (cd "$deps/npm" && npm pack --silent @ffmpeg-installer/win32-x64@4.1.0 >/dev/null)
-  tar -xzf "$deps/npm"/ffmpeg-installer-win32-x64-4.1.0.tgz -C "$deps/npm"
-  cp "$deps/npm/package/ffmpeg.exe" "$deps/ffmpeg/ffmpeg.exe"
-  mark_done ffmpeg
-fi
+  if ! built_already sqlite3; then
+    # The source tree builds its single-file amalgamation with tclsh; the amalgamation is then
+    # compiled once by the cross compiler into a static library.
+    say "cross-building SQLite (static)"
+    command -v tclsh >/dev/null || DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -q --no-install-recommends tcl
+    s=$(fetch_source sqlite3)
+    b="$work/sqlite3"
+    rm -rf "$b" && mkdir -p "$b"
+    (cd "$b" && "$s/configure" --disable-tcl --disable-readline --disable-shared >/dev/null \
+      && make -j "$jobs" sqlite3.c >/dev/null)
+    x86_64-w64-mingw32-gcc-posix -O2 -c "$b/sqlite3.c" -o "$b/sqlite3.o" \
+      -DSQLITE_THREADSAFE=1 -DSQLITE_DQS=0 -DSQLITE_OMIT_LOAD_EXTENSION -DSQLITE_DEFAULT_FOREIGN_KEYS=1
+    mkdir -p "$prefix/lib" "$prefix/include"
+    rm -f "$prefix/lib/libsqlite3.a"
+    x86_64-w64-mingw32-ar rcs "$prefix/lib/libsqlite3.a" "$b/sqlite3.o"
+    cp "$b/sqlite3.h" "$s/src/sqlite3ext.h" "$prefix/include/"
+    mark_built sqlite3
+  fi
 
-say "dependencies ready in $deps"
+  # --- ffmpeg.exe -------------------------------------------------------------------------------
+  if ! built_already ffmpeg; then
+    say "unpacking ffmpeg.exe from the npm package @ffmpeg-installer/win32-x64"
+    mkdir -p "$out/npm" "$out/ffmpeg"
+    (cd "$out/npm" && npm pack --silent @ffmpeg-installer/win32-x64@4.1.0 >/dev/null)
+    tar -xzf "$out/npm"/ffmpeg-installer-win32-x64-4.1.0.tgz -C "$out/npm"
+    cp "$out/npm/package/ffmpeg.exe" "$out/ffmpeg/ffmpeg.exe"
+    mark_built ffmpeg
+  fi
+}
+
+# Everything that decides the built parts' bytes. The Debian sources are taken at the versions of
+# their installed binary packages, which come from the same archive as `apt-get source`.
+cache_key() {
+  {
+    sha256sum <"$top/scripts/setup.sh"
+    sha256sum <"$toolchain"
+    dpkg --print-architecture
+    x86_64-w64-mingw32-gcc-posix --version | head -n 1
+    x86_64-w64-mingw32-g++-posix --version | head -n 1
+    cmake --version | head -n 1
+    nasm -v
+    dpkg-query -W -f='${Package} ${source:Package} ${source:Version}\n' \
+      libjpeg62-turbo-dev webp libsqlite3-dev googletest nlohmann-json3-dev \
+      g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
+  } | sha256sum | cut -c1-16
+}
+
+# A built set made in this clone (no cache then, or before there was one) stays in use as it is.
+built_here() { [ -d "$deps/mingw" ] && [ ! -L "$deps/mingw" ]; }
+
+cache_root=${TOVASEN_DEPS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/tovasen-deps}
+
+# An entry counts only once its marker is there: it is written last, in a staging folder that is
+# then renamed into place, so neither a half-built entry nor a run killed halfway is ever used.
+# Two clones building at once each stage their own; the second rename fails and that clone takes
+# the first one's entry.
+use_cache() {
+  local key entry stage
+  key=$(cache_key)
+  entry="$cache_root/$key"
+  if [ ! -f "$entry/complete" ]; then
+    if [ -e "$entry" ]; then
+      say "cached dependencies in $entry are incomplete; building them again"
+      mv -T "$entry" "$cache_root/.broken-$key-$$" 2>/dev/null && rm -rf "$cache_root/.broken-$key-$$"
+    fi
+    stage=$(mktemp -d "$cache_root/.staging-$key-XXXXXX")
+    trap "rm -rf '$stage'" EXIT
+    say "building the cross-built dependencies for the cache ($entry)"
+    build_parts "$stage"
+    rm -rf "$stage/src" "$stage/build" "$stage/npm"
+    # Text files (pkg-config, CMake package files) name the prefix they were installed to.
+    { grep -rlIF "$stage" "$stage/mingw" || true; } | while IFS= read -r f; do sed -i "s#$stage#$entry#g" "$f"; done
+    chmod 755 "$stage"   # mktemp made it private
+    touch "$stage/complete"
+    if ! mv -T "$stage" "$entry" 2>/dev/null; then
+      [ -f "$entry/complete" ] || { echo "could not put the dependencies into $entry" >&2; exit 1; }
+      say "another run filled $entry first; using that"
+      rm -rf "$stage"
+    fi
+    trap - EXIT
+  fi
+  local part
+  for part in mingw ffmpeg; do
+    if [ "$(readlink "$deps/$part" 2>/dev/null)" != "$entry/$part" ]; then
+      rm -rf "$deps/$part.new" && ln -s "$entry/$part" "$deps/$part.new"
+      mv -T "$deps/$part.new" "$deps/$part"
+    fi
+  done
+  say "dependencies ready in $deps (built parts linked from $entry)"
+}
+
+if built_here; then
+  build_parts "$deps"
+  say "dependencies ready in $deps (built here)"
+elif mkdir -p "$cache_root" 2>/dev/null && [ -w "$cache_root" ]; then
+  use_cache
+else
+  say "the dependency cache $cache_root cannot be written; building in $deps"
+  for part in mingw ffmpeg; do [ ! -L "$deps/$part" ] || rm "$deps/$part"; done  # a cache's links
+  build_parts "$deps"
+  say "dependencies ready in $deps (built here)"
+fi
