@@ -213,7 +213,9 @@ cache_key() {
 # A built set made in this clone (no cache then, or before there was one) stays in use as it is.
 built_here() { [ -d "$deps/mingw" ] && [ ! -L "$deps/mingw" ]; }
 
-cache_root=${TOVASEN_DEPS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/tovasen-deps}
+cache_root=${TOVASEN_DEPS_CACHE:-}
+if [ -z "$cache_root" ] && [ -n "${XDG_CACHE_HOME:-}" ]; then cache_root=$XDG_CACHE_HOME/tovasen-deps; fi
+if [ -z "$cache_root" ] && [ -n "${HOME:-}" ]; then cache_root=$HOME/.cache/tovasen-deps; fi
 
 # An entry counts only once its marker is there: it is written last, in a staging folder that is
 # then renamed into place, so neither a half-built entry nor a run killed halfway is ever used.
@@ -257,10 +259,11 @@ use_cache() {
 if built_here; then
   build_parts "$deps"
   say "dependencies ready in $deps (built here)"
-elif mkdir -p "$cache_root" 2>/dev/null && [ -w "$cache_root" ]; then
+elif [ -n "$cache_root" ] && mkdir -p "$cache_root" 2>/dev/null && [ -w "$cache_root" ]; then
+  cache_root=$(cd "$cache_root" && pwd)   # the links must not depend on where this ran
   use_cache
 else
-  say "the dependency cache $cache_root cannot be written; building in $deps"
+  say "the dependency cache ${cache_root:-(no HOME)} cannot be written; building in $deps"
   for part in mingw ffmpeg; do [ ! -L "$deps/$part" ] || rm "$deps/$part"; done  # a cache's links
   build_parts "$deps"
   say "dependencies ready in $deps (built here)"
