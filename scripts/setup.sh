@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs everything the build and the tests need, once. Every step leaves a stamp and is
 # skipped when its stamp is there, so a second run costs seconds.
-# The cross-built dependencies (.deps/mingw, .deps/ffmpeg) are kept outside the clone, in
+# The cross-built dependencies (.deps/mingw, .deps/ffmpeg, with their sources in .deps/src and
+# .deps/npm) are kept outside the clone, in
 #   ${TOVASEN_DEPS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/tovasen-deps}/<key>/
 # keyed by everything that decides what they are (this script, the toolchain file, the versions
 # of the compilers and of the Debian sources), so another clone on the same machine links to
@@ -119,7 +120,8 @@ cross_cmake() { # source-dir build-dir extra-args...
 }
 
 # Builds every cross-built part into $1: mingw/ (headers, static libs, import libs, libwebp.dll),
-# ffmpeg/ffmpeg.exe and stamps/ of the steps done, which are skipped when built already.
+# ffmpeg/ffmpeg.exe, the sources and npm package they came from (src/, npm/) and stamps/ of the
+# steps done, which are skipped when built already.
 build_parts() {
   local out=$1 s b
   prefix="$out/mingw" built="$out/stamps" src="$out/src" work="$out/build"
@@ -210,6 +212,8 @@ cache_key() {
   } | sha256sum | cut -c1-16
 }
 
+# The parts of .deps that are built, and with a cache links into it.
+linked_parts="mingw ffmpeg src npm"
 # A built set made in this clone (no cache then, or before there was one) stays in use as it is.
 built_here() { [ -d "$deps/mingw" ] && [ ! -L "$deps/mingw" ]; }
 
@@ -234,7 +238,7 @@ use_cache() {
     trap "rm -rf '$stage'" EXIT
     say "building the cross-built dependencies for the cache ($entry)"
     build_parts "$stage"
-    rm -rf "$stage/src" "$stage/build" "$stage/npm"
+    rm -rf "$stage/build"   # src and npm stay: the release takes licence texts from them
     # Text files (pkg-config, CMake package files) name the prefix they were installed to.
     { grep -rlIF "$stage" "$stage/mingw" || true; } | while IFS= read -r f; do sed -i "s#$stage#$entry#g" "$f"; done
     chmod 755 "$stage"   # mktemp made it private
@@ -247,7 +251,7 @@ use_cache() {
     trap - EXIT
   fi
   local part
-  for part in mingw ffmpeg; do
+  for part in $linked_parts; do
     if [ "$(readlink "$deps/$part" 2>/dev/null)" != "$entry/$part" ]; then
       rm -rf "$deps/$part.new" && ln -s "$entry/$part" "$deps/$part.new"
       mv -T "$deps/$part.new" "$deps/$part"
@@ -264,7 +268,7 @@ elif [ -n "$cache_root" ] && mkdir -p "$cache_root" 2>/dev/null && [ -w "$cache_
   use_cache
 else
   say "the dependency cache ${cache_root:-(no HOME)} cannot be written; building in $deps"
-  for part in mingw ffmpeg; do [ ! -L "$deps/$part" ] || rm "$deps/$part"; done  # a cache's links
+  for part in $linked_parts; do [ ! -L "$deps/$part" ] || rm "$deps/$part"; done  # a cache's links
   build_parts "$deps"
   say "dependencies ready in $deps (built here)"
 fi
