@@ -4,6 +4,7 @@
 
 #include "base/errors.h"
 #include "base/exception_text.h"
+#include "base/worker.h"
 #include "app/frm_countdown.h"
 #include "i18n/translation.h"
 #include "ocr/ocr_core.h"
@@ -408,12 +409,13 @@ void TCaptureController::StartUpload(TCaptureOutcome sofar) {
     const TPoster post = ApplicationPoster();
     const std::uint64_t ticket = ++FUploadTicket;
     // The worker reads the picture (encoding a tall capture takes long, and this thread keeps
-    // answering meanwhile); it stays the job's until the end. The address comes back through the
-    // queue, or never once the program is gone; the upload itself ends by its deadline, whatever
-    // the server does.
+    // answering meanwhile); it stays the job's until the end. The job is the program's, not this
+    // controller's: an upload given up at exit still ends by its deadline, and the program's end
+    // waits for it. The address comes back through the queue, or never once the controller is gone.
     auto address = std::make_shared<std::wstring>();
-    std::thread([picture = FJob.Picture, upload, values, post, address,
-                 done = FLifetime.Guard([this, ticket, address] { UploadEnded(ticket, *address); })]() mutable {
+    ProgramWorker().Start([picture = FJob.Picture, upload, values, post, address,
+                           done = FLifetime.Guard([this, ticket, address] { UploadEnded(ticket, *address); })](
+                              std::stop_token) mutable {
         try {
             std::vector<std::uint8_t> png = EncodeUploadPng(*picture);
             picture.reset();
@@ -424,7 +426,7 @@ void TCaptureController::StartUpload(TCaptureOutcome sofar) {
             address->clear();
         }
         post(done);
-    }).detach();
+    });
 }
 
 void TCaptureController::UploadEnded(std::uint64_t ticket, const std::wstring& address) {

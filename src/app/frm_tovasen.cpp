@@ -58,7 +58,13 @@ TFrmTovasen::TFrmTovasen(TComponent* owner, std::wstring firstArgument)
     FSelection = std::make_unique<TSelectionWindows>(*this, [this] { return FSettings->Mode(); });
     FServices = std::make_unique<TCaptureServices>(*this, *FSettings, *FSelection, *FFloats,
                                                    static_cast<TCaptureView&>(*this));
-    FController = new TCaptureController(this, *FServices);
+    FController = std::make_unique<TCaptureController>(nullptr, *FServices);
+    // Commands may come as soon as the window exists; they run from the message loop, after the start.
+    FHistory = std::make_unique<THistoryLink>(*this, *FFloats, [this](const std::wstring& error) {
+        ShowMessage(error, kErrorFlags);
+    });
+    FController->OnFinished = [this](const TFinishedCapture& capture) { FHistory->Record(capture); };
+    FServer = std::make_unique<TCommandServer>(*this, *FController, *FHistory, [this] { OpenAbout(); });
     FSelection->OnModeAbandoned = [this] { FSettings->ChooseMode(TCaptureMode::FullScreen); };
     FSelection->OnStopRecording = [this] {
         if (IsRecording()) FController->StopRecording(std::make_shared<TUserReporter>());
@@ -96,11 +102,7 @@ void TFrmTovasen::FormCreate() {
     TrayIcon->SetHint(L"Tovasen");
     TrayIcon->SetVisible(true);
 
-    FHistory = std::make_unique<THistoryLink>(*this, *FFloats, [this](const std::wstring& error) {
-        ShowMessage(error, kErrorFlags);
-    });
-    FController->OnFinished = [this](const TFinishedCapture& capture) { FHistory->Record(capture); };
-    FServer = std::make_unique<TCommandServer>(*this, *FController, *FHistory, [this] { OpenAbout(); });
+    FHistory->Open();
     FCanClose = false;
     DisableSnippingKey();
     FrmHotKey = new TFrmHotKey(this, [this] { Start(); }, [this](TCaptureMode mode) {
@@ -226,7 +228,7 @@ LRESULT TFrmTovasen::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         QueryEndSession();
         return 1;
     case WM_COPYDATA:
-        if (!lParam || !FServer) return 0;
+        if (!lParam) return 0;
         return FServer->Receive(reinterpret_cast<HWND>(wParam), *reinterpret_cast<const COPYDATASTRUCT*>(lParam));
     default:
         return TForm::WndProc(msg, wParam, lParam);

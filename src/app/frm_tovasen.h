@@ -129,7 +129,7 @@ private:
     std::unique_ptr<TMainMenu> FMenu;
     std::unique_ptr<TColourCard> FColourCard;
     std::unique_ptr<TCaptureServices> FServices;
-    TCaptureController* FController = nullptr;  // a component of this window
+    std::unique_ptr<TCaptureController> FController;  // goes before the services it uses
     std::unique_ptr<THistoryLink> FHistory;
     std::unique_ptr<TCommandServer> FServer;
     std::unique_ptr<TUpdateCheck> FUpdateCheck;

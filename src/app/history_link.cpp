@@ -25,6 +25,9 @@ THistoryLink::THistoryLink(TForm& owner, TFloatList& floats, std::function<void(
             if (FHistory) FHistory->PictureEdited(entry, picture.Flat());
         };
     };
+}
+
+void THistoryLink::Open() {
     try {
         FHistory = std::make_unique<THistory>();
     } catch (...) {

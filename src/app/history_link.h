@@ -19,6 +19,8 @@ public:
     // owner: the window editors opened from the history belong to; tell: shows a failure.
     THistoryLink(TForm& owner, TFloatList& floats, std::function<void(const std::wstring& error)> tell);
     ~THistoryLink();
+    // Opens the history, at start-up (it may tell why it cannot: not from a constructor).
+    void Open();
 
     THistory* History() const noexcept { return FHistory.get(); }
     void Record(const TFinishedCapture& capture);
