@@ -61,3 +61,12 @@ hostile("web_address_fuzz", "https://example.com/a?b=c#d")
 hostile("process_text_fuzz", "frame=  100 fps= 30 q=28.0 size=    1024kB time=00:00:03.33 bitrate=2517.9kbits/s\r\n")
 put("thumbnail_fuzz", "jpeg-head", b"\xff\xd8\xff\xe0\0\x10JFIF\0")
 put("thumbnail_fuzz", "png-head", b"\x89PNG\r\n\x1a\n")
+# The secret finder's table lines (markers dropped), and long runs of the pieces its scanners restart on.
+table = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "native", "redact", "secret_lines.txt")
+for n, line in enumerate(l for l in open(table, encoding="utf-8") if " | " in l and not l.startswith("#")):
+    text = line.split(" | ", 1)[1].rstrip("\n")
+    for mark in ("\u27e6", "\u27e7"):
+        text = text.replace(mark, "")
+    put("secrets_fuzz", f"line-{n:03}", text.encode("utf-16-le"))
+for name, piece in (("digits", "4111 "), ("ats", "a@b."), ("labels", "password:'"), ("jwt", "eyJhbGciOiJ-"), ("colons", "fe80:")):
+    put("secrets_fuzz", f"long-{name}", (piece * (30000 // len(piece))).encode("utf-16-le"))
