@@ -13,6 +13,7 @@
 #include "output/clipboard.h"
 #include "output/image_writers.h"
 #include "output/progress_form.h"
+#include "redact/redact_plan.h"
 #include "record/ffmpeg_command.h"
 #include "ui/application.h"
 #include "ui/timer.h"
@@ -25,6 +26,7 @@ constexpr wchar_t kUnsupported[] = L"지원하지 않는 캡쳐영역입니다."
 constexpr wchar_t kUploadFailed[] = L"이미지 업로드를 실패하였습니다.";
 constexpr wchar_t kUploading[] = L"업로드 중입니다.";
 constexpr wchar_t kFileMissing[] = L"\"%s\" 파일이 없습니다.";
+constexpr wchar_t kNotRedacted[] = L"비밀 정보를 가릴 수 없어 캡쳐를 내보내지 않았습니다.";
 constexpr UINT kRecordingTickMs = 100;
 
 // The one failure message: the fixed part, translated when told, and the error's own text.
@@ -64,6 +66,19 @@ void WritePicture(TBitmap& bitmap, const TCaptureOptions& options, const std::ws
     case TSaveTarget::Bmp: SaveBMP(bitmap, path); break;
     case TSaveTarget::WebP: SaveWebP(bitmap, path, options.WebpQuality); break;
     default: throw Exception(L"This target writes no picture file.");
+    }
+}
+
+// Covers every box of plan, found in the picture enlarged to recognised, on the picture's own pixels.
+void CoverSecrets(TBitmap& picture, const TRedactPlan& plan, const TOcrSize& recognised) {
+    if (plan.Boxes.empty() || picture.Empty()) return;
+    if (picture.PixelFormat() == TPixelFormat::pfDevice) picture.SetPixelFormat(TPixelFormat::pf32bit);  // rows to write
+    GdiFlush();
+    const TPixelPlane plane{picture.ScanLine(0), picture.Width(), picture.Height(), picture.Stride(), picture.BitsPerPixel() / 8};
+    const double scaleX = static_cast<double>(recognised.Width) / picture.Width();
+    const double scaleY = static_cast<double>(recognised.Height) / picture.Height();
+    for (const TSecretBox& secret : plan.Boxes) {
+        PaintBlack(plane, CoverRect(secret.Box, scaleX, scaleY, picture.Width(), picture.Height()));
     }
 }
 
@@ -235,6 +250,19 @@ void TCaptureController::Capture() {
         FJob.Notice = std::move(grab.Notice);
         // In drag mode the sound "before" the capture marks the end of the selection.
         if (options.SoundBefore && options.Mode == TCaptureMode::Drag) FHost.PlayCaptureSound();
+        if (options.RedactSecrets) {
+            StartRedaction();
+            return;
+        }
+        EditOrDeliver();
+    } catch (...) {
+        Finish(FailureOf(std::current_exception()));
+    }
+}
+
+void TCaptureController::EditOrDeliver() {
+    try {
+        const TCaptureOptions& options = FJob.Options;
         if (options.EditFirst && options.Target != TSaveTarget::Txt) {
             // The editor hands the marked-up picture on later; until then the controller waits.
             FHost.Edit(
@@ -355,7 +383,7 @@ void TCaptureController::Delivered(TCaptureOutcome outcome, TBitmap& picture) {
 
 // --- Text recognition ----------------------------------------------------------------------------
 
-void TCaptureController::StartRecognition(const TBitmap& bitmap) {
+TOcrSize TCaptureController::Recognise(const TBitmap& bitmap, TCompletionProc done) {
     const TCaptureOptions& options = FJob.Options;
     if (!options.OcrLanguage) throw ERtOcrError(L"Language not available");
     // Three times as large reads better, but never beyond what the engine accepts.
@@ -363,11 +391,49 @@ void TCaptureController::StartRecognition(const TBitmap& bitmap) {
     // The last picture goes first: with the engine's own bitmap, two enlarged copies at most.
     FOcr->TakePicture(nullptr);
     FOcr->TakePicture(ScaleForOcr(bitmap, size.Width, size.Height));
-    FJob.Picture.reset();
-    FOcr->Recognize(*options.OcrLanguage, [this](const TResult& result) { RecognitionEnded(result); }, 0, 0, 0, 0);
+    FOcr->Recognize(*options.OcrLanguage, std::move(done), 0, 0, 0, 0);
     FState = TControllerState::Recognising;
     FOcrTimer->SetInterval(OcrTimeoutMs);
     FOcrTimer->SetEnabled(true);
+    return size;
+}
+
+void TCaptureController::StartRecognition(const TBitmap& bitmap) {
+    Recognise(bitmap, [this](const TResult& result) { RecognitionEnded(result); });
+    FJob.Picture.reset();
+}
+
+void TCaptureController::StartRedaction() {
+    try {
+        auto recognised = std::make_shared<TOcrSize>();
+        *recognised = Recognise(*FJob.Picture, [this, recognised](const TResult& result) { RedactionEnded(result, *recognised); });
+    } catch (...) {
+        NotRedacted(ExceptionText(std::current_exception()));
+    }
+}
+
+void TCaptureController::RedactionEnded(const TResult& result, const TOcrSize& recognised) {
+    FOcrTimer->SetEnabled(false);
+    FOcr->TakePicture(nullptr);
+    if (result.Status != TStatus::stCompleted) {
+        NotRedacted(L"OCR failed.");
+        return;
+    }
+    try {
+        const TRedactPlan plan = PlanRedaction(result.Lines);
+        if (plan.Unplaced > 0) throw Exception(L"The recogniser gave no place in the picture for a secret it read.");
+        CoverSecrets(*FJob.Picture, plan, recognised);
+    } catch (...) {
+        NotRedacted(ExceptionText(std::current_exception()));
+        return;
+    }
+    FState = TControllerState::Capturing;
+    EditOrDeliver();
+}
+
+void TCaptureController::NotRedacted(const std::wstring& why) {
+    FJob.Picture.reset();  // nothing keeps a picture whose secrets may still show
+    Finish(TCaptureOutcome::Failure(kNotRedacted, false, why));
 }
 
 void TCaptureController::RecognitionEnded(const TResult& result) {
@@ -395,7 +461,9 @@ void TCaptureController::RecognitionTimedOut() {
     // An engine that never answers: the recogniser is given up with its operation (a late
     // completion finds it gone) and a fresh one takes its place.
     FOcr = NewOcr();
-    Finish(CaptureFailure(L"OCR failed."));
+    // A picture still held waits for its secrets to be covered; a text target's went to the engine.
+    if (FJob.Picture) NotRedacted(L"OCR failed.");
+    else Finish(CaptureFailure(L"OCR failed."));
 }
 
 // --- Upload --------------------------------------------------------------------------------------

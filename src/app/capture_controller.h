@@ -17,6 +17,8 @@
 #include "output/upload.h"
 #include "record/recorder.h"
 #include "image/bitmap.h"
+#include "ocr/ocr_core.h"
+#include "ocr/ocr_session.h"
 #include "ui/component.h"
 
 namespace tovasen {
@@ -162,6 +164,8 @@ private:
 
     void Start(TTakenRequest request);
     void Capture();
+    // The editor when the request asks for it, then the target.
+    void EditOrDeliver();
     void Deliver(TBitmap& picture, const std::function<void(const std::wstring&)>& pngWriter);
     // Targets carried out here, on this thread; the file writers run through StartWrite.
     TCaptureOutcome Output(TBitmap& bitmap, const std::function<void(const std::wstring&)>& pngWriter);
@@ -172,7 +176,14 @@ private:
     void Delivered(TCaptureOutcome outcome, TBitmap& picture);
     // The next request that waited while a file was written.
     void RunWaiting();
+    // Starts recognising an enlarged copy of bitmap; answers the size recognised.
+    TOcrSize Recognise(const TBitmap& bitmap, TCompletionProc done);
     void StartRecognition(const TBitmap& bitmap);
+    // Secrets the recogniser reads are covered on the picture before it goes anywhere; when that
+    // cannot be done the picture goes nowhere.
+    void StartRedaction();
+    void RedactionEnded(const TResult& result, const TOcrSize& recognised);
+    void NotRedacted(const std::wstring& why);
     void RecognitionEnded(const TResult& result);
     void RecognitionTimedOut();
     // sofar: the outcome of what came before the upload (the auto-copy).

@@ -26,6 +26,7 @@ struct TCaptureOptions {
     bool SoundAfter = false;
     bool AutoCopy = false;
     bool EditFirst = false;  // every picture goes through the annotation editor first
+    bool RedactSecrets = false;  // secrets the recogniser finds are covered before anything else
     bool ShowCursor = true;  // the mouse pointer in pictures
     int JpegQuality = 90;
     int WebpQuality = 90;

@@ -81,6 +81,7 @@ void TMainMenu::AddCaptureOptions(TMenuItem& root) {
     ChkMouse = AddToggle(capture, L"ChkMouse", L"마우스 커서 포함", &TSettings::mouse);
     ChkAutoCopy = AddToggle(capture, L"ChkAutoCopy", L"클립보드 자동복사", &TSettings::autocopy);
     AddToggle(capture, L"ChkEditFirst", L"출력 전 편집", &TSettings::edit_before_output);
+    AddToggle(capture, L"ChkRedactSecrets", L"출력 전 비밀 정보 가리기", &TSettings::redact_secrets);
 }
 
 void TMainMenu::AddRecordingOptions(TMenuItem& root) {

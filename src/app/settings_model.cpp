@@ -33,6 +33,7 @@ TCaptureOptions TSettingsModel::Snapshot() const {
     options.SoundAfter = FValues.sound == 3;
     options.AutoCopy = FValues.autocopy;
     options.EditFirst = FValues.edit_before_output;
+    options.RedactSecrets = FValues.redact_secrets;
     options.ShowCursor = FValues.mouse;
     options.JpegQuality = quality(FValues.jpeg_quality);
     options.WebpQuality = quality(FValues.webp_quality);

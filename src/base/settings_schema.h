@@ -93,6 +93,7 @@ struct TSettingsEnvironment {
     X(width_3, Integer, 720, Range(kPresetMin, kPresetMax))                       \
     X(height_3, Integer, 480, Range(kPresetMin, kPresetMax))                      \
     X(edit_before_output, Boolean, false, Keep())                                 \
+    X(redact_secrets, Boolean, false, Keep())                                     \
     X(history_keep, Boolean, true, Keep())                                        \
     X(history_max_entries, Integer, 1000, Range(10, 100000))                      \
     /* megabytes of copies of captures that wrote no file of their own: 2 GB */  \

@@ -96,6 +96,7 @@ TEST(SettingsSchema, DefaultsAndRulesAsOneTable) {
         {L"width_3", kAbsent, V(720)},
         {L"height_3", kAbsent, V(480)},
         {L"edit_before_output", kAbsent, V(0)},
+        {L"redact_secrets", kAbsent, V(0)},
         {L"history_keep", kAbsent, V(1)},
         {L"history_max_entries", kAbsent, V(1000)},
         {L"history_max_copy_mb", kAbsent, V(2048)},

@@ -88,6 +88,8 @@ public:
         if (clipboardBusy) throw EClipboardBusy();
         ++clipboardCopies;
         copiedFirstPixel = *reinterpret_cast<const std::uint32_t*>(bitmap.ScanLine(0));
+        copied.assign(static_cast<std::size_t>(bitmap.Width()) * bitmap.Height(), 0);
+        for (int y = 0; y < bitmap.Height(); ++y) std::memcpy(&copied[y * bitmap.Width()], bitmap.ScanLine(y), bitmap.Width() * 4u);
     }
     void Print(TBitmap&) override {
         if (!printerError.empty()) throw Exception(printerError);
@@ -100,6 +102,7 @@ public:
     bool editorCancels = false;
     int edits = 0;
     std::uint32_t copiedFirstPixel = 0;  // of the picture the clipboard got
+    std::vector<std::uint32_t> copied;   // all of it, rows top first
     void Edit(TBitmap& picture, std::function<void(TEdited&)> done, std::function<void()> cancelled) override {
         ++edits;
         auto copy = std::make_shared<TBitmap>();
@@ -448,6 +451,66 @@ TEST_F(CaptureOutcomes, TheProgramsEndGivesUpARunningUploadOrRecognition) {
     controller->Run(later);
     ASSERT_EQ(1u, later->outcomes.size());
     EXPECT_FALSE(later->outcomes[0].Succeeded()) << "a request after the end was carried out";
+}
+
+// With "redact secrets before output" what the recogniser reads as secrets is black in what
+// goes out; where it cannot be looked for nothing goes out, the request fails and nothing is
+// kept for the history.
+TEST_F(CaptureOutcomes, SecretsAreCoveredBeforeTheTargetOrNothingGoesOut) {
+    // Words placed in pixels of the 64 x 48 grab; the engine reads it three times as large.
+    const auto word = [](const wchar_t* text, float x, float y, float w) { return TWord{text, {x * 3, y * 3, w * 3, 24}}; };
+    script->completion = test::FakeCompletion::ForeignThread;
+    script->result.Lines = {
+        {L"mail ann@example.com", {word(L"mail", 2, 2, 10), word(L"ann@example.com", 14, 2, 40)}},
+        {L"4111 1111 1111 1111",
+         {word(L"4111", 2, 14, 12), word(L"1111", 16, 14, 12), word(L"1111", 30, 14, 12), word(L"1111", 44, 14, 12)}},
+        {L"total 12.50", {word(L"total", 2, 30, 14), word(L"12.50", 20, 30, 16)}},
+    };
+    std::vector<bool> keptPicture;
+    controller->OnFinished = [&](const TFinishedCapture& capture) { keptPicture.push_back(capture.Picture != nullptr); };
+    host.options.RedactSecrets = true;
+    host.options.Target = TSaveTarget::Clipboard;
+    ASSERT_EQ(Kind::NothingToWrite, RunOne().Kind);
+    ASSERT_EQ(64u * 48u, host.copied.size());
+    EXPECT_EQ(1, script->prepared) << "recognised once, before the clipboard";
+    // The address and the card with a pixel's margin around their words; the price stays.
+    const RECT covered[] = {{13, 1, 55, 11}, {1, 13, 57, 23}};
+    int wrong = 0, black = 0;
+    for (int y = 0; y < 48; ++y) {
+        for (int x = 0; x < 64; ++x) {
+            bool inside = false;
+            for (const RECT& r : covered) inside |= x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+            std::uint32_t grabbed = 0;
+            for (int k = 3; k >= 0; --k) grabbed = grabbed << 8 | static_cast<std::uint8_t>((x * 4 + k) ^ y);
+            const std::uint32_t want = inside ? 0xFF000000u : grabbed, got = host.copied[y * 64 + x];
+            black += inside;
+            if (got != want && ++wrong <= 5) ADD_FAILURE() << "(" << x << "," << y << ") " << std::hex << got << " not " << want;
+        }
+    }
+    EXPECT_EQ(0, wrong);
+    EXPECT_EQ(42 * 10 + 56 * 10, black);
+
+    struct Case {
+        const char* what;
+        std::function<void()> arrange;
+        const wchar_t* why;
+    } cases[] = {
+        {"no recognition engine", [&] { script->unavailable = true; }, L"Class not registered"},
+        {"no language", [&] { host.options.OcrLanguage.reset(); }, L"Language not available"},
+        {"recognition fails", [&] { script->completion = test::FakeCompletion::ArmingFails; }, L"put_Completed failed"},
+    };
+    for (const Case& c : cases) {
+        script->unavailable = false;
+        script->completion = test::FakeCompletion::ForeignThread;
+        host.options.OcrLanguage = test::English();
+        c.arrange();
+        const int copies = host.clipboardCopies;
+        const TCaptureOutcome outcome = RunOne();
+        EXPECT_EQ(Kind::Failed, outcome.Kind) << c.what;
+        EXPECT_EQ(std::wstring(L"비밀 정보를 가릴 수 없어 캡쳐를 내보내지 않았습니다.\r\r") + c.why, ToldText(outcome)) << c.what;
+        EXPECT_EQ(copies, host.clipboardCopies) << c.what << ": the clipboard was touched";
+    }
+    EXPECT_EQ((std::vector<bool>{true, false, false, false}), keptPicture) << "a picture not covered is kept nowhere";
 }
 
 class RecordingOutcomes : public CaptureOutcomes {
