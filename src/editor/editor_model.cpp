@@ -67,6 +67,23 @@ TBox TEditorModel::Add(TAnnotation a) {
     return InsertNew(std::move(a), 0);
 }
 
+TBox TEditorModel::AddAll(std::vector<TAnnotation> objects) {
+    const TBox before = SelectionBounds();
+    std::vector<std::uint32_t> added;
+    TStepRecorder recorder(FDoc);
+    for (TAnnotation& a : objects) {
+        if (Full()) break;
+        FDoc.Register(a);
+        if (a.Kind == TShapeKind::Pixelate && a.Seed == 0) a.Seed = NewSeed();
+        added.push_back(a.Id);
+        recorder.Insert(FDoc.Objects.size(), std::move(a));
+    }
+    if (added.empty()) return {};
+    const TBox area = Commit(recorder);
+    FSelection = std::move(added);
+    return Union(before, area);
+}
+
 bool TEditorModel::Full() const noexcept { return FDoc.Objects.size() >= kMaxObjects; }
 
 TBox TEditorModel::InsertNew(TAnnotation a, std::uint64_t mergeKey) {

@@ -33,6 +33,8 @@ public:
 
     // One undoable step each.
     TBox Add(TAnnotation a);  // gets a new id, becomes the selection; nothing at kMaxObjects
+    // Several objects as one step, selected together; those past kMaxObjects are left out.
+    TBox AddAll(std::vector<TAnnotation> objects);
     bool Full() const noexcept;
     TBox DeleteSelection();
     // Moves the selection; a run of nudges with nothing else between is one step.

@@ -65,6 +65,13 @@ void PaintIcon(Graphics& g, TToolbarCommand command, TTool tool, const RectF& bo
         g.FillPolygon(&brush, head, 3);
         return;
     }
+    case TToolbarCommand::FindSecrets: {
+        // A bar of blackout under a magnifying glass.
+        g.FillRectangle(&brush, x + s * 0.05f, y + s * 0.62f, s * 0.55f, s * 0.2f);
+        g.DrawEllipse(&pen, x + s * 0.35f, y + s * 0.08f, s * 0.45f, s * 0.45f);
+        g.DrawLine(&pen, at(0.42f, 0.46f), at(0.22f, 0.66f));
+        return;
+    }
     case TToolbarCommand::Copy:
         g.DrawRectangle(&pen, x + s * 0.12f, y + s * 0.1f, s * 0.5f, s * 0.6f);
         g.DrawRectangle(&pen, x + s * 0.38f, y + s * 0.3f, s * 0.5f, s * 0.6f);
@@ -154,6 +161,7 @@ TEditorToolbar::TEditorToolbar(TComponent* owner, HWND parent, bool withDone) : 
     for (const TToolInfo& info : EditorTools()) {
         FButtons.push_back({TToolbarCommand::Tool, info.Tool, WithKey(info.Name, std::wstring(1, info.Key)), {}, {}, false});
     }
+    FButtons.push_back({TToolbarCommand::FindSecrets, TTool::Select, WithKey(L"비밀 정보 찾기", L"S"), {}, {}, true});
     FButtons.push_back({TToolbarCommand::Color, TTool::Select, Translate(L"색상"), {}, {}, true});
     FButtons.push_back({TToolbarCommand::Size, TTool::Select, WithKey(L"굵기", L"[ ]"), {}, {}, false});
     FButtons.push_back({TToolbarCommand::Undo, TTool::Select, WithKey(L"실행 취소", L"Ctrl+Z"), {}, {}, true});

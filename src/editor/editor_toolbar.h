@@ -11,9 +11,9 @@
 
 namespace tovasen {
 
-enum class TToolbarCommand { Tool, Color, Size, Undo, Redo, Copy, Save, Done };
+enum class TToolbarCommand { Tool, FindSecrets, Color, Size, Undo, Redo, Copy, Save, Done };
 
-// The editor's row of buttons: the tools, colour and size, undo and redo, copy, and Save or
+// The editor's row of buttons: the tools, Find Secrets, colour and size, undo and redo, copy, and Save or
 // Done. Icons are drawn as shapes at the window's DPI, so they are sharp at any scale; the
 // buttons never move or change with the tool chosen. Tooltips name each button and its key.
 class TEditorToolbar : public TWindow {

@@ -9,6 +9,7 @@
 #include "editor/editor_settings.h"
 #include "editor/picture_bitmap.h"
 #include "editor/picture_file.h"
+#include "editor/secret_search.h"
 #include "i18n/translation.h"
 #include "output/clipboard.h"
 #include "output/file_replace.h"
@@ -23,6 +24,8 @@ constexpr UINT WM_APP_PREPARE = WM_APP + 0x321;
 // Small pictures still get room for the whole toolbar; larger ones at most this share of the screen.
 constexpr int kMinClientHeight96 = 240;
 constexpr double kScreenShare = 0.9;
+constexpr wchar_t kSecretsCovered[] = L"가린 비밀 정보: %s개";
+constexpr wchar_t kNoRecognition[] = L"텍스트 인식을 사용할 수 없어 비밀 정보를 찾지 못했습니다.";
 
 std::wstring FileNameOf(const std::wstring& path) {
     const std::size_t slash = path.find_last_of(L"\\/");
@@ -73,6 +76,7 @@ TFrmEditor::TFrmEditor(TComponent* owner, TPixelBuffer base, TDocument doc, bool
 }
 
 TFrmEditor::~TFrmEditor() {
+    FSecrets.reset();  // a search still running finds no window
     ReportOutcome();
     DestroyHandle();  // the toolbar and canvas go while the scene they show still exists
 }
@@ -189,6 +193,43 @@ void TFrmEditor::Redo() {
     RefreshChrome();
 }
 
+void TFrmEditor::FindSecrets() {
+    FCanvas->CommitText();
+    if (!FSecrets) FSecrets = std::make_unique<TSecretSearch>();
+    if (FSecrets->Busy()) return;  // the search under way answers this press too
+    const auto unavailable = [this](const std::wstring& why) { ShowNotice(Translate(kNoRecognition) + L"\r\r" + why); };
+    try {
+        FSecrets->Start(
+            FScene.Base(), [this](std::vector<TAnnotation> blackouts) { SecretsFound(std::move(blackouts)); }, unavailable);
+    } catch (...) {
+        unavailable(ExceptionText(std::current_exception()));
+    }
+}
+
+void TFrmEditor::SecretsFound(std::vector<TAnnotation> blackouts) {
+    TEditorModel& model = FScene.Model();
+    // Searching again adds nothing where a blackout lies already.
+    std::erase_if(blackouts, [&](const TAnnotation& b) {
+        return std::any_of(model.Document().Objects.begin(), model.Document().Objects.end(),
+                           [&](const TAnnotation& o) { return o.Kind == b.Kind && o.Points == b.Points; });
+    });
+    const std::size_t count = blackouts.size();
+    if (count > 0) {
+        SelectTool(TTool::Select);  // the new marks are selected: Delete removes them
+        FCanvas->Changed(model.AddAll(std::move(blackouts)));
+        RefreshChrome();
+    }
+    std::wstring text = Translate(kSecretsCovered);
+    const std::size_t at = text.find(L"%s");
+    if (at != std::wstring::npos) text.replace(at, 2, std::to_wstring(count));
+    ShowNotice(std::move(text));
+}
+
+void TFrmEditor::ShowNotice(std::wstring text) {
+    Notice = std::move(text);
+    PostMessageW(Handle(), WM_APP_NOTICE, 0, 0);
+}
+
 void TFrmEditor::CopyToClipboard() {
     FCanvas->CommitText();
     const std::unique_ptr<TBitmap> flat = BitmapOfPixels(FScene.Flatten().Flat);
@@ -288,6 +329,9 @@ void TFrmEditor::ToolbarCommand(TToolbarCommand command, TTool tool) {
     case TToolbarCommand::Tool:
         SelectTool(tool);
         break;
+    case TToolbarCommand::FindSecrets:
+        FindSecrets();
+        break;
     case TToolbarCommand::Color:
         PickColor();
         break;
@@ -359,6 +403,9 @@ bool TFrmEditor::HandleKey(WPARAM key) {
         }
     }
     switch (key) {
+    case 'S':
+        FindSecrets();
+        return true;
     case VK_ESCAPE:
         if (!model.Dragging()) Close();
         return true;

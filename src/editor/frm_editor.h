@@ -17,6 +17,8 @@
 
 namespace tovasen {
 
+class TSecretSearch;
+
 // What Done hands on: the picture as the user sees it, cropped and with every object painted.
 class TEditedPicture {
 public:
@@ -63,6 +65,9 @@ public:
     void SetStyle(const TToolStyle& style);
     void Undo();
     void Redo();
+    // Reads the picture's text and covers every secret in it with a blackout, selected, so any
+    // can be removed again; says how many, or why it could not.
+    void FindSecrets();
     bool HandleKey(WPARAM key);
 
     TEditorScene& Scene() noexcept { return FScene; }
@@ -83,6 +88,9 @@ private:
     void PickSize();
     bool MayClose();
     void ReportOutcome() noexcept;
+    void SecretsFound(std::vector<TAnnotation> blackouts);
+    // Shown in a box once the current message is handled.
+    void ShowNotice(std::wstring text);
     // The style the colour and size buttons show: the tool's, or with the select tool that of
     // the first selected object.
     TToolStyle ShownStyle() const;
@@ -97,6 +105,7 @@ private:
     bool FWithDone;
     bool FReported = false;
     bool FSaved = false;
+    std::unique_ptr<TSecretSearch> FSecrets;
 };
 
 }  // namespace tovasen

@@ -21,7 +21,9 @@ TEST(EditorTexts, AreTranslatedIntoEveryLanguage) {
                                        L"투명한 부분이 있는 그림은 편집할 수 없습니다.",
                                        L"여러 장면으로 된 그림은 편집할 수 없습니다.", L"지원하지 않는 그림 형식입니다.",
                                        L"그림 위의 개체를 읽을 수 없어 그림만 엽니다.",
-                                       L"이 그림의 개체는 저장한 컴퓨터에서만 지울 수 있어 그림만 엽니다."};
+                                       L"이 그림의 개체는 저장한 컴퓨터에서만 지울 수 있어 그림만 엽니다.",
+                                       L"비밀 정보 찾기", L"가린 비밀 정보: %s개",
+                                       L"텍스트 인식을 사용할 수 없어 비밀 정보를 찾지 못했습니다."};
     for (const TToolInfo& tool : EditorTools()) texts.push_back(tool.Name);
     for (const std::wstring& text : texts) {
         for (const wchar_t* lang : kLanguageCodes) {

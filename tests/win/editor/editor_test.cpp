@@ -16,6 +16,8 @@
 #include "editor/png_chunks.h"
 #include "i18n/translation.h"
 #include "editor_support.h"
+#include "../../common/fake_ocr_backend.h"
+#include "ocr/rt_ocr.h"
 #include "output/clipboard.h"
 #include "output/float_list.h"
 #include "output/image_writers.h"
@@ -120,7 +122,7 @@ TEST_F(EditorWindow, ShowsThePictureAt100PercentFromTheCanvasOriginWithATooltipP
     EXPECT_NE(std::wstring::npos, editor.Toolbar().ButtonTip(TToolbarCommand::Tool, TTool::Rectangle).find(L"(R)"));
     EXPECT_NE(std::wstring::npos, editor.Toolbar().ButtonTip(TToolbarCommand::Tool, TTool::Pixelate).find(L"(X)"));
     EXPECT_NE(std::wstring::npos, editor.Toolbar().ButtonTip(TToolbarCommand::Undo).find(L"Ctrl+Z"));
-    EXPECT_EQ(static_cast<LRESULT>(12 + 6), SendMessageW(editor.Toolbar().Tooltips(), TTM_GETTOOLCOUNT, 0, 0));
+    EXPECT_EQ(static_cast<LRESULT>(12 + 7), SendMessageW(editor.Toolbar().Tooltips(), TTM_GETTOOLCOUNT, 0, 0));
 }
 
 TEST_F(EditorWindow, RectangleByKeyAndDragThenDoneHandsOnTheAnnotatedPictureOnce) {
@@ -275,6 +277,79 @@ TEST_F(EditorWindow, AFileKeepsItsObjectsAndComesBackToTheOriginalWhenTheyAreDel
         for (int x = 0; x < kW; ++x) wrong += (saved.At(x, y) & 0xFFFFFF) != (SourcePixel(x, y) & 0xFFFFFF);
     }
     EXPECT_EQ(0, wrong) << "the picture equals the original";
+}
+
+// The recogniser (scripted here) reads an address, a card number and a price: Find Secrets puts
+// a selected blackout over the first two, says how many, adds nothing when asked again, and the
+// file saved has them black; without recognition it says why and changes nothing.
+TEST_F(EditorWindow, FindSecretsCoversTheAddressAndTheCardButNotThePrice) {
+    auto script = std::make_shared<test::FakeOcrScript>();
+    script->languages = {test::English()};
+    script->completion = test::FakeCompletion::ForeignThread;
+    // Placed in pixels of the picture; the engine reads it three times as large.
+    const auto word = [](const wchar_t* text, float x, float y, float w) { return TWord{text, {x * 3, y * 3, w * 3, 36}}; };
+    script->result.Lines = {
+        {L"mail ann@example.com", {word(L"mail", 10, 10, 30), word(L"ann@example.com", 50, 10, 100)}},
+        {L"4111 1111 1111 1111",
+         {word(L"4111", 10, 40, 30), word(L"1111", 45, 40, 30), word(L"1111", 80, 40, 30), word(L"1111", 115, 40, 30)}},
+        {L"total 12.50", {word(L"total", 10, 80, 40), word(L"12.50", 60, 80, 40)}},
+    };
+    SetOcrBackendFactory([script] { return std::make_shared<test::FakeOcrBackend>(script); });
+    struct TRestore {
+        std::shared_ptr<test::FakeOcrScript> Script;
+        ~TRestore() {
+            SetOcrBackendFactory(nullptr);
+            Script->JoinThreads();
+        }
+    } restore{script};
+    const auto covered = [](std::size_t n) {
+        std::wstring text = Translate(L"가린 비밀 정보: %s개");
+        return text.replace(text.find(L"%s"), 2, std::to_wstring(n));
+    };
+    const std::wstring path = WriteSourcePng(L"secrets.png");
+    TFrmEditor& editor = OpenFile(path);
+    const TEditorModel& model = editor.Scene().Model();
+    const auto search = [&](const std::function<void()>& ask) {
+        test::MessageBoxAnswerer box;
+        ask();
+        EXPECT_TRUE(test::WaitUntil([&] { return !box.Texts().empty(); }));
+        return box.Texts().empty() ? std::wstring() : box.Texts()[0];
+    };
+    EXPECT_EQ(covered(2), search([] { test::PressKey('S'); }));
+    ASSERT_EQ(2u, model.Document().Objects.size());
+    const std::vector<TPointI> boxes[] = {{{49, 9}, {150, 22}}, {{9, 39}, {145, 52}}};
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(TShapeKind::Blackout, model.Document().Objects[i].Kind);
+        EXPECT_EQ(boxes[i], model.Document().Objects[i].Points) << "mark " << i;
+    }
+    EXPECT_EQ(2u, model.Selection().size()) << "the marks are selected, to be removed at will";
+    EXPECT_EQ(1u, model.UndoSteps()) << "one step for the search";
+    EXPECT_EQ(TTool::Select, editor.Tool());
+
+    const RECT button = editor.Toolbar().ButtonRect(TToolbarCommand::FindSecrets);
+    EXPECT_EQ(covered(0), search([&] {
+        PostMessageW(editor.Toolbar().Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(button.left + 4, button.top + 4));
+    })) << "asked again, nothing new";
+    EXPECT_EQ(2u, model.Document().Objects.size());
+    EXPECT_EQ(2, script->prepared);
+
+    test::PressKey('S', {VK_CONTROL});
+    const TPixelBuffer saved = Decoded(path);
+    for (POINT p : {POINT{49, 9}, POINT{100, 15}, POINT{150, 22}, POINT{9, 39}, POINT{145, 52}}) {
+        EXPECT_EQ(0u, saved.At(p.x, p.y) & 0xFFFFFF) << At(p.x, p.y) << " is not covered";
+    }
+    for (POINT p : {POINT{20, 15}, POINT{48, 15}, POINT{151, 15}, POINT{70, 85}, POINT{100, 85}}) {
+        EXPECT_EQ(SourcePixel(p.x, p.y) & 0xFFFFFF, saved.At(p.x, p.y) & 0xFFFFFF) << At(p.x, p.y) << " changed";
+    }
+
+    script->unavailable = true;
+    const std::wstring why = search([] { test::PressKey('S'); });
+    EXPECT_EQ(0u, why.find(Translate(L"텍스트 인식을 사용할 수 없어 비밀 정보를 찾지 못했습니다."))) << testing::PrintToString(why);
+    EXPECT_NE(std::wstring::npos, why.find(L"Class not registered"));
+    EXPECT_EQ(2u, model.Document().Objects.size());
+    HWND window = editor.Handle();
+    editor.Close();
+    ASSERT_TRUE(test::WaitUntil([&] { return !IsWindow(window); }));
 }
 
 TEST_F(EditorWindow, AFileWithUnsavedChangesAsksToSaveOnClose) {
