@@ -498,6 +498,10 @@ TEST_F(CaptureOutcomes, SecretsAreCoveredBeforeTheTargetOrNothingGoesOut) {
         {"no recognition engine", [&] { script->unavailable = true; }, L"Class not registered"},
         {"no language", [&] { host.options.OcrLanguage.reset(); }, L"Language not available"},
         {"recognition fails", [&] { script->completion = test::FakeCompletion::ArmingFails; }, L"put_Completed failed"},
+        {"recognition never ends", [&] { script->completion = test::FakeCompletion::Never; controller->OcrTimeoutMs = 300; },
+         L"OCR failed."},
+        {"a secret without a place", [&] { script->result.Lines = {{L"ann@example.com", {}}}; },
+         L"The recogniser gave no place in the picture for a secret it read."},
     };
     for (const Case& c : cases) {
         script->unavailable = false;
@@ -510,7 +514,7 @@ TEST_F(CaptureOutcomes, SecretsAreCoveredBeforeTheTargetOrNothingGoesOut) {
         EXPECT_EQ(std::wstring(L"비밀 정보를 가릴 수 없어 캡쳐를 내보내지 않았습니다.\r\r") + c.why, ToldText(outcome)) << c.what;
         EXPECT_EQ(copies, host.clipboardCopies) << c.what << ": the clipboard was touched";
     }
-    EXPECT_EQ((std::vector<bool>{true, false, false, false}), keptPicture) << "a picture not covered is kept nowhere";
+    EXPECT_EQ((std::vector<bool>{true, false, false, false, false, false}), keptPicture) << "a picture not covered is kept nowhere";
 }
 
 class RecordingOutcomes : public CaptureOutcomes {
