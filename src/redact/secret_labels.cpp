@@ -41,6 +41,9 @@ bool IsLabel(std::wstring_view key) {
     if (words.empty()) return false;
     // The shell's working directory, not a password.
     if (key == L"PWD") return false;
+    // A public key's token ("publicKeyToken") is published on purpose.
+    for (const std::wstring& word : words)
+        if (word == L"public") return false;
     const std::wstring& last = words.back();
     static constexpr std::wstring_view kWords[] = {L"password", L"passwd", L"pwd", L"passphrase", L"secret",
                                                    L"token", L"apikey", L"passwort", L"kennwort", L"contrase\u00F1a"};
@@ -60,10 +63,26 @@ bool IsLabel(std::wstring_view key) {
     return false;
 }
 
-// Values that stand in for a secret rather than being one: masks, empty markers, placeholders
-// and references to a variable holding it.
+// Code that names where the secret is instead of holding it: a call ("NewToken(", "Read(*token")
+// or a member of an object ("box.token", "settings.Password"). Tokens with dots carry digits.
+bool IsCodeReference(std::wstring_view value) {
+    bool dotted = false;
+    for (std::size_t k = 0; k < value.size(); ++k) {
+        const wchar_t c = value[k];
+        if (c == L'(') return k > 0;
+        if (c == L'.' && k > 0 && IsAsciiLetter(At(value, k + 1))) {
+            dotted = true;
+            continue;
+        }
+        if (!IsAsciiLetter(c) && c != L'_') return false;
+    }
+    return dotted;
+}
+
+// Values that stand in for a secret rather than being one: masks, empty markers, placeholders,
+// references to a variable holding it, and values too short to be a password ("token = 0").
 bool IsPlaceholder(std::wstring_view value) {
-    if (value.empty()) return true;
+    if (value.size() < 4 || IsCodeReference(value)) return true;
     const wchar_t first = value.front();
     if (first == L'<' || first == L'$' || first == L'%' || first == L'{') return true;
     bool masked = true;
@@ -78,6 +97,17 @@ bool IsPlaceholder(std::wstring_view value) {
     for (std::wstring_view w : kWords)
         if (lower == w) return true;
     return false;
+}
+
+// A label followed by a sentence ("Password: must be 8 characters long") rather than by a
+// value: a word of letters only, then another word that is not a key of its own ("host=db").
+bool StartsProse(std::wstring_view s, std::size_t start, std::size_t end) {
+    for (std::size_t k = start; k < end; ++k)
+        if (!IsAsciiLetter(s[k])) return false;
+    if (At(s, end) != L' ' || !IsLower(At(s, end + 1))) return false;
+    for (std::size_t k = end + 1; k < s.size() && k - end < kLongestKey && s[k] != L' '; ++k)
+        if (s[k] == L'=' || s[k] == L':') return false;
+    return true;
 }
 
 // The key ending just before the marker at mark (spaces and one quote allowed between).
@@ -133,7 +163,7 @@ void FindLabelledSecrets(std::wstring_view s, std::vector<TSecretMatch>& out) {
                 --end;
         }
         const std::wstring_view value = s.substr(start, end - start);
-        if (IsPlaceholder(value)) continue;
+        if (IsPlaceholder(value) || (quote != L'"' && quote != L'\'' && StartsProse(s, start, end))) continue;
         out.push_back({start, end - start, TSecretKind::LabelledSecret});
         mark = end > mark ? end - 1 : mark;
     }

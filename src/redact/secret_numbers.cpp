@@ -241,6 +241,21 @@ std::size_t NationalPhoneEnd(std::wstring_view s, std::size_t start) {
     return i;
 }
 
+// The French and Belgian way: a trunk zero and nine more digits in five pairs, "01 23 45 67 89",
+// one kind of separator throughout. Returns the end, or 0.
+std::size_t PairedPhoneEnd(std::wstring_view s, std::size_t start) {
+    if (s[start] != L'0' || At(s, start + 1) < L'1' || At(s, start + 1) > L'9' || DigitRun(s, start) != 2) return 0;
+    const wchar_t separator = At(s, start + 2);
+    if (!IsPhoneSeparator(separator)) return 0;
+    std::size_t i = start + 2;
+    for (int pair = 0; pair < 4; ++pair) {
+        if (At(s, i) != separator || DigitRun(s, i + 1) != 2) return 0;
+        i += 3;
+    }
+    if (!EndsFree(s, i) || (At(s, i) == separator && IsDigit(At(s, i + 1)))) return 0;
+    return i;
+}
+
 // ---- IP addresses ----
 
 bool ReadOctet(std::wstring_view s, std::size_t& i) {
@@ -270,7 +285,7 @@ std::size_t Ipv4End(std::wstring_view s, std::size_t start) {
 bool FollowsVersionWord(std::wstring_view s, std::size_t start) {
     if (Before(s, start) == L'/' && start >= 2 && IsAsciiLetter(s[start - 2])) return true;
     std::size_t i = start;
-    while (i > 0 && start - i < 4 && (s[i - 1] == L' ' || s[i - 1] == L':' || s[i - 1] == L'=' || s[i - 1] == L'.')) --i;
+    while (i > 0 && start - i < 5 && (s[i - 1] == L' ' || s[i - 1] == L':' || s[i - 1] == L'=' || s[i - 1] == L'.' || s[i - 1] == L'"' || s[i - 1] == L'\'')) --i;
     std::size_t wordEnd = i;
     while (i > 0 && wordEnd - i < 16 && IsWordChar(s[i - 1])) --i;
     std::wstring word;
@@ -385,6 +400,7 @@ void FindPhones(std::wstring_view s, std::vector<TSecretMatch>& out) {
         } else if ((IsDigit(c) || c == L'(') && StartsFree(s, i) && !IsDigit(Before(s, i)) &&
                    !((Before(s, i) == L'-' || Before(s, i) == L'.') && i >= 2 && IsDigit(s[i - 2])) && Before(s, i) != L'+') {
             end = NationalPhoneEnd(s, i);
+            if (end == 0 && IsDigit(c)) end = PairedPhoneEnd(s, i);
         }
         if (end != 0) {
             out.push_back({i, end - i, TSecretKind::Phone});

@@ -14,7 +14,14 @@ bool IsConfusableDigit(wchar_t c) { return c == L'O' || c == L'o' || c == L'l' |
 
 // The line as the scanners read it, unit for unit: full-width digits, colon and at sign become
 // ASCII, and in a word made only of digits and the letters a recogniser takes for them
-// ("41l1", "2O24") those letters become the digits. A word with no real digit ("Oil") stays.
+// ("41l1", "2O24") those letters become the digits. A word with no real digit ("Oil") stays,
+// unless it is a short piece between numbers joined by dots or dashes ("192.168.l.1").
+bool BetweenNumbers(std::wstring_view s, std::size_t start, std::size_t end) {
+    const wchar_t joint = Before(s, start);
+    return end - start <= 3 && (joint == L'.' || joint == L'-') && start >= 2 && IsDigit(s[start - 2]) &&
+           At(s, end) == joint && (IsDigit(At(s, end + 1)) || IsConfusableDigit(At(s, end + 1)));
+}
+
 std::wstring Normalise(std::wstring_view line) {
     std::wstring s(line);
     for (wchar_t& c : s) {
@@ -34,7 +41,7 @@ std::wstring Normalise(std::wstring_view line) {
             anyDigit = anyDigit || IsDigit(s[end]);
             onlyDigitLike = onlyDigitLike && (IsDigit(s[end]) || IsConfusableDigit(s[end]));
         }
-        if (onlyDigitLike && anyDigit) {
+        if (onlyDigitLike && (anyDigit || BetweenNumbers(s, i, end))) {
             for (std::size_t k = i; k < end; ++k) {
                 if (s[k] == L'O' || s[k] == L'o') s[k] = L'0';
                 else if (s[k] == L'l' || s[k] == L'I') s[k] = L'1';
