@@ -33,7 +33,9 @@ struct TSecretMatch {
 
 // The things in one line of (possibly recognised) text that should not leave the machine:
 // addresses, numbers that pass their checks, keys and tokens by their published shapes and
-// values behind labels such as "password:". Matches are sorted by start and never overlap.
+// values behind labels such as "password:". Matches are sorted by start and never overlap:
+// findings that overlap ("password: kim@example.com") become one span covering them all, named
+// after the most specific kind. Linear in the line's length.
 std::vector<TSecretMatch> FindSecrets(std::wstring_view line);
 
 // The lower-case English key of a kind ("email", "url-credentials", ...).
