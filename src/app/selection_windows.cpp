@@ -25,6 +25,20 @@ TSelectionWindows::~TSelectionWindows() {
     if (Browser) Browser->OnDismissed = Browser->OnUserClose = nullptr;
 }
 
+TFrmArea& TSelectionWindows::Frame() {
+    if (!FrmArea) {
+        FrmArea = new TFrmArea(&FOwner, FrmSize);
+        FrmArea->OnCloseButton = [this] {
+            if (OnModeAbandoned) OnModeAbandoned();
+        };
+        // A recording of the frame ends with it, even one still being prepared.
+        FrmArea->OnStopRecording = [this] {
+            if (OnStopRecording) OnStopRecording();
+        };
+    }
+    return *FrmArea;
+}
+
 void TSelectionWindows::CloseAll() {
     // Closing the frame stops a recording of it first (its OnStopRecording), then hides it.
     if (FrmArea && FrmArea->Visible()) FrmArea->Close();
@@ -39,17 +53,7 @@ void TSelectionWindows::CloseAll() {
 void TSelectionWindows::ShowFor(TCaptureMode mode) {
     CloseAll();
     if (mode == TCaptureMode::Region) {
-        if (!FrmArea) {
-            FrmArea = new TFrmArea(&FOwner, FrmSize);
-            FrmArea->OnCloseButton = [this] {
-                if (OnModeAbandoned) OnModeAbandoned();
-            };
-            // A recording of the frame ends with it, even one still being prepared.
-            FrmArea->OnStopRecording = [this] {
-                if (OnStopRecording) OnStopRecording();
-            };
-        }
-        FrmArea->Show();
+        Frame().Show();
     } else if (mode == TCaptureMode::WindowControl) {
         FrmLine = new TFrmLine(&FOwner, FMode, FOwner.Handle());
         FrmLine->ShowPicker();
@@ -126,8 +130,10 @@ TSelectionWindows::TGrabbed TSelectionWindows::Grab(const TCaptureOptions& optio
 
 std::function<RECT()> TSelectionWindows::RecordedRegion(const TCaptureOptions& options) {
     if (options.Mode != TCaptureMode::Region) return nullptr;
-    if (!FrmArea) throw Exception(L"The region frame does not exist.");
-    TFrmArea* frame = FrmArea;
+    // A region recorded from a mode's key or a script shows its frame, and the frame's stop, too.
+    TFrmArea* frame = &Frame();
+    if (!frame->Visible()) frame->Show();
+    frame->SetRecording(true);
     return [frame] { return frame->GetRect(); };
 }
 

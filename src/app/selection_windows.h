@@ -38,7 +38,8 @@ public:
         HWND Window = nullptr;
     };
     TGrabbed Grab(const TCaptureOptions& options, TCapture& grabber);
-    // The region frame's hole, asked for every frame of a recording; null for a full screen.
+    // The region frame's hole, asked for every frame of a recording that starts now; null for a
+    // full screen.
     std::function<RECT()> RecordedRegion(const TCaptureOptions& options);
     // The recording's face on the region frame.
     void RecordingChanged(bool recording);
@@ -56,6 +57,9 @@ public:
     TFrmIExplorer* Browser = nullptr;
 
 private:
+    // The region frame, made when first needed and then kept.
+    TFrmArea& Frame();
+
     TForm& FOwner;
     std::function<TCaptureMode()> FMode;
 };

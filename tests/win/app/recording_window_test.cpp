@@ -197,6 +197,21 @@ TEST_F(RecordingWindow, TheTrayPausesAndResumesAndTheFrameSaysSo) {
     EXPECT_EQ(L"[REC] 00:00:00", frame->RecTimeText());
 }
 
+// A region recording asked for by the region's own key (or a script) while another mode is
+// chosen shows the frame it records, whose close stops it; the chosen mode stays.
+TEST_F(RecordingWindow, ARegionRecordingAskedForByItsOwnKeyShowsTheFrameThatStopsIt) {
+    Create(TCaptureMode::FullScreen, 0);
+    ASSERT_EQ(nullptr, form->Selection().FrmArea);
+    form->Controller().Run({std::make_shared<TUserReporter>(), 0, TCaptureMode::Region});
+    ASSERT_TRUE(form->IsRecording());
+    ASSERT_NE(nullptr, form->Selection().FrmArea);
+    EXPECT_TRUE(form->Selection().FrmArea->Visible());
+    EXPECT_TRUE(form->Selection().FrmArea->Recording());
+    form->Selection().FrmArea->Close();
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(TCaptureMode::FullScreen, form->Settings().Mode());
+}
+
 TEST_F(RecordingWindow, APressWhileTheDevicesAreListedIsNoStopButClosingTheFrameIs) {
     TConfig().WriteBoolean(L"audio", true);
     SetEnvironmentVariableW(L"TOVASEN_FAKE_LISTING", L"slow");
