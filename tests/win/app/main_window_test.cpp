@@ -68,10 +68,11 @@ TEST_F(MainWindow, MenuHasItsItemsInOrderInKoreanAndEnglish) {
         }
         constexpr std::size_t kOld = 10;  // the items before "Open Folder"
         const auto capture = items[kOld + 2]->Items();
-        ASSERT_EQ(4u, capture.size());
+        ASSERT_EQ(5u, capture.size());
         EXPECT_EQ(L"PopSound", capture[0]->Name());
         EXPECT_EQ(english ? L"Include Mouse Cursor" : L"마우스 커서 포함", capture[1]->Caption);
         EXPECT_EQ(english ? L"Edit before output" : L"출력 전 편집", capture[3]->Caption);
+        EXPECT_EQ(english ? L"Redact Secrets Before Output" : L"출력 전 비밀 정보 가리기", capture[4]->Caption);
         const auto naming = items[kOld + 5]->Items();
         ASSERT_EQ(3u, naming.size());
         EXPECT_EQ(L"ChkNameContinue", naming[0]->Name());
