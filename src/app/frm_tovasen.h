@@ -52,7 +52,6 @@ public:
     TSettingsModel& Settings() noexcept { return *FSettings; }
     TCaptureController& Controller() noexcept { return *FController; }
     TCaptureServices& Services() noexcept { return *FServices; }
-    TCommandServer& Server() noexcept { return *FServer; }
     TSelectionWindows& Selection() noexcept { return *FSelection; }
     THistory* History() const noexcept { return FHistory ? FHistory->History() : nullptr; }
     TMainMenu& MainMenu() noexcept { return *FMenu; }
