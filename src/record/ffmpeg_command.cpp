@@ -162,6 +162,37 @@ std::wstring JoinArguments(const std::wstring& listFile, const std::wstring& out
     return L"-hide_banner -f concat -safe 0 -i \"" + listFile + L"\" -map 0 -c copy -y \"" + output + L"\"";
 }
 
+std::wstring GifPath(const std::wstring& output, int attempt) { return WithoutMp4(output) + Attempt(attempt) + L".gif"; }
+
+std::wstring PalettePath(const std::wstring& output, int attempt) {
+    return WithoutMp4(output) + L".palette" + Attempt(attempt) + L".png";
+}
+
+namespace {
+
+// Frames a second first, so the scaler works on no frame that is dropped; the width even and
+// never above the recording's own, the height following it (-2: evenly, to an even number).
+std::wstring GifFrames() {
+    return L"fps=" + std::to_wstring(kGifFramesPerSecond) + L",scale='min(" + std::to_wstring(kGifMaxWidth) +
+           L",trunc(iw/2)*2)':-2:flags=lanczos";
+}
+
+}  // namespace
+
+std::wstring PaletteArguments(const std::wstring& video, const std::wstring& palette) {
+    return L"-hide_banner -i \"" + video + L"\" -vf \"" + GifFrames() + L",palettegen=stats_mode=diff\" -y \"" + palette + L"\"";
+}
+
+std::wstring GifArguments(const std::wstring& video, const std::wstring& palette, const std::wstring& gif) {
+    return L"-hide_banner -i \"" + video + L"\" -i \"" + palette + L"\" -lavfi \"" + GifFrames() +
+           L"[x];[x][1:v]paletteuse=diff_mode=rectangle\" -y \"" + gif + L"\"";
+}
+
+std::wstring OnePassGifArguments(const std::wstring& video, const std::wstring& gif) {
+    return L"-hide_banner -i \"" + video + L"\" -lavfi \"" + GifFrames() +
+           L",split[a][b];[a]palettegen=stats_mode=diff[p];[b][p]paletteuse=diff_mode=rectangle\" -y \"" + gif + L"\"";
+}
+
 std::string LogLine(const std::wstring& line) { return WideToUtf8(line) + "\r\n"; }
 
 }  // namespace tovasen

@@ -67,6 +67,24 @@ std::string ConcatList(const std::vector<std::wstring>& files);
 // the recorder has just made for the join.
 std::wstring JoinArguments(const std::wstring& listFile, const std::wstring& output);
 
+// An animated GIF made of a finished recording, beside it: "<output>.gif", and for later
+// attempts (the name is taken) "<output>-2.gif", "-3", ... The palette the first pass writes
+// for the second is "<output>.palette.png", with attempts as for the GIF.
+std::wstring GifPath(const std::wstring& output, int attempt = 0);
+std::wstring PalettePath(const std::wstring& output, int attempt = 0);
+// A GIF shows at most this many frames a second and is at most this wide: smaller recordings
+// keep their size, larger ones are scaled down evenly.
+inline constexpr int kGifFramesPerSecond = 15;
+inline constexpr int kGifMaxWidth = 1280;
+// The two passes of the conversion: a palette of the recording's colours, weighted by what
+// changes from frame to frame, then the GIF in that palette, each frame only the rectangle
+// that changed, so still areas stay still. Both write over their output, so it must be a file
+// the recorder has just made for them.
+std::wstring PaletteArguments(const std::wstring& video, const std::wstring& palette);
+std::wstring GifArguments(const std::wstring& video, const std::wstring& palette, const std::wstring& gif);
+// The same in one pass, the frames held in memory between the palette and its use.
+std::wstring OnePassGifArguments(const std::wstring& video, const std::wstring& gif);
+
 // One finished encoder line as the log stores it: UTF-8, ended by CR LF.
 std::string LogLine(const std::wstring& line);
 

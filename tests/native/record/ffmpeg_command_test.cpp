@@ -151,5 +151,30 @@ TEST(RecorderText, PartsAreNamedBesideTheOutputAndJoinedByCopying) {
               JoinArguments(L"C:\\o\\l.txt", L"C:\\o\\j.mp4"));
 }
 
+// The GIF passes: 15 frames a second at most, at most 1280 wide, scaled evenly and never up,
+// a palette weighted by change and frames that redraw only what changed.
+TEST(GifArguments, TwoPassesOnePaletteBesideTheRecording) {
+    const std::wstring frames = L"fps=15,scale='min(1280,trunc(iw/2)*2)':-2:flags=lanczos";
+    const struct {
+        const char* name;
+        std::wstring actual, expected;
+    } rows[] = {
+        {"palette", PaletteArguments(L"C:\\o\\T-001.mp4", L"C:\\o\\T-001.palette.png"),
+         L"-hide_banner -i \"C:\\o\\T-001.mp4\" -vf \"" + frames + L",palettegen=stats_mode=diff\" -y \"C:\\o\\T-001.palette.png\""},
+        {"gif", GifArguments(L"C:\\o\\T-001.mp4", L"C:\\o\\p.png", L"C:\\o\\T-001.gif"),
+         L"-hide_banner -i \"C:\\o\\T-001.mp4\" -i \"C:\\o\\p.png\" -lavfi \"" + frames +
+             L"[x];[x][1:v]paletteuse=diff_mode=rectangle\" -y \"C:\\o\\T-001.gif\""},
+        {"one pass", OnePassGifArguments(L"a.mp4", L"a.gif"),
+         L"-hide_banner -i \"a.mp4\" -lavfi \"" + frames +
+             L",split[a][b];[a]palettegen=stats_mode=diff[p];[b][p]paletteuse=diff_mode=rectangle\" -y \"a.gif\""},
+        {"gif name", GifPath(L"C:\\o\\T-001.mp4"), L"C:\\o\\T-001.gif"},
+        {"gif taken", GifPath(L"C:\\o\\T-001.mp4", 1), L"C:\\o\\T-001-2.gif"},
+        {"dot in folder", GifPath(L"C:\\o.d\\T-001"), L"C:\\o.d\\T-001.gif"},
+        {"palette name", PalettePath(L"C:\\o\\T-001.mp4"), L"C:\\o\\T-001.palette.png"},
+        {"palette taken", PalettePath(L"C:\\o\\T-001.mp4", 2), L"C:\\o\\T-001.palette-3.png"},
+    };
+    for (const auto& row : rows) EXPECT_EQ(row.expected, row.actual) << row.name;
+}
+
 }  // namespace
 }  // namespace tovasen
