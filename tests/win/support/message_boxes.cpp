@@ -21,8 +21,9 @@ std::vector<std::wstring> MessageBoxAnswerer::Texts() {
 void MessageBoxAnswerer::Run() {
     std::vector<HWND> answered;
     while (!stop_) {
-        HWND box = FindProcessWindow(GetCurrentProcessId(), L"#32770");
-        if (box && IsWindowVisible(box) && std::find(answered.begin(), answered.end(), box) == answered.end()) {
+        // Every box, not the first found: a box closing (hidden, not yet destroyed) may come first.
+        for (HWND box : ProcessWindows(GetCurrentProcessId(), L"#32770")) {
+            if (!IsWindowVisible(box) || std::find(answered.begin(), answered.end(), box) != answered.end()) continue;
             wchar_t text[1024] = {};
             GetDlgItemTextW(box, 0xFFFF, text, 1024);
             {

@@ -1,0 +1,186 @@
+// Linked into every Windows test program: turns the two ways a test program can wait forever
+// into a failure that says what it waited for.
+// - A message box nobody answers (a test's answerer gone, or a box no test expected) blocks the
+//   test's thread in its modal loop: after kBoxMs the box's text is printed, the box is closed
+//   and the running test fails.
+// - A case that runs past kCaseMs, or a program that has not ended kExitMs after its last case,
+//   has its windows printed and the program ends with a failure code, so that CTest reports it
+//   at once with the reason instead of a bare time-out.
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "base/utf_convert.h"
+#include "support/process.h"
+
+namespace tovasen::test {
+namespace {
+
+constexpr ULONGLONG kBoxMs = 15000;
+constexpr ULONGLONG kCaseMs = 150000;
+constexpr ULONGLONG kExitMs = 30000;
+
+std::string WindowText(HWND hwnd) {
+    wchar_t text[512] = {};
+    GetWindowTextW(hwnd, text, 512);
+    return WideToUtf8(text);
+}
+
+std::string BoxText(HWND box) {
+    wchar_t text[1024] = {};
+    GetDlgItemTextW(box, 0xFFFF, text, 1024);
+    return WideToUtf8(text);
+}
+
+void PrintWindows() {
+    EnumWindows(
+        [](HWND hwnd, LPARAM) -> BOOL {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(hwnd, &owner);
+            if (owner != GetCurrentProcessId()) return TRUE;
+            wchar_t name[128] = {};
+            GetClassNameW(hwnd, name, 128);
+            std::fprintf(stderr, "[ hang     ]   window %p class \"%s\" title \"%s\"%s\n", static_cast<void*>(hwnd),
+                         WideToUtf8(name).c_str(), WindowText(hwnd).c_str(), IsWindowVisible(hwnd) ? " visible" : "");
+            return TRUE;
+        },
+        0);
+}
+
+// Return addresses as offsets into their module, for addr2line -e <module>: the x64 unwind data
+// GCC emits is enough to walk a stopped thread's stack without symbols.
+void PrintStack(DWORD threadId) {
+    HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT | THREAD_QUERY_INFORMATION, FALSE, threadId);
+    if (!thread) return;
+    std::fprintf(stderr, "[ hang     ]   thread %lu:", threadId);
+    if (SuspendThread(thread) != static_cast<DWORD>(-1)) {
+        CONTEXT context{};
+        context.ContextFlags = CONTEXT_FULL;
+        if (GetThreadContext(thread, &context)) {
+            for (int frame = 0; frame < 32 && context.Rip != 0; ++frame) {
+                HMODULE module = nullptr;
+                wchar_t name[MAX_PATH] = L"?";
+                if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                       reinterpret_cast<LPCWSTR>(context.Rip), &module)) {
+                    GetModuleFileNameW(module, name, MAX_PATH);
+                }
+                const wchar_t* base = wcsrchr(name, L'\\');
+                std::fprintf(stderr, " %s+0x%llx", WideToUtf8(base ? base + 1 : name).c_str(),
+                             static_cast<unsigned long long>(context.Rip - reinterpret_cast<DWORD64>(module)));
+                DWORD64 imageBase = 0;
+                PRUNTIME_FUNCTION function = RtlLookupFunctionEntry(context.Rip, &imageBase, nullptr);
+                if (!function) {  // a leaf function: the return address is on top of the stack
+                    context.Rip = *reinterpret_cast<DWORD64*>(context.Rsp);
+                    context.Rsp += 8;
+                    continue;
+                }
+                void* handlerData = nullptr;
+                DWORD64 establisher = 0;
+                RtlVirtualUnwind(UNW_FLAG_NHANDLER, imageBase, context.Rip, function, &context, &handlerData,
+                                 &establisher, nullptr);
+            }
+        }
+        ResumeThread(thread);
+    }
+    std::fprintf(stderr, "\n");
+    CloseHandle(thread);
+}
+
+void PrintThreads() {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID == GetCurrentProcessId() && entry.th32ThreadID != GetCurrentThreadId())
+            PrintStack(entry.th32ThreadID);
+    }
+    CloseHandle(snapshot);
+}
+
+[[noreturn]] void EndStuck(const std::string& why) {
+    std::fprintf(stderr, "[ hang     ] %s; this program's windows:\n", why.c_str());
+    PrintWindows();
+    std::fprintf(stderr, "[ hang     ] its threads (addr2line -f -C -e <module> <offset>):\n");
+    PrintThreads();
+    std::fflush(stderr);
+    std::fflush(stdout);
+    TerminateProcess(GetCurrentProcess(), 3);
+    for (;;) Sleep(INFINITE);
+}
+
+class HangWatch : public ::testing::EmptyTestEventListener {
+public:
+    HangWatch() : thread_([this] { Run(); }) { thread_.detach(); }
+
+private:
+    void OnTestStart(const ::testing::TestInfo& info) override {
+        std::lock_guard<std::mutex> hold(lock_);
+        test_ = std::string(info.test_suite_name()) + "." + info.name();
+        started_ = GetTickCount64();
+    }
+    void OnTestEnd(const ::testing::TestInfo&) override {
+        std::lock_guard<std::mutex> hold(lock_);
+        test_.clear();
+    }
+    void OnTestProgramEnd(const ::testing::UnitTest&) override {
+        std::lock_guard<std::mutex> hold(lock_);
+        programEnded_ = GetTickCount64();
+    }
+
+    // Detached on purpose: it must outlive everything it watches, the end of main included.
+    void Run() {
+        std::map<HWND, ULONGLONG> boxesSeen;
+        for (;;) {
+            Sleep(500);
+            const ULONGLONG now = GetTickCount64();
+            std::map<HWND, ULONGLONG> stillThere;
+            for (HWND box : ProcessWindows(GetCurrentProcessId(), L"#32770")) {
+                if (!IsWindowVisible(box)) continue;
+                const auto seen = boxesSeen.find(box);
+                const ULONGLONG since = seen == boxesSeen.end() ? now : seen->second;
+                if (now - since < kBoxMs) {
+                    stillThere[box] = since;
+                    continue;
+                }
+                const std::string text = BoxText(box);
+                std::fprintf(stderr, "[ hang     ] a message box nobody answered: \"%s\"; closed\n", text.c_str());
+                PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
+                PostMessageW(box, WM_COMMAND, IDOK, 0);
+                ADD_FAILURE() << "a message box waited " << kBoxMs / 1000 << " s for an answer: \"" << text << "\"";
+            }
+            boxesSeen = std::move(stillThere);
+
+            std::lock_guard<std::mutex> hold(lock_);
+            if (!test_.empty() && now - started_ > kCaseMs)
+                EndStuck(test_ + " has run for " + std::to_string((now - started_) / 1000) + " s");
+            if (programEnded_ != 0 && now - programEnded_ > kExitMs)
+                EndStuck("the program has not ended " + std::to_string(kExitMs / 1000) + " s after its last test");
+        }
+    }
+
+    std::mutex lock_;
+    std::string test_;
+    ULONGLONG started_ = 0;
+    ULONGLONG programEnded_ = 0;
+    std::thread thread_;
+};
+
+// Registered before main runs: gtest_main's InitGoogleTest keeps listeners appended earlier.
+const bool registered = [] {
+    ::testing::UnitTest::GetInstance()->listeners().Append(new HangWatch);
+    return true;
+}();
+
+}  // namespace
+}  // namespace tovasen::test
