@@ -8,7 +8,7 @@ bin=$1
 out=$(mktemp -d)
 source "$(dirname "$0")/program.sh"
 trap 'wineserver -k >/dev/null 2>&1; clear_settings; rm -rf "$out"' EXIT
-fail() { echo "FAIL: $*"; ls -la "$out"; exit 1; }
+fail() { echo "FAIL: $*"; ls -la "$out"; show_windows; exit 1; }
 
 # Full screen chosen; region (Ctrl+F7 = 0x4076) and active window (Alt+F8 = 0x8077) have keys;
 # the region frame was left with a 200 x 150 hole and is not open.

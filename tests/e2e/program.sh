@@ -26,14 +26,23 @@ start_with_settings() {
 }
 
 # visible_window TITLE_REGEX: prints the first visible window whose title matches, once there is
-# one; fails after 30 s (a loaded machine can take well over ten seconds to bring a fresh Wine
+# one; fails after 60 s (a loaded machine can take well over ten seconds to bring a fresh Wine
 # process up).
 visible_window() {
   local window
-  for _ in $(seq 300); do
+  for _ in $(seq 600); do
     window=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1)
     [ -n "$window" ] && { echo "$window"; return 0; }
     sleep 0.1
   done
   return 1
+}
+
+# show_windows: every visible window's title, for a failure's message.
+show_windows() {
+  local window
+  echo "visible windows:"
+  for window in $(xdotool search --onlyvisible --name "" 2>/dev/null); do
+    echo "  \"$(xdotool getwindowname "$window" 2>/dev/null)\""
+  done
 }

@@ -8,7 +8,7 @@ bin=$1
 out=$(mktemp -d)
 source "$(dirname "$0")/program.sh"
 trap 'wineserver -k >/dev/null 2>&1; clear_settings; rm -rf "$out"' EXIT
-fail() { echo "FAIL: $*"; exit 1; }
+fail() { echo "FAIL: $*"; show_windows; exit 1; }
 
 start_with_settings "path=$(winepath -w "$out")" language=ko area=1 saveto=0 left=200 top=150 width=300 height=200
 

@@ -144,7 +144,7 @@ TEST_F(RecordingControl, TwoRequestsMakeAPlayableRecordingAndExitWaitsForItsEnd)
 
     // Now the exit goes through.
     PostMessageW(test::MainWindowOf(*program), WM_USER, 2, 0);
-    EXPECT_TRUE(program->WaitForExit(10000)) << "exit after the recording did not end the program";
+    EXPECT_TRUE(program->WaitForExit(10000)) << "exit after the recording did not end the program; it shows" << testing::PrintToString(test::VisibleWindowsText(program->Id()));
 }
 
 // A script hears the encoder's own last words, and no box waits for a click.
@@ -281,7 +281,7 @@ TEST_F(RecordingControl, RequestsRacedAgainstTheEndOfAPartAreEachAnsweredOnce) {
             EXPECT_EQ(0u, test::RunCmd(L"capture").exitCode);
         }
         PostMessageW(test::MainWindowOf(*program), WM_USER, 2, 0);
-        EXPECT_TRUE(program->WaitForExit(10000)) << "the recording did not end";
+        EXPECT_TRUE(program->WaitForExit(10000)) << "the recording did not end; it shows" << testing::PrintToString(test::VisibleWindowsText(program->Id()));
         DeleteFileW((folder.Path() + L"ffmpeg.log").c_str());
     }
 }

@@ -1,8 +1,10 @@
 #include "support/process.h"
 
+#include <cstdio>
 #include <stdexcept>
 
 #include "base/module_path.h"
+#include "base/utf_convert.h"
 #include "i18n/translate_component.h"
 #include "i18n/translation.h"
 
@@ -53,6 +55,9 @@ ChildProcess::ChildProcess(const std::wstring& exe, const std::wstring& argument
 
 ChildProcess::~ChildProcess() {
     if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) {
+        // Left running by its case: what it shows says why (a box waiting for a click, most often).
+        std::fprintf(stderr, "[ left     ] process %lu still runs, ended now; its visible windows:%s\n", info_.dwProcessId,
+                     WideToUtf8(VisibleWindowsText(info_.dwProcessId)).c_str());
         TerminateProcess(info_.hProcess, 99);
         WaitForSingleObject(info_.hProcess, 5000);
     }
@@ -87,11 +92,24 @@ std::vector<HWND> ProcessWindows(DWORD pid, const wchar_t* className) {
             GetWindowThreadProcessId(hwnd, &owner);
             wchar_t name[128] = {};
             GetClassNameW(hwnd, name, 128);
-            if (owner == s->pid && lstrcmpW(name, s->className) == 0) s->found.push_back(hwnd);
+            if (owner == s->pid && (!s->className || lstrcmpW(name, s->className) == 0)) s->found.push_back(hwnd);
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&search));
     return search.found;
+}
+
+std::wstring VisibleWindowsText(DWORD pid) {
+    std::wstring text;
+    for (HWND window : ProcessWindows(pid, nullptr)) {
+        if (!IsWindowVisible(window)) continue;
+        wchar_t name[128] = {}, title[256] = {}, message[1024] = {};
+        GetClassNameW(window, name, 128);
+        GetWindowTextW(window, title, 256);
+        GetDlgItemTextW(window, 0xFFFF, message, 1024);  // a message box's text
+        text += L" [" + std::wstring(name) + L" \"" + title + L"\"" + (*message ? L": " + std::wstring(message) : L"") + L"]";
+    }
+    return text;
 }
 
 HWND FindProcessWindow(DWORD pid, const wchar_t* className) {

@@ -42,9 +42,12 @@ private:
 
 namespace tovasen::test {
 
-// The top-level windows of class className that belong to process pid (hidden ones too).
+// The top-level windows of class className (null: of any class) that belong to process pid,
+// hidden ones too.
 std::vector<HWND> ProcessWindows(DWORD pid, const wchar_t* className);
 // The first of them, or null.
 HWND FindProcessWindow(DWORD pid, const wchar_t* className);
+// Its visible top-level windows as " [class "title": box text]...", for a failure's message.
+std::wstring VisibleWindowsText(DWORD pid);
 
 }  // namespace tovasen::test
