@@ -134,8 +134,24 @@ private:
         test_.clear();
     }
     void OnTestProgramEnd(const ::testing::UnitTest&) override {
+        PrintChildren();
         std::lock_guard<std::mutex> hold(lock_);
         programEnded_ = GetTickCount64();
+    }
+
+    // A child still running after the last case may hold this program's output open, and CTest
+    // waits for that output to close: say which.
+    static void PrintChildren() {
+        HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+        if (snapshot == INVALID_HANDLE_VALUE) return;
+        PROCESSENTRY32W entry{};
+        entry.dwSize = sizeof entry;
+        for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+            if (entry.th32ParentProcessID == GetCurrentProcessId())
+                std::fprintf(stderr, "[ left     ] child process %lu (%s) still runs after the last case\n",
+                             entry.th32ProcessID, WideToUtf8(entry.szExeFile).c_str());
+        }
+        CloseHandle(snapshot);
     }
 
     // Detached on purpose: it must outlive everything it watches, the end of main included.
