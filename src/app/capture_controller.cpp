@@ -533,6 +533,7 @@ void TCaptureController::StartRecording(const TCaptureOptions& options) {
         FRecorder->OnEvent = [this](TRecorder::TEvent event) { RecorderEvent(event); };
         ++FRecordingNumber;
         FRecorder->Output = FHost.NewFilename(options, L"mp4");
+        FRecorder->MakeGif = options.Target == TSaveTarget::GifAnimated;
         // Asked for every frame: the recording follows the frame when it is dragged.
         if (TFuncOfRect region = FHost.RecordedRegion(options)) FRecorder->Start(FHost.Grabber(), std::move(region));
         else FRecorder->Start();
@@ -638,7 +639,7 @@ void TCaptureController::RecordingEnded() {
     if (!FRecorder) return;
     FRecTimer->SetEnabled(false);
     const std::wstring failure = FRecorder->Failure();
-    const std::wstring path = FRecorder->Output;
+    const std::wstring path = FRecorder->Result();
     const bool cancelled = FRecorder->Cancelled();
     FRecorder.reset();
     ++FRecordingNumber;

@@ -56,7 +56,7 @@ void TFrmTovasen::ChooseTarget(TSaveTarget target) {
     if (target == TSaveTarget::WebP && !FileExists(folder + L"libwebp.dll")) {
         FSettings->ChooseTarget(TSaveTarget::Png);
         missing(L"libwebp.dll", L"webpnotfound");
-    } else if (target == TSaveTarget::Mp4 && !FileExists(folder + L"ffmpeg.exe")) {
+    } else if (InfoOf(target).records && !FileExists(folder + L"ffmpeg.exe")) {
         FSettings->ChooseTarget(TSaveTarget::Png);
         missing(L"ffmpeg.exe", L"ffmpegnotfound");
     } else if (target == TSaveTarget::Txt && FSettings->OcrLanguages().empty()) {

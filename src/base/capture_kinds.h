@@ -10,7 +10,7 @@
 namespace tovasen {
 
 enum class TCaptureMode : int { FullScreen, Region, Drag, ActiveWindow, WindowControl, WebPage, Color, Scrolling };
-enum class TSaveTarget : int { Png, Jpg, Gif, Bmp, WebP, Mp4, Txt, Clipboard, Upload, Printer, Floating };
+enum class TSaveTarget : int { Png, Jpg, Gif, Bmp, WebP, Mp4, Txt, Clipboard, Upload, Printer, Floating, GifAnimated };
 
 struct TModeInfo {
     TCaptureMode mode;
@@ -19,7 +19,7 @@ struct TModeInfo {
     std::wstring_view scriptName;   // as a script names it
     bool needsSelectionWindow;      // shows its own window while chosen
     bool remembered;                // chosen again at the next start (the others start as full screen)
-    bool canRecord;                 // the MP4 target records in this mode
+    bool canRecord;                 // the recording targets record in this mode
 };
 
 struct TTargetInfo {
@@ -54,6 +54,8 @@ inline constexpr std::array kSaveTargets{
     TTargetInfo{TSaveTarget::Upload, L"이미지창고", L"upload", L"", false},
     TTargetInfo{TSaveTarget::Printer, L"프린터", L"printer", L"", false},
     TTargetInfo{TSaveTarget::Floating, L"플러팅", L"floating", L"", false},
+    // Records as MP4 does; the recording becomes an animated GIF at its end.
+    TTargetInfo{TSaveTarget::GifAnimated, L"GIF(움짤)", L"gif-animated", L"gif", true},
 };
 
 inline constexpr int kCaptureModeCount = static_cast<int>(kCaptureModes.size());

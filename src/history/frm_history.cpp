@@ -248,7 +248,7 @@ const TPixels* TFrmHistory::ItemThumbnail(std::size_t index) {
 void TFrmHistory::ShowMenu(std::size_t index, POINT screen) {
     const THistoryEntry& entry = Shown(index);
     const bool exists = !entry.Path.empty() && FileExists(entry.Path);
-    const bool picture = exists && IsPictureFile(entry.Path);
+    const bool picture = exists && IsPictureFile(entry.Path) && !RecordedTarget(entry.Target);
     PopOpen->Enabled = exists;
     PopCopy->Enabled = picture || (exists && entry.Target == L"txt");
     PopPin->Visible = FHistory.FloatList != nullptr;

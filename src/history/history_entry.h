@@ -26,6 +26,9 @@ struct THistoryEntry {
 // Stable names of the capture modes and save targets, as the history stores and prints them.
 std::wstring ModeName(TCaptureMode mode);
 std::wstring TargetName(TSaveTarget target);
+// A recording's target name: its file is a video or an animation, never a still picture to
+// copy, pin or edit (the editor would keep one frame of an animated GIF).
+bool RecordedTarget(const std::wstring& targetName);
 
 // The last component of a path, after the last backslash or slash.
 std::wstring FileNameOf(const std::wstring& path);

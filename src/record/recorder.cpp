@@ -12,8 +12,10 @@
 #include "output/file_replace.h"
 #include "record/child_process.h"
 #include "record/command_line.h"
+#include "record/gif_conversion.h"
 #include "record/mirror_geometry.h"
 #include "record/recording_guard.h"
+#include "record/reserved_file.h"
 
 namespace tovasen {
 namespace {
@@ -22,13 +24,6 @@ namespace {
 constexpr DWORD kJoinTimeoutMs = 120000;
 
 bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-// A part's file as its encoder left it: one it never wrote to is still the empty file reserved
-// for it.
-bool HasContent(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    return GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) && (data.nFileSizeLow | data.nFileSizeHigh) != 0;
-}
 
 // Creates folder and every missing folder above it.
 void ForceFolders(const std::wstring& folder) {
@@ -51,23 +46,9 @@ void WriteWholeFile(const std::wstring& path, const std::string& bytes) {
     }
 }
 
-// Creates the first free file among name(0), name(1), ...: from then on the name is ours, so an
-// encoder told to write over it writes over nothing it did not make.
-std::wstring ReserveFreeFile(const std::function<std::wstring(int attempt)>& name) {
-    constexpr int kAttempts = 100;
-    DWORD error = 0;
-    for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        const std::wstring path = name(attempt);
-        const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE) {
-            CloseHandle(file);
-            return path;
-        }
-        error = GetLastError();
-        // Taken by a file, or by a folder (access denied): the next name.
-        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS && error != ERROR_ACCESS_DENIED) break;
-    }
-    throw EOSError(L"CreateFile " + name(0), error);
+// The failure of a conversion names the recording that stays in the GIF's place.
+std::wstring NotConverted(const std::wstring& why, const std::wstring& kept) {
+    return L"The recording could not be made into a GIF (" + why + L"); the MP4 is kept: " + kept;
 }
 
 }  // namespace
@@ -114,6 +95,8 @@ TRecorder::~TRecorder() {
     FLifetime.End();
     FListing.StopAll();
     OnEvent = nullptr;
+    MakeGif = false;
+    FConversion.reset();
     FTimer->SetEnabled(false);
     FStopTimer->SetEnabled(false);
     if (FEncoder && FEncoder->IsRunning()) {
@@ -128,7 +111,9 @@ TRecorder::~TRecorder() {
         DeleteFileW(FJoinList.c_str());
         return;
     }
-    if (FPhase == TPhase::Idle || FPhase == TPhase::Listing || FPhase == TPhase::Ended) return;
+    if (FPhase == TPhase::Idle || FPhase == TPhase::Listing || FPhase == TPhase::Converting || FPhase == TPhase::Ended) {
+        return;
+    }
     const std::vector<std::wstring> parts = PartsToJoin();
     if (parts.empty()) return;
     try {
@@ -446,8 +431,47 @@ void TRecorder::JoinEnded(bool ok, const std::wstring& message) {
     for (const TPart& part : FParts) {
         if (part.Path != Output && (joined || part.Seconds <= 0 || !HasContent(part.Path))) DeleteFileW(part.Path.c_str());
     }
+    if (MakeGif && FFailure.empty() && !FCancelled) {
+        Convert();
+        return;
+    }
+    End();
+}
+
+void TRecorder::End() {
     FPhase = TPhase::Ended;
     Tell(TEvent::Ended);
+}
+
+void TRecorder::Convert() {
+    if (!HasContent(Output)) {
+        FFailure = L"The recording has no video to make a GIF of: " + Output;
+        End();
+        return;
+    }
+    FPhase = TPhase::Converting;
+    try {
+        FConversion = std::make_unique<TGifConversion>(FFMpeg, Output, Post());
+        FConversion->OnLine = [this](const std::wstring& line) {
+            if (Logging) WriteLog(line);
+        };
+        FConversion->OnEnded = [this] { ConversionEnded(); };
+        FConversion->Start();
+    } catch (...) {
+        FConversion.reset();
+        FFailure = NotConverted(ExceptionText(std::current_exception()), Output);
+        End();
+    }
+}
+
+void TRecorder::ConversionEnded() {
+    if (FConversion->Failure().empty()) {
+        FResult = FConversion->Gif();
+        DeleteFileW(Output.c_str());
+    } else {
+        FFailure = NotConverted(FConversion->Failure(), Output);
+    }
+    End();
 }
 
 void TRecorder::ReserveJoinFiles() {

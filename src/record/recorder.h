@@ -22,6 +22,8 @@ namespace tovasen {
 // The region to record, asked again for every frame so that the recording follows the frame.
 using TFuncOfRect = std::function<RECT()>;
 
+class TGifConversion;
+
 // The first audio capture device the encoder lists, or empty. Runs the listing on the calling
 // thread for at most timeoutMs, or until stop is asked, then ends it.
 std::wstring ListFirstAudioDevice(const std::wstring& encoder, DWORD timeoutMs, const std::stop_token& stop = {});
@@ -31,7 +33,7 @@ std::wstring ListFirstAudioDevice(const std::wstring& encoder, DWORD timeoutMs, 
 // resumed, in several that are joined into the output at the end.
 class TRecorder : public TComponent {
 public:
-    enum class TPhase { Idle, Listing, Recording, Pausing, Paused, Stopping, Joining, Ended };
+    enum class TPhase { Idle, Listing, Recording, Pausing, Paused, Stopping, Joining, Converting, Ended };
     // What a waiting request hears about: the first part records, a part ended in a pause, a
     // later part records, the recording is over (its file complete, or failed, or cancelled).
     enum class TEvent { Started, Paused, Resumed, Ended };
@@ -41,12 +43,17 @@ public:
                        TPoster poster = {});
     // A recording still under way is finished first, without handling messages: "q", at most
     // StopGraceMs for the encoder to finish its file (only then is it ended), the parts joined.
+    // It is not made into a GIF then: a conversion would hold the program's end for minutes, so
+    // the MP4 stays, as it does when a conversion under way is given up.
     ~TRecorder() override;
 
     bool Audio = false;
     std::wstring FFMpeg;      // full path of the encoder
     bool Mouse = true;
     std::wstring Output;      // the MP4 file
+    // At the end, the MP4 becomes an animated GIF beside it (see TGifConversion), and goes once
+    // the GIF is complete; should the conversion fail, it stays and Failure says so.
+    bool MakeGif = false;
     bool Logging = false;     // append the encoder's lines to LogFolder\ffmpeg.log
     std::wstring LogFolder;
     int LimitSeconds = 0;     // 0: no limit; counts recorded time, pauses excluded
@@ -68,6 +75,8 @@ public:
     // The current part's encoder has reported progress: it is recording.
     bool Encoding() const noexcept { return FPhase == TPhase::Recording && FEncoding; }
     bool Paused() const noexcept { return FPhase == TPhase::Pausing || FPhase == TPhase::Paused; }
+    // The file the recording ended in: the GIF once converted, otherwise Output.
+    const std::wstring& Result() const noexcept { return FResult.empty() ? Output : FResult; }
     // The recorded time of all parts so far, as the encoder writes a time.
     std::wstring RecTime() const;
     // Why the recording failed once it has ended (the encoder's last message); empty when it
@@ -115,6 +124,9 @@ private:
     void JoinEnded(bool ok, const std::wstring& message);
     void WaitForEncoder();
     void ReserveJoinFiles();
+    void Convert();
+    void ConversionEnded();
+    void End();
     void WriteLog(const std::wstring& line);
     void Tell(TEvent event);
     bool LimitReached() const;
@@ -125,6 +137,7 @@ private:
     TPoster FPost;
     std::unique_ptr<TCommandRunner> FEncoder;  // the current part's
     std::unique_ptr<TCommandRunner> FJoiner;
+    std::unique_ptr<TGifConversion> FConversion;
     TCapture* FCapture = nullptr;
     TMirrorWindow* FVirtual = nullptr;  // owned as a component; region recordings only
     std::unique_ptr<TFramePainter> FPainter;
@@ -144,6 +157,7 @@ private:
     std::vector<TPart> FParts;                // the parts that have ended
     std::wstring FCommandLine;
     std::wstring FFailure;
+    std::wstring FResult;  // the GIF, once converted
     std::wstring FLastMessage;  // the last finished line that was not a progress report
     TWorker FListing;
     TLifetime FLifetime;

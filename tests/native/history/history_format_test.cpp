@@ -119,6 +119,11 @@ TEST(HistoryNames, ModesAndTargetsKeepTheirStoredNames) {
     EXPECT_EQ(L"png", TargetName(TSaveTarget::Png));
     EXPECT_EQ(L"clipboard", TargetName(TSaveTarget::Clipboard));
     EXPECT_EQ(L"floating", TargetName(TSaveTarget::Floating));
+    EXPECT_EQ(L"gif-animated", TargetName(TSaveTarget::GifAnimated));
+    EXPECT_TRUE(RecordedTarget(L"gif-animated"));
+    EXPECT_TRUE(RecordedTarget(L"mp4"));
+    EXPECT_FALSE(RecordedTarget(L"gif"));
+    EXPECT_FALSE(RecordedTarget(L"unknown"));
     EXPECT_EQ(L"a.png", FileNameOf(L"C:\\x/y\\a.png"));
     EXPECT_EQ(L"a.png", FileNameOf(L"a.png"));
 }

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/capture_kinds.h"
 #include "base/config.h"
 #include "base/module_path.h"
 #include "base/utf_convert.h"
@@ -343,6 +344,60 @@ TEST_F(RecordingControl, AScriptPausesAndResumesIntoOneFileOfTheRecordedTime) {
     std::vector<std::wstring> files = folder.Files();
     std::sort(files.begin(), files.end());
     EXPECT_EQ((std::vector<std::wstring>{L"T-001.mp4", L"ffmpeg.log"}), files) << "the parts are gone";
+    PostMessageW(test::MainWindowOf(*program), WM_USER, 2, 0);
+    EXPECT_TRUE(program->WaitForExit(10000));
+}
+
+// The GIF target records as MP4 does, a pause included; at the stop the script hears of the GIF
+// once it is converted, and the MP4 it came from is gone. Read back by the machine's ffprobe.
+TEST_F(RecordingControl, AGifRecordingPausedOnceEndsAsOneGifOfItsLengthAndNoMp4) {
+    RecordASmallRegion();
+    TConfig().WriteInteger(L"saveto", StoredIndex(TSaveTarget::GifAnimated));
+    auto program = test::StartTovasen(L"", true);
+    const test::CmdResult started = test::RunCmd(L"--utf8 capture");
+    ASSERT_EQ(0u, started.exitCode) << testing::PrintToString(started.err);
+    EXPECT_EQ(folder.Path() + L"T-001.mp4", started.out) << "the file being written";
+    // About two seconds a part, as the encoder's log says (a script's requests take a while here).
+    const auto partRecorded = [&](std::size_t part) {
+        return test::WaitUntil([&] {
+            try {
+                const std::vector<double> times = PartTimes(folder.Path());
+                return times.size() == part && times.back() >= 1.7;
+            } catch (const std::exception&) {
+                return false;  // no log yet
+            }
+        }, 20000);
+    };
+    ASSERT_TRUE(partRecorded(1));
+    const test::CmdResult paused = test::RunCmd(L"--utf8 record pause");
+    ASSERT_EQ(0u, paused.exitCode) << testing::PrintToString(paused.err);
+    Sleep(1500);  // a pause: time spent paused, not in the GIF
+    const test::CmdResult resumed = test::RunCmd(L"--utf8 record resume");
+    ASSERT_EQ(0u, resumed.exitCode) << testing::PrintToString(resumed.err);
+    ASSERT_TRUE(partRecorded(2));
+    const auto stop = Clock::now();
+    const test::CmdResult stopped = test::RunCmd(L"--utf8 capture");
+    ASSERT_EQ(0u, stopped.exitCode) << testing::PrintToString(stopped.err);
+    EXPECT_EQ(folder.Path() + L"T-001.gif", stopped.out);
+
+    const std::vector<double> parts = PartTimes(folder.Path());
+    double recorded = 0;
+    for (const double part : parts) recorded += part;
+    const test::ProbedAnimation gif = test::FfprobeAnimation(stopped.out);
+    std::printf("[ figures  ] GIF of %zu parts, %.2f s recorded: stop to GIF %.2f s; %dx%d, %d frames in %.2f s (%.2f fps)\n",
+                parts.size(), recorded, Seconds(stop), gif.width, gif.height, gif.frames, gif.seconds, gif.FramesPerSecond());
+    EXPECT_EQ(2u, parts.size());
+    EXPECT_EQ("gif", gif.format) << gif.text;
+    EXPECT_GE(gif.seconds, 3.0) << gif.text;
+    EXPECT_LE(gif.seconds, 5.0) << gif.text;
+    EXPECT_NEAR(recorded, gif.seconds, 0.5) << gif.text;
+    // Delays are whole hundredths (7, 6, 7, ...): 15 a second measures a hair either side.
+    EXPECT_LE(gif.FramesPerSecond(), 15.1) << gif.text;
+    EXPECT_EQ(160, gif.width) << "never scaled up: " << gif.text;
+    EXPECT_EQ(120, gif.height) << gif.text;
+    std::vector<std::wstring> files = folder.Files();
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ((std::vector<std::wstring>{L"T-001.gif", L"ffmpeg.log"}), files) << "the MP4, its parts and the palette are gone";
     PostMessageW(test::MainWindowOf(*program), WM_USER, 2, 0);
     EXPECT_TRUE(program->WaitForExit(10000));
 }

@@ -21,11 +21,16 @@
 //                            time runs TOVASEN_FAKE_ENCODER_STEP seconds a line when set (a
 //                            "-t" limit then ends it, as the encoder's does); it waits
 //                            TOVASEN_FAKE_ENCODER_FIRST_MS before its first progress, and
-//                            exits with TOVASEN_FAKE_ENCODER_Q_EXIT after "q" when that is set
+//                            exits with TOVASEN_FAKE_ENCODER_Q_EXIT after "q" when that is set;
+//                            with TOVASEN_FAKE_ENCODER_WRITES set it writes "fake" into its
+//                            output file (its last argument) after "q"
+//   -hide_banner ...         (as ffmpeg.exe converting a file) says that its input is not a
+//                            video and exits 1
 //   /guard ...               the recording guard, as Tovasen.exe runs it
 //   host <file>              runs "hang" through the command runner and writes the child's
 //                            process id to file, then waits to be killed
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -197,6 +202,15 @@ int FakeEncoder() {
                     Write("\r\nConversion failed!\r\n");
                     return failure;
                 }
+                if (!Env(L"TOVASEN_FAKE_ENCODER_WRITES").empty()) {
+                    int argc = 0;
+                    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+                    HANDLE file = CreateFileW(argv[argc - 1], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+                    DWORD written = 0;
+                    WriteFile(file, "fake", 4, &written, nullptr);
+                    CloseHandle(file);
+                    LocalFree(argv);
+                }
                 Write("\r\nExiting normally, received signal 2.\r\n");
                 return 0;
             }
@@ -257,6 +271,11 @@ int wmain(int argc, wchar_t** argv) {
     if (mode == L"grandchild") return Grandchild();
     if (mode == L"-list_devices") return FakeListing();
     if (mode == L"-rtbufsize") return FakeEncoder();
+    if (mode == L"-hide_banner") {
+        Write(Utf8(GetCommandLineW()) + "\r\n");
+        Write("fake.mp4: Invalid data found when processing input\r\n");
+        return 1;
+    }
     if (mode == L"env") {
         wchar_t value[512] = L"";
         wchar_t folder[MAX_PATH] = L"";

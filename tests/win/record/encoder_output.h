@@ -33,4 +33,16 @@ struct ProbedLength {
 };
 ProbedLength FfprobeLength(const std::wstring& file);
 
+// An animation as the machine's own ffprobe reads it: its container, its size, the frames it
+// decodes and its length; the frame rate follows from the last two. Zeros, with what it said,
+// when it could not.
+struct ProbedAnimation {
+    std::string format;
+    int width = 0, height = 0, frames = 0;
+    double seconds = 0;
+    std::string text;
+    double FramesPerSecond() const { return seconds > 0 ? frames / seconds : 0; }
+};
+ProbedAnimation FfprobeAnimation(const std::wstring& file);
+
 }  // namespace tovasen::test

@@ -18,6 +18,7 @@
 #include "record/encoder_output.h"
 #include "base/utf_convert.h"
 #include "record/command_line.h"
+#include "record/gif_conversion.h"
 #include "support/files.h"
 #include "support/pattern_window.h"
 #include "support/wait.h"
@@ -284,6 +285,66 @@ TEST_F(RecorderTest, AFailingEncoderLeavesItsLastMessage) {
     missing.Start();
     ASSERT_TRUE(WaitEnd(missing));
     EXPECT_NE(std::wstring::npos, missing.Failure().find(L"Error creating Process")) << missing.Failure();
+
+    // A recording that cannot be made into a GIF stays as it was, and the failure names it.
+    ScopedEnv recorded(L"TOVASEN_FAKE_ENCODER", L"ok");
+    ScopedEnv writes(L"TOVASEN_FAKE_ENCODER_WRITES", L"1");
+    TRecorder gif;
+    gif.FFMpeg = Helper();
+    gif.Output = folder.Path() + L"c.mp4";
+    gif.MakeGif = true;
+    gif.Start();
+    ASSERT_TRUE(test::WaitUntil([&] { return gif.Encoding(); }));
+    gif.Stop();
+    ASSERT_TRUE(WaitEnd(gif));
+    EXPECT_EQ(L"The recording could not be made into a GIF (fake.mp4: Invalid data found when processing input); "
+              L"the MP4 is kept: " + gif.Output, gif.Failure());
+    EXPECT_EQ(gif.Output, gif.Result());
+    EXPECT_EQ((std::vector<std::uint8_t>{'f', 'a', 'k', 'e'}), test::ReadFileBytes(gif.Output));
+    EXPECT_EQ(std::vector<std::wstring>{L"c.mp4"}, folder.Files()) << "the GIF and its palette are not left";
+}
+
+// The conversion on its own, of videos the encoder makes of its test pattern: 15 frames a
+// second, at most 1280 wide, scaled evenly and never up; a GIF of that name is never written over.
+TEST_F(RecorderTest, AGifConversionScalesDownEvenlyNeverUpAndLeavesOnlyTheGif) {
+    const struct {
+        const wchar_t* size;
+        int width, height;
+        bool taken;  // a GIF of the recording's name exists already
+    } rows[] = {{L"1600x900", 1280, 720, false}, {L"320x240", 320, 240, true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(row.size)));
+        const std::wstring video = folder.Path() + L"src.mp4", kept = folder.Path() + L"src.gif";
+        test::RunEncoder(L"-hide_banner -f lavfi -i testsrc=size=" + std::wstring(row.size) +
+                         L":rate=30 -t 2 -c:v libx264 -preset ultrafast -pix_fmt yuv420p -y " + QuoteArgument(video));
+        if (row.taken) test::WriteFileBytes(kept, {'k'});
+        TGifConversion conversion(test::EncoderPath(), video, {});
+        bool ended = false;
+        conversion.OnEnded = [&] { ended = true; };
+        conversion.Start();
+        EXPECT_TRUE(conversion.IsRunning());
+        ASSERT_TRUE(test::WaitUntil([&] { return ended; }, 120000));
+        EXPECT_EQ(L"", conversion.Failure());
+        EXPECT_EQ(row.taken ? folder.Path() + L"src-2.gif" : kept, conversion.Gif());
+        const test::ProbedAnimation gif = test::FfprobeAnimation(conversion.Gif());
+        std::printf("[ figures  ] %ls: GIF %dx%d, %d frames in %.2f s (%.2f fps)\n", row.size, gif.width, gif.height,
+                    gif.frames, gif.seconds, gif.FramesPerSecond());
+        EXPECT_EQ("gif", gif.format) << gif.text;
+        EXPECT_EQ(row.width, gif.width) << gif.text;
+        EXPECT_EQ(row.height, gif.height) << gif.text;
+        EXPECT_NEAR(2.0, gif.seconds, 0.2) << gif.text;
+        EXPECT_LE(gif.FramesPerSecond(), 15.1) << gif.text;
+        EXPECT_GE(gif.FramesPerSecond(), 14.0) << gif.text;
+        std::vector<std::wstring> files = folder.Files();
+        std::sort(files.begin(), files.end());
+        const std::vector<std::wstring> expected =
+            row.taken ? std::vector<std::wstring>{L"src-2.gif", L"src.gif", L"src.mp4"} : std::vector<std::wstring>{L"src.gif", L"src.mp4"};
+        EXPECT_EQ(expected, files) << "the palette is gone and the video is the caller's";
+        if (row.taken) {
+            EXPECT_EQ(std::vector<std::uint8_t>{'k'}, test::ReadFileBytes(kept));
+        }
+        for (const std::wstring& file : files) DeleteFileW((folder.Path() + file).c_str());
+    }
 }
 
 TEST_F(RecorderTest, AnEncoderThatIgnoresQIsEndedAfterTheGraceTime) {
