@@ -247,6 +247,8 @@ TEST_F(CaptureOutcomes, EveryTargetsFailureReachesTheOutcome) {
          Kind::Failed, clipboardText, true},
         {"refused combination", [](FakeHost& h) { h.options.Mode = TCaptureMode::Drag; h.options.Target = TSaveTarget::Mp4; },
          Kind::Refused, L"지원하지 않는 캡쳐영역입니다.", true},
+        {"refused combination, GIF", [](FakeHost& h) { h.options.Mode = TCaptureMode::WebPage; h.options.Target = TSaveTarget::GifAnimated; },
+         Kind::Refused, L"지원하지 않는 캡쳐영역입니다.", true},
         {"auto-copy onto a held clipboard", [](FakeHost& h) { h.options.Target = TSaveTarget::Bmp; h.options.AutoCopy = true; h.clipboardBusy = true; },
          Kind::Failed, clipboardText, true},
     };

@@ -174,12 +174,12 @@ TEST_F(MainWindow, TargetsThatCannotWorkHereFallBackToPngWithOneMessage) {
     EXPECT_FALSE(form->ChkJPEG_qual->Visible());
 
     form->ChooseLanguage(L"en");
-    {
+    for (const TSaveTarget recording : {TSaveTarget::Mp4, TSaveTarget::GifAnimated}) {
         test::MessageBoxAnswerer answerer;
-        Choose(form->ChkSaveTo, 5);
-        EXPECT_EQ(std::vector<std::wstring>{L"\"ffmpeg.exe\" file not found."}, answerer.Texts());
+        Choose(form->ChkSaveTo, StoredIndex(recording));
+        EXPECT_EQ(std::vector<std::wstring>{L"\"ffmpeg.exe\" file not found."}, answerer.Texts()) << StoredIndex(recording);
+        EXPECT_EQ(0, form->ChkSaveTo->ItemIndex());
     }
-    EXPECT_EQ(0, form->ChkSaveTo->ItemIndex());
     {
         test::MessageBoxAnswerer answerer;
         Choose(form->ChkSaveTo, 6);
