@@ -4,6 +4,7 @@
 
 #include "base/errors.h"
 #include "base/exception_text.h"
+#include "base/log_event.h"
 #include "base/worker.h"
 #include "app/frm_countdown.h"
 #include "i18n/translation.h"
@@ -15,6 +16,7 @@
 #include "output/progress_form.h"
 #include "redact/redact_plan.h"
 #include "record/ffmpeg_command.h"
+#include "record/input_overlay.h"
 #include "ui/application.h"
 #include "ui/timer.h"
 
@@ -537,6 +539,7 @@ void TCaptureController::StartRecording(const TCaptureOptions& options) {
         // Asked for every frame: the recording follows the frame when it is dragged.
         if (TFuncOfRect region = FHost.RecordedRegion(options)) FRecorder->Start(FHost.Grabber(), std::move(region));
         else FRecorder->Start();
+        if (options.Recording.ShowInput) ShowInput();
     } catch (...) {
         FRecorder.reset();
         FHost.RecordingChanged(false);
@@ -549,11 +552,23 @@ void TCaptureController::StartRecording(const TCaptureOptions& options) {
     FRecTimer->SetEnabled(true);
 }
 
+void TCaptureController::ShowInput() {
+    // A comfort on top of the recording: the recording goes on without it.
+    try {
+        FInputOverlay = std::make_unique<TInputOverlay>(nullptr, [recorder = FRecorder.get()] { return recorder->RecordedArea(); },
+                                                        CurrentLanguage);
+    } catch (...) {
+        LogCaught(L"controller", std::current_exception());
+    }
+}
+
 void TCaptureController::StopRecording(std::shared_ptr<TOutcomeReporter> reporter) {
     if (!FRecorder) {
         Tell(*reporter, TCaptureOutcome::Failure(L"There is no recording to stop."));
         return;
     }
+    // Gone before the file is finished, and long before the next grab could see it.
+    FInputOverlay.reset();
     FRecordingStoppers.push_back(std::move(reporter));
     FRecorder->Stop();
 }
@@ -597,6 +612,7 @@ void TCaptureController::RecordingTick() {
     }
     if (FShownPaused != FRecorder->Paused()) {
         FShownPaused = FRecorder->Paused();
+        if (FInputOverlay) FInputOverlay->SetPaused(FShownPaused);
         FHost.RecordingPaused(FShownPaused);
     }
     FHost.RecordingTime(ShownRecTime(FRecorder->RecTime()));
@@ -641,6 +657,7 @@ void TCaptureController::RecordingEnded() {
     const std::wstring failure = FRecorder->Failure();
     const std::wstring path = FRecorder->Result();
     const bool cancelled = FRecorder->Cancelled();
+    FInputOverlay.reset();
     FRecorder.reset();
     ++FRecordingNumber;
     if (FShownPaused) {

@@ -24,6 +24,7 @@
 namespace tovasen {
 
 class TCountdown;
+class TInputOverlay;
 class TRtOcr;
 class TProgressForm;
 class TTimer;
@@ -122,6 +123,8 @@ public:
     TControllerState State() const noexcept { return FState; }
     bool IsRecording() const noexcept { return FRecorder != nullptr; }
     TRecorder* Recorder() const noexcept { return FRecorder.get(); }
+    // What draws the clicks and keys into the recording, while it runs with them.
+    TInputOverlay* InputOverlay() const noexcept { return FInputOverlay.get(); }
     TRtOcr& Ocr() { return *FOcr; }
 
     // Starts one request: a capture, or with the MP4 target a recording's start or stop.
@@ -190,6 +193,7 @@ private:
     void StartUpload(TCaptureOutcome sofar);
     void UploadEnded(std::uint64_t ticket, const std::wstring& address);
     void StartRecording(const TCaptureOptions& options);
+    void ShowInput();
     void RecordingTick();
     // Answers the requests that wait for this event; the end is handled from the queue.
     void RecorderEvent(TRecorder::TEvent event);
@@ -227,6 +231,7 @@ private:
     std::uint64_t FUploadTicket = 0;  // the running upload's; one that was given up has an older one
 
     std::unique_ptr<TRecorder> FRecorder;
+    std::unique_ptr<TInputOverlay> FInputOverlay;  // after the recorder: gone first
     TJob FRecordingJob;
     TTimer* FRecTimer = nullptr;
     std::shared_ptr<TOutcomeReporter> FRecordingStarter;           // until the encoder runs

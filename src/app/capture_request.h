@@ -15,6 +15,7 @@ struct TRecordOptions {
     bool Audio = false;
     bool Mouse = true;
     bool Logging = false;
+    bool ShowInput = false;  // clicks and shortcuts drawn where they happen
     int LimitMinutes = 0;
     std::wstring LogFolder;
 };

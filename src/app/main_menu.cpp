@@ -98,6 +98,7 @@ void TMainMenu::AddRecordingOptions(TMenuItem& root) {
     AddToggle(recording, L"ChkMouse_Rec", L"마우스 커서 포함", &TSettings::mouse_rec);
     AddToggle(recording, L"ChkAudio", L"사운드 포함", &TSettings::audio);
     ChkLog = AddToggle(recording, L"ChkLog", L"로그 기록", &TSettings::ffmpeg_log);
+    ChkShowInput = AddToggle(recording, L"ChkShowInput", L"클릭과 단축키 표시", &TSettings::show_input);
 }
 
 void TMainMenu::AddLanguagesAndNaming(TMenuItem& root) {

@@ -43,6 +43,7 @@ public:
     TMenuItem *PopHistory = nullptr, *PopRecent = nullptr, *ChkKeepHistory = nullptr, *PopClearHistory = nullptr;
     TMenuItem *PopOpenFolder = nullptr, *PopExit = nullptr;
     TMenuItem *ChkSound1 = nullptr, *ChkSound3 = nullptr, *ChkMouse = nullptr, *ChkAutoCopy = nullptr, *ChkLog = nullptr;
+    TMenuItem* ChkShowInput = nullptr;
     TMenuItem *ChkNameContinue = nullptr, *ChkNameDateTime = nullptr, *ChkNameFirstFree = nullptr;
     TMenuItem* ChkRegStart = nullptr;
     std::array<TMenuItem*, 5> ChkRecLimits{};  // in kRecordLimits order

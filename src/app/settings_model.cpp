@@ -48,6 +48,7 @@ TCaptureOptions TSettingsModel::Snapshot() const {
     options.Recording.Audio = FValues.audio;
     options.Recording.Mouse = FValues.mouse_rec;
     options.Recording.Logging = FValues.ffmpeg_log;
+    options.Recording.ShowInput = FValues.show_input;
     options.Recording.LimitMinutes = FValues.record_limit;
     options.Recording.LogFolder = FValues.path;
     return options;

@@ -65,6 +65,7 @@ struct TSettingsEnvironment {
     X(mouse_rec, Boolean, true, Keep())                                           \
     X(autocopy, Boolean, false, Keep())                                           \
     X(ffmpeg_log, Boolean, false, Keep())                                         \
+    X(show_input, Boolean, false, Keep())                                         \
     X(area, Integer, 0, Index(kCaptureModeCount))                                 \
     X(saveto, Integer, 0, Index(kSaveTargetCount))                                \
     X(jpeg_quality, Integer, 1, Index(kQualityCount))                             \

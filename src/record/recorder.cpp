@@ -157,6 +157,12 @@ std::wstring TRecorder::RecTime() const {
     return FormatRecTime(done + (current ? FPartSeconds : 0));
 }
 
+RECT TRecorder::RecordedArea() const {
+    if (FRect) return FRect();
+    return RECT{FSettings.MonitorLeft, FSettings.MonitorTop, FSettings.MonitorLeft + FSettings.MonitorWidth,
+                FSettings.MonitorTop + FSettings.MonitorHeight};
+}
+
 void TRecorder::Start(TCapture* capture, TFuncOfRect rect) {
     if (FPhase != TPhase::Idle) throw Exception(L"A recorder makes one recording.");
     FCapture = capture;

@@ -91,6 +91,8 @@ public:
     HWND MirrorWindow() const noexcept { return FVirtual ? FVirtual->Handle() : nullptr; }
     int MirrorWidth() const noexcept { return FVirtual ? FVirtual->Width() : 0; }
     int MirrorHeight() const noexcept { return FVirtual ? FVirtual->Height() : 0; }
+    // Where on the screen the recording is taken now: the region, or the monitor.
+    RECT RecordedArea() const;
 
     // Records the region that rect returns, painting it with capture every 30 ms.
     void Start(TCapture* capture, TFuncOfRect rect);

@@ -69,6 +69,7 @@ TEST(SettingsSchema, DefaultsAndRulesAsOneTable) {
         {L"mouse_rec", kAbsent, V(1)},
         {L"autocopy", kAbsent, V(0)},
         {L"ffmpeg_log", kAbsent, V(0)},
+        {L"show_input", kAbsent, V(0)},
         {L"area", kAbsent, V(0)},
         {L"saveto", kAbsent, V(0)},
         {L"jpeg_quality", kAbsent, V(1)},

@@ -78,6 +78,9 @@ TEST_F(MainWindow, MenuHasItsItemsInOrderInKoreanAndEnglish) {
         EXPECT_EQ(L"ChkNameContinue", naming[0]->Name());
         EXPECT_EQ(L"ChkNameFirstFree", naming[1]->Name());
         EXPECT_EQ(english ? L"Date and Time" : L"날짜시간", naming[2]->Caption);
+        const auto recording = items[kOld + 3]->Items();
+        ASSERT_EQ(5u, recording.size());
+        EXPECT_EQ(english ? L"Show Clicks and Keys" : L"클릭과 단축키 표시", recording[4]->Caption);
         const auto limits = items[kOld + 3]->Items()[0]->Items();
         ASSERT_EQ(6u, limits.size());
         EXPECT_EQ(english ? L"4 Hours" : L"4시간", limits[5]->Caption);
@@ -123,6 +126,11 @@ TEST_F(MainWindow, OptionItemsCheckExactlyOneAndStoreTheirValue) {
     EXPECT_EQ(1, Stored(L"autocopy"));
     form->MainMenu().ChkLog->Click();
     EXPECT_EQ(1, Stored(L"ffmpeg_log"));
+    EXPECT_FALSE(form->MainMenu().ChkShowInput->Checked) << "off unless chosen";
+    form->MainMenu().ChkShowInput->Click();
+    EXPECT_EQ(1, Stored(L"show_input"));
+    EXPECT_TRUE(form->MainMenu().ChkShowInput->Checked);
+    EXPECT_TRUE(form->Settings().Snapshot().Recording.ShowInput) << "a request made now draws the input";
 }
 
 TEST_F(MainWindow, ModeChangesStoreTheModeAndColourPickShowsItsCard) {

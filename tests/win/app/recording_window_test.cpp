@@ -14,6 +14,7 @@
 #include "base/module_path.h"
 #include "i18n/translate_component.h"
 #include "i18n/translation.h"
+#include "record/input_overlay.h"
 #include "select/frm_area.h"
 #include "support/files.h"
 #include "support/main_form.h"
@@ -170,6 +171,7 @@ TEST_F(RecordingWindow, ALogOffUnderAFailingRecordingShowsNoBox) {
 }
 
 TEST_F(RecordingWindow, TheTrayPausesAndResumesAndTheFrameSaysSo) {
+    TConfig().WriteBoolean(L"show_input", true);
     Create(TCaptureMode::Region, 0);
     TFrmArea* frame = form->Selection().FrmArea;
     ASSERT_NE(nullptr, frame);
@@ -184,14 +186,20 @@ TEST_F(RecordingWindow, TheTrayPausesAndResumesAndTheFrameSaysSo) {
     EXPECT_EQ(L"녹화 재개", form->MainMenu().PopRecPause->Caption);
     EXPECT_TRUE(form->IsRecording()) << "a paused recording is still a recording";
     ASSERT_TRUE(test::WaitUntil([&] { return form->Controller().Recorder()->Phase() == TRecorder::TPhase::Paused; }));
+    // A pause shows no clicks or keys, and listens for none.
+    ASSERT_NE(nullptr, form->Controller().InputOverlay());
+    EXPECT_FALSE(form->Controller().InputOverlay()->Hooked());
+    EXPECT_FALSE(IsWindowVisible(form->Controller().InputOverlay()->Handle()));
 
     form->MainMenu().PopRecPause->Click();
     ASSERT_TRUE(test::WaitUntil([&] { return form->Controller().Recorder()->Encoding(); }));
     test::WaitUntil([] { return false; }, 300);
     EXPECT_EQ(0u, frame->RecTimeText().find(L"[REC] 00:00:")) << testing::PrintToString(frame->RecTimeText());
     EXPECT_EQ(L"녹화 일시정지", form->MainMenu().PopRecPause->Caption);
+    EXPECT_TRUE(form->Controller().InputOverlay()->Hooked());
 
     frame->Close();
+    EXPECT_EQ(nullptr, form->Controller().InputOverlay()) << "gone as soon as the stop is asked";
     ASSERT_TRUE(WaitIdle());
     EXPECT_FALSE(form->MainMenu().PopRecPause->Visible);
     EXPECT_EQ(L"[REC] 00:00:00", frame->RecTimeText());
