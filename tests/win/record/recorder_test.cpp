@@ -360,6 +360,171 @@ TEST_F(RecorderTest, AGifConversionScalesDownEvenlyNeverUpAndLeavesOnlyTheGif) {
     }
 }
 
+TEST_F(RecorderTest, AnEncoderThatIgnoresQIsEndedAfterTheGraceTime) {
+    ScopedEnv encoder(L"TOVASEN_FAKE_ENCODER", L"hang");
+    TRecorder recorder;
+    recorder.FFMpeg = Helper();
+    recorder.Output = folder.Path() + L"a.mp4";
+    recorder.StopGraceMs = 500;
+    recorder.Start();
+    ASSERT_TRUE(test::WaitUntil([&] { return recorder.RecTime() != L"00:00:00.00"; }));
+    const auto start = Clock::now();
+    recorder.Stop();
+    recorder.Stop();  // a second request sends "q" again and does not restart the grace time
+    ASSERT_TRUE(WaitEnd(recorder, 5000));
+    EXPECT_LT(Seconds(start), 2.5);
+    EXPECT_FALSE(recorder.Failure().empty());
+}
+
+TEST_F(RecorderTest, AFreedRecorderLetsTheEncoderFinishItsFileFirst) {
+    ScopedEnv encoder(L"TOVASEN_FAKE_ENCODER", L"ok");
+    ScopedEnv linger(L"TOVASEN_FAKE_ENCODER_LINGER_MS", L"1500");
+    const std::wstring mark = folder.Path() + L"finished";
+    ScopedEnv done(L"TOVASEN_FAKE_ENCODER_DONE", mark.c_str());
+    auto recorder = std::make_unique<TRecorder>();
+    recorder->FFMpeg = Helper();
+    recorder->Output = folder.Path() + L"a.mp4";
+    recorder->Start();
+    ASSERT_TRUE(test::WaitUntil([&] { return recorder->Encoding(); }));
+    const auto start = Clock::now();
+    recorder.reset();
+    const double took = Seconds(start);
+    EXPECT_TRUE(test::FileExists(mark)) << "the encoder was ended before it had finished after its q";
+    EXPECT_GE(took, 1.4);
+    EXPECT_LT(took, 8.0);
+}
+
+TEST_F(RecorderTest, PausedPartsAddUpAndNothingIsPausedTwice) {
+    ScopedEnv encoder(L"TOVASEN_FAKE_ENCODER", L"ok");
+    TRecorder recorder;
+    recorder.FFMpeg = Helper();
+    recorder.Output = folder.Path() + L"a.mp4";
+    recorder.Logging = true;
+    recorder.LogFolder = folder.Path();
+    // Kept from an earlier recording whose parts could not be joined: never written over.
+    test::WriteFileBytes(folder.Path() + L"a.part2.mp4", {'k', 'e', 'p', 't'});
+    EXPECT_FALSE(recorder.Pause()) << "nothing to pause before the start";
+    recorder.Start();
+    ASSERT_TRUE(test::WaitUntil([&] { return recorder.RecTime() >= L"00:00:02.50"; }));
+    ASSERT_TRUE(recorder.Pause());
+    EXPECT_TRUE(recorder.Paused());
+    EXPECT_FALSE(recorder.Pause());
+    ASSERT_TRUE(test::WaitUntil([&] { return recorder.Phase() == TRecorder::TPhase::Paused; }));
+    const double first = RecTimeSeconds(recorder.RecTime());
+    EXPECT_GE(first, 2.5);
+    // A pause: recorded time that wrongly ran on while paused would show by now.
+    test::WaitUntil([&] { return RecTimeSeconds(recorder.RecTime()) != first; }, 300);
+    EXPECT_EQ(first, RecTimeSeconds(recorder.RecTime())) << "paused time is not recorded time";
+    ASSERT_TRUE(recorder.Resume());
+    EXPECT_FALSE(recorder.Resume());
+    ASSERT_TRUE(test::WaitUntil([&] { return recorder.Encoding() && RecTimeSeconds(recorder.RecTime()) > first + 1; }));
+    EXPECT_EQ(2, recorder.Parts());
+    recorder.Stop();
+    ASSERT_TRUE(WaitEnd(recorder));
+    EXPECT_EQ(L"", recorder.Failure());
+    // The second part went to its own file, with the same input.
+    const auto bytes = test::ReadFileBytes(folder.Path() + L"ffmpeg.log");
+    const std::string log(bytes.begin(), bytes.end());
+    EXPECT_NE(std::string::npos, log.find("a.part2-2.mp4\"\r\n")) << log.substr(0, 400);
+    EXPECT_EQ((std::vector<std::uint8_t>{'k', 'e', 'p', 't'}), test::ReadFileBytes(folder.Path() + L"a.part2.mp4"));
+    EXPECT_FALSE(test::FileExists(folder.Path() + L"a.part2-2.mp4")) << "a part the encoder never wrote is not kept";
+    // Each part was asked to finish with its own q.
+    std::size_t finished = 0;
+    for (std::size_t at = log.find("Exiting normally"); at != std::string::npos; at = log.find("Exiting normally", at + 1)) {
+        ++finished;
+    }
+    EXPECT_EQ(2u, finished);
+}
+
+// Each waiting request hears of its event once, at the event: a resume asked for while the
+// pause's part is still finishing, a stop or the length limit that ends the recording under a
+// pause.
+TEST_F(RecorderTest, EventsComeOnceEachAndInTheOrderTheyHappened) {
+    using E = TRecorder::TEvent;
+    const struct {
+        const char* name;
+        const wchar_t* encoder;  // the stand-in's kind: "hang" ignores "q"
+        const wchar_t* step;     // its seconds a progress line; a limit ends it
+        int limit;
+        const char* then;  // once the pause is asked for: "resume", "stop", or nothing
+        std::vector<E> events;
+    } cases[] = {
+        {"resume while the part finishes", L"ok", L"", 0, "resume", {E::Started, E::Paused, E::Resumed}},
+        {"stop while the part finishes", L"ok", L"", 0, "stop", {E::Started, E::Ended}},
+        {"the limit under a pause", L"hang", L"60", 1800, "", {E::Started, E::Ended}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScopedEnv encoder(L"TOVASEN_FAKE_ENCODER", c.encoder);
+        ScopedEnv step(L"TOVASEN_FAKE_ENCODER_STEP", c.step);
+        ScopedEnv linger(L"TOVASEN_FAKE_ENCODER_LINGER_MS", L"700");
+        TRecorder recorder;
+        recorder.FFMpeg = Helper();
+        recorder.Output = folder.Path() + L"events.mp4";
+        recorder.LimitSeconds = c.limit;
+        std::vector<E> events;
+        recorder.OnEvent = [&](E event) { events.push_back(event); };
+        recorder.Start();
+        ASSERT_TRUE(test::WaitUntil([&] { return recorder.Encoding(); }));
+        ASSERT_TRUE(recorder.Pause());
+        if (std::string(c.then) == "resume") {
+            ASSERT_TRUE(recorder.Resume());
+        }
+        if (std::string(c.then) == "stop") recorder.Stop();
+        // Until the end, or until the resumed part records.
+        ASSERT_TRUE(test::WaitUntil([&] { return events.size() >= c.events.size(); }, 15000))
+            << testing::PrintToString(events.size());
+        if (std::string(c.then) == "resume") recorder.Stop();
+        ASSERT_TRUE(WaitEnd(recorder));
+        std::vector<E> expected = c.events;
+        if (expected.back() != E::Ended) expected.push_back(E::Ended);
+        EXPECT_EQ(expected, events);
+        if (c.limit > 0) {
+            EXPECT_GE(RecTimeSeconds(recorder.RecTime()), c.limit) << "the limit was not what ended it";
+        }
+        DeleteFileW(recorder.Output.c_str());
+    }
+}
+
+TEST_F(RecorderTest, TheMirrorIsForRegionsOnlyAndLiesOnNoMonitor) {
+    ScopedEnv encoder(L"TOVASEN_FAKE_ENCODER", L"ok");
+    TRecorder full;
+    full.FFMpeg = Helper();
+    full.Output = folder.Path() + L"full.mp4";
+    full.Start();
+    EXPECT_EQ(nullptr, full.MirrorWindow()) << "a full-screen recording has no use for a mirror";
+    EXPECT_EQ(nullptr, FindWindowW(nullptr, L"Virtual_Screen"));
+    full.Stop();
+    ASSERT_TRUE(WaitEnd(full));
+
+    TCapture capture;
+    TRecorder region;
+    region.FFMpeg = Helper();
+    region.Output = folder.Path() + L"region.mp4";
+    // A 9999 x 9999 preset: the mirror is never larger than all monitors together.
+    region.Start(&capture, [] { return RECT{0, 0, 9999, 9999}; });
+    const HWND mirror = region.MirrorWindow();
+    ASSERT_NE(nullptr, mirror);
+    EXPECT_LE(region.MirrorWidth(), GetSystemMetrics(SM_CXVIRTUALSCREEN));
+    EXPECT_LE(region.MirrorHeight(), GetSystemMetrics(SM_CYVIRTUALSCREEN));
+    const LONG_PTR style = GetWindowLongPtrW(mirror, GWL_EXSTYLE);
+    EXPECT_EQ(WS_EX_TRANSPARENT | WS_EX_NOACTIVATE, style & (WS_EX_TRANSPARENT | WS_EX_NOACTIVATE));
+    for (int round = 0; round < 2; ++round) {
+        RECT r{};
+        GetWindowRect(mirror, &r);
+        for (HMONITOR monitor : ScreenMonitors()) {
+            const RECT m = MonitorBounds(monitor);
+            RECT both{};
+            EXPECT_FALSE(IntersectRect(&both, &r, &m)) << "round " << round << ": the mirror shows on a monitor";
+        }
+        // The displays changed: the mirror is placed again, still on none of them.
+        SendMessageW(mirror, WM_DISPLAYCHANGE, 32, MAKELPARAM(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)));
+    }
+    region.PaintFrame();  // a region that leaves the screen paints what is on it, no more
+    region.Stop();
+    ASSERT_TRUE(WaitEnd(region));
+}
+
 // --- With the real encoder ---------------------------------------------------------------------
 
 struct VideoInfo {
