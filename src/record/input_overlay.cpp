@@ -313,16 +313,29 @@ void TInputOverlay::Draw() {
     if (width != FWidth || height != FHeight) MakeSurface(width, height);
     const UINT windowDpi = GetDpiForWindow(Handle());
     const int dpi = windowDpi ? static_cast<int>(windowDpi) : 96;
-    ClearSurface(FDrawn);
-    const RECT drawn = Union(PaintRings(area, dpi, now), PaintCaption(dpi, now));
-    RECT dirty = Union(FDrawn, drawn);
-    const RECT whole{0, 0, width, height};
-    IntersectRect(&dirty, &dirty, &whole);
-    // Only what changed: a layered window's update costs by its area, many times a plain one's.
-    Update(area, FWhole || IsRectEmpty(&dirty) ? nullptr : &dirty);
-    FWhole = false;
-    FDrawn = drawn;
-    ++FFrames;
+    // A caption alone stays as it is until it fades: nothing to update, which costs by the area.
+    const std::optional<TCaptionMark> caption = FMarks.Caption(now);
+    const bool rings = !FMarks.Rings(now, dpi).empty();
+    const int alpha = caption ? static_cast<int>(caption->opacity * 255 + 0.5) : -1;
+    const std::wstring text = caption ? caption->text : std::wstring();
+    const bool unchanged = !FWhole && !rings && !FShownRings && alpha == FShownAlpha && text == FShownText &&
+                           EqualRect(&area, &FShownArea);
+    if (!unchanged) {
+        ClearSurface(FDrawn);
+        const RECT drawn = Union(PaintRings(area, dpi, now), PaintCaption(dpi, now));
+        RECT dirty = Union(FDrawn, drawn);
+        const RECT whole{0, 0, width, height};
+        IntersectRect(&dirty, &dirty, &whole);
+        // Only what changed: a layered window's update costs by its area, many times a plain one's.
+        Update(area, FWhole || IsRectEmpty(&dirty) ? nullptr : &dirty);
+        FWhole = false;
+        FDrawn = drawn;
+        FShownRings = rings;
+        FShownAlpha = alpha;
+        FShownText = text;
+        FShownArea = area;
+        ++FFrames;
+    }
     // Back on top at every frame: a click that activates a window may lift it over every other,
     // topmost or not (Wine's X windows do; Windows keeps the order, and the call changes nothing).
     constexpr UINT kKeep = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;

@@ -32,7 +32,7 @@ public:
     bool Hooked() const noexcept { return FMouseHook != nullptr; }
     // Presses and shortcuts held back because a password field had the focus.
     int HeldBack() const noexcept { return FHeldBack; }
-    // Frames drawn so far with something in them.
+    // Pictures given to the window so far (a caption that stays the same is given once).
     int FramesDrawn() const noexcept { return FFrames; }
 
     // One frame of what shows now; hides the window once nothing does.
@@ -74,6 +74,11 @@ private:
     int FWidth = 0, FHeight = 0;
     RECT FDrawn{};        // what the window shows, in its own pixels
     bool FWhole = true;   // the next update covers the whole window
+    // What the window shows, to leave it alone while that stays.
+    bool FShownRings = false;
+    int FShownAlpha = -1;
+    std::wstring FShownText;
+    RECT FShownArea{};
 };
 
 }  // namespace tovasen
