@@ -8,6 +8,7 @@
 #include <cstring>
 #include <cwctype>
 #include <optional>
+#include <utility>
 
 #include "base/errors.h"
 #include "base/exception_text.h"
@@ -88,7 +89,12 @@ TInputOverlay::TInputOverlay(TComponent* owner, std::function<RECT()> area, std:
     // and one made anew while shown lands below the windows already there.
     MakeSurface(params.Width, params.Height);
     Update(r, nullptr);
-    Hook();
+    try {
+        Hook();
+    } catch (...) {
+        SelectObject(FDC.Get(), std::exchange(FOldBitmap, nullptr));  // the bitmap is freed next
+        throw;
+    }
 }
 
 TInputOverlay::~TInputOverlay() {
