@@ -321,6 +321,7 @@ TEST_F(MainWindow, DpiChangeGivesTheLayoutOfAStartAtThatDpi) {
     {
         test::ChildProcess child(self, L"--gtest_filter=MainWindow.DumpLayoutForTheParentTest");
         EXPECT_TRUE(child.WaitForExit(60000));
+        EXPECT_EQ(0u, child.ExitCode()) << "the child could not dump its layout";
     }
     SetEnvironmentVariableW(L"TOVASEN_LAYOUT_DUMP", nullptr);
     RegDeleteValueW(desktop, L"LogPixels");

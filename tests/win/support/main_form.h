@@ -23,9 +23,9 @@ namespace tovasen::test {
 class MainFormTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        // An instance another test program left behind would hold the capture key, and the form
-        // would wait on a box asking for another key.
-        ASSERT_TRUE(NoInstanceLeft()) << "an instance is still running";
+        // A program another test left behind would hold the capture key, and the form would wait
+        // on a box asking for another key.
+        ASSERT_TRUE(NoProgramLeft()) << "a Tovasen.exe is still running";
         UseProgramTranslations();
         ASSERT_TRUE(ClearSettings());
         TConfig config;

@@ -1,5 +1,7 @@
 #include "support/program_test.h"
 
+#include <cwchar>
+
 #include "base/config.h"
 #include "support/wait.h"
 
@@ -12,6 +14,26 @@ bool ClearSettings() {
 
 bool NoInstanceLeft(DWORD timeoutMs) {
     return WaitUntil([] { return FindWindowW(L"TFrmTovasen", nullptr) == nullptr; }, timeoutMs);
+}
+
+bool NoProgramLeft(DWORD timeoutMs) {
+    const auto aProgramsWindow = [] {
+        for (HWND window = FindWindowW(L"TFrmTovasen", nullptr); window;
+             window = FindWindowExW(nullptr, window, L"TFrmTovasen", nullptr)) {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(window, &pid);
+            HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+            if (!process) continue;
+            wchar_t image[MAX_PATH] = {};
+            DWORD size = MAX_PATH;
+            const bool program = QueryFullProcessImageNameW(process, 0, image, &size) &&
+                                 lstrcmpiW(std::wcsrchr(image, L'\\') ? std::wcsrchr(image, L'\\') + 1 : image, L"Tovasen.exe") == 0;
+            CloseHandle(process);
+            if (program) return true;
+        }
+        return false;
+    };
+    return WaitUntil([&] { return !aProgramsWindow(); }, timeoutMs);
 }
 
 void ProgramTest::SetUp() {

@@ -26,5 +26,8 @@ protected:
 bool ClearSettings();
 // True once no main window of any instance is left within timeoutMs.
 bool NoInstanceLeft(DWORD timeoutMs = 10000);
+// True once no Tovasen.exe program has a main window within timeoutMs; a test program's own
+// forms do not count.
+bool NoProgramLeft(DWORD timeoutMs = 10000);
 
 }  // namespace tovasen::test
