@@ -4,7 +4,11 @@
 # idle with the mouse still, in window-picker mode and, as the baseline, in full-screen mode.
 # Not part of the tests. Figures taken while other work loads the machine are not results.
 #   bench/selection_path.sh [RUNS] [IDLE_SECONDS] [SECTION...]
-# Sections (all when none is named): darken overlay floating picker frame program idle.
+# Sections (all when none is named): darken overlay floating picker frame program idle, and the
+# request paths: capture (a PNG capture split step by step), start (launch to window shown beside a
+# bare window), memory (resident, idle and after use, beside a bare window; TOVASEN_BENCH_SETTLE
+# seconds of rest, 60 unless set), startup (the main window's start-up sequence split, in three
+# fresh processes).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 runs=${1:-20}
@@ -33,8 +37,15 @@ fi
 # --- Inside wine-env.sh: a private display and prefix of the chosen size ----------------------
 bench="$top/build/win/tests/selection_path_bench.exe"
 table=()
-for s in "${sections[@]}"; do [ "$s" = idle ] || table+=("$s"); done
+for s in "${sections[@]}"; do [ "$s" = idle ] || [ "$s" = startup ] || table+=("$s"); done
 if [ ${#sections[@]} -eq 0 ] || [ ${#table[@]} -gt 0 ]; then wine "$bench" "$runs" "${table[@]}" 2>/dev/null | tr -d '\r'; fi
+if wants startup; then
+  # Each start counts only in a process that has done nothing before it.
+  for n in 1 2 3; do
+    echo "-- main window's start, fresh process $n (milliseconds)"
+    wine "$bench" 1 startup 2>/dev/null | tr -d '\r'
+  done
+fi
 wants idle || exit 0
 
 # The CPU time of this prefix's Tovasen.exe, in clock ticks, from the host's view of it.
