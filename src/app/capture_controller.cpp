@@ -27,7 +27,6 @@ constexpr wchar_t kCaptureFailed[] = L"캡쳐가 실패하였습니다.";
 constexpr wchar_t kUnsupported[] = L"지원하지 않는 캡쳐영역입니다.";
 constexpr wchar_t kUploadFailed[] = L"이미지 업로드를 실패하였습니다.";
 constexpr wchar_t kUploading[] = L"업로드 중입니다.";
-constexpr wchar_t kFileMissing[] = L"\"%s\" 파일이 없습니다.";
 constexpr wchar_t kNotRedacted[] = L"비밀 정보를 가릴 수 없어 캡쳐를 내보내지 않았습니다.";
 constexpr UINT kRecordingTickMs = 100;
 
@@ -82,14 +81,6 @@ void CoverSecrets(TBitmap& picture, const TRedactPlan& plan, const TOcrSize& rec
     for (const TSecretBox& secret : plan.Boxes) {
         PaintBlack(plane, CoverRect(secret.Box, scaleX, scaleY, picture.Width(), picture.Height()));
     }
-}
-
-std::wstring FileMissing(const std::wstring& file) {
-    std::wstring text = Translate(kFileMissing);
-    const std::size_t at = text.find(L"%s");
-    // A translation without the placeholder still names the file.
-    if (at == std::wstring::npos) return text + L" " + file;
-    return text.replace(at, 2, file);
 }
 
 }  // namespace
@@ -518,7 +509,7 @@ void TCaptureController::StartRecording(const TCaptureOptions& options) {
     const std::wstring encoder = FHost.EncoderPath();
     if (encoder.empty()) {
         // Gone since the target was chosen: say so rather than ignore the key.
-        Finish(CaptureFailure(FileMissing(L"ffmpeg.exe")));
+        Finish(CaptureFailure(FileMissingText(L"ffmpeg.exe")));
         return;
     }
     FState = TControllerState::Recording;

@@ -11,8 +11,6 @@
 namespace tovasen {
 namespace {
 
-constexpr wchar_t kFileMissing[] = L"\"%s\" 파일이 없습니다.";
-
 bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 }  // namespace
@@ -46,10 +44,7 @@ void TFrmTovasen::ChooseMode(TCaptureMode mode) { FSettings->ChooseMode(mode); }
 void TFrmTovasen::ChooseTarget(TSaveTarget target) {
     const std::wstring folder = ExeFolder();
     const auto missing = [this](const wchar_t* file, const wchar_t* code) {
-        std::wstring text = Translate(kFileMissing);
-        const std::size_t at = text.find(L"%s");
-        if (at != std::wstring::npos) text.replace(at, 2, file);
-        ShowMessage(text, kNoticeFlags);
+        ShowMessage(FileMissingText(file), kNoticeFlags);
         ShellOpen(std::wstring(kWebSite) + kErrorPath + L"?app=tovasen&msg=" + code);
     };
     // Refused choices fall back to PNG, shown before the message says why.

@@ -97,4 +97,20 @@ std::wstring ResolveLanguage(const std::optional<std::wstring>& stored, const st
     return LanguageIndex(code) >= 0 ? code : L"en";
 }
 
+std::wstring FillIn(std::wstring format, std::initializer_list<std::wstring> values) {
+    std::size_t from = 0;
+    for (const std::wstring& value : values) {
+        const std::size_t at = format.find(L"%s", from);
+        if (at == std::wstring::npos) break;
+        format.replace(at, 2, value);
+        from = at + value.size();
+    }
+    return format;
+}
+
+std::wstring FileMissingText(const std::wstring& file) {
+    const std::wstring text = Translate(L"\"%s\" 파일이 없습니다.");
+    return text.find(L"%s") == std::wstring::npos ? text + L" " + file : FillIn(text, {file});
+}
+
 }  // namespace tovasen

@@ -1,5 +1,6 @@
 #pragma once
 #include <array>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,6 +26,12 @@ extern std::wstring CurrentLanguage;
 
 // TranslateWith on the program's table; an empty lang means CurrentLanguage.
 std::wstring Translate(std::wstring_view text, std::wstring_view lang = {});
+
+// format with each "%s" replaced, in order, by the next value; missing values leave the rest.
+std::wstring FillIn(std::wstring format, std::initializer_list<std::wstring> values);
+
+// "file" is missing, translated; a translation without the placeholder still names the file.
+std::wstring FileMissingText(const std::wstring& file);
 
 // The interface language to use: the stored setting as it is, or without one the user's
 // system language cut to two letters; anything not exactly a table code gives "en".

@@ -95,11 +95,7 @@ void DecodeWebP(const std::vector<std::uint8_t>& bytes, const TPixelsFor& pixels
     using DecodeIntoFn = std::uint8_t*(__cdecl*)(const std::uint8_t*, std::size_t, std::uint8_t*, std::size_t, int);
     const std::wstring libraryPath = ExeFolder() + L"libwebp.dll";
     const UniqueModule library(LoadLibraryExW(libraryPath.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
-    if (!library) {
-        std::wstring message = Translate(L"\"%s\" 파일이 없습니다.");
-        const std::size_t at = message.find(L"%s");
-        throw Exception(at == std::wstring::npos ? message + L" " + libraryPath : message.replace(at, 2, libraryPath));
-    }
+    if (!library) throw Exception(FileMissingText(libraryPath));
     const auto getInfo = reinterpret_cast<GetInfoFn>(reinterpret_cast<void*>(GetProcAddress(library.Get(), "WebPGetInfo")));
     const auto decodeInto =
         reinterpret_cast<DecodeIntoFn>(reinterpret_cast<void*>(GetProcAddress(library.Get(), "WebPDecodeBGRAInto")));

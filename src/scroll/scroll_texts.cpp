@@ -4,17 +4,6 @@
 
 namespace tovasen {
 
-std::wstring FillIn(std::wstring format, std::initializer_list<std::wstring> values) {
-    std::size_t from = 0;
-    for (const std::wstring& value : values) {
-        const std::size_t at = format.find(L"%s", from);
-        if (at == std::wstring::npos) break;
-        format.replace(at, 2, value);
-        from = at + value.size();
-    }
-    return format;
-}
-
 std::wstring ScrollProgressMessage(int height) {
     return FillIn(Translate(kScrollProgressText), {std::to_wstring(height)});
 }

@@ -1,7 +1,6 @@
 #pragma once
 #include <string>
 
-#include <initializer_list>
 #include "scroll/view_match.h"
 
 namespace tovasen {
@@ -18,9 +17,6 @@ inline constexpr wchar_t kScrollWindowChangedText[] = L"캡쳐하는 동안 창�
 inline constexpr wchar_t kScrollNotRespondingText[] = L"창이 응답하지 않습니다.";
 inline constexpr wchar_t kScrollTopTooLongText[] = L"창의 맨 위까지 가는 데 너무 오래 걸려 멈춘 곳부터 캡쳐했습니다.";
 inline constexpr wchar_t kScrollNoWindowText[] = L"마우스 아래에 캡쳐할 창이 없습니다.";
-
-// format with each "%s" replaced, in order, by the next value; missing values leave the rest.
-std::wstring FillIn(std::wstring format, std::initializer_list<std::wstring> values);
 
 // The translated texts, ready to show.
 std::wstring ScrollProgressMessage(int height);

@@ -156,6 +156,8 @@ TEST_F(TranslateTest, ScrollingCaptureTextsFillInTheirNumbersInEveryLanguage) {
     }
     EXPECT_EQ(L"a 1 b %s", FillIn(L"a %s b %s", {L"1"})) << "a missing value leaves the placeholder";
     EXPECT_EQ(L"%s and x", FillIn(L"%s and %s", {L"%s", L"x"})) << "a value is never filled in again";
+    CurrentLanguage = L"en";
+    EXPECT_EQ(L"\"ffmpeg.exe\" file not found.", FileMissingText(L"ffmpeg.exe")) << "one text wherever a file is missing";
 }
 
 TEST_F(TranslateTest, FallsBackToEnglishThenToTheTextItself) {
