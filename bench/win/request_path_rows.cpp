@@ -187,7 +187,7 @@ void InProcessCaptureRows(int runs, const Baselines& base, const std::wstring& f
             output.push_back(Between(m.nameOut, reporter->at));
             history.push_back(Between(program.historyIn, program.historyOut));
         }
-        Pump(200);  // the history's own work after the entry
+        Pump(1000);  // the history's thumbnail, on its worker, must not share the next capture's cores
         EmptyFolder(folder);
     }
     PrintRow("in process: request -> reply (PNG, history on)", Summary(total),
@@ -251,7 +251,7 @@ void CaptureRows(int runs, const Baselines& base) {
             taken.push_back(r.taken);
             replied.push_back(r.replied);
         }
-        Pump(200);
+        Pump(1000);
         EmptyFolder(folder);
     }
     PrintRow("Tovasen.exe: command -> reply (PNG, history on)", Summary(replied),

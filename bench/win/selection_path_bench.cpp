@@ -246,6 +246,7 @@ void ProgramRows(int runs, const Baselines& base) {
             while (!seen && Since(program.Sent()) < 10000) {
                 if (madeAt == 0 && HasNewWindow(program.Id(), TFrmDrag::kClassName, before)) madeAt = Since(program.Sent());
                 if (shownAt == 0 && FindVisible(program.Id(), TFrmDrag::kClassName)) shownAt = Since(program.Sent());
+                if (madeAt == 0) madeAt = shownAt;  // made and shown between two looks
                 seen = ScreenPixel(140, 140) == dark;
             }
             const double shownAfter = Since(program.Sent());
@@ -288,6 +289,7 @@ void ProgramRows(int runs, const Baselines& base) {
                 }
                 HWND w = FindVisible(program.Id(), TFrmFloating::kClassName);
                 if (w && shownAt == 0) shownAt = Since(program.Sent());
+                if (madeAt == 0) madeAt = shownAt;  // made and shown between two looks
                 // Mapped and painted: nothing left in its update region.
                 if (w && !GetUpdateRect(w, nullptr, FALSE)) {
                     shown = w;
