@@ -15,23 +15,19 @@
 #include "output/image_writers.h"
 #include "output/progress_form.h"
 #include "redact/redact_plan.h"
-#include "record/ffmpeg_command.h"
-#include "record/input_overlay.h"
+#include "app/recording_session.h"
 #include "ui/application.h"
 #include "ui/timer.h"
 
 namespace tovasen {
 namespace {
 
-constexpr wchar_t kCaptureFailed[] = L"캡쳐가 실패하였습니다.";
 constexpr wchar_t kUnsupported[] = L"지원하지 않는 캡쳐영역입니다.";
 constexpr wchar_t kUploadFailed[] = L"이미지 업로드를 실패하였습니다.";
 constexpr wchar_t kUploading[] = L"업로드 중입니다.";
 constexpr wchar_t kNotRedacted[] = L"비밀 정보를 가릴 수 없어 캡쳐를 내보내지 않았습니다.";
-constexpr UINT kRecordingTickMs = 100;
 
-// The one failure message: the fixed part, translated when told, and the error's own text.
-TCaptureOutcome CaptureFailure(const std::wstring& error) { return TCaptureOutcome::Failure(kCaptureFailed, false, error); }
+TCaptureOutcome CaptureFailure(const std::wstring& error) { return TCaptureOutcome::CaptureFailed(error); }
 
 // A request given up because the program ends: a script hears why, the user is not asked to
 // click anything on the way out.
@@ -89,8 +85,6 @@ TCaptureController::TCaptureController(TComponent* owner, TCaptureHost& host)
     : TComponent(owner, L"CaptureController"), FHost(host), FOcr(NewOcr()) {
     FOcrTimer = new TTimer(this, L"TmrOcr", OcrTimeoutMs);
     FOcrTimer->OnTimer = [this] { RecognitionTimedOut(); };
-    FRecTimer = new TTimer(this, L"TmrRecording", kRecordingTickMs);
-    FRecTimer->OnTimer = [this] { RecordingTick(); };
 }
 
 TCaptureController::~TCaptureController() {
@@ -100,6 +94,10 @@ TCaptureController::~TCaptureController() {
     FOcr.reset();
     FUploadStrip.reset();
 }
+
+TRecorder* TCaptureController::Recorder() const noexcept { return FRecording ? &FRecording->Recorder() : nullptr; }
+
+TInputOverlay* TCaptureController::InputOverlay() const noexcept { return FRecording ? FRecording->InputOverlay() : nullptr; }
 
 std::unique_ptr<TRtOcr> TCaptureController::NewOcr() { return std::make_unique<TRtOcr>(nullptr, L"RtOcr"); }
 
@@ -121,12 +119,12 @@ void TCaptureController::Start(TTakenRequest request) {
     }
     // While the encoder is being prepared a press is not yet a stop: it would end the
     // recording before it began.
-    if (FRecorder && FRecorder->Preparing()) {
+    if (FRecording && FRecording->Recorder().Preparing()) {
         Tell(*reporter, {TCaptureOutcome::TKind::Busy, {}, {}, false});
         return;
     }
     // A running recording is stopped whatever the target has become meanwhile.
-    if (FRecorder) {
+    if (FRecording) {
         StopRecording(std::move(reporter));
         return;
     }
@@ -513,128 +511,49 @@ void TCaptureController::StartRecording(const TCaptureOptions& options) {
         return;
     }
     FState = TControllerState::Recording;
-    FHost.RecordingChanged(true);
+    const std::uint64_t number = ++FRecordingNumber;
     try {
-        FRecorder = std::make_unique<TRecorder>(nullptr);
-        FRecorder->Audio = options.Recording.Audio;
-        FRecorder->Mouse = options.Recording.Mouse;
-        FRecorder->Logging = options.Recording.Logging;
-        FRecorder->FFMpeg = encoder;
-        FRecorder->LogFolder = options.Recording.LogFolder;
-        FRecorder->LimitSeconds = LimitSecondsForMinutes(options.Recording.LimitMinutes);
-        FRecorder->GuardProgram = FHost.GuardProgram();
-        FRecorder->OnEvent = [this](TRecorder::TEvent event) { RecorderEvent(event); };
-        ++FRecordingNumber;
-        FRecorder->Output = FHost.NewFilename(options, L"mp4");
-        FRecorder->MakeGif = options.Target == TSaveTarget::GifAnimated;
-        // Asked for every frame: the recording follows the frame when it is dragged.
-        if (TFuncOfRect region = FHost.RecordedRegion(options)) FRecorder->Start(FHost.Grabber(), std::move(region));
-        else FRecorder->Start();
-        if (options.Recording.ShowInput) ShowInput();
+        FRecording = std::make_unique<TRecordingSession>(
+            FHost, options, encoder, [this](TOutcomeReporter& reporter, const TCaptureOutcome& outcome) { Tell(reporter, outcome); },
+            // The recorder is still inside its own call: the session is freed from the queue.
+            [this, number] {
+                ApplicationPoster()(FLifetime.Guard([this, number] {
+                    if (number == FRecordingNumber) RecordingEnded();
+                }));
+            });
     } catch (...) {
-        FRecorder.reset();
-        FHost.RecordingChanged(false);
+        FRecording.reset();
         Finish(FailureOf(std::current_exception()));
         return;
     }
     // The request is answered once the encoder reports that it records (or ends instead).
-    FRecordingStarter = std::move(FCurrent);
+    FRecording->AwaitStart(std::move(FCurrent));
     FRecordingJob = std::move(FJob);
-    FRecTimer->SetEnabled(true);
-}
-
-void TCaptureController::ShowInput() {
-    // A comfort on top of the recording: the recording goes on without it.
-    try {
-        FInputOverlay = std::make_unique<TInputOverlay>(nullptr, [recorder = FRecorder.get()] { return recorder->RecordedArea(); },
-                                                        CurrentLanguage);
-    } catch (...) {
-        LogCaught(L"controller", std::current_exception());
-    }
 }
 
 void TCaptureController::StopRecording(std::shared_ptr<TOutcomeReporter> reporter) {
-    if (!FRecorder) {
+    if (!FRecording) {
         Tell(*reporter, TCaptureOutcome::Failure(L"There is no recording to stop."));
         return;
     }
-    // Gone before the file is finished, and long before the next grab could see it.
-    FInputOverlay.reset();
-    FRecordingStoppers.push_back(std::move(reporter));
-    FRecorder->Stop();
+    FRecording->Stop(std::move(reporter));
 }
 
 bool TCaptureController::CheckPausable(TOutcomeReporter& reporter) {
     const wchar_t* refusal = nullptr;
     if (FClosing) refusal = L"Tovasen is closing.";
-    else if (!FRecorder) refusal = L"There is no recording to pause or resume.";
-    else if (!FRecorder->IsRunning()) refusal = L"The recording has ended.";
+    else if (!FRecording) refusal = L"There is no recording to pause or resume.";
     if (!refusal) return true;
     Tell(reporter, TCaptureOutcome::Failure(refusal));
     return false;
 }
 
 void TCaptureController::PauseRecording(std::shared_ptr<TOutcomeReporter> reporter) {
-    if (!CheckPausable(*reporter)) return;
-    if (FRecorder->Paused()) {
-        Tell(*reporter, TCaptureOutcome::Failure(L"The recording is paused already."));
-    } else if (!FRecorder->Pause()) {
-        Tell(*reporter, TCaptureOutcome::Failure(L"busy: the recording is starting or ending; there is nothing to pause."));
-    } else {
-        FPausers.push_back(std::move(reporter));
-        RecordingTick();  // the label says so at once
-    }
+    if (CheckPausable(*reporter)) FRecording->Pause(std::move(reporter));
 }
 
 void TCaptureController::ResumeRecording(std::shared_ptr<TOutcomeReporter> reporter) {
-    if (!CheckPausable(*reporter)) return;
-    if (!FRecorder->Resume()) {
-        Tell(*reporter, TCaptureOutcome::Failure(L"The recording is not paused."));
-        return;
-    }
-    FResumers.push_back(std::move(reporter));
-    RecordingTick();
-}
-
-void TCaptureController::RecordingTick() {
-    if (!FRecorder || !FRecorder->IsRunning()) {
-        FRecTimer->SetEnabled(false);
-        return;
-    }
-    if (FShownPaused != FRecorder->Paused()) {
-        FShownPaused = FRecorder->Paused();
-        if (FInputOverlay) FInputOverlay->SetPaused(FShownPaused);
-        FHost.RecordingPaused(FShownPaused);
-    }
-    FHost.RecordingTime(ShownRecTime(FRecorder->RecTime()));
-}
-
-void TCaptureController::RecorderEvent(TRecorder::TEvent event) {
-    const std::wstring path = FRecorder->Output;
-    // Pause and resume are steps of the recording, not outcomes of a capture: only the asker hears.
-    const auto answer = [&](std::vector<std::shared_ptr<TOutcomeReporter>>& waiting, TCaptureOutcome::TKind kind) {
-        for (const auto& reporter : std::exchange(waiting, {})) Tell(*reporter, TCaptureOutcome::Written(kind, path));
-    };
-    switch (event) {
-    case TRecorder::TEvent::Started:
-        if (FRecordingStarter) {
-            const std::shared_ptr<TOutcomeReporter> starter = std::move(FRecordingStarter);
-            Tell(*starter, TCaptureOutcome::Written(TCaptureOutcome::TKind::RecordingStarted, path));
-        }
-        break;
-    case TRecorder::TEvent::Paused:
-        answer(FPausers, TCaptureOutcome::TKind::RecordingPaused);
-        break;
-    case TRecorder::TEvent::Resumed:
-        answer(FResumers, TCaptureOutcome::TKind::RecordingResumed);
-        break;
-    case TRecorder::TEvent::Ended:
-        // The recorder is still inside its own call: it is freed from the queue.
-        ApplicationPoster()(FLifetime.Guard([this, number = FRecordingNumber] {
-            if (number == FRecordingNumber) RecordingEnded();
-        }));
-        break;
-    }
+    if (CheckPausable(*reporter)) FRecording->Resume(std::move(reporter));
 }
 
 void TCaptureController::Tell(TOutcomeReporter& reporter, const TCaptureOutcome& outcome) {
@@ -643,35 +562,12 @@ void TCaptureController::Tell(TOutcomeReporter& reporter, const TCaptureOutcome&
 }
 
 void TCaptureController::RecordingEnded() {
-    if (!FRecorder) return;
-    FRecTimer->SetEnabled(false);
-    const std::wstring failure = FRecorder->Failure();
-    const std::wstring path = FRecorder->Result();
-    const bool cancelled = FRecorder->Cancelled();
-    FInputOverlay.reset();
-    FRecorder.reset();
+    if (!FRecording) return;
+    // Out of reach before anyone is told: a box shown meanwhile lets a request in, which must
+    // find no recording to stop (and a busy controller).
+    const std::unique_ptr<TRecordingSession> ended = std::move(FRecording);
     ++FRecordingNumber;
-    if (FShownPaused) {
-        FShownPaused = false;
-        FHost.RecordingPaused(false);
-    }
-    FHost.RecordingChanged(false);
-    TCaptureOutcome outcome = failure.empty() ? TCaptureOutcome::Written(TCaptureOutcome::TKind::FileWritten, path)
-                                              : CaptureFailure(failure);
-    if (cancelled) outcome = {TCaptureOutcome::TKind::Cancelled, {}, {}, false};
-    std::vector<std::shared_ptr<TOutcomeReporter>> waiting = std::move(FRecordingStoppers);
-    FRecordingStoppers.clear();
-    if (FRecordingStarter) waiting.insert(waiting.begin(), std::move(FRecordingStarter));
-    // A pause or resume still waiting did not happen: the recording ended under it.
-    const TCaptureOutcome ended = TCaptureOutcome::Failure(
-        cancelled ? L"The recording ended before it started."
-                  : failure.empty() ? L"The recording ended; its file is " + path : L"The recording ended: " + failure);
-    for (auto* steps : {&FPausers, &FResumers}) {
-        for (const auto& reporter : std::exchange(*steps, {})) Tell(*reporter, ended);
-    }
-    // A recording that ended on its own with an error is told to the user.
-    if (waiting.empty() && !outcome.Succeeded()) waiting.push_back(std::make_shared<TUserReporter>());
-    for (const auto& reporter : waiting) Tell(*reporter, outcome);
+    const TCaptureOutcome outcome = ended->TellEnd();
     FState = TControllerState::Idle;
     Finished(outcome, FRecordingJob);
 }
@@ -679,10 +575,10 @@ void TCaptureController::RecordingEnded() {
 void TCaptureController::EndRecordingForSession(DWORD waitMs) {
     FClosing = true;  // a key pressed meanwhile must not start anything the session's end kills
     FSessionEnding = true;
-    if (!FRecorder) return;
-    FRecorder->Stop();
+    if (!FRecording) return;
+    FRecording->Recorder().Stop();
     const DWORD until = GetTickCount() + waitMs;
-    while (FRecorder && FRecorder->IsRunning() && static_cast<int>(until - GetTickCount()) > 0) {
+    while (FRecording && FRecording->Recorder().IsRunning() && static_cast<int>(until - GetTickCount()) > 0) {
         MSG msg;
         if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) {
@@ -694,7 +590,7 @@ void TCaptureController::EndRecordingForSession(DWORD waitMs) {
             MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
         }
     }
-    if (FRecorder && !FRecorder->IsRunning()) RecordingEnded();
+    if (FRecording && !FRecording->Recorder().IsRunning()) RecordingEnded();
 }
 
 }  // namespace tovasen

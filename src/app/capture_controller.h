@@ -25,6 +25,7 @@ namespace tovasen {
 
 class TCountdown;
 class TInputOverlay;
+class TRecordingSession;
 class TRtOcr;
 class TProgressForm;
 class TTimer;
@@ -121,10 +122,10 @@ public:
     ~TCaptureController() override;
 
     TControllerState State() const noexcept { return FState; }
-    bool IsRecording() const noexcept { return FRecorder != nullptr; }
-    TRecorder* Recorder() const noexcept { return FRecorder.get(); }
+    bool IsRecording() const noexcept { return FRecording != nullptr; }
+    TRecorder* Recorder() const noexcept;
     // What draws the clicks and keys into the recording, while it runs with them.
-    TInputOverlay* InputOverlay() const noexcept { return FInputOverlay.get(); }
+    TInputOverlay* InputOverlay() const noexcept;
     TRtOcr& Ocr() { return *FOcr; }
 
     // Starts one request: a capture, or with the MP4 target a recording's start or stop.
@@ -193,10 +194,7 @@ private:
     void StartUpload(TCaptureOutcome sofar);
     void UploadEnded(std::uint64_t ticket, const std::wstring& address);
     void StartRecording(const TCaptureOptions& options);
-    void ShowInput();
-    void RecordingTick();
-    // Answers the requests that wait for this event; the end is handled from the queue.
-    void RecorderEvent(TRecorder::TEvent event);
+    // Tells the recording's waiting requests how it ended and frees it; from the queue.
     void RecordingEnded();
     // A pause or resume request that cannot be taken; false when it was refused.
     bool CheckPausable(TOutcomeReporter& reporter);
@@ -230,15 +228,8 @@ private:
     TCaptureOutcome FUploadSoFar;
     std::uint64_t FUploadTicket = 0;  // the running upload's; one that was given up has an older one
 
-    std::unique_ptr<TRecorder> FRecorder;
-    std::unique_ptr<TInputOverlay> FInputOverlay;  // after the recorder: gone first
+    std::unique_ptr<TRecordingSession> FRecording;
     TJob FRecordingJob;
-    TTimer* FRecTimer = nullptr;
-    std::shared_ptr<TOutcomeReporter> FRecordingStarter;           // until the encoder runs
-    std::vector<std::shared_ptr<TOutcomeReporter>> FRecordingStoppers;  // until the file is complete
-    std::vector<std::shared_ptr<TOutcomeReporter>> FPausers;   // until the part is finished
-    std::vector<std::shared_ptr<TOutcomeReporter>> FResumers;  // until the encoder records again
-    bool FShownPaused = false;
     std::uint64_t FRecordingNumber = 0;  // the running recording's; an ended one has an older one
     bool FSessionEnding = false;
     TLifetime FLifetime;  // last: calls coming back from workers find it ended first

@@ -38,6 +38,10 @@ struct TCaptureOutcome {
     static TCaptureOutcome Failure(std::wstring message, bool notice = false, std::wstring detail = {}) {
         return {TKind::Failed, {}, std::move(message), notice, std::move(detail)};
     }
+    // The one failure message of a capture: the fixed text, then the error's own.
+    static TCaptureOutcome CaptureFailed(std::wstring detail) {
+        return Failure(L"캡쳐가 실패하였습니다.", false, std::move(detail));
+    }
 };
 
 }  // namespace tovasen

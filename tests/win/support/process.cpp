@@ -1,5 +1,6 @@
 #include "support/process.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
 
@@ -55,9 +56,12 @@ ChildProcess::ChildProcess(const std::wstring& exe, const std::wstring& argument
 
 ChildProcess::~ChildProcess() {
     if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) {
-        // Left running by its case: what it shows says why (a box waiting for a click, most often).
-        std::fprintf(stderr, "[ left     ] process %lu still runs, ended now; its visible windows:%s\n", info_.dwProcessId,
-                     WideToUtf8(VisibleWindowsText(info_.dwProcessId)).c_str());
+        // Many cases end their program this way; one that waits on a box says which.
+        const std::vector<HWND> boxes = ProcessWindows(info_.dwProcessId, L"#32770");
+        if (std::any_of(boxes.begin(), boxes.end(), [](HWND box) { return IsWindowVisible(box) != FALSE; })) {
+            std::fprintf(stderr, "[ left     ] process %lu ended while it showed:%s\n", info_.dwProcessId,
+                         WideToUtf8(VisibleWindowsText(info_.dwProcessId)).c_str());
+        }
         TerminateProcess(info_.hProcess, 99);
         WaitForSingleObject(info_.hProcess, 5000);
     }
