@@ -135,8 +135,12 @@ private:
     }
     void OnTestProgramEnd(const ::testing::UnitTest&) override {
         PrintChildren();
-        std::lock_guard<std::mutex> hold(lock_);
-        programEnded_ = GetTickCount64();
+        {
+            std::lock_guard<std::mutex> hold(lock_);
+            programEnded_ = GetTickCount64();
+        }
+        // A scan under way ends before main returns, and none starts after.
+        std::lock_guard<std::mutex> wait(scanning_);
     }
 
     // A child still running after the last case may hold this program's output open, and CTest
@@ -155,37 +159,54 @@ private:
     }
 
     // Detached on purpose: it must outlive everything it watches, the end of main included.
+    // Once the last case has run, it only reads the clock: a thread that exit ends while it
+    // holds the heap's lock (Wine ends threads without taking it first) would hang the exit.
     void Run() {
         std::map<HWND, ULONGLONG> boxesSeen;
         for (;;) {
             Sleep(500);
             const ULONGLONG now = GetTickCount64();
-            std::map<HWND, ULONGLONG> stillThere;
-            for (HWND box : ProcessWindows(GetCurrentProcessId(), L"#32770")) {
-                if (!IsWindowVisible(box)) continue;
-                const auto seen = boxesSeen.find(box);
-                const ULONGLONG since = seen == boxesSeen.end() ? now : seen->second;
-                if (now - since < kBoxMs) {
-                    stillThere[box] = since;
+            {
+                std::lock_guard<std::mutex> hold(lock_);
+                if (programEnded_ != 0) {
+                    if (now - programEnded_ > kExitMs)
+                        EndStuck("the program has not ended " + std::to_string(kExitMs / 1000) + " s after its last test");
                     continue;
                 }
-                const std::string text = BoxText(box);
-                std::fprintf(stderr, "[ hang     ] a message box nobody answered: \"%s\"; closed\n", text.c_str());
-                PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
-                PostMessageW(box, WM_COMMAND, IDOK, 0);
-                ADD_FAILURE() << "a message box waited " << kBoxMs / 1000 << " s for an answer: \"" << text << "\"";
+                if (!test_.empty() && now - started_ > kCaseMs)
+                    EndStuck(test_ + " has run for " + std::to_string((now - started_) / 1000) + " s");
             }
-            boxesSeen = std::move(stillThere);
-
-            std::lock_guard<std::mutex> hold(lock_);
-            if (!test_.empty() && now - started_ > kCaseMs)
-                EndStuck(test_ + " has run for " + std::to_string((now - started_) / 1000) + " s");
-            if (programEnded_ != 0 && now - programEnded_ > kExitMs)
-                EndStuck("the program has not ended " + std::to_string(kExitMs / 1000) + " s after its last test");
+            std::lock_guard<std::mutex> scan(scanning_);
+            if (!Ended()) CloseUnansweredBoxes(boxesSeen, now);
         }
     }
 
+    bool Ended() {
+        std::lock_guard<std::mutex> hold(lock_);
+        return programEnded_ != 0;
+    }
+
+    static void CloseUnansweredBoxes(std::map<HWND, ULONGLONG>& boxesSeen, ULONGLONG now) {
+        std::map<HWND, ULONGLONG> stillThere;
+        for (HWND box : ProcessWindows(GetCurrentProcessId(), L"#32770")) {
+            if (!IsWindowVisible(box)) continue;
+            const auto seen = boxesSeen.find(box);
+            const ULONGLONG since = seen == boxesSeen.end() ? now : seen->second;
+            if (now - since < kBoxMs) {
+                stillThere[box] = since;
+                continue;
+            }
+            const std::string text = BoxText(box);
+            std::fprintf(stderr, "[ hang     ] a message box nobody answered: \"%s\"; closed\n", text.c_str());
+            PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+            ADD_FAILURE() << "a message box waited " << kBoxMs / 1000 << " s for an answer: \"" << text << "\"";
+        }
+        boxesSeen = std::move(stillThere);
+    }
+
     std::mutex lock_;
+    std::mutex scanning_;  // held while the thread allocates
     std::string test_;
     ULONGLONG started_ = 0;
     ULONGLONG programEnded_ = 0;
