@@ -11,9 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <map>
 #include <mutex>
@@ -57,8 +54,8 @@ void PrintWindows() {
         0);
 }
 
-// Return addresses as offsets into their module, for addr2line -e <module>: the x64 unwind data
-// GCC emits is enough to walk a stopped thread's stack without symbols.
+// Return addresses as offsets into their module, which scripts/hang-symbols.py names: the x64
+// unwind data GCC emits is enough to walk a stopped thread's stack.
 void PrintStack(DWORD threadId) {
     HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT | THREAD_QUERY_INFORMATION, FALSE, threadId);
     if (!thread) return;
@@ -111,7 +108,7 @@ void PrintThreads() {
 [[noreturn]] void EndStuck(const std::string& why) {
     std::fprintf(stderr, "[ hang     ] %s; this program's windows:\n", why.c_str());
     PrintWindows();
-    std::fprintf(stderr, "[ hang     ] its threads (addr2line -f -C -e <module> <offset>):\n");
+    std::fprintf(stderr, "[ hang     ] its threads (scripts/hang-symbols.py <program> names them):\n");
     PrintThreads();
     std::fflush(stderr);
     std::fflush(stdout);
