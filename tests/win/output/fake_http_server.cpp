@@ -68,6 +68,10 @@ void FakeHttpServer::Run() {
     for (;;) {
         SOCKET client = accept(listener_, nullptr, nullptr);
         if (client == INVALID_SOCKET) return;
+        // A send to a reader that has gone fails in time, and the server ends: closing the
+        // socket from the destructor does not end a blocked send under Wine.
+        const DWORD timeout = 10000;
+        setsockopt(client, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
         handler_(client, *this);
         closesocket(client);
         if (WaitForSingleObject(stop_, 0) == WAIT_OBJECT_0) return;
