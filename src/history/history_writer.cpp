@@ -65,7 +65,10 @@ std::wstring FreePath(const std::wstring& folder, const std::wstring& name) {
 struct THistoryWriter::TState {
     std::shared_ptr<THistoryStore> Store;
     std::mutex Lock;
-    std::condition_variable_any Changed;  // waited on with the thread's stop token too
+    // A plain condition: Stop wakes the thread through Stopping. (A wait that also takes the stop
+    // token registers a stop callback, whose removal can wait for ever on this compiler's
+    // semaphore when the stop comes at that moment.)
+    std::condition_variable Changed;
     std::deque<std::function<void(TState&)>> Tasks;
     bool Running = false;  // a task is being worked on
     bool Stopping = false;
@@ -181,7 +184,7 @@ void THistoryWriter::Run(const std::shared_ptr<TState>& state, const std::stop_t
             std::unique_lock guard(state->Lock);
             state->Running = false;
             state->Changed.notify_all();
-            state->Changed.wait(guard, stop, [&] { return !state->Tasks.empty() || state->Stopping; });
+            state->Changed.wait(guard, [&] { return !state->Tasks.empty() || state->Stopping; });
             if (state->Tasks.empty() || stop.stop_requested()) return;
             task = std::move(state->Tasks.front());
             state->Tasks.pop_front();

@@ -27,9 +27,10 @@ constexpr ULONGLONG kBoxMs = 15000;
 constexpr ULONGLONG kCaseMs = 150000;
 constexpr ULONGLONG kExitMs = 30000;
 
+// Read without a message: the window's thread may be the one that hangs.
 std::string WindowText(HWND hwnd) {
     wchar_t text[512] = {};
-    GetWindowTextW(hwnd, text, 512);
+    InternalGetWindowText(hwnd, text, 512);
     return WideToUtf8(text);
 }
 
