@@ -11,11 +11,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "base/utf_convert.h"
 #include "support/process.h"
@@ -56,25 +58,20 @@ void PrintWindows() {
 }
 
 // Return addresses as offsets into their module, which scripts/hang-symbols.py names: the x64
-// unwind data GCC emits is enough to walk a stopped thread's stack.
+// unwind data GCC emits is enough to walk a stopped thread's stack. While the thread is stopped
+// only the unwinder runs, into a fixed array: the stopped thread may hold the loader's, the heap's
+// or the output's lock, and naming modules, converting text or printing would wait on it for ever.
 void PrintStack(DWORD threadId) {
     HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT | THREAD_QUERY_INFORMATION, FALSE, threadId);
     if (!thread) return;
-    std::fprintf(stderr, "[ hang     ]   thread %lu:", threadId);
+    DWORD64 frames[32] = {};
+    int count = 0;
     if (SuspendThread(thread) != static_cast<DWORD>(-1)) {
         CONTEXT context{};
         context.ContextFlags = CONTEXT_FULL;
         if (GetThreadContext(thread, &context)) {
-            for (int frame = 0; frame < 32 && context.Rip != 0; ++frame) {
-                HMODULE module = nullptr;
-                wchar_t name[MAX_PATH] = L"?";
-                if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                                       reinterpret_cast<LPCWSTR>(context.Rip), &module)) {
-                    GetModuleFileNameW(module, name, MAX_PATH);
-                }
-                const wchar_t* base = wcsrchr(name, L'\\');
-                std::fprintf(stderr, " %s+0x%llx", WideToUtf8(base ? base + 1 : name).c_str(),
-                             static_cast<unsigned long long>(context.Rip - reinterpret_cast<DWORD64>(module)));
+            for (; count < 32 && context.Rip != 0; ++count) {
+                frames[count] = context.Rip;
                 DWORD64 imageBase = 0;
                 PRUNTIME_FUNCTION function = RtlLookupFunctionEntry(context.Rip, &imageBase, nullptr);
                 if (!function) {  // a leaf function: the return address is on top of the stack
@@ -90,8 +87,20 @@ void PrintStack(DWORD threadId) {
         }
         ResumeThread(thread);
     }
-    std::fprintf(stderr, "\n");
     CloseHandle(thread);
+    std::fprintf(stderr, "[ hang     ]   thread %lu:", threadId);
+    for (int i = 0; i < count; ++i) {
+        HMODULE module = nullptr;
+        wchar_t name[MAX_PATH] = L"?";
+        if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                               reinterpret_cast<LPCWSTR>(frames[i]), &module)) {
+            GetModuleFileNameW(module, name, MAX_PATH);
+        }
+        const wchar_t* base = wcsrchr(name, L'\\');
+        std::fprintf(stderr, " %s+0x%llx", WideToUtf8(base ? base + 1 : name).c_str(),
+                     static_cast<unsigned long long>(frames[i] - reinterpret_cast<DWORD64>(module)));
+    }
+    std::fprintf(stderr, "\n");
 }
 
 void PrintThreads() {
@@ -141,19 +150,29 @@ private:
         std::lock_guard<std::mutex> wait(scanning_);
     }
 
-    // A child still running after the last case may hold this program's output open, and CTest
-    // waits for that output to close: say which.
+    // A child or grandchild still running after the last case may hold this program's output
+    // open (handles are inherited down the line), and CTest waits for that output to close: say
+    // which.
     static void PrintChildren() {
         HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
         if (snapshot == INVALID_HANDLE_VALUE) return;
+        std::vector<PROCESSENTRY32W> processes;
         PROCESSENTRY32W entry{};
         entry.dwSize = sizeof entry;
-        for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
-            if (entry.th32ParentProcessID == GetCurrentProcessId())
-                std::fprintf(stderr, "[ left     ] child process %lu (%s) still runs after the last case\n",
-                             entry.th32ProcessID, WideToUtf8(entry.szExeFile).c_str());
-        }
+        for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+            processes.push_back(entry);
         CloseHandle(snapshot);
+        std::vector<DWORD> ours{GetCurrentProcessId()};
+        for (std::size_t i = 0; i < ours.size(); ++i) {
+            for (const PROCESSENTRY32W& p : processes) {
+                // A reused process id must not make a loop.
+                if (p.th32ParentProcessID != ours[i] || std::find(ours.begin(), ours.end(), p.th32ProcessID) != ours.end())
+                    continue;
+                ours.push_back(p.th32ProcessID);
+                std::fprintf(stderr, "[ left     ] process %lu (%s), started by %lu, still runs after the last case\n",
+                             p.th32ProcessID, WideToUtf8(p.szExeFile).c_str(), p.th32ParentProcessID);
+            }
+        }
     }
 
     // Detached on purpose: it must outlive everything it watches, the end of main included.
