@@ -50,11 +50,19 @@ TFrmHotKey::TFrmHotKey(TComponent* owner, std::function<void()> onHotKey, std::f
     SetCaption(L"단축키 설정");
     SetClientSize96(kClientWidth, kButtonTop + 25 + 9);
     CenterOnScreen();
-    CreateControls();
     FormCreate();
 }
 
 TFrmHotKey::~TFrmHotKey() { FormDestroy(); }
+
+void TFrmHotKey::MakeControls() {
+    if (FControlsMade) return;
+    CreateControls();
+    FControlsMade = true;
+    // In the language chosen meanwhile: the form's caption followed it, the new controls not yet.
+    TranslateComponent(this);
+    ShowKeys();
+}
 
 void TFrmHotKey::CreateControls() {
     GrpConfig = new TGroupBox(this, L"GrpConfig", L"설정");
@@ -118,9 +126,9 @@ void TFrmHotKey::RegisterModeKeys(const TModeKeys& keys) {
     for (std::size_t i = 0; i < keys.size(); ++i) {
         const int id = kModeKeyIdBase + static_cast<int>(i);
         UnregisterHotKey(Handle(), id);
-        FModeKeyRegistered[i] = keys[i] == kNoModeKey ||
-                                RegisterHotKey(Handle(), id, HotKeyModifierFlags(keys[i]), HotKeyVirtualKey(keys[i])) != FALSE;
-        ShowKeyInUse(ModeKeyRows[i], !FModeKeyRegistered[i]);
+        FModeKeyRefused[i] = keys[i] != kNoModeKey &&
+                             RegisterHotKey(Handle(), id, HotKeyModifierFlags(keys[i]), HotKeyVirtualKey(keys[i])) == FALSE;
+        if (ControlsMade()) ShowKeyInUse(ModeKeyRows[i], FModeKeyRefused[i]);
     }
     FRegisteredModeKeys = keys;
 }
@@ -131,8 +139,8 @@ void TFrmHotKey::UnregisterModeKeys() {
 
 std::vector<TCaptureMode> TFrmHotKey::UnregisteredModeKeys() const {
     std::vector<TCaptureMode> modes;
-    for (std::size_t i = 0; i < FModeKeyRegistered.size(); ++i) {
-        if (!FModeKeyRegistered[i]) modes.push_back(kCaptureModes[i].mode);
+    for (std::size_t i = 0; i < FModeKeyRefused.size(); ++i) {
+        if (FModeKeyRefused[i]) modes.push_back(kCaptureModes[i].mode);
     }
     return modes;
 }
@@ -165,20 +173,29 @@ void TFrmHotKey::FormDestroy() {
 }
 
 std::uint16_t TFrmHotKey::LoadHotKey() {
+    if (ControlsMade()) ShowKeys();
+    return FStoredHotKey;
+}
+
+void TFrmHotKey::ShowKeys() {
     const std::uint16_t code = FStoredHotKey;
     ChkHotKey->SetItemIndex(HotKeyEntryIndex(HotKeyVirtualKey(code)).value_or(-1));
     ChkAlt->SetChecked((code & kHotKeyAlt) != 0);
     ChkCtrl->SetChecked((code & kHotKeyCtrl) != 0);
     ChkShift->SetChecked((code & kHotKeyShift) != 0);
-    for (std::size_t i = 0; i < ModeKeyRows.size(); ++i) ShowModeKey(ModeKeyRows[i], FStoredModeKeys[i]);
-    return code;
+    for (std::size_t i = 0; i < ModeKeyRows.size(); ++i) {
+        ShowModeKey(ModeKeyRows[i], FStoredModeKeys[i]);
+        ShowKeyInUse(ModeKeyRows[i], FModeKeyRefused[i]);
+    }
 }
 
 std::uint16_t TFrmHotKey::GetDialogHotKey() const {
+    if (!ControlsMade()) return FStoredHotKey;
     return MakeHotKey(ChkHotKey->ItemIndex(), ChkShift->Checked(), ChkCtrl->Checked(), ChkAlt->Checked());
 }
 
 TModeKeys TFrmHotKey::GetDialogModeKeys() const {
+    if (!ControlsMade()) return FStoredModeKeys;
     TModeKeys keys{};
     for (std::size_t i = 0; i < keys.size(); ++i) keys[i] = ModeKeyOf(ModeKeyRows[i]);
     return keys;
@@ -248,10 +265,13 @@ void TFrmHotKey::Open() {
         BringToFront();
         return;
     }
+    if (ControlsMade()) ShowKeys();  // what a title-bar close left in them was never confirmed
     ShowModal();
 }
 
 LRESULT TFrmHotKey::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    // Whoever shows the window (Open, a modal loop, a test) finds the controls there.
+    if (msg == WM_SHOWWINDOW && wParam) MakeControls();
     if (msg == WM_HOTKEY) {
         if (wParam == HotKeyID && FOnHotKey) FOnHotKey();
         const auto mode = CaptureModeAt(static_cast<int>(wParam) - kModeKeyIdBase);

@@ -14,7 +14,8 @@ namespace tovasen {
 
 // The capture hotkey's dialog. Its hidden window owns the global hotkey registrations (the main
 // key and each mode's own) and receives WM_HOTKEY; shown, it lets the user choose the keys.
-// Made once with the main window.
+// Made once with the main window; its controls only when it first shows, since most starts never
+// open it and making them was most of the start's time. Until then the keys live in members.
 class TFrmHotKey : public TForm {
 public:
     static constexpr wchar_t kClassName[] = L"TFrmHotKey";
@@ -28,6 +29,7 @@ public:
     TFrmHotKey(TComponent* owner, std::function<void()> onHotKey, std::function<void(TCaptureMode)> onModeKey = {});
     ~TFrmHotKey() override;
 
+    // Null until the dialog first shows.
     TGroupBox* GrpConfig = nullptr;
     TButton* BtnYes = nullptr;
     TButton* BtnNo = nullptr;
@@ -50,23 +52,29 @@ public:
     void TellUnregisteredModeKeys();
     // The modes whose key another program held when the keys were last registered.
     std::vector<TCaptureMode> UnregisteredModeKeys() const;
-    // Puts the stored key into the list and the boxes and returns it.
+    // Puts the stored key into the list and the boxes (when they are made) and returns it.
     std::uint16_t LoadHotKey();
+    // The keys the controls show; the stored ones while the controls are not made.
     std::uint16_t GetDialogHotKey() const;
     TModeKeys GetDialogModeKeys() const;
+    bool ControlsMade() const noexcept { return FControlsMade; }
     void SaveHotKey();
     bool RegisterCaptureHotKey(std::uint16_t code);
     void BtnYesClick();
     void BtnNoClick();
-    // Opens the dialog, or brings it to the front when it shows already.
+    // Opens the dialog showing the stored keys, or brings it to the front when it shows already.
     void Open();
 
 protected:
     LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    // Makes the controls once, translated and showing the keys.
+    void MakeControls();
     void CreateControls();
     int KeyListWidth96();
+    // The stored keys into the controls, and a mark beside each mode whose key another program held.
+    void ShowKeys();
     void FormCreate();
     void FormDestroy();
     void CloseDialog(TModalResult result);
@@ -83,8 +91,9 @@ private:
     TSettingsWriter FWriter;
     std::uint16_t FStoredHotKey;
     TModeKeys FStoredModeKeys{};
+    bool FControlsMade = false;
     TModeKeys FRegisteredModeKeys{};  // as last registered, or tried
-    std::array<bool, kCaptureModeCount> FModeKeyRegistered{};
+    std::array<bool, kCaptureModeCount> FModeKeyRefused{};  // another program held the key
     // Translates itself when the language changes.
     TLanguageListener FLanguageListener{[this] { TranslateComponent(this); }};
 };

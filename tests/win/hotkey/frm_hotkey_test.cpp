@@ -9,7 +9,10 @@
 #include "base/config.h"
 #include "hotkey/hotkey_code.h"
 #include "hotkey/mode_keys.h"
+#include "i18n/translate_component.h"
+#include "i18n/translation.h"
 #include "support/message_boxes.h"
+#include "support/process.h"
 #include "support/wait.h"
 #include "ui/application.h"
 
@@ -50,13 +53,27 @@ protected:
     std::vector<TCaptureMode> modePresses;
 };
 
-TEST_F(HotKeyDialog, StartsWithPrintScreenRegistered) {
+// The controls wait for the dialog's first showing: until then the keys work from members, and a
+// language chosen meanwhile reaches the controls when they are made.
+TEST_F(HotKeyDialog, StartsWithPrintScreenRegisteredAndItsControlsUnmade) {
     auto dialog = Create();
+    EXPECT_FALSE(dialog->ControlsMade());
+    EXPECT_EQ(nullptr, GetWindow(dialog->Handle(), GW_CHILD)) << "controls were made before the dialog showed";
+    EXPECT_FALSE(Free(0, VK_SNAPSHOT)) << "Print Screen is not registered";
+    SendMessageW(dialog->Handle(), WM_HOTKEY, dialog->HotKeyID, 0);
+    EXPECT_EQ(1, presses);
+    test::UseProgramTranslations();
+    ChangeLanguage(L"en");
+    dialog->Show();
+    ASSERT_TRUE(dialog->ControlsMade());
+    EXPECT_EQ(L"Setting", dialog->GrpConfig->Caption());
+    EXPECT_EQ(L"None", dialog->ModeKeyRows[0].ChkKey->Text());
+    ChangeLanguage(L"ko");
+    TranslationTable.clear();
     EXPECT_EQ(0, dialog->ChkHotKey->ItemIndex());
     EXPECT_EQ(L"PrintScreen", dialog->ChkHotKey->Text());
     EXPECT_EQ(50u, dialog->ChkHotKey->Items().size());
     EXPECT_FALSE(dialog->ChkShift->Checked() || dialog->ChkCtrl->Checked() || dialog->ChkAlt->Checked());
-    EXPECT_FALSE(Free(0, VK_SNAPSHOT)) << "Print Screen is not registered";
     const std::uint16_t atom = dialog->HotKeyID;
     EXPECT_NE(0, atom);
     dialog.reset();
@@ -76,6 +93,7 @@ TEST_F(HotKeyDialog, OkStoresAndRegistersTheChosenKey) {
 
     dialog.reset();
     auto again = Create();
+    again->Show();
     EXPECT_EQ(L"F5", again->ChkHotKey->Text()) << "the stored key is loaded";
     EXPECT_TRUE(again->ChkShift->Checked() && again->ChkCtrl->Checked() && !again->ChkAlt->Checked());
 }
@@ -105,6 +123,7 @@ TEST_F(HotKeyDialog, AKeyHeldElsewhereIsReportedAndTheDialogStaysOpen) {
 TEST_F(HotKeyDialog, AStoredKeyOutsideTheListStillWorks) {
     TConfig().WriteInteger(L"hotkey", VK_HOME | kHotKeyAlt);
     auto dialog = Create();
+    dialog->Show();
     EXPECT_EQ(-1, dialog->ChkHotKey->ItemIndex());
     EXPECT_TRUE(dialog->ChkAlt->Checked());
     EXPECT_FALSE(Free(MOD_ALT, VK_HOME)) << "Alt+Home is not registered";
@@ -155,6 +174,7 @@ TEST_F(HotKeyDialog, ModeKeysAreStoredRegisteredAndCallBackWithTheirMode) {
     dialog.reset();
     EXPECT_TRUE(Free(MOD_CONTROL, VK_F7) && Free(MOD_ALT, VK_F8)) << "the mode keys outlived the dialog";
     auto again = Create();
+    again->Show();
     EXPECT_EQ(kAltF8, ModeKeyOf(again->ModeKeyRows[1])) << "the stored keys are loaded";
     EXPECT_EQ(0, again->ModeKeyRows[0].ChkKey->ItemIndex()) << "none is the first entry";
     EXPECT_FALSE(Free(MOD_ALT, VK_F8));
@@ -203,10 +223,10 @@ TEST_F(HotKeyDialog, AModeKeyHeldElsewhereIsMarkedUntilItIsFree) {
     TConfig().WriteInteger(L"hotkey_mode6", kAltF8);
     auto dialog = Create();
     EXPECT_EQ(std::vector<TCaptureMode>{TCaptureMode::WindowControl}, dialog->UnregisteredModeKeys());
+    EXPECT_FALSE(Free(MOD_ALT, VK_F8) || Free(0, VK_SNAPSHOT));
+    dialog->Show();  // the marks are made with the controls, from what the start registered
     EXPECT_EQ(L"다른 프로그램이 사용중", dialog->ModeKeyRows[4].LblInUse->Caption());
     EXPECT_EQ(L"", dialog->ModeKeyRows[6].LblInUse->Caption());
-    EXPECT_FALSE(Free(MOD_ALT, VK_F8) || Free(0, VK_SNAPSHOT));
-    dialog->Show();
     {
         test::MessageBoxAnswerer answerer;
         dialog->BtnYesClick();
@@ -220,6 +240,22 @@ TEST_F(HotKeyDialog, AModeKeyHeldElsewhereIsMarkedUntilItIsFree) {
     EXPECT_EQ(L"", dialog->ModeKeyRows[4].LblInUse->Caption());
     EXPECT_FALSE(Free(MOD_CONTROL, VK_F7));
     DestroyWindow(other);
+}
+
+// A title-bar close leaves a choice unconfirmed: opening the dialog again shows the stored keys.
+TEST_F(HotKeyDialog, OpeningAgainShowsTheStoredKeys) {
+    auto dialog = Create();
+    dialog->Show();
+    Select(*dialog, VK_F9, false, false, true);
+    SelectModeKey(*dialog, TCaptureMode::Region, kCtrlF7);
+    dialog->Close();
+    EXPECT_FALSE(dialog->Visible()) << "the title-bar close only hides";
+    PostMessageW(dialog->Handle(), WM_CLOSE, 0, 0);  // ends the modal loop that Open enters
+    dialog->Open();
+    EXPECT_EQ(0, dialog->ChkHotKey->ItemIndex());
+    EXPECT_FALSE(dialog->ChkAlt->Checked());
+    EXPECT_EQ(0, dialog->ModeKeyRows[1].ChkKey->ItemIndex());
+    EXPECT_EQ(-99, TConfig().ReadInteger(L"hotkey", -99)) << "nothing was stored";
 }
 
 // "PrintScreen" shows whole in the closed list, and the list stays inside its group box.

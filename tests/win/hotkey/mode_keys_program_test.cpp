@@ -98,8 +98,13 @@ TEST_F(ModeKeysProgram, ModeKeysHeldElsewhereAreNamedAtStartAndMarked) {
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(test::WaitUntil([&] { return !IsWindow(box); }));
 
-    HWND dialog = test::FindProcessWindow(program->Id(), L"TFrmHotKey");
-    ASSERT_NE(nullptr, dialog);
+    // The dialog's controls are made when it first opens: open it from the menu.
+    test::ChooseFromMenuBottom(*program, test::kHotKeyItem);
+    HWND dialog = nullptr;
+    ASSERT_TRUE(test::WaitUntil([&] {
+        dialog = test::FindProcessWindow(program->Id(), L"TFrmHotKey");
+        return dialog && IsWindowVisible(dialog);
+    })) << "the hotkey dialog did not open";
     int marked = 0;
     EnumChildWindows(
         dialog,
@@ -112,6 +117,8 @@ TEST_F(ModeKeysProgram, ModeKeysHeldElsewhereAreNamedAtStartAndMarked) {
         },
         reinterpret_cast<LPARAM>(&marked));
     EXPECT_EQ(2, marked) << "one mark beside each held key";
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(test::WaitUntil([&] { return !IsWindowVisible(dialog); }));
     // The free keys are Tovasen's.
     EXPECT_FALSE(RegisterHotKey(nullptr, 3, MOD_SHIFT, VK_F9));
     EXPECT_FALSE(RegisterHotKey(nullptr, 4, 0, VK_SNAPSHOT));
