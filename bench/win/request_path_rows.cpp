@@ -112,7 +112,7 @@ public:
     void PickColour() override { S.PickColour(); }
     void CopyToClipboard(TBitmap& bitmap) override { S.CopyToClipboard(bitmap); }
     void Print(TBitmap& bitmap) override { S.Print(bitmap); }
-    void Float(TBitmap& bitmap, const RECT& rect) override { S.Float(bitmap, rect); }
+    void Float(std::shared_ptr<TBitmap> picture, const RECT& rect) override { S.Float(std::move(picture), rect); }
     void PlayCaptureSound() override { S.PlayCaptureSound(); }
     void Edit(TBitmap& picture, std::function<void(TEdited&)> done, std::function<void()> cancelled) override {
         S.Edit(picture, std::move(done), std::move(cancelled));

@@ -136,13 +136,13 @@ void FloatingRows(int runs, const Baselines& base) {
     TCapture capture;
     capture.ShowCursor = false;
     for (int i = 0; i < runs; ++i) {
-        TBitmap bitmap;
+        auto bitmap = std::make_shared<TBitmap>();
         RECT rect{};
         auto t = Clock::now();
-        capture.Capture(bitmap, nullptr, rect);
+        capture.Capture(*bitmap, nullptr, rect);
         grab.push_back(Since(t));
         t = Clock::now();
-        auto floating = std::make_unique<TFrmFloating>(bitmap, rect);
+        auto floating = std::make_unique<TFrmFloating>(std::move(bitmap), rect);
         create.push_back(Since(t));
         t = Clock::now();
         floating->ShowFloating();
@@ -158,7 +158,7 @@ void FloatingRows(int runs, const Baselines& base) {
     PrintRow("floating window in process: grab to first paint", Summary(total),
              Text("bare copy + bare window shown = %.2f", base.copy.median + base.windowShown.median));
     PrintRow("  grab (monitor under the mouse)", Summary(grab), Text("bare copy %.2f", base.copy.median));
-    PrintRow("  window made (picture copied)", Summary(create), Text("bare memcpy %.2f", base.memcpyScreen.median));
+    PrintRow("  window made (picture shared)", Summary(create), Text("bare memcpy %.2f", base.memcpyScreen.median));
     PrintRow("  shown", Summary(show), "");
     PrintRow("  first paint", Summary(paint), "");
 }

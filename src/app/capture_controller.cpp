@@ -311,7 +311,8 @@ TCaptureOutcome TCaptureController::Output(TBitmap& bitmap, const std::function<
     case TSaveTarget::Upload:
         break;  // after auto-copy and the sound
     case TSaveTarget::Floating:
-        FHost.Float(bitmap, FJob.Rect);
+        // The window shares the job's picture (bitmap is that picture) rather than copying it.
+        FHost.Float(FJob.Picture, FJob.Rect);
         break;
     default:
         throw Exception(L"No save target is selected.");

@@ -89,7 +89,7 @@ public:
 
     virtual void CopyToClipboard(TBitmap& bitmap) = 0;
     virtual void Print(TBitmap& bitmap) = 0;
-    virtual void Float(TBitmap& bitmap, const RECT& rect) = 0;
+    virtual void Float(std::shared_ptr<TBitmap> picture, const RECT& rect) = 0;
     virtual void PlayCaptureSound() = 0;
     // Opens the annotation editor on a copy of picture; exactly one of the two runs later, from
     // the message loop.

@@ -67,7 +67,9 @@ void TCaptureServices::CopyToClipboard(TBitmap& bitmap) { CopyBitmapToClipboard(
 
 void TCaptureServices::Print(TBitmap& bitmap) { PrintBitmap(bitmap, FMainWindow.Dpi()); }
 
-void TCaptureServices::Float(TBitmap& bitmap, const RECT& rect) { FFloats.CreateFloatingWindow(bitmap, rect); }
+void TCaptureServices::Float(std::shared_ptr<TBitmap> picture, const RECT& rect) {
+    FFloats.CreateFloatingWindow(std::move(picture), rect);
+}
 
 void TCaptureServices::PlayCaptureSound() { PlaySoundW(L"sound", GetModuleHandleW(nullptr), SND_RESOURCE | SND_ASYNC); }
 

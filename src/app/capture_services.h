@@ -47,7 +47,7 @@ public:
     std::wstring NewFilename(const TCaptureOptions& options, const std::wstring& ext) override;
     void CopyToClipboard(TBitmap& bitmap) override;
     void Print(TBitmap& bitmap) override;
-    void Float(TBitmap& bitmap, const RECT& rect) override;
+    void Float(std::shared_ptr<TBitmap> picture, const RECT& rect) override;
     void PlayCaptureSound() override;
     void Edit(TBitmap& picture, std::function<void(TEdited& edited)> done, std::function<void()> cancelled) override;
     std::function<std::wstring(std::vector<std::uint8_t> png, const UploadProgress& progress)> Uploader() override;

@@ -292,7 +292,7 @@ void TFrmHistory::PinItem(std::size_t index) {
     const std::wstring path = Shown(index).Path;
     Attempt([&] {
         if (!FHistory.FloatList) return;
-        const std::unique_ptr<TBitmap> picture = LoadPictureFile(path);
+        const std::shared_ptr<TBitmap> picture = LoadPictureFile(path);
         // At the pointer, kept on its monitor where it fits.
         POINT pointer{};
         GetCursorPos(&pointer);
@@ -303,7 +303,7 @@ void TFrmHistory::PinItem(std::size_t index) {
         const int left = std::max(work.left, std::min(pointer.x, work.right - picture->Width()));
         const int top = std::max(work.top, std::min(pointer.y, work.bottom - picture->Height()));
         TFrmFloating& pinned =
-            FHistory.FloatList->CreateFloatingWindow(*picture, RECT{left, top, left + picture->Width(), top + picture->Height()});
+            FHistory.FloatList->CreateFloatingWindow(picture, RECT{left, top, left + picture->Width(), top + picture->Height()});
         // A window of its own, not a capture's: its edits reach no entry (even one at a freed window's address).
         FHistory.LinkWindow(&pinned, nullptr);
     });

@@ -6,9 +6,9 @@ TFloatList::TFloatList(std::function<TFloatingSaveOptions()> saveOptions) : FSav
 
 TFloatList::~TFloatList() { FloatDelete(nullptr); }
 
-TFrmFloating& TFloatList::CreateFloatingWindow(TBitmap& picture, const RECT& rect) {
+TFrmFloating& TFloatList::CreateFloatingWindow(std::shared_ptr<TBitmap> picture, const RECT& rect) {
     FList.reserve(FList.size() + 1);  // the append below cannot fail once the window is up
-    TOwned form(new TFrmFloating(picture, rect));
+    TOwned form(new TFrmFloating(std::move(picture), rect));
     form->OnDelete = [this](TFrmFloating* which) { FloatDelete(which); };
     form->SaveOptions = [this] { return FSaveOptions ? FSaveOptions() : TFloatingSaveOptions{}; };
     form->SaveDialogFactory = SaveDialogFactory;

@@ -19,8 +19,8 @@ public:
     TFloatList& operator=(const TFloatList&) = delete;
     ~TFloatList();
 
-    // A new window with its own copy of picture, at rect, shown and appended.
-    TFrmFloating& CreateFloatingWindow(TBitmap& picture, const RECT& rect);
+    // A new window showing picture (shared with it, see TFrmFloating) at rect, shown and appended.
+    TFrmFloating& CreateFloatingWindow(std::shared_ptr<TBitmap> picture, const RECT& rect);
     // Deletes form, or every window when form is null; last made first.
     void FloatDelete(TFrmFloating* form);
 

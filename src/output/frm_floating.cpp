@@ -17,8 +17,8 @@ namespace {
 constexpr UINT kDropShadowClassStyle = 0x00020000;  // CS_DROPSHADOW
 constexpr WPARAM kMoveByCaption = SC_MOVE | HTCAPTION;
 
-// The window's own picture: same format and size, pixels copied in one go when they are rows
-// of a DIB section, through GDI for a device bitmap.
+// An edited picture as the window's own: same format and size, pixels copied in one go when they
+// are rows of a DIB section, through GDI for a device bitmap.
 std::unique_ptr<TBitmap> CopyOf(TBitmap& picture) {
     auto copy = std::make_unique<TBitmap>();
     copy->SetPixelFormat(picture.PixelFormat());
@@ -76,8 +76,9 @@ private:
     TFrmFloating& FForm;
 };
 
-TFrmFloating::TFrmFloating(const TBitmap& picture, const RECT& rect)
-    : TForm(nullptr, L"FrmFloating"), FImage(CopyOf(const_cast<TBitmap&>(picture))) {
+TFrmFloating::TFrmFloating(std::shared_ptr<TBitmap> picture, const RECT& rect)
+    : TForm(nullptr, L"FrmFloating"), FImage(std::move(picture)) {
+    if (!FImage) throw Exception(L"A floating window needs a picture.");
     const bool modern = WindowsMajorVersion() >= 6;
     TCreateParams params;
     params.ClassName = kClassName;
@@ -209,6 +210,12 @@ LRESULT TFrmFloating::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_ERASEBKGND:
         return 1;  // the picture covers the whole client area
+    case WM_CLOSE:
+        // Alt+F4 or a close from outside: the window goes as "delete" makes it go, with its
+        // picture, instead of only hiding and keeping it for the rest of the session.
+        if (!OnDelete) return TForm::WndProc(msg, wParam, lParam);
+        BtnDeleteClick();
+        return 0;
     case WM_LBUTTONDOWN:
         ImageMouseDown();
         return 0;

@@ -20,17 +20,19 @@ struct TFloatingSaveOptions {
     int WebPQuality = 90;
 };
 
-// A pinned snapshot: a borderless, topmost tool window with no owner that shows its own copy of
-// a capture 1:1 at the place it was taken. The left button drags it; the right button opens its
+// A pinned snapshot: a borderless, topmost tool window with no owner that shows a capture 1:1 at
+// the place it was taken. The left button drags it; the right button opens its
 // menu (save, delete, delete all). Whoever keeps the window decides what "delete" does
 // (OnDelete: this window, or null for all); the window never frees itself from its own handler.
 class TFrmFloating : public TForm {
 public:
     static constexpr wchar_t kClassName[] = L"TFrmFloating";
 
-    // Copies picture and creates the window hidden, already at rect (screen coordinates,
-    // right and bottom excluded). ShowFloating shows it.
-    TFrmFloating(const TBitmap& picture, const RECT& rect);
+    // Creates the window hidden, already at rect (screen coordinates, right and bottom
+    // excluded), showing picture. The picture is shared, not copied: a capture's pixels are
+    // never changed once taken, and a second copy of a whole screen is time and memory a
+    // pinned window does not need. ShowFloating shows it.
+    TFrmFloating(std::shared_ptr<TBitmap> picture, const RECT& rect);
     ~TFrmFloating() override;
 
     void ShowFloating();
@@ -75,7 +77,7 @@ private:
     void PopupMenuAt(POINT screen);
     void Paint();
 
-    std::unique_ptr<TBitmap> FImage;
+    std::shared_ptr<TBitmap> FImage;
     TImageSaveDialog* FDialog = nullptr;
     int FNested = 0;
     bool FDiscarded = false;

@@ -95,7 +95,7 @@ public:
         if (!printerError.empty()) throw Exception(printerError);
         ++prints;
     }
-    void Float(TBitmap&, const RECT&) override { ++floats; }
+    void Float(std::shared_ptr<TBitmap>, const RECT&) override { ++floats; }
     void PlayCaptureSound() override { ++sounds; }
     // The editor answers later, from the message loop, as the real one does: it paints the first
     // pixel white and hands that on, or is closed without Done.

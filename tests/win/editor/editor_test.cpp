@@ -632,8 +632,8 @@ TEST_F(EditorWindow, CtrlCAndDoneWithTheClipboardPutTheAnnotatedPictureThere) {
 
 TEST_F(EditorWindow, TheFloatingWindowsEditPutsTheResultBackAndGoesWithTheWindow) {
     TFloatList list{[] { return TFloatingSaveOptions{}; }};
-    const auto picture = test::SourceBitmap(kW, kH);
-    TFrmFloating& floating = list.CreateFloatingWindow(*picture, RECT{50, 50, 50 + kW, 50 + kH});
+    const std::shared_ptr<TBitmap> picture = test::SourceBitmap(kW, kH);
+    TFrmFloating& floating = list.CreateFloatingWindow(picture, RECT{50, 50, 50 + kW, 50 + kH});
     floating.OnEdit = [](TFrmFloating& f) { EditFloating(f); };
     test::PumpMessages();
     std::thread chooser([] {
