@@ -17,7 +17,7 @@
 namespace tovasen {
 
 TSelectionWindows::TSelectionWindows(TForm& owner, std::function<TCaptureMode()> mode)
-    : FrmSize(new TFrmSize(&owner)), FOwner(owner), FMode(std::move(mode)) {}
+    : FOwner(owner), FMode(std::move(mode)) {}
 
 TSelectionWindows::~TSelectionWindows() {
     // The windows belong to the owner and go with it; nothing of theirs may call back here.
@@ -27,6 +27,8 @@ TSelectionWindows::~TSelectionWindows() {
 
 TFrmArea& TSelectionWindows::Frame() {
     if (!FrmArea) {
+        // The size dialog serves only the frame: made with it, not at every start.
+        if (!FrmSize) FrmSize = new TFrmSize(&FOwner);
         FrmArea = new TFrmArea(&FOwner, FrmSize);
         FrmArea->OnCloseButton = [this] {
             if (OnModeAbandoned) OnModeAbandoned();

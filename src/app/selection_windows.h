@@ -51,7 +51,7 @@ public:
     // The region frame was closed while recording it.
     std::function<void()> OnStopRecording;
 
-    TFrmSize* FrmSize = nullptr;
+    TFrmSize* FrmSize = nullptr;  // made with the frame
     TFrmArea* FrmArea = nullptr;
     TFrmLine* FrmLine = nullptr;
     TFrmIExplorer* Browser = nullptr;

@@ -71,6 +71,7 @@ protected:
 TEST_F(RegionMode, ModeSwitchShowsAndClosesTheOneFrame) {
     Create();
     EXPECT_EQ(nullptr, form->Selection().FrmArea) << "made only when region mode is chosen";
+    EXPECT_EQ(nullptr, form->Selection().FrmSize) << "the size dialog is made with the frame";
     Choose(TCaptureMode::Region);
     ASSERT_NE(nullptr, form->Selection().FrmArea);
     TFrmArea* frame = form->Selection().FrmArea;
@@ -82,7 +83,7 @@ TEST_F(RegionMode, ModeSwitchShowsAndClosesTheOneFrame) {
     Choose(TCaptureMode::Region);
     EXPECT_EQ(frame, form->Selection().FrmArea) << "shown again, not made again";
     EXPECT_TRUE(frame->Visible());
-    // The frame's size menu opens the dialog the main window made at start-up.
+    // The frame's size menu opens the dialog made with the frame.
     frame->PopConfig->Click();
     EXPECT_TRUE(form->Selection().FrmSize->Visible());
     EXPECT_EQ(64, form->Selection().FrmSize->EditWidth->Value());
