@@ -90,7 +90,6 @@ void TFrmTovasen::FormCreate() {
     };
     ShowCard(0);
     if (FFirstArgument == L"/inst") SetAutoStart(kAutoStartName, true);
-    LoadOcrLanguages();
     FMenu->ShowAutoStart(RefreshAutoStart(kAutoStartName));
     Translated();
     FSettings->OnChanged = [this] { ShowSettings(); };
@@ -123,8 +122,11 @@ void TFrmTovasen::FormCreate() {
 void TFrmTovasen::Start() { FController->Run(std::make_shared<TUserReporter>()); }
 
 void TFrmTovasen::LoadOcrLanguages() {
-    // A system without OCR (or without the Windows Runtime) offers no languages: the list stays
-    // empty and choosing TXT says so.
+    // Asked once TXT is first chosen (or found stored), not at every start: the engine and the
+    // runtime behind it stay unloaded for whoever never recognises text. A system without OCR
+    // (or without the Windows Runtime) offers no languages: the list stays empty and choosing
+    // TXT says so.
+    if (std::exchange(FOcrLanguagesAsked, true)) return;
     TLanguages languages;
     try {
         languages = FController->Ocr().AvailableLanguages();

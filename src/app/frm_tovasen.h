@@ -103,6 +103,7 @@ private:
     void RecordingPaused(bool paused) override;
 
     // Start-up and shut-down (frm_tovasen.cpp).
+    // The recognition languages into the settings and the list, once.
     void LoadOcrLanguages();
     void StartUpdateCheck();
     void UpdateReplyArrived(const std::wstring& reply);
@@ -121,6 +122,7 @@ private:
     std::optional<TCaptureMode> FShownMode;
     bool FCanClose = false;
     bool FEndingSession = false;  // no box may wait for a click then
+    bool FOcrLanguagesAsked = false;
 
     std::unique_ptr<TSettingsModel> FSettings;
     std::unique_ptr<TFloatList> FFloats;

@@ -47,6 +47,7 @@ void TFrmTovasen::ChooseTarget(TSaveTarget target) {
         ShowMessage(FileMissingText(file), kNoticeFlags);
         ShellOpen(std::wstring(kWebSite) + kErrorPath + L"?app=tovasen&msg=" + code);
     };
+    if (target == TSaveTarget::Txt) LoadOcrLanguages();
     // Refused choices fall back to PNG, shown before the message says why.
     if (target == TSaveTarget::WebP && !FileExists(folder + L"libwebp.dll")) {
         FSettings->ChooseTarget(TSaveTarget::Png);
@@ -89,8 +90,6 @@ void TFrmTovasen::ApplySaveTargetLayout() {
 
 void TFrmTovasen::Translated() {
     TranslateComponent(this);
-    TranslateComponent(ChkArea);
-    TranslateComponent(ChkSaveTo);
     const std::wstring caption = Translate(Caption());
     Application->SetTitle(caption);
     if (TrayIcon) TrayIcon->SetHint(caption + L" " + GetVersionText(L"%d.%d.%d.%d"));

@@ -74,6 +74,16 @@ TEST_F(OcrController, TheEnginesLanguagesFillTheListAndTxtIsKept) {
     EXPECT_EQ(L"Kore", script->engineLanguage.Script);
 }
 
+// A start with another target leaves the engine alone; choosing TXT asks it for its languages.
+TEST_F(OcrController, TheLanguagesAreAskedOnceTxtIsChosen) {
+    TConfig().WriteInteger(L"saveto", 0);
+    Create();
+    EXPECT_TRUE(form->ChkOCR_lang->Items().empty()) << "asked at start";
+    form->ChooseTarget(TSaveTarget::Txt);
+    EXPECT_EQ((std::vector<std::wstring>{L"English", L"Korean"}), form->ChkOCR_lang->Items());
+    EXPECT_EQ(6, form->ChkSaveTo->ItemIndex()) << "TXT is available";
+}
+
 TEST_F(OcrController, TheTextFileHasOneLinePerLineAndTheControllerIsBusyUntilThen) {
     Create();
     form->Start();
