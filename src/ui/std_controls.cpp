@@ -182,8 +182,11 @@ std::wstring TComboBox::Text() const {
 
 void TComboBox::TranslateItems(const std::function<std::wstring(const std::wstring&)>& translate) {
     const int index = ItemIndex();
-    std::vector<std::wstring> items = Items();
+    const std::vector<std::wstring> shown = Items();
+    std::vector<std::wstring> items = shown;
     for (std::wstring& item : items) item = translate(item);
+    // Numbers, names and lists already in the language: filling them again only costs time.
+    if (items == shown) return;
     SendMessageW(Handle(), WM_SETREDRAW, FALSE, 0);
     SetItems(items);
     SetItemIndex(index);
