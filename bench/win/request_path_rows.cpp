@@ -30,6 +30,7 @@
 #include "ocr/rt_ocr.h"
 #include "output/frm_floating.h"
 #include "select/frm_drag.h"
+#include "select/frm_size.h"
 #include "ui/form.h"
 #include "ui/tray_icon.h"
 #include "update/update_check.h"
@@ -358,7 +359,14 @@ void StartupRows() {
     std::unique_ptr<TFrmHotKey> keys;
     const Stats keyDialog = Measure(1, [&](int) { keys = std::make_unique<TFrmHotKey>(&host, [] {}); });
     const Stats hotkey = Measure(1, [&](int) { keys->RegisterStoredHotKey(); });
+    // What start-up no longer does, measured where it went: the key window's controls at its
+    // first opening, the size dialog with the region frame.
+    const Stats keyControls = Measure(1, [&](int) {
+        keys->Show();
+        keys->Hide();
+    });
     keys.reset();
+    const Stats sizeDialog = Measure(1, [&](int) { TFrmSize size(&host); });
     const Stats autostart = Measure(1, [](int) {
         (void)RefreshAutoStart(kAutoStartName);
         DisableSnippingKey();
@@ -383,11 +391,13 @@ void StartupRows() {
     PrintRow("  main window made (parts, controls, menu)", made);
     PrintRow("  start-up sequence (FormCreate)", created, "with the pieces below warm");
     PrintRow("  shown and painted", shown);
-    PrintRow("  text recognition languages asked, cold", ocr, "part of the start-up sequence");
+    PrintRow("  text recognition languages asked, cold", ocr, "once TXT is chosen, not at start");
     PrintRow("  history opened, cold", history, "part of the start-up sequence");
     PrintRow("  tray icon added and removed, cold", tray, "part of the start-up sequence");
     PrintRow("  key settings window made (hidden), cold", keyDialog, "part of the start-up sequence");
     PrintRow("  capture and mode keys registered, cold", hotkey, "part of the start-up sequence");
+    PrintRow("  key settings window's controls made and shown", keyControls, "at its first opening, not at start");
+    PrintRow("  region size dialog made, cold", sizeDialog, "with the region frame, not at start");
     PrintRow("  start with Windows and snipping key read, cold", autostart, "part of the start-up sequence");
     PrintRow("  update check started, cold", update, "part of the start-up sequence (its own thread)");
 }
