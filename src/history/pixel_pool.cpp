@@ -34,4 +34,18 @@ void TPixelPool::Give(std::vector<std::uint8_t>&& buffer) {
     }
 }
 
+void TPixelPool::Clear() {
+    std::vector<std::vector<std::uint8_t>> gone;
+    {
+        std::lock_guard guard(FLock);
+        gone.swap(FFree);
+    }
+    // freed outside the lock
+}
+
+std::size_t TPixelPool::Kept() {
+    std::lock_guard guard(FLock);
+    return FFree.size();
+}
+
 }  // namespace tovasen

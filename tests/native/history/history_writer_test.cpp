@@ -1,11 +1,14 @@
 #include "history/history_writer.h"
+#include "history/pixel_pool.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <fstream>
 #include <iterator>
 #include <mutex>
+#include <thread>
 
 #include "decoders.h"
 #include "history_test_support.h"
@@ -126,6 +129,20 @@ TEST_F(HistoryWriterTest, RetentionDropsTheOldestRowsAndTheirCopies) {
     ASSERT_TRUE(writer.WaitIdle(30000));
     EXPECT_EQ(0u, store->Count());
     EXPECT_TRUE(fs::is_empty(FsPath(store->CopyFolder())));
+}
+
+TEST_F(HistoryWriterTest, PictureBuffersAreKeptForTheNextCaptureOnlyWhileCapturesGoOn) {
+    auto pool = std::make_shared<TPixelPool>();
+    pool->KeepFor = std::chrono::milliseconds(1500);
+    THistoryWriter writer(store, {}, Events(), pool);
+    for (int i = 1; i <= 3; ++i) writer.Submit({Entry(i * 1000, L"clipboard"), Picture(64, 48), true});
+    ASSERT_TRUE(writer.WaitIdle(30000));
+    EXPECT_EQ(TPixelPool::kKept, pool->Kept()) << "handed back for the next capture";
+    const auto idle = std::chrono::steady_clock::now();
+    while (pool->Kept() > 0 && std::chrono::steady_clock::now() - idle < std::chrono::seconds(30))
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(0u, pool->Kept()) << "an idle writer lets them go";
+    EXPECT_GE(std::chrono::steady_clock::now() - idle, std::chrono::milliseconds(1000)) << "not at once";
 }
 
 TEST_F(HistoryWriterTest, RecordingsAndUnwritableCopiesAreStillListed) {
