@@ -8,7 +8,7 @@ namespace tovasen {
 
 TWorker::~TWorker() { StopAll(); }
 
-void TWorker::Start(TJob job) {
+void TWorker::Start(TJob job, std::function<void()> onStop) {
     auto done = std::make_shared<std::atomic<bool>>(false);
     std::vector<TThread> ended;
     {
@@ -28,7 +28,8 @@ void TWorker::Start(TJob job) {
                                     LogCaught(L"worker", std::current_exception());
                                 }
                                 done->store(true);
-                            })});
+                            }),
+                            std::move(onStop)});
     }
     // Joined outside the lock (each has as good as returned): a job may start another.
     for (TThread& thread : ended) thread.Thread.join();
@@ -40,7 +41,10 @@ void TWorker::StopAll() {
         std::lock_guard<std::mutex> hold(FLock);
         running.swap(FThreads);
     }
-    for (TThread& thread : running) thread.Thread.request_stop();
+    for (TThread& thread : running) {
+        thread.Thread.request_stop();
+        if (thread.OnStop) thread.OnStop();
+    }
     for (TThread& thread : running) thread.Thread.join();
 }
 

@@ -27,7 +27,12 @@ public:
     // Runs job on a new thread. Threads whose job has ended are joined here, so an owner that
     // starts many keeps only the running ones. An exception that escapes a job is dropped: the
     // job reports its own failures, and one it missed must not end the program.
-    void Start(TJob job);
+    // onStop, when given, is for a step that only something done from outside ends (a blocking
+    // network call whose handles are closed): StopAll runs it on its own thread, after asking
+    // the job to stop and before waiting for it, whether or not the job has returned by then, so
+    // it holds what it touches by shared ownership. (Not a std::stop_callback: removing one while
+    // a stop runs it waits on a semaphore that this compiler's library can leave asleep.)
+    void Start(TJob job, std::function<void()> onStop = {});
     // Asks every job running now to stop and waits until each has returned. Jobs started later
     // run as usual. Not from one of this worker's own jobs.
     void StopAll();
@@ -38,6 +43,7 @@ private:
     struct TThread {
         std::shared_ptr<std::atomic<bool>> Done;  // set by the job's thread as its last act
         std::jthread Thread;
+        std::function<void()> OnStop;
     };
     mutable std::mutex FLock;
     std::vector<TThread> FThreads;

@@ -253,13 +253,12 @@ std::wstring UploadPng(std::vector<std::uint8_t> png, const UploadEndpoint& endp
     // The program keeps the exchange, not this call, which has its answer by the deadline. The
     // program's end closes its handles and waits for it: at most until the call under way gives
     // up, which its time-outs (cut to the deadline) bound where closing does not end it at once.
-    ProgramWorker().Start([state, body = std::move(body), headers = std::move(headers),
-                           endpoint](const std::stop_token& stop) mutable {
-        TInternetHandles handles;
-        const std::stop_callback onStop(stop, [&handles] { handles.Close(); });
+    const auto handles = std::make_shared<TInternetHandles>();
+    ProgramWorker().Start(
+        [state, handles, body = std::move(body), headers = std::move(headers), endpoint](const std::stop_token&) mutable {
         std::wstring address;
         try {
-            address = Exchange(*state, handles, body, headers, endpoint);
+            address = Exchange(*state, *handles, body, headers, endpoint);
         } catch (...) {
             LogCaught(L"upload", std::current_exception());
             address.clear();
@@ -267,8 +266,9 @@ std::wstring UploadPng(std::vector<std::uint8_t> png, const UploadEndpoint& endp
         std::vector<std::uint8_t>().swap(body);
         state->Answer(std::move(address));
         // Closed only now, with the caller answered.
-        handles.LimitClosing();
-    });
+        handles->LimitClosing();
+        },
+        [handles] { handles->Close(); });
     return state->Wait();
 }
 

@@ -56,11 +56,10 @@ std::wstring NotConverted(const std::wstring& why, const std::wstring& kept) {
 std::wstring ListFirstAudioDevice(const std::wstring& encoder, DWORD timeoutMs, const std::stop_token& stop) {
     TChildOptions options;
     options.CommandLine = QuoteProgram(encoder) + L" " + DeviceListArguments();
-    // A stop wakes the wait at once, whatever the encoder is doing; the encoder is then ended
-    // with its child object, as at the time-out.
-    const UniqueKernelHandle stopped(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!stopped) RaiseLastOSError(L"CreateEvent");
-    const std::stop_callback onStop(stop, [&stopped] { SetEvent(stopped.Get()); });
+    // A stop is seen within kStopLookMs, whatever the encoder is doing; the encoder is then
+    // ended with its child object, as at the time-out. (Looked at, not called back: see
+    // TWorker::Start.)
+    constexpr ULONGLONG kStopLookMs = 50;
     if (stop.stop_requested()) return {};
     TChildProcess child(options);
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
@@ -68,10 +67,10 @@ std::wstring ListFirstAudioDevice(const std::wstring& encoder, DWORD timeoutMs, 
     for (;;) {
         output += child.TakeOutput();
         if (child.OutputEnded()) break;
+        if (stop.stop_requested()) return {};
         const ULONGLONG now = GetTickCount64();
         if (now >= deadline) break;
-        const HANDLE events[] = {child.OutputEvent(), stopped.Get()};
-        if (WaitForMultipleObjects(2, events, FALSE, static_cast<DWORD>(deadline - now)) == WAIT_OBJECT_0 + 1) return {};
+        WaitForSingleObject(child.OutputEvent(), static_cast<DWORD>(std::min(deadline - now, kStopLookMs)));
     }
     return FirstAudioDevice(Utf8ToWide(output));
 }

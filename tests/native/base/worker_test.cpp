@@ -7,6 +7,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -37,18 +38,31 @@ void WaitUntil(const std::atomic<bool>& flag) {
 
 TEST(Worker, AnOwnersEndStopsItsJobsAndWaitsForThem) {
     TWaitingJob first, second;
+    // A job blocked in a step that looks at no token (a network call): only its closing ends it.
+    auto closed = std::make_shared<std::atomic<bool>>(false);
+    std::atomic<bool> blockedBegan{false}, blockedReturned{false};
     {
         TWorker worker;
         worker.Start(first.Job());
         worker.Start(second.Job());
+        worker.Start(
+            [&, closed](std::stop_token) {
+                blockedBegan = true;
+                WaitUntil(*closed);
+                blockedReturned = true;
+            },
+            [closed] { *closed = true; });
         WaitUntil(first.Began);
         WaitUntil(second.Began);
-        EXPECT_EQ(2u, worker.Running());
+        WaitUntil(blockedBegan);
+        EXPECT_EQ(3u, worker.Running());
         EXPECT_FALSE(first.SawStop) << "nobody asked yet";
+        EXPECT_FALSE(*closed);
     }
     EXPECT_TRUE(first.SawStop);
     EXPECT_TRUE(second.SawStop);
-    EXPECT_TRUE(first.Returned && second.Returned) << "the owner's end waited for both";
+    EXPECT_TRUE(*closed) << "the owner's end closed what the job waited on";
+    EXPECT_TRUE(first.Returned && second.Returned && blockedReturned) << "the owner's end waited for all three";
 }
 
 TEST(Worker, AnEscapedErrorIsDroppedAndAStoppedWorkerTakesNewJobs) {
