@@ -101,7 +101,6 @@ void TFrmTovasen::FormCreate() {
     TrayIcon->SetHint(L"Tovasen");
     TrayIcon->SetVisible(true);
 
-    FHistory->Open();
     FCanClose = false;
     DisableSnippingKey();
     FrmHotKey = new TFrmHotKey(this, [this] { Start(); }, [this](TCaptureMode mode) {
@@ -111,6 +110,11 @@ void TFrmTovasen::FormCreate() {
     // Chosen again as a user would: the mode's window opens, and what is stored is what holds.
     FSettings->ChooseMode(FSettings->Mode());
     ChooseTarget(FSettings->Target());  // the stored target may need a piece that has gone since
+    // Every window is in place; what follows nobody sees, and no input is read before the
+    // sequence has ended.
+    if (OnViewReady) OnViewReady();
+
+    FHistory->Open();
     AllowWindowMessage(WM_COPYDATA);
     StartUpdateCheck();
     // A key held by another program is asked for from the message loop, once the whole

@@ -40,9 +40,12 @@ public:
     TFrmTovasen(TComponent* owner, std::wstring firstArgument);
     ~TFrmTovasen() override;
 
-    // The start-up sequence: settings, tray icon, history, hotkey, the chosen mode's window,
+    // The start-up sequence: settings, tray icon, hotkey, the chosen mode's window, history,
     // update check. Runs once after construction; it may show dialogs, which a constructor must not.
     void FormCreate();
+    // Called by the start-up sequence once every window is in place, before the parts nobody
+    // sees are made: where the program shows the main window, painted, without waiting for them.
+    std::function<void()> OnViewReady;
 
     // A request from the hotkey or the tray: failures are told in message boxes.
     void Start();

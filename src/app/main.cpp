@@ -97,7 +97,14 @@ int RunInstance(const std::wstring& firstArgument) {
     application.SetTitle(L"");
     auto* form = new TFrmTovasen(&application, firstArgument);
     application.SetMainForm(form);
-    if (firstArgument == L"/start") application.ShowMainForm = false;
+    if (firstArgument == L"/start") {
+        application.ShowMainForm = false;
+    } else {
+        form->OnViewReady = [form] {
+            form->Show();
+            UpdateWindow(form->Handle());
+        };
+    }
     // Every pointer is set now; the start-up sequence may show dialogs.
     LogEvent(L"main", L"Tovasen " + GetVersionText(L"%d.%d.%d.%d") + L" started.");
     form->FormCreate();
