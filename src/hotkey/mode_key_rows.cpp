@@ -24,7 +24,7 @@ TModeKeyRows CreateModeKeyRows(TForm* form, int top, int keyListWidth96) {
         row.ChkKey = new TComboBox(form, L"ChkModeKey" + n);
         row.ChkKey->SetBounds96(310, y, keyListWidth96, 300);
         row.ChkKey->SetHeight96(22);
-        row.ChkKey->AddItem(kNoKeyText);
+        row.ChkKey->AddItem(Translate(kNoKeyText));  // in the language already: not filled twice
         for (const HotKeyEntry& entry : HotKeyEntries()) row.ChkKey->AddItem(entry.text);
         row.LblInUse = new TLabel(form, L"LblModeInUse" + n, L"");
         row.LblInUse->SetBounds96(316 + keyListWidth96, y + 4, 160, 17);
