@@ -98,9 +98,9 @@ public:
         M.snapshotOut = Clock::now();
         return options;
     }
-    TGrab Grab(const TCaptureOptions& options) override {
+    TGrab Grab(const TCaptureOptions& options, std::shared_ptr<TBitmap> spare) override {
         M.grabIn = Clock::now();
-        TGrab grab = S.Grab(options);
+        TGrab grab = S.Grab(options, std::move(spare));
         M.grabOut = Clock::now();
         return grab;
     }

@@ -85,6 +85,12 @@ TCaptureController::TCaptureController(TComponent* owner, TCaptureHost& host)
     : TComponent(owner, L"CaptureController"), FHost(host), FOcr(NewOcr()) {
     FOcrTimer = new TTimer(this, L"TmrOcr", OcrTimeoutMs);
     FOcrTimer->OnTimer = [this] { RecognitionTimedOut(); };
+    FSpareTimer = new TTimer(this, L"TmrSpare", SpareKeepMs);
+    FSpareTimer->SetEnabled(false);
+    FSpareTimer->OnTimer = [this] {
+        FSpareTimer->SetEnabled(false);
+        FSpare.reset();
+    };
 }
 
 TCaptureController::~TCaptureController() {
@@ -208,6 +214,14 @@ void TCaptureController::Finish(const TCaptureOutcome& outcome) {
     FJob = {};
     FState = TControllerState::Idle;
     Finished(outcome, job);
+    // Nothing else holds it (a floating window, an upload, a writer would): the next capture
+    // may reuse its memory. Every pixel of it is written again before it shows anywhere.
+    if (job.Picture && job.Picture.use_count() == 1 && !FClosing) {
+        FSpare = job.Picture;
+        FSpareTimer->SetEnabled(false);
+        FSpareTimer->SetInterval(SpareKeepMs);
+        FSpareTimer->SetEnabled(true);
+    }
     if (!FWaiting.empty()) ApplicationPoster()(FLifetime.Guard([this] { RunWaiting(); }));
 }
 
@@ -230,7 +244,8 @@ void TCaptureController::Capture() {
             Finish(TCaptureOutcome::Nothing());
             return;
         }
-        TGrab grab = FHost.Grab(options);
+        TGrab grab = FHost.Grab(options, std::move(FSpare));
+        FSpareTimer->SetEnabled(false);
         if (!grab.Bitmap) {  // the selection was cancelled
             Finish({TCaptureOutcome::TKind::Cancelled, {}, {}, false});
             return;

@@ -36,7 +36,7 @@ enum class TControllerState { Idle, Capturing, Writing, Recognising, Uploading, 
 
 // A picture as a mode supplies it.
 struct TGrab {
-    std::unique_ptr<TBitmap> Bitmap;  // null: the user cancelled the selection
+    std::shared_ptr<TBitmap> Bitmap;  // null: the user cancelled the selection
     RECT Rect{};                      // where it was on the screen
     std::wstring Notice;              // it stopped early at a limit: said along with the outcome
     HWND Window = nullptr;            // the window captured, when the mode captures one
@@ -81,7 +81,9 @@ public:
     // The choices of a request made now; taken once per request.
     virtual TCaptureOptions CaptureOptions() = 0;
     // The picture of every mode but colour pick.
-    virtual TGrab Grab(const TCaptureOptions& options) = 0;
+    // spare, when not null, is the picture of an earlier capture that nothing holds any more:
+    // the grab may take its memory instead of new memory.
+    virtual TGrab Grab(const TCaptureOptions& options, std::shared_ptr<TBitmap> spare) = 0;
     // Colour pick: the colour under the mouse to the colour list and the clipboard.
     virtual void PickColour() = 0;
     // The next free name in the request's folder under its naming scheme.
@@ -152,6 +154,10 @@ public:
 
     // How long a recognition may take before it is given up.
     UINT OcrTimeoutMs = 60000;
+    // How long the last capture's picture is kept for the next one (see FSpare).
+    UINT SpareKeepMs = 30000;
+    // The picture kept for the next capture; null when there is none (for tests).
+    const TBitmap* SparePicture() const noexcept { return FSpare.get(); }
     // Every request that was carried out, after its reporter heard how it ended (a capture
     // history listens here); not for requests refused before they started.
     std::function<void(const TFinishedCapture& capture)> OnFinished;
@@ -224,6 +230,11 @@ private:
 
     std::unique_ptr<TRtOcr> FOcr;
     TTimer* FOcrTimer = nullptr;
+    // The last capture's picture once nothing holds it, for the next capture of its size: a new
+    // screen-sized picture makes the system clear every page of it first (3 ms at 1280x1024,
+    // more at 4K), which a user pressing the key again would wait for. Kept SpareKeepMs.
+    std::shared_ptr<TBitmap> FSpare;
+    TTimer* FSpareTimer = nullptr;
     std::unique_ptr<TProgressForm> FUploadStrip;
     TCaptureOutcome FUploadSoFar;
     std::uint64_t FUploadTicket = 0;  // the running upload's; one that was given up has an older one

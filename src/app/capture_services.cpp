@@ -23,8 +23,8 @@ TCaptureServices::TCaptureServices(TForm& mainWindow, TSettingsModel& settings, 
                                    TFloatList& floats, TCaptureView& view)
     : FMainWindow(mainWindow), FSettings(settings), FSelection(selection), FFloats(floats), FView(view) {}
 
-TGrab TCaptureServices::Grab(const TCaptureOptions& options) {
-    TSelectionWindows::TGrabbed grabbed = FSelection.Grab(options, FGrabber);
+TGrab TCaptureServices::Grab(const TCaptureOptions& options, std::shared_ptr<TBitmap> spare) {
+    TSelectionWindows::TGrabbed grabbed = FSelection.Grab(options, FGrabber, std::move(spare));
     TGrab grab;
     grab.Bitmap = std::move(grabbed.Bitmap);
     grab.Rect = grabbed.Rect;

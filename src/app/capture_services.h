@@ -42,7 +42,7 @@ public:
     bool OpenServerAddress(const std::wstring& address);
 
     TCaptureOptions CaptureOptions() override { return FSettings.Snapshot(); }
-    TGrab Grab(const TCaptureOptions& options) override;
+    TGrab Grab(const TCaptureOptions& options, std::shared_ptr<TBitmap> spare) override;
     void PickColour() override;
     std::wstring NewFilename(const TCaptureOptions& options, const std::wstring& ext) override;
     void CopyToClipboard(TBitmap& bitmap) override;

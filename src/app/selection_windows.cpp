@@ -70,7 +70,8 @@ void TSelectionWindows::ShowFor(TCaptureMode mode) {
     }
 }
 
-TSelectionWindows::TGrabbed TSelectionWindows::Grab(const TCaptureOptions& options, TCapture& grabber) {
+TSelectionWindows::TGrabbed TSelectionWindows::Grab(const TCaptureOptions& options, TCapture& grabber,
+                                                    std::shared_ptr<TBitmap> spare) {
     TGrabbed grab;
     RECT& rect = grab.Rect;
     if (options.Mode == TCaptureMode::Drag) {
@@ -89,7 +90,11 @@ TSelectionWindows::TGrabbed TSelectionWindows::Grab(const TCaptureOptions& optio
         grab.Notice = std::move(scrolled.Notice);
         return grab;
     }
-    auto bitmap = std::make_unique<TBitmap>();
+    // A screen copy writes every pixel (see TCapture), so it may take the spare's memory: the
+    // grabber keeps it when the size is the same and replaces it otherwise. A web page is drawn
+    // by the page, so it starts from new memory.
+    const bool screenCopy = options.Mode != TCaptureMode::WebPage;
+    std::shared_ptr<TBitmap> bitmap = spare && screenCopy ? std::move(spare) : std::make_shared<TBitmap>();
     grabber.ShowCursor = options.ShowCursor;
     switch (options.Mode) {
     case TCaptureMode::FullScreen:

@@ -32,12 +32,14 @@ public:
     // The picture of a mode that takes one from the screen (not colour pick); a null bitmap
     // when the user cancelled the selection.
     struct TGrabbed {
-        std::unique_ptr<TBitmap> Bitmap;
+        std::shared_ptr<TBitmap> Bitmap;
         RECT Rect{};
         std::wstring Notice;
         HWND Window = nullptr;
     };
-    TGrabbed Grab(const TCaptureOptions& options, TCapture& grabber);
+    // spare: a picture nothing holds any more, whose memory a screen copy may take (see
+    // TCaptureHost::Grab).
+    TGrabbed Grab(const TCaptureOptions& options, TCapture& grabber, std::shared_ptr<TBitmap> spare = nullptr);
     // The region frame's hole, asked for every frame of a recording that starts now; null for a
     // full screen.
     std::function<RECT()> RecordedRegion(const TCaptureOptions& options);

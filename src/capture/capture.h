@@ -18,7 +18,8 @@ public:
     bool ShowCursor = true;
     HDC DC() const noexcept { return FDC; }
 
-    // The rectangle's pixels onto the canvas at (0, 0), with the cursor when ShowCursor.
+    // The rectangle's pixels onto the canvas at (0, 0), with the cursor when ShowCursor. Every
+    // pixel of the rectangle is written: what lies off the screen is black.
     void Capture(TCanvas& canvas, RECT rect);
     // The bitmap becomes 32 bits per pixel and the rectangle's size, then gets its pixels.
     void Capture(TBitmap& bitmap, RECT rect);

@@ -51,7 +51,8 @@ public:
     bool refuseAddress = false;          // the web-address gate turns the answer down
     std::wstring encoder;                // empty: the encoder is missing
     bool folderGone = false;             // the output folder was deleted
-    int clipboardCopies = 0, prints = 0, floats = 0, sounds = 0, colours = 0;
+    int clipboardCopies = 0, prints = 0, floats = 0, sounds = 0, colours = 0, spares = 0;
+    std::vector<std::shared_ptr<TBitmap>> floated;  // a floating window keeps its picture
     std::vector<std::wstring> opened;
     std::vector<bool> recordingShown;
     std::unique_ptr<TBitmap> prepared;   // the picture the next grab hands over, made beforehand
@@ -61,7 +62,8 @@ public:
 
     TCaptureOptions CaptureOptions() override { return options; }
     std::wstring notice;                 // the mode stopped early at a limit
-    TGrab Grab(const TCaptureOptions&) override {
+    TGrab Grab(const TCaptureOptions&, std::shared_ptr<TBitmap> spare) override {
+        spares += spare ? 1 : 0;
         if (!grabError.empty()) throw Exception(grabError);
         if (cancel) return {};
         if (prepared) {
@@ -95,7 +97,10 @@ public:
         if (!printerError.empty()) throw Exception(printerError);
         ++prints;
     }
-    void Float(std::shared_ptr<TBitmap>, const RECT&) override { ++floats; }
+    void Float(std::shared_ptr<TBitmap> picture, const RECT&) override {
+        ++floats;
+        floated.push_back(std::move(picture));
+    }
     void PlayCaptureSound() override { ++sounds; }
     // The editor answers later, from the message loop, as the real one does: it paints the first
     // pixel white and hands that on, or is closed without Done.
@@ -180,17 +185,25 @@ TEST_F(CaptureOutcomes, EveryTargetsSuccessNamesWhatItWrote) {
         TSaveTarget target;
         Kind kind;
         const wchar_t* ext;  // the file's extension, or null for targets that write none
+        int spare;           // 1: its picture is kept for the next capture; 0: it is not; -1: either
     } cases[] = {
-        {TSaveTarget::Png, Kind::FileWritten, L"png"},     {TSaveTarget::Bmp, Kind::FileWritten, L"bmp"},
-        {TSaveTarget::Clipboard, Kind::NothingToWrite, nullptr}, {TSaveTarget::Printer, Kind::NothingToWrite, nullptr},
-        {TSaveTarget::Floating, Kind::NothingToWrite, nullptr},  {TSaveTarget::Upload, Kind::Uploaded, nullptr},
-        {TSaveTarget::Txt, Kind::TextWritten, L"txt"},
+        {TSaveTarget::Png, Kind::FileWritten, L"png", 1},        {TSaveTarget::Bmp, Kind::FileWritten, L"bmp", 1},
+        {TSaveTarget::Clipboard, Kind::NothingToWrite, nullptr, 1}, {TSaveTarget::Printer, Kind::NothingToWrite, nullptr, 1},
+        // The window still shows it; the upload's worker may hold it a moment after the answer.
+        {TSaveTarget::Floating, Kind::NothingToWrite, nullptr, 0},  {TSaveTarget::Upload, Kind::Uploaded, nullptr, -1},
+        {TSaveTarget::Txt, Kind::TextWritten, L"txt", 0},
     };
     host.uploadAddress = L"http://127.0.0.1/i/a.png";
     script->completion = test::FakeCompletion::ForeignThread;
     for (const Case& c : cases) {
         host.options.Target = c.target;
+        const int sparesBefore = host.spares;
+        const bool spareBefore = controller->SparePicture() != nullptr;
         const TCaptureOutcome outcome = RunOne();
+        EXPECT_EQ(spareBefore ? 1 : 0, host.spares - sparesBefore) << "the kept picture goes to the next grab";
+        if (c.spare >= 0) {
+            EXPECT_EQ(c.spare == 1, controller->SparePicture() != nullptr) << "target " << StoredIndex(c.target);
+        }
         EXPECT_EQ(c.kind, outcome.Kind) << "target " << StoredIndex(c.target);
         if (c.ext) {
             EXPECT_TRUE(test::FileExists(outcome.Path)) << "target " << StoredIndex(c.target);
@@ -201,6 +214,13 @@ TEST_F(CaptureOutcomes, EveryTargetsSuccessNamesWhatItWrote) {
     EXPECT_EQ(1, host.clipboardCopies);
     EXPECT_EQ(1, host.prints);
     EXPECT_EQ(1, host.floats);
+    EXPECT_GE(host.spares, 4);
+    // Kept only a while: then its memory goes.
+    controller->SpareKeepMs = 300;
+    host.options.Target = TSaveTarget::Clipboard;
+    RunOne();
+    ASSERT_NE(nullptr, controller->SparePicture());
+    EXPECT_TRUE(test::WaitUntil([&] { return controller->SparePicture() == nullptr; }, 10000));
 
     host.options.Mode = TCaptureMode::Color;
     EXPECT_EQ(Kind::NothingToWrite, RunOne().Kind);

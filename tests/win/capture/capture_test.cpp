@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "support/pattern_window.h"
@@ -61,12 +62,16 @@ TEST(Capture, WindowCaptureReturnsItsRectangleAndIsNotClippedByTheScreen) {
         EXPECT_EQ(PatternAt(39, 29), PixelAt(bitmap, 39, 29));
     }
     PatternWindow halfOff(-32, 200, 64, 48);
+    // The bitmap of an earlier capture, reused: none of its pixels may show in the new one.
+    bitmap.SetSize(64, 48);
+    for (int y = 0; y < 48; ++y) std::memset(bitmap.ScanLine(y), 0xFF, 64 * 4);
     RECT rect{};
     capture.Capture(bitmap, halfOff.Handle(), rect);
     EXPECT_EQ(-32, rect.left);
     EXPECT_EQ(32, rect.right);
     EXPECT_EQ(64, bitmap.Width()) << "a window half off screen is captured at full size";
     EXPECT_EQ(48, bitmap.Height());
+    for (int x = 0; x < 32; x += 8) EXPECT_EQ(RGB(0, 0, 0), PixelAt(bitmap, x, 10)) << "off the screen, x " << x;
     if (test::RunningOnWine()) {
         // Known Wine difference: its X11 screen copy fails as a whole when the source rectangle
         // leaves the root window, where Windows copies the on-screen part.
