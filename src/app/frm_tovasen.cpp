@@ -99,7 +99,6 @@ void TFrmTovasen::FormCreate() {
     TrayIcon->PopupMenu = FMenu->Menu;
     TrayIcon->SetIcon(FSmallIcon.Get());
     TrayIcon->SetHint(L"Tovasen");
-    TrayIcon->SetVisible(true);
 
     FCanClose = false;
     DisableSnippingKey();
@@ -110,9 +109,11 @@ void TFrmTovasen::FormCreate() {
     // Chosen again as a user would: the mode's window opens, and what is stored is what holds.
     FSettings->ChooseMode(FSettings->Mode());
     ChooseTarget(FSettings->Target());  // the stored target may need a piece that has gone since
-    // Every window is in place; what follows nobody sees, and no input is read before the
-    // sequence has ended.
+    // Every window is in place: the main window may show. The icon joins the notification area
+    // right after it (adding one is slow under some shells), then come the parts nobody sees; no
+    // input is read before the sequence has ended.
     if (OnViewReady) OnViewReady();
+    TrayIcon->SetVisible(true);
 
     FHistory->Open();
     AllowWindowMessage(WM_COPYDATA);
