@@ -12,10 +12,11 @@ namespace {
 
 constexpr int kCardLeft = 8, kCardTop = 60;
 
+// In the current language already, so that translating the window does not fill the list again.
 template <class Table>
 std::vector<std::wstring> CaptionsOf(const Table& table) {
     std::vector<std::wstring> captions;
-    for (const auto& row : table) captions.emplace_back(row.caption);
+    for (const auto& row : table) captions.emplace_back(Translate(row.caption));
     return captions;
 }
 
