@@ -24,9 +24,10 @@ public:
     std::size_t Kept();
 
     static constexpr std::size_t kKept = 2;
-    // How long the history's writer, idle, keeps the buffers (the drag overlay keeps its spare
-    // pictures as long).
-    std::chrono::milliseconds KeepFor{60000};
+    // How long the history's writer, idle, keeps the buffers: as long as the drag overlay and
+    // the capture path keep their spare pictures, so that a minute after the last capture the
+    // program is back to its idle size.
+    std::chrono::milliseconds KeepFor{30000};
 
 private:
     std::mutex FLock;

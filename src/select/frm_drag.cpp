@@ -27,11 +27,12 @@ RECT ToRect(const TRectI& r) { return {r.left, r.top, r.right, r.bottom}; }
 // The last overlay's two pictures, kept for a while after it closed for the next overlay of the
 // same size: a fresh screen-sized picture makes the system clear every page of it first (33 MB
 // each at 4K), and the user would wait for that at every drag capture. Owned by the
-// application, so they go with it at the latest; unused for a minute, they go.
+// application, so they go with it at the latest; unused for 30 s, they go (a minute after the
+// last capture the program is back to its idle size).
 class TSparePictures : public TComponent {
 public:
     static constexpr wchar_t kName[] = L"DragSparePictures";
-    static constexpr UINT kKeepMs = 60000;
+    static constexpr UINT kKeepMs = 30000;
 
     static TSparePictures* Find() {
         return Application ? dynamic_cast<TSparePictures*>(Application->FindComponent(kName)) : nullptr;
