@@ -254,8 +254,8 @@ std::wstring UploadPng(std::vector<std::uint8_t> png, const UploadEndpoint& endp
     // program's end closes its handles and waits for it: at most until the call under way gives
     // up, which its time-outs (cut to the deadline) bound where closing does not end it at once.
     const auto handles = std::make_shared<TInternetHandles>();
-    ProgramWorker().Start(
-        [state, handles, body = std::move(body), headers = std::move(headers), endpoint](const std::stop_token&) mutable {
+    auto exchange = [state, handles, body = std::move(body), headers = std::move(headers),
+                     endpoint](const std::stop_token&) mutable {
         std::wstring address;
         try {
             address = Exchange(*state, *handles, body, headers, endpoint);
@@ -267,8 +267,8 @@ std::wstring UploadPng(std::vector<std::uint8_t> png, const UploadEndpoint& endp
         state->Answer(std::move(address));
         // Closed only now, with the caller answered.
         handles->LimitClosing();
-        },
-        [handles] { handles->Close(); });
+    };
+    ProgramWorker().Start(std::move(exchange), [handles] { handles->Close(); });
     return state->Wait();
 }
 
