@@ -61,9 +61,7 @@ void TCapture::Capture(TCanvas& canvas, RECT rect) {
     // What the copy does not reach is black, as in a new bitmap, never what a reused one held
     // before (an earlier capture's pixels): Windows leaves the parts off the screen as they
     // were, and Wine's copy fails as a whole when the rectangle leaves the screen.
-    const RECT screen{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
-                      GetSystemMetrics(SM_XVIRTUALSCREEN) + GetSystemMetrics(SM_CXVIRTUALSCREEN),
-                      GetSystemMetrics(SM_YVIRTUALSCREEN) + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+    const RECT screen = VirtualScreenRect();
     RECT inside{};
     if (!IntersectRect(&inside, &rect, &screen) || !EqualRect(&inside, &rect)) {
         PatBlt(canvas.Handle(), 0, 0, width, height, BLACKNESS);

@@ -34,4 +34,9 @@ RECT MonitorBounds(HMONITOR monitor) {
     return info.rcMonitor;
 }
 
+RECT VirtualScreenRect() {
+    const int x = GetSystemMetrics(SM_XVIRTUALSCREEN), y = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    return {x, y, x + GetSystemMetrics(SM_CXVIRTUALSCREEN), y + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+}
+
 }  // namespace tovasen

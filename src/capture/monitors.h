@@ -13,4 +13,7 @@ int MonitorIndexFromPoint(POINT point);
 
 RECT MonitorBounds(HMONITOR monitor);
 
+// The rectangle around every monitor, in screen coordinates (right and bottom excluded).
+RECT VirtualScreenRect();
+
 }  // namespace tovasen

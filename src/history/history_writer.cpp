@@ -187,10 +187,8 @@ void THistoryWriter::Run(const std::shared_ptr<TState>& state, const std::stop_t
             const auto ready = [&] { return !state->Tasks.empty() || state->Stopping; };
             if (state->Pool && !state->Changed.wait_for(guard, state->Pool->KeepFor, ready)) {
                 state->Pool->Clear();  // captures have stopped for a while
-                state->Changed.wait(guard, ready);
-            } else {
-                state->Changed.wait(guard, ready);
             }
+            state->Changed.wait(guard, ready);
             if (state->Tasks.empty() || stop.stop_requested()) return;
             task = std::move(state->Tasks.front());
             state->Tasks.pop_front();

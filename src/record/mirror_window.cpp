@@ -13,8 +13,8 @@ namespace {
 constexpr wchar_t kMirrorClass[] = L"TVirtualScreen";
 
 TRectI VirtualScreen() {
-    const int x = GetSystemMetrics(SM_XVIRTUALSCREEN), y = GetSystemMetrics(SM_YVIRTUALSCREEN);
-    return {x, y, x + GetSystemMetrics(SM_CXVIRTUALSCREEN), y + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+    const RECT r = VirtualScreenRect();
+    return {r.left, r.top, r.right, r.bottom};
 }
 
 std::vector<TRectI> MonitorRects() {

@@ -4,6 +4,7 @@
 
 #include <climits>
 
+#include "capture/monitors.h"
 #include "base/dpi_scale.h"
 #include "base/errors.h"
 #include "base/settings_registry.h"
@@ -25,10 +26,7 @@ constexpr COLORREF kRecActiveColor = RGB(255, 255, 0);
 
 TRectI ToRectI(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
 
-TRectI VirtualScreen() {
-    const int x = GetSystemMetrics(SM_XVIRTUALSCREEN), y = GetSystemMetrics(SM_YVIRTUALSCREEN);
-    return {x, y, x + GetSystemMetrics(SM_CXVIRTUALSCREEN), y + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
-}
+TRectI VirtualScreen() { return ToRectI(VirtualScreenRect()); }
 
 }  // namespace
 

@@ -2,6 +2,7 @@
 
 #include <windowsx.h>
 
+#include "capture/monitors.h"
 #include "base/errors.h"
 #include "ui/application.h"
 #include "ui/paint_guard.h"
@@ -71,10 +72,7 @@ private:
 }  // namespace
 
 TFrmDrag::TFrmDrag(TComponent* owner) : TForm(owner, L"FrmDrag") {
-    FScreenRect.left = GetSystemMetrics(SM_XVIRTUALSCREEN);
-    FScreenRect.top = GetSystemMetrics(SM_YVIRTUALSCREEN);
-    FScreenRect.right = FScreenRect.left + GetSystemMetrics(SM_CXVIRTUALSCREEN);
-    FScreenRect.bottom = FScreenRect.top + GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    FScreenRect = VirtualScreenRect();
     TCreateParams params;
     params.ClassName = kClassName;
     params.Caption = L"Tovasen";
