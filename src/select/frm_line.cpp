@@ -165,11 +165,13 @@ void TFrmLine::Draw(bool moved, bool nextDash) {
         }
         if (batch) EndDeferWindowPos(batch);
     }
-    // Drawn straight away rather than through WM_PAINT: a dash step is then four small copies.
+    // Drawn straight away rather than through WM_PAINT: a dash step is then four small copies,
+    // through each side's own DC (kept for the window's life, so not asked for at each step).
+    // Only a move makes a side ask for a paint, which this drawing makes needless.
     for (std::size_t i = 0; i < strips.size(); ++i) {
-        WindowDC dc(strips[i]);
-        if (dc.Get()) PaintSide(i, dc.Get());
-        ValidateRect(strips[i], nullptr);
+        if (!FDcs[i]) FDcs[i] = GetDC(strips[i]);
+        if (FDcs[i]) PaintSide(i, FDcs[i]);
+        if (moved) ValidateRect(strips[i], nullptr);
     }
 }
 

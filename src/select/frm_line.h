@@ -85,6 +85,7 @@ private:
     int FSteps = 0;
     std::array<TOutlineStrip*, 3> FOthers{};  // right, bottom, left
     std::array<TBitmap, 4> FPixels;           // each side's picture, one pixel thick
+    std::array<HDC, 4> FDcs{};                // each side's own DC (CS_OWNDC: never released)
     TOutlineStrips FDashes;                   // the dashes drawn last, kept while only moving
     std::unique_ptr<TMovementWatch> FWatch;
 };
