@@ -114,6 +114,7 @@ void TFrmTovasen::FormCreate() {
     // input is read before the sequence has ended.
     if (OnViewReady) OnViewReady();
     TrayIcon->SetVisible(true);
+    MakeSideLists(true);
 
     FHistory->Open();
     AllowWindowMessage(WM_COPYDATA);
@@ -138,7 +139,9 @@ void TFrmTovasen::LoadOcrLanguages() {
     } catch (...) {
         LogCaught(L"ocr-languages", std::current_exception());
     }
-    for (const TLanguage& language : languages) ChkOCR_lang->AddItem(language.DisplayName);
+    if (ChkOCR_lang) {
+        for (const TLanguage& language : languages) ChkOCR_lang->AddItem(language.DisplayName);
+    }
     FSettings->SetOcrLanguages(std::move(languages));
 }
 

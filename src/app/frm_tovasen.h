@@ -69,6 +69,7 @@ public:
     // --- Controls (96-DPI layout) ---
     TLabel *LblArea = nullptr, *LblSaveTo = nullptr, *LblCopyright = nullptr;
     TComboBox *ChkArea = nullptr, *ChkSaveTo = nullptr;
+    // The save target's side lists: made by the start-up, the current target's first.
     TComboBox *ChkJPEG_qual = nullptr, *ChkWebP_qual = nullptr, *ChkOCR_lang = nullptr;
     TButton* BtnOpenDir = nullptr;
     TShape* ShpRec = nullptr;
@@ -92,12 +93,14 @@ private:
     // Layout and menus (frm_tovasen_layout.cpp).
     void CreateControls();
     void CreateMenu();
+    void MakeSideLists(bool all);
     void ShowCard(int index);
 
     // The view of the settings (frm_tovasen_view.cpp).
     void ShowSettings();
     void ApplyMode(TCaptureMode mode);
     void ApplySaveTargetLayout();
+    int OcrListIndex() const;
     void Translated();
     void PopupMenuAtMouse();
     std::wstring PickColour() override { return FColourCard->PickColour(); }

@@ -26,16 +26,20 @@ std::vector<std::wstring> QualityTexts() {
     return texts;
 }
 
+TComboBox* NewList(TForm* form, const wchar_t* name, int left, int top, int width, const std::vector<std::wstring>& items) {
+    auto* box = new TComboBox(form, name, true);
+    box->SetBounds96(left, top, width, 300);
+    box->SetHeight96(22);
+    box->SetItems(items);
+    return box;
+}
+
 }  // namespace
 
 void TFrmTovasen::CreateControls() {
     const auto popMenu = [this] { PopupMenuAtMouse(); };
     auto list = [this](const wchar_t* name, int left, int top, int width, const std::vector<std::wstring>& items) {
-        auto* box = new TComboBox(this, name, true);
-        box->SetBounds96(left, top, width, 300);
-        box->SetHeight96(22);
-        box->SetItems(items);
-        return box;
+        return NewList(this, name, left, top, width, items);
     };
     LblArea = new TLabel(this, L"LblArea", L"캡쳐영역");
     LblArea->SetBounds96(8, 8, 145, 17);
@@ -47,13 +51,7 @@ void TFrmTovasen::CreateControls() {
     LblSaveTo->SetBounds96(kCardLeft, kCardTop, 145, 17);
     ChkSaveTo = list(L"ChkSaveTo", kCardLeft, kCardTop + 21, 145, CaptionsOf(kSaveTargets));
     ChkSaveTo->OnChange = [this] { ChooseTarget(SaveTargetAt(ChkSaveTo->ItemIndex()).value_or(TSaveTarget::Png)); };
-    ChkJPEG_qual = list(L"ChkJPEG_qual", kCardLeft + 88, kCardTop + 21, 57, QualityTexts());
-    ChkJPEG_qual->OnChange = [this] { FSettings->Set(&TSettings::jpeg_quality, ChkJPEG_qual->ItemIndex()); };
-    ChkWebP_qual = list(L"ChkWebP_qual", kCardLeft + 88, kCardTop + 21, 57, QualityTexts());
-    ChkWebP_qual->OnChange = [this] { FSettings->Set(&TSettings::webp_quality, ChkWebP_qual->ItemIndex()); };
-    ChkOCR_lang = list(L"ChkOCR_lang", kCardLeft + 78, kCardTop + 21, 67, {});
-    ChkOCR_lang->OnChange = [this] { FSettings->Set(&TSettings::language_ocr, ChkOCR_lang->ItemIndex()); };
-    for (TComboBox* side : {ChkJPEG_qual, ChkWebP_qual, ChkOCR_lang}) side->SetVisible(false);
+    // The side lists come when the layout first needs them (MakeSideLists).
     BtnOpenDir = new TButton(this, L"BtnOpenDir", L"폴더열기");
     BtnOpenDir->SetBounds96(kCardLeft, kCardTop + 63, 145, 33);
     BtnOpenDir->OnClick = [this] { OpenFolder(FSettings->Values().path); };
@@ -91,6 +89,32 @@ void TFrmTovasen::CreateControls() {
                         static_cast<TControl*>(LblRecTime), static_cast<TControl*>(LblCopyright)}) {
         c->OnRightClick = popMenu;
     }
+}
+
+// Each list costs about 10 ms to make under Wine, most of it the drop-down's own window: only
+// the side list of the target the window shows with is made before it shows, the others right
+// after (all true). Each takes the settings' value as it is made, and its place in the tab order
+// after the target list.
+void TFrmTovasen::MakeSideLists(bool all) {
+    const TSaveTarget target = FSettings->Target();
+    const TSettings& values = FSettings->Values();
+    HWND after = ChkSaveTo->Handle();
+    const auto make = [&](TComboBox*& box, TSaveTarget owner, const wchar_t* name, int left, int width,
+                          const std::vector<std::wstring>& items, int index, int TSettings::*setting) {
+        if (!box && (all || target == owner)) {
+            box = NewList(this, name, kCardLeft + left, kCardTop + 21, width, items);
+            box->SetVisible(false);
+            box->SetItemIndex(index);
+            SetWindowPos(box->Handle(), after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+            box->OnChange = [this, setting, list = box] { FSettings->Set(setting, list->ItemIndex()); };
+        }
+        if (box) after = box->Handle();
+    };
+    make(ChkJPEG_qual, TSaveTarget::Jpg, L"ChkJPEG_qual", 88, 57, QualityTexts(), values.jpeg_quality, &TSettings::jpeg_quality);
+    make(ChkWebP_qual, TSaveTarget::WebP, L"ChkWebP_qual", 88, 57, QualityTexts(), values.webp_quality, &TSettings::webp_quality);
+    std::vector<std::wstring> languages;
+    for (const TLanguage& language : FSettings->OcrLanguages()) languages.push_back(language.DisplayName);
+    make(ChkOCR_lang, TSaveTarget::Txt, L"ChkOCR_lang", 78, 67, languages, OcrListIndex(), &TSettings::language_ocr);
 }
 
 void TFrmTovasen::CreateMenu() {

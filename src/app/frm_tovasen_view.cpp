@@ -21,12 +21,18 @@ void TFrmTovasen::ShowSettings() {
     const TSettings& values = FSettings->Values();
     if (FShownMode != FSettings->Mode()) ApplyMode(FSettings->Mode());
     ChkSaveTo->SetItemIndex(StoredIndex(FSettings->Target()));
-    ChkJPEG_qual->SetItemIndex(values.jpeg_quality);
-    ChkWebP_qual->SetItemIndex(values.webp_quality);
-    const int ocrCount = static_cast<int>(FSettings->OcrLanguages().size());
-    if (ocrCount > 0) ChkOCR_lang->SetItemIndex(values.language_ocr >= 0 && values.language_ocr < ocrCount ? values.language_ocr : 0);
+    if (ChkJPEG_qual) ChkJPEG_qual->SetItemIndex(values.jpeg_quality);
+    if (ChkWebP_qual) ChkWebP_qual->SetItemIndex(values.webp_quality);
+    if (ChkOCR_lang) ChkOCR_lang->SetItemIndex(OcrListIndex());
     FMenu->ShowSettings(values);
     ApplySaveTargetLayout();
+}
+
+// The stored language's place in the list; none while there are no languages.
+int TFrmTovasen::OcrListIndex() const {
+    const int count = static_cast<int>(FSettings->OcrLanguages().size());
+    const int stored = FSettings->Values().language_ocr;
+    return count == 0 ? -1 : stored >= 0 && stored < count ? stored : 0;
 }
 
 void TFrmTovasen::ApplyMode(TCaptureMode mode) {
@@ -83,9 +89,12 @@ void TFrmTovasen::ApplySaveTargetLayout() {
     const TSaveTarget target = FSettings->Target();
     const bool quality = target == TSaveTarget::Jpg || target == TSaveTarget::WebP;
     ChkSaveTo->SetWidth96(quality ? 82 : target == TSaveTarget::Txt ? 72 : 145);
-    ChkJPEG_qual->SetVisible(FCard == 0 && target == TSaveTarget::Jpg);
-    ChkWebP_qual->SetVisible(FCard == 0 && target == TSaveTarget::WebP);
-    ChkOCR_lang->SetVisible(FCard == 0 && target == TSaveTarget::Txt);
+    MakeSideLists(false);
+    const std::pair<TComboBox*, TSaveTarget> sides[] = {
+        {ChkJPEG_qual, TSaveTarget::Jpg}, {ChkWebP_qual, TSaveTarget::WebP}, {ChkOCR_lang, TSaveTarget::Txt}};
+    for (const auto& [list, owner] : sides) {
+        if (list) list->SetVisible(FCard == 0 && target == owner);
+    }
 }
 
 void TFrmTovasen::Translated() {
