@@ -3,6 +3,8 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <exception>
+#include <functional>
 #include <thread>
 
 #include "encode/encode_error.h"
@@ -67,64 +69,56 @@ std::vector<std::uint8_t> DeflateOneThread(const std::vector<std::uint8_t>& data
     return out;
 }
 
-}  // namespace
-
-std::vector<std::uint8_t> FilterPngRows(const PixelView& image) {
-    CheckEncodable(image);
-    const std::size_t rowBytes = 1 + static_cast<std::size_t>(image.width) * 3;
-    std::vector<std::uint8_t> out(rowBytes * static_cast<std::size_t>(image.height));
+// Rows first to last - 1 of image, each a Sub filter byte and then the R, G, B differences.
+void FilterRows(const PixelView& image, int first, int last, std::uint8_t* out) {
     const int bpp = image.bytesPerPixel;
-    for (int y = 0; y < image.height; ++y) {
+    for (int y = first; y < last; ++y) {
         const std::uint8_t* src = image.Row(y);
-        std::uint8_t* dst = out.data() + rowBytes * static_cast<std::size_t>(y);
-        *dst++ = 1;  // Sub
+        *out++ = 1;  // Sub
         std::uint8_t pr = 0, pg = 0, pb = 0;
         for (int x = 0; x < image.width; ++x, src += bpp) {
             const std::uint8_t b = src[0], g = src[1], r = src[2];
-            *dst++ = static_cast<std::uint8_t>(r - pr);
-            *dst++ = static_cast<std::uint8_t>(g - pg);
-            *dst++ = static_cast<std::uint8_t>(b - pb);
+            *out++ = static_cast<std::uint8_t>(r - pr);
+            *out++ = static_cast<std::uint8_t>(g - pg);
+            *out++ = static_cast<std::uint8_t>(b - pb);
             pr = r;
             pg = g;
             pb = b;
         }
     }
-    return out;
 }
 
-std::vector<std::uint8_t> DeflateLevel7(const std::vector<std::uint8_t>& data, unsigned threads) {
-    if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
-    const std::size_t slices = std::min<std::size_t>(threads, data.size() / kMinSlice);
-    if (slices <= 1) return DeflateOneThread(data);
+// One slice of the data to deflate, ready, and the bytes before it that prime the window.
+struct TSlice {
+    const std::uint8_t* Data;
+    std::size_t Size;
+    const std::uint8_t* Dictionary;
+    std::size_t DictionarySize;
+};
 
-    const std::size_t sliceSize = (data.size() + slices - 1) / slices;
+// The zlib stream of slices deflated each on a thread of its own (the first on this one).
+// prepare(i, scratch) makes slice i ready on the thread that deflates it; scratch is that
+// thread's own, for bytes only it needs.
+std::vector<std::uint8_t> DeflateSlices(std::size_t slices,
+                                        const std::function<TSlice(std::size_t i, std::vector<std::uint8_t>& scratch)>& prepare) {
     std::vector<std::vector<std::uint8_t>> parts(slices);
     std::vector<uLong> adlers(slices);
     std::vector<std::size_t> lengths(slices);
+    std::vector<std::exception_ptr> errors(slices);
     auto work = [&](std::size_t i) {
-        const std::size_t begin = i * sliceSize;
-        const std::size_t end = std::min(data.size(), begin + sliceSize);
-        const std::size_t dict = std::min(begin, kWindow);
-        parts[i] = DeflateSlice(data.data() + begin, end - begin, data.data() + begin - dict, dict, i + 1 == slices);
-        adlers[i] = adler32(1L, data.data() + begin, static_cast<uInt>(end - begin));
-        lengths[i] = end - begin;
+        try {
+            std::vector<std::uint8_t> scratch;
+            const TSlice slice = prepare(i, scratch);
+            parts[i] = DeflateSlice(slice.Data, slice.Size, slice.Dictionary, slice.DictionarySize, i + 1 == slices);
+            adlers[i] = adler32(1L, slice.Data, static_cast<uInt>(slice.Size));
+            lengths[i] = slice.Size;
+        } catch (...) {
+            errors[i] = std::current_exception();
+        }
     };
     std::vector<std::thread> workers;
-    std::vector<std::exception_ptr> errors(slices);
-    for (std::size_t i = 1; i < slices; ++i) {
-        workers.emplace_back([&, i] {
-            try {
-                work(i);
-            } catch (...) {
-                errors[i] = std::current_exception();
-            }
-        });
-    }
-    try {
-        work(0);
-    } catch (...) {
-        errors[0] = std::current_exception();
-    }
+    for (std::size_t i = 1; i < slices; ++i) workers.emplace_back(work, i);
+    work(0);
     for (auto& t : workers) t.join();
     for (auto& e : errors) {
         if (e) std::rethrow_exception(e);
@@ -140,8 +134,56 @@ std::vector<std::uint8_t> DeflateLevel7(const std::vector<std::uint8_t>& data, u
     return out;
 }
 
+unsigned ThreadsFor(unsigned threads) { return threads ? threads : std::max(1u, std::thread::hardware_concurrency()); }
+
+}  // namespace
+
+std::vector<std::uint8_t> FilterPngRows(const PixelView& image) {
+    CheckEncodable(image);
+    const std::size_t rowBytes = 1 + static_cast<std::size_t>(image.width) * 3;
+    std::vector<std::uint8_t> out(rowBytes * static_cast<std::size_t>(image.height));
+    FilterRows(image, 0, image.height, out.data());
+    return out;
+}
+
+std::vector<std::uint8_t> DeflateLevel7(const std::vector<std::uint8_t>& data, unsigned threads) {
+    const std::size_t slices = std::min<std::size_t>(ThreadsFor(threads), data.size() / kMinSlice);
+    if (slices <= 1) return DeflateOneThread(data);
+    const std::size_t sliceSize = (data.size() + slices - 1) / slices;
+    return DeflateSlices(slices, [&](std::size_t i, std::vector<std::uint8_t>&) {
+        const std::size_t begin = i * sliceSize;
+        const std::size_t end = std::min(data.size(), begin + sliceSize);
+        const std::size_t dict = std::min(begin, kWindow);
+        return TSlice{data.data() + begin, end - begin, data.data() + begin - dict, dict};
+    });
+}
+
+// The rows are filtered by the threads that deflate them, each its own slice of whole rows (the
+// filter of a row needs no other row); the rows whose bytes prime a slice's window it filters
+// again for itself.
+std::vector<std::uint8_t> DeflateRows(const PixelView& image, unsigned threads) {
+    const std::size_t rowBytes = 1 + static_cast<std::size_t>(image.width) * 3;
+    const std::size_t height = static_cast<std::size_t>(image.height);
+    const std::size_t slices = std::min({static_cast<std::size_t>(ThreadsFor(threads)), rowBytes * height / kMinSlice, height});
+    if (slices <= 1) return DeflateOneThread(FilterPngRows(image));
+    std::vector<std::uint8_t> filtered(rowBytes * height);
+    const std::size_t rowsPerSlice = (height + slices - 1) / slices;
+    const std::size_t used = (height + rowsPerSlice - 1) / rowsPerSlice;  // none may be empty
+    return DeflateSlices(used, [&](std::size_t i, std::vector<std::uint8_t>& scratch) {
+        const std::size_t first = i * rowsPerSlice, last = std::min(height, first + rowsPerSlice);
+        const std::size_t begin = first * rowBytes;
+        FilterRows(image, static_cast<int>(first), static_cast<int>(last), filtered.data() + begin);
+        const std::size_t dict = std::min(begin, kWindow);
+        const std::size_t dictFirst = (begin - dict) / rowBytes;
+        scratch.resize((first - dictFirst) * rowBytes);
+        FilterRows(image, static_cast<int>(dictFirst), static_cast<int>(first), scratch.data());
+        return TSlice{filtered.data() + begin, (last - first) * rowBytes, scratch.data() + (begin - dict - dictFirst * rowBytes), dict};
+    });
+}
+
 std::vector<std::uint8_t> EncodePng(const PixelView& image, const PngOptions& options) {
-    const std::vector<std::uint8_t> compressed = DeflateLevel7(FilterPngRows(image), options.threads);
+    CheckEncodable(image);
+    const std::vector<std::uint8_t> compressed = DeflateRows(image, options.threads);
 
     std::vector<std::uint8_t> out{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     out.reserve(compressed.size() + compressed.size() / kMaxIdat * 12 + 64);

@@ -83,6 +83,9 @@ TEST(PngEncoder, HasTheFixedStructure) {
 }
 
 TEST(PngEncoder, ParallelDeflateIsOneValidStreamOfTheSamePixels) {
+    // Slices of whole rows: more threads than a short image has rows leaves none empty.
+    const test::OwnedImage wide = test::ScreenshotLike(120000, 2);
+    EXPECT_EQ(test::ToRgb(wide).rgb, test::DecodePngWithLibpng(EncodePng(wide.View(), {8})).rgb) << "two rows, eight threads";
     const test::OwnedImage image = test::ScreenshotLike(1280, 720);
     const std::vector<std::uint8_t> single = EncodePng(image.View(), {1});
     for (unsigned threads : {2u, 3u, 8u}) {
