@@ -210,19 +210,26 @@ void TCaptureController::Shutdown() {
 void TCaptureController::Finish(const TCaptureOutcome& outcome) {
     const std::shared_ptr<TOutcomeReporter> reporter = std::move(FCurrent);
     if (reporter) reporter->Report(outcome);
-    const TJob job = std::move(FJob);
+    TJob job = std::move(FJob);
     FJob = {};
     FState = TControllerState::Idle;
     Finished(outcome, job);
-    // Nothing else holds it (a floating window, an upload, a writer would): the next capture
-    // may reuse its memory. Every pixel of it is written again before it shows anywhere.
-    if (job.Picture && job.Picture.use_count() == 1 && !FClosing) {
-        FSpare = job.Picture;
-        FSpareTimer->SetEnabled(false);
-        FSpareTimer->SetInterval(SpareKeepMs);
-        FSpareTimer->SetEnabled(true);
-    }
+    KeepSpare(std::move(job.Picture));
     if (!FWaiting.empty()) ApplicationPoster()(FLifetime.Guard([this] { RunWaiting(); }));
+}
+
+// Once nothing else holds it (a floating window, an upload, a writer would), the next capture
+// may reuse its memory. Every pixel of it is written again before it shows anywhere.
+void TCaptureController::KeepSpare(std::shared_ptr<TBitmap> picture) {
+    if (!picture || picture.use_count() != 1 || FClosing) return;
+    FSpare = std::move(picture);
+    FSpareTimer->SetEnabled(false);
+    FSpareTimer->SetInterval(SpareKeepMs);
+    FSpareTimer->SetEnabled(true);
+}
+
+std::function<void(std::shared_ptr<TBitmap> picture)> TCaptureController::SpareReturn() {
+    return FLifetime.Guard<std::shared_ptr<TBitmap>>([this](std::shared_ptr<TBitmap> picture) { KeepSpare(std::move(picture)); });
 }
 
 void TCaptureController::RunWaiting() {

@@ -158,6 +158,9 @@ public:
     UINT SpareKeepMs = 30000;
     // The picture kept for the next capture; null when there is none (for tests).
     const TBitmap* SparePicture() const noexcept { return FSpare.get(); }
+    // Takes a picture back once whatever showed it has let it go (a closed floating window):
+    // kept as the spare when nothing else holds it. Does nothing once the controller has gone.
+    std::function<void(std::shared_ptr<TBitmap> picture)> SpareReturn();
     // Every request that was carried out, after its reporter heard how it ended (a capture
     // history listens here); not for requests refused before they started.
     std::function<void(const TFinishedCapture& capture)> OnFinished;
@@ -235,6 +238,7 @@ private:
     // more at 4K), which a user pressing the key again would wait for. Kept SpareKeepMs.
     std::shared_ptr<TBitmap> FSpare;
     TTimer* FSpareTimer = nullptr;
+    void KeepSpare(std::shared_ptr<TBitmap> picture);
     std::unique_ptr<TProgressForm> FUploadStrip;
     TCaptureOutcome FUploadSoFar;
     std::uint64_t FUploadTicket = 0;  // the running upload's; one that was given up has an older one

@@ -59,6 +59,7 @@ TFrmTovasen::TFrmTovasen(TComponent* owner, std::wstring firstArgument)
     FServices = std::make_unique<TCaptureServices>(*this, *FSettings, *FSelection, *FFloats,
                                                    static_cast<TCaptureView&>(*this));
     FController = std::make_unique<TCaptureController>(nullptr, *FServices);
+    FFloats->OnPictureFreed = FController->SpareReturn();
     // Commands may come as soon as the window exists; they run from the message loop, after the start.
     FHistory = std::make_unique<THistoryLink>(*this, *FFloats, [this](const std::wstring& error) {
         ShowMessage(error, kErrorFlags);

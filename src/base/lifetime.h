@@ -15,10 +15,11 @@ public:
     TLifetime& operator=(const TLifetime&) = delete;
 
     // call, made to run only while the owner lives; safe to copy to any thread and to run late.
-    template <class F>
-    std::function<void()> Guard(F call) const {
-        return [alive = std::weak_ptr<const int>(FAlive), call = std::move(call)]() mutable {
-            if (alive.lock()) call();
+    // Args are what the call takes (none unless named).
+    template <class... Args, class F>
+    std::function<void(Args...)> Guard(F call) const {
+        return [alive = std::weak_ptr<const int>(FAlive), call = std::move(call)](Args... args) mutable {
+            if (alive.lock()) call(std::forward<Args>(args)...);
         };
     }
     // The owner ends early (before its members are torn down): later calls run nothing.

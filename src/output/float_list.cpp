@@ -13,6 +13,7 @@ TFrmFloating& TFloatList::CreateFloatingWindow(std::shared_ptr<TBitmap> picture,
     form->SaveOptions = [this] { return FSaveOptions ? FSaveOptions() : TFloatingSaveOptions{}; };
     form->SaveDialogFactory = SaveDialogFactory;
     form->OnEdit = OnEdit;
+    form->OnFreed = OnPictureFreed;
     form->ShowFloating();
     FList.push_back(std::move(form));
     return *FList.back();

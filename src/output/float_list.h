@@ -31,6 +31,8 @@ public:
     TImageSaveDialogFactory SaveDialogFactory = NewSystemImageSaveDialog;
     // "Edit" of each new window; the item is hidden while this is empty.
     std::function<void(TFrmFloating& form)> OnEdit;
+    // Each window's picture as the window is freed (TFrmFloating::OnFreed).
+    std::function<void(std::shared_ptr<TBitmap> picture)> OnPictureFreed;
 
 private:
     struct TDiscard {

@@ -107,7 +107,14 @@ TFrmFloating::TFrmFloating(std::shared_ptr<TBitmap> picture, const RECT& rect)
                                  [this](TMenuItem&) { BtnDeleteAllClick(); });
 }
 
-TFrmFloating::~TFrmFloating() = default;
+TFrmFloating::~TFrmFloating() {
+    if (!OnFreed) return;
+    try {
+        OnFreed(std::move(FImage));
+    } catch (...) {
+        // Only the chance to reuse its memory is lost.
+    }
+}
 
 void TFrmFloating::ShowFloating() { Show(); }
 

@@ -52,6 +52,8 @@ public:
     void Discard();
 
     std::function<void(TFrmFloating* form)> OnDelete;
+    // Given the picture as the window is freed; others may still hold it.
+    std::function<void(std::shared_ptr<TBitmap> picture)> OnFreed;
     // Opens the picture for editing; the menu offers "편집" only when it is set.
     std::function<void(TFrmFloating& form)> OnEdit;
     std::function<TFloatingSaveOptions()> SaveOptions;

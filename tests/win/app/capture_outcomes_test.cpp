@@ -204,6 +204,16 @@ TEST_F(CaptureOutcomes, EveryTargetsSuccessNamesWhatItWrote) {
         if (c.spare >= 0) {
             EXPECT_EQ(c.spare == 1, controller->SparePicture() != nullptr) << "target " << StoredIndex(c.target);
         }
+        if (c.target == TSaveTarget::Floating) {
+            // Given back as the window is freed: kept once nothing else holds it.
+            std::shared_ptr<TBitmap> shown = std::move(host.floated.back());
+            host.floated.pop_back();
+            controller->SpareReturn()(shown);
+            EXPECT_EQ(nullptr, controller->SparePicture()) << "a picture someone still holds";
+            const TBitmap* raw = shown.get();
+            controller->SpareReturn()(std::move(shown));
+            EXPECT_EQ(raw, controller->SparePicture());
+        }
         EXPECT_EQ(c.kind, outcome.Kind) << "target " << StoredIndex(c.target);
         if (c.ext) {
             EXPECT_TRUE(test::FileExists(outcome.Path)) << "target " << StoredIndex(c.target);

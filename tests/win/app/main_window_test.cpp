@@ -14,6 +14,7 @@
 
 #include "base/config.h"
 #include "app/frm_tovasen.h"
+#include "output/frm_floating.h"
 #include "i18n/translate_component.h"
 #include "i18n/translation.h"
 #include "support/main_form.h"
@@ -240,6 +241,18 @@ TEST_F(MainWindow, OnlyTheStoredTargetsSideListIsMadeBeforeTheWindowShows) {
               order);
     Choose(form->ChkWebP_qual, 4);
     EXPECT_EQ(4, TConfig().ReadInteger(L"webp_quality", -1)) << "a list made late stores its choice";
+}
+
+// A closed floating window gives its picture back: the next screen copy reuses its memory.
+TEST_F(MainWindow, AClosedFloatingWindowsPictureBecomesTheSpare) {
+    TConfig().WriteInteger(L"saveto", 10);  // floating window
+    Create();
+    CaptureAndWait();
+    const HWND floating = FindWindowW(TFrmFloating::kClassName, nullptr);
+    ASSERT_NE(nullptr, floating);
+    EXPECT_EQ(nullptr, form->Controller().SparePicture()) << "the window still shows it";
+    SendMessageW(floating, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(test::WaitUntil([&] { return form->Controller().SparePicture() != nullptr; }));
 }
 
 // Rectangles relative to the client area, at 96 DPI, as the layout gives them.

@@ -409,6 +409,8 @@ TEST_F(Floating, ManyCreateAndDeleteCyclesLeaveNothingBehind) {
     const int windowsBefore = CountThreadWindows();
     const std::size_t componentsBefore = app.Components().size();
     std::shared_ptr<TBitmap> large = Picture(1920, 1080);
+    int handedBack = 0;
+    list.OnPictureFreed = [&](std::shared_ptr<TBitmap> picture) { handedBack += picture == large; };
     double slowestMs = 0, totalMs = 0;
     for (int i = 0; i < 100; ++i) {
         const auto start = std::chrono::steady_clock::now();
@@ -426,6 +428,7 @@ TEST_F(Floating, ManyCreateAndDeleteCyclesLeaveNothingBehind) {
     std::cout << "[ figures  ] floating window from 1920x1080: mean " << totalMs / 100 << " ms, slowest "
               << slowestMs << " ms\n";
     EXPECT_EQ(1, large.use_count()) << "a window gone still holds its picture";
+    EXPECT_EQ(100, handedBack) << "each window gives its picture back as it is freed";
     EXPECT_EQ(windowsBefore, CountThreadWindows());
     EXPECT_EQ(componentsBefore, app.Components().size());
 }
