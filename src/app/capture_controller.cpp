@@ -95,7 +95,7 @@ TCaptureController::TCaptureController(TComponent* owner, TCaptureHost& host)
 
 TCaptureController::~TCaptureController() {
     FLifetime.End();
-    if (FWriter.joinable()) FWriter.join();
+    FWriter.WaitIdle();
     FCountdown.reset();
     FOcr.reset();
     FUploadStrip.reset();
@@ -189,7 +189,7 @@ void TCaptureController::Shutdown() {
     FClosing = true;
     if (FState == TControllerState::Writing) {
         // A picture being written is finished, not lost: the worker is near its end anyway.
-        if (FWriter.joinable()) FWriter.join();
+        FWriter.WaitIdle();
         WriteEnded();
     }
     for (TTakenRequest& waiting : std::exchange(FWaiting, {})) Tell(*waiting.Reporter, Closing());
@@ -348,8 +348,8 @@ void TCaptureController::StartWrite() {
     FWrite = write;
     FState = TControllerState::Writing;
     // The picture is the job's and nothing else touches it until the worker has ended.
-    FWriter = std::thread([picture = FJob.Picture, options = FJob.Options, write, post = ApplicationPoster(),
-                           done = FLifetime.Guard([this] { WriteEnded(); })] {
+    FWriter.Run([picture = FJob.Picture, options = FJob.Options, write, post = ApplicationPoster(),
+                 done = FLifetime.Guard([this] { WriteEnded(); })] {
         try {
             WritePicture(*picture, options, write->Path);
         } catch (...) {
@@ -361,7 +361,7 @@ void TCaptureController::StartWrite() {
 
 void TCaptureController::WriteEnded() {
     if (!FWrite) return;  // taken at shut-down already
-    if (FWriter.joinable()) FWriter.join();
+    FWriter.WaitIdle();  // the job's hold on the picture is gone too
     const std::shared_ptr<TWrite> write = std::move(FWrite);
     FState = TControllerState::Capturing;
     if (write->Error) {

@@ -7,12 +7,12 @@
 #include <deque>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/capture_outcome.h"
 #include "app/capture_request.h"
 #include "app/outcome_reporter.h"
+#include "base/job_thread.h"
 #include "base/lifetime.h"
 #include "output/upload.h"
 #include "record/recorder.h"
@@ -224,7 +224,8 @@ private:
         std::wstring Path;
         std::exception_ptr Error;
     };
-    std::thread FWriter;
+    // One thread for a run of captures; it ends 30 s after the last file.
+    TJobThread FWriter{30000};
     std::shared_ptr<TWrite> FWrite;
     bool FClosing = false;
     std::shared_ptr<TOutcomeReporter> FCurrent;  // the request being carried out
