@@ -38,18 +38,15 @@ TComboBox* NewList(TForm* form, const wchar_t* name, int left, int top, int widt
 
 void TFrmTovasen::CreateControls() {
     const auto popMenu = [this] { PopupMenuAtMouse(); };
-    auto list = [this](const wchar_t* name, int left, int top, int width, const std::vector<std::wstring>& items) {
-        return NewList(this, name, left, top, width, items);
-    };
     LblArea = new TLabel(this, L"LblArea", L"캡쳐영역");
     LblArea->SetBounds96(8, 8, 145, 17);
-    ChkArea = list(L"ChkArea", 9, 29, 145, CaptionsOf(kCaptureModes));
+    ChkArea = NewList(this, L"ChkArea", 9, 29, 145, CaptionsOf(kCaptureModes));
     ChkArea->OnChange = [this] { ChooseMode(CaptureModeAt(ChkArea->ItemIndex()).value_or(TCaptureMode::FullScreen)); };
 
     // Card 0: the save target and its options.
     LblSaveTo = new TLabel(this, L"LblSaveTo", L"저장형식");
     LblSaveTo->SetBounds96(kCardLeft, kCardTop, 145, 17);
-    ChkSaveTo = list(L"ChkSaveTo", kCardLeft, kCardTop + 21, 145, CaptionsOf(kSaveTargets));
+    ChkSaveTo = NewList(this, L"ChkSaveTo", kCardLeft, kCardTop + 21, 145, CaptionsOf(kSaveTargets));
     ChkSaveTo->OnChange = [this] { ChooseTarget(SaveTargetAt(ChkSaveTo->ItemIndex()).value_or(TSaveTarget::Png)); };
     // The side lists come when the layout first needs them (MakeSideLists).
     BtnOpenDir = new TButton(this, L"BtnOpenDir", L"폴더열기");
@@ -96,6 +93,7 @@ void TFrmTovasen::CreateControls() {
 // after (all true). Each takes the settings' value as it is made, and its place in the tab order
 // after the target list.
 void TFrmTovasen::MakeSideLists(bool all) {
+    if (ChkJPEG_qual && ChkWebP_qual && ChkOCR_lang) return;  // every layout change asks
     const TSaveTarget target = FSettings->Target();
     const TSettings& values = FSettings->Values();
     HWND after = ChkSaveTo->Handle();
